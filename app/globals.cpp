@@ -1,0 +1,178 @@
+#include "app/globals.h"
+
+#include <cfenv>
+#include <cmath>
+#include <limits>
+
+int32_t Link_Par[501] = {};
+int32_t Raw_3X[501] = {};
+float Val_3X[301] = {};
+int32_t Sta_1X[101] = {};
+
+int16_t Main_Loaded = 0;
+int16_t New_Sample = 0;
+
+int16_t Y_Span = 0;
+int16_t Y_Min = 0;
+int16_t Y_Max = 0;
+int16_t Y_Offset = 0;
+
+double Pv_Date = 0, Pv_Time = 0, Lpv_Date = 0, Lpv_Time = 0;
+
+namespace {
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+std::function<QDateTime()> &clockFn()
+{
+    static std::function<QDateTime()> fn;
+    return fn;
+}
+
+const QDate kEpoch(1899, 12, 30);
+
+} // namespace
+
+double Lead_Num(const QString &text)
+{
+    int i = 0;
+    const int n = text.size();
+    auto skip = [&] {
+        while (i < n && isBlank(text[i]))
+            ++i;
+    };
+    skip();
+    // &H hexadecimal / &O octal integers.
+    if (i + 1 < n && text[i] == u'&') {
+        const QChar k = text[i + 1].toUpper();
+        int base = k == u'H' ? 16 : (k == u'O' ? 8 : 0);
+        if (base) {
+            i += 2;
+            double v = 0;
+            bool any = false;
+            for (; i < n; ++i) {
+                int d = -1;
+                const QChar c = text[i];
+                if (c.isDigit() && c.unicode() < 128)
+                    d = c.unicode() - '0';
+                else if (base == 16 && c.toUpper() >= u'A' && c.toUpper() <= u'F')
+                    d = c.toUpper().unicode() - 'A' + 10;
+                if (d < 0 || d >= base)
+                    break;
+                v = v * base + d;
+                any = true;
+            }
+            return any ? v : 0;
+        }
+    }
+    QByteArray num;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        num.append(char(text[i].unicode()));
+        ++i;
+    }
+    bool digits = false, point = false;
+    for (;; ++i) {
+        skip();
+        if (i >= n)
+            break;
+        const QChar c = text[i];
+        if (c.unicode() >= '0' && c.unicode() <= '9') {
+            num.append(char(c.unicode()));
+            digits = true;
+        } else if (c == u'.' && !point) {
+            num.append('.');
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0;
+    // Optional exponent: E or D, optional sign, digits.
+    if (i < n && (text[i].toUpper() == u'E' || text[i].toUpper() == u'D')) {
+        int j = i + 1;
+        QByteArray ex("e");
+        while (j < n && isBlank(text[j]))
+            ++j;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            ex.append(char(text[j++].unicode()));
+        bool expDigits = false;
+        for (; j < n; ++j) {
+            if (isBlank(text[j]))
+                continue;
+            if (text[j].unicode() < '0' || text[j].unicode() > '9')
+                break;
+            ex.append(char(text[j].unicode()));
+            expDigits = true;
+        }
+        if (expDigits)
+            num.append(ex);
+    }
+    bool ok = false;
+    const double v = num.toDouble(&ok);
+    return ok ? v : 0;
+}
+
+double Round_Even(double v)
+{
+    // nearbyint rounds in the current mode; the default mode is to-nearest-even.
+    return std::nearbyint(v);
+}
+
+bool Round_I32(double v, int32_t *out)
+{
+    if (!std::isfinite(v))
+        return false;
+    const double r = Round_Even(v);
+    if (r < double(std::numeric_limits<int32_t>::min()) || r > double(std::numeric_limits<int32_t>::max()))
+        return false;
+    *out = int32_t(r);
+    return true;
+}
+
+bool Round_I16(double v, int16_t *out)
+{
+    if (!std::isfinite(v))
+        return false;
+    const double r = Round_Even(v);
+    if (r < -32768.0 || r > 32767.0)
+        return false;
+    *out = int16_t(r);
+    return true;
+}
+
+double Date_Serial(const QDate &d) { return double(kEpoch.daysTo(d)); }
+
+double Time_Serial(const QTime &t) { return t.msecsSinceStartOfDay() / 1000 / 86400.0; }
+
+QDate Serial_Date(double serial)
+{
+    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
+        return kEpoch;
+    return kEpoch.addDays(qint64(std::floor(serial)));
+}
+
+QTime Serial_Time(double serial)
+{
+    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
+        return QTime(0, 0);
+    const double frac = serial - std::floor(serial);
+    int secs = int(std::lround(frac * 86400.0));
+    if (secs >= 86400)
+        secs = 0;
+    return QTime(0, 0).addSecs(secs);
+}
+
+QString Date_Text(double serial) { return Serial_Date(serial).toString(QStringLiteral("yyyy-MM-dd")); }
+
+QString Time_Text(double serial) { return Serial_Time(serial).toString(QStringLiteral("HH:mm:ss")); }
+
+QDateTime Clock_Now()
+{
+    QDateTime t = clockFn() ? clockFn()() : QDateTime::currentDateTime();
+    // Whole seconds, like the clock the logging relies on.
+    const QTime tm = t.time();
+    return QDateTime(t.date(), QTime(tm.hour(), tm.minute(), tm.second()));
+}
+
+void Set_Clock(std::function<QDateTime()> clock) { clockFn() = std::move(clock); }

@@ -1,0 +1,64 @@
+// Module-level tables, flags and small shared helpers. Everything here lives
+// for the whole run and starts at zero, like the instrument's own tables.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+// Link settings: 0 port, 1 baud index, 2 parity index, 3 station address,
+// 19 value being written, 20 result of the last open.
+extern int32_t Link_Par[501];
+// Input registers 1..16 as read (elements 0..15).
+extern int32_t Raw_3X[501];
+// Channel values: element i is input register i + 1 as a float, unscaled.
+// 0..3 channels 1..4, 4 the retransmission output.
+extern float Val_3X[301];
+// Status flags: element k is 1 when bit k of the status word is set.
+// Bit k belongs to channel k / 3 + 1; k % 3: 0 alarm, 1 open, 2 short circuit.
+extern int32_t Sta_1X[101];
+
+// Flags shared between windows: -1 true, 0 false.
+extern int16_t Main_Loaded;
+extern int16_t New_Sample;
+
+// Y range of the trend chart (engineering units over the 7500-twip grid).
+extern int16_t Y_Span;
+extern int16_t Y_Min;
+extern int16_t Y_Max;
+extern int16_t Y_Offset;
+
+// Newest logged record times of this run (date serials, see below).
+extern double Pv_Date, Pv_Time, Lpv_Date, Lpv_Time;
+
+// ---------------------------------------------------------------------------
+// Leading number of a text: blanks skipped, optional sign, digits with at most
+// one decimal point, optional exponent (E or D), &H / &O integers; blanks,
+// tabs and line feeds inside the number are skipped; reading stops at the
+// first other character. A text without a number reads 0.
+double Lead_Num(const QString &text);
+
+// Round half to even into a 32-bit integer. Returns false (and leaves *out
+// alone) when the value is not finite or does not fit.
+bool Round_I32(double v, int32_t *out);
+// Round half to even into a 16-bit integer, same contract.
+bool Round_I16(double v, int16_t *out);
+// Round half to even as a double (no range check).
+double Round_Even(double v);
+
+// ---------------------------------------------------------------------------
+// Date serials: days since 1899-12-30 as a double. A date is a whole number
+// of days, a time of day a fraction of a day with whole seconds.
+double Date_Serial(const QDate &d);
+double Time_Serial(const QTime &t);
+QDate Serial_Date(double serial);
+QTime Serial_Time(double serial);
+// Short-date text of a whole-day serial ("2026-12-08") and time text of a
+// fraction of a day ("18:42:00"), as the chart labels show them.
+QString Date_Text(double serial);
+QString Time_Text(double serial);
+
+// The system clock, to the second. Tests replace it with Set_Clock.
+QDateTime Clock_Now();
+void Set_Clock(std::function<QDateTime()> clock); // empty function = real clock
