@@ -1,5 +1,7 @@
 #include "app/globals.h"
 
+#include <QLabel>
+#include <QLocale>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -176,3 +178,25 @@ QDateTime Clock_Now()
 }
 
 void Set_Clock(std::function<QDateTime()> clock) { clockFn() = std::move(clock); }
+
+QString Num_Text(float v)
+{
+    QLocale loc;
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    return loc.toString(double(v), 'g', 7);
+}
+
+void Set_Back(QLabel *label, const QColor &colour)
+{
+    if (!label)
+        return;
+    if (!label->autoFillBackground()) {
+        label->setAutoFillBackground(true);
+        label->setFrameShape(QFrame::Box);
+    }
+    if (label->palette().color(QPalette::Window) == colour)
+        return;
+    QPalette p = label->palette();
+    p.setColor(QPalette::Window, colour);
+    label->setPalette(p);
+}

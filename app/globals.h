@@ -62,3 +62,14 @@ QString Time_Text(double serial);
 // The system clock, to the second. Tests replace it with Set_Clock.
 QDateTime Clock_Now();
 void Set_Clock(std::function<QDateTime()> clock); // empty function = real clock
+
+// Text of a value as the read-outs show it: shortest decimal form of the
+// 32-bit float with up to 7 significant digits, no group separators, the
+// locale's decimal separator ("253", "-12", "2.5").
+QString Num_Text(float v);
+
+class QLabel;
+class QColor;
+// Background colour of a read-out label; does nothing when it already has it
+// (the live refresh sets colours five times a second).
+void Set_Back(QLabel *label, const QColor &colour);

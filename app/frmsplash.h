@@ -1,0 +1,42 @@
+// The start-up splash: shows for about 1.5 s, then brings up the working
+// windows (main window shown; acquisition and logging windows hidden).
+#pragma once
+
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+class ssqx;
+class Met1;
+class mscom;
+
+// The working windows; they live as long as the program.
+struct Windows {
+    std::unique_ptr<ssqx> main;
+    std::unique_ptr<Met1> met1;
+    std::unique_ptr<mscom> logger;
+    Windows();
+    ~Windows();
+};
+
+class frmSplash : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmSplash(Windows &windows, QWidget *parent = nullptr);
+
+    void Form_Load();
+    void Timer2_Timer();
+    void Timer1_Timer();
+
+    QLabel *Label1;
+    QTimer Timer1, Timer2;
+    int16_t Tick = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+
+private:
+    Windows &m_windows;
+};

@@ -1,0 +1,131 @@
+#include "link/link.h"
+
+#include <QCoreApplication>
+
+namespace {
+Link *g_link = nullptr;
+}
+
+Link::Link()
+{
+    m_thread.setObjectName(QStringLiteral("modbus-link"));
+    m_worker = new QObject;
+    m_worker->moveToThread(&m_thread);
+    m_rtu = new ModbusRTU;
+    m_thread.start();
+    g_link = this;
+}
+
+Link::~Link()
+{
+    if (g_link == this)
+        g_link = nullptr;
+    // Jobs still queued run before the thread ends; the ports close with the
+    // ModbusRTU object on the link thread's side of the queue.
+    ModbusRTU *rtu = m_rtu;
+    QMetaObject::invokeMethod(m_worker, [rtu] { delete rtu; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_worker, [this] { m_thread.quit(); }, Qt::QueuedConnection);
+    m_thread.wait();
+    delete m_worker;
+}
+
+Link *Link::instance() { return g_link; }
+
+void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done)
+{
+    ++m_pending;
+    QPointer<QObject> guard(ctx);
+    const bool wantsReply = ctx != nullptr && bool(done);
+    ModbusRTU *rtu = m_rtu;
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done)]() mutable {
+            LinkResult r = job(*rtu);
+            // Back on the UI thread: the Link outlives every queued reply
+            // because its destructor waits for this thread.
+            QMetaObject::invokeMethod(
+                this,
+                [this, r = std::move(r), guard, wantsReply, done = std::move(done)] {
+                    --m_pending;
+                    if (wantsReply && guard)
+                        done(r);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void Link::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.result = m.OpenPort_Modbus(port, baud, parity);
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}
+
+void Link::ClosePort_Modbus(int32_t port, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.result = m.ClosePort_Modbus(port);
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}
+
+void Link::Get_3X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.buf.resize(qBound(1, count, 125));
+            r.result = m.Get_3X_DX(port, station, start, count, r.buf.data());
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}
+
+void Link::Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.buf.resize(1);
+            r.result = m.Get_1X_B16(port, station, start, r.buf.data());
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}
+
+void Link::Get_4X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.buf.resize(qBound(1, count, 125));
+            r.result = m.Get_4X_DX(port, station, start, count, r.buf.data());
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}
+
+void Link::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value, QObject *ctx, Done done)
+{
+    submit(
+        [=](ModbusRTU &m) {
+            LinkResult r;
+            r.result = m.Set_4X_D1(port, station, reg, value);
+            r.error = m.Last_Error();
+            return r;
+        },
+        ctx, std::move(done));
+}

@@ -1,0 +1,49 @@
+// The link thread: every Modbus exchange runs here, strictly one at a time in
+// the order the handlers issue them, so a silent or unplugged instrument never
+// blocks the user interface. Each result comes back to the issuing object on
+// the UI thread; a result whose object is gone by then is dropped.
+#pragma once
+
+#include "link/modbusrtu.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <QVector>
+#include <functional>
+
+struct LinkResult {
+    int32_t result = kModbusFail; // the operation's result
+    QString error;                 // plain-words failure, empty on success
+    QVector<int32_t> buf;          // the operation's buffer
+};
+
+class Link : public QObject {
+    Q_OBJECT
+public:
+    using Done = std::function<void(const LinkResult &)>;
+
+    Link();
+    ~Link() override;
+
+    // The program's one link; exists while a Link object lives.
+    static Link *instance();
+
+    void OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done);
+    void ClosePort_Modbus(int32_t port, QObject *ctx = nullptr, Done done = {});
+    void Get_3X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done);
+    void Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx, Done done);
+    void Get_4X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done);
+    void Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value, QObject *ctx, Done done);
+
+    // Exchanges issued whose results have not come back yet.
+    int Pending() const { return m_pending; }
+
+private:
+    void submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done);
+
+    QThread m_thread;
+    QObject *m_worker = nullptr; // lives in m_thread, owns the ModbusRTU
+    ModbusRTU *m_rtu = nullptr;  // touched only on m_thread
+    int m_pending = 0;
+};

@@ -1,0 +1,95 @@
+#include "link/met1.h"
+
+#include "app/globals.h"
+#include "link/link.h"
+
+Met1::Met1(QObject *parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("Met1"));
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(500);
+    connect(&Timer1, &QTimer::timeout, this, &Met1::Timer1_Timer);
+}
+
+void Met1::D_Byte(uint8_t b)
+{
+    for (int i = 7; i >= 0; --i) {
+        const int w = 1 << i;
+        if (b / w >= 1) {
+            Bit_B[i] = 1;
+            b = uint8_t(b - w);
+        } else {
+            Bit_B[i] = 0;
+        }
+    }
+}
+
+void Met1::Timer1_Timer()
+{
+    Link *link = Link::instance();
+    if (m_busy || !link)
+        return;
+    m_busy = true;
+    m_tickOk = true;
+    const int32_t port = Link_Par[0];
+    const int32_t station = Link_Par[3];
+
+    link->Get_3X_DX(port, station, 1, 16, this, [this](const LinkResult &r) {
+        // A failed read publishes nothing: the tables keep their last good values.
+        if (r.result != kModbusOk || r.buf.size() < 16) {
+            m_tickOk = false;
+            m_lastError = r.error;
+            return;
+        }
+        for (int i = 0; i < 16; ++i) {
+            Raw_3X[i] = r.buf[i];
+            Val_3X[i] = float(Raw_3X[i]);
+        }
+    });
+    link->Get_1X_B16(port, station, 1, this, [this](const LinkResult &r) {
+        if (r.result == kModbusOk && !r.buf.isEmpty()) {
+            // The status word carries 16 flags, bit k = status input k + 1.
+            Word_1X[0] = r.buf[0];
+            const uint16_t word = uint16_t(Word_1X[0] & 0xFFFF);
+            D_Byte(uint8_t(word & 0xFF));
+            for (int k = 0; k < 8; ++k)
+                Sta_1X[k] = Bit_B[k];
+            D_Byte(uint8_t(word >> 8));
+            for (int k = 0; k < 8; ++k)
+                Sta_1X[8 + k] = Bit_B[k];
+        } else {
+            m_tickOk = false;
+            m_lastError = r.error;
+        }
+        if (m_tickOk) {
+            m_failures = 0;
+            m_lastGood = Clock_Now();
+            m_lastError.clear();
+        } else if (m_failures < 1000000) {
+            ++m_failures;
+        }
+        m_busy = false;
+        emit Tick_Done();
+    });
+}
+
+QString Met1::Health_Text() const
+{
+    if (!Timer1.isActive())
+        return QStringLiteral("通讯关闭");
+    if (m_failures == 0 && m_lastGood.isValid())
+        return QStringLiteral("通讯正常");
+    if (!m_lastGood.isValid() && m_failures == 0)
+        return QStringLiteral("通讯等待");
+    QString t = QStringLiteral("通讯中断");
+    if (m_lastGood.isValid())
+        t += QStringLiteral("（最后正常 %1）").arg(m_lastGood.toString(QStringLiteral("HH:mm:ss")));
+    return t;
+}
+
+void Met1::Reset_Health()
+{
+    m_failures = 0;
+    m_lastGood = QDateTime();
+    m_lastError.clear();
+}

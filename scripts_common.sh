@@ -1,0 +1,25 @@
+# Shared by run.sh and test.sh: install what is missing, then configure and build.
+# shellcheck shell=bash
+
+QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libmodbus-dev
+             libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll)
+
+qr_install_missing() {
+    local missing=()
+    for p in "${QR_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# qr_build DIR [cmake options...]
+qr_build() {
+    local dir=$1; shift
+    cmake -S "$QR_ROOT" -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j"$(nproc)"
+}
