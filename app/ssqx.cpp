@@ -411,7 +411,7 @@ void ssqx::refreshStateTexts()
     }
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
-    const QString log = m_mscom ? m_mscom->Logging_Problem() : QString();
+    const QString log = m_mscom ? m_mscom->Log_Status() : QString();
     Log_State->setText(log.isEmpty() ? QStringLiteral("记录正常") : log);
     Log_State->setStyleSheet(log.isEmpty() ? QString() : QStringLiteral("color:#C00000;"));
 }
