@@ -1,0 +1,306 @@
+// The main window's link controls and status panel, with the acquisition
+// window polling the real simulator.
+#include "app/globals.h"
+#include "app/ssqx.h"
+#include "link/link.h"
+#include "link/met1.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class TestAcquisition : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void loadFillsLinkControls();
+    void openWithDefaults();
+    void portAndStationText_data();
+    void portAndStationText();
+    void openFailureIsShown();
+    void closeWithoutOpen();
+    void closeClosesThePortThatWasOpened();
+    void liveValuesAndStatusCells();
+    void showLiveCells_data();
+    void showLiveCells();
+    void silentInstrumentShowsInterrupted();
+    void reopenOverwritesAllValues();
+    void escapeExits();
+
+private:
+    void openAndWait();
+    void tick();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Link> m_link;
+    std::unique_ptr<Met1> m_met;
+    std::unique_ptr<ssqx> m_win;
+};
+
+void TestAcquisition::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
+    qputenv("QR5300M_DB", (m_dir.path() + "/Rdatabj.db").toLocal8Bit());
+    m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
+    QVERIFY(m_sim->isReady());
+    QVERIFY(m_sim->command("freeze on").startsWith("ok"));
+    m_link = std::make_unique<Link>();
+}
+
+void TestAcquisition::cleanupTestCase()
+{
+    m_link.reset();
+    m_sim.reset();
+}
+
+void TestAcquisition::init()
+{
+    std::fill(std::begin(Link_Par), std::end(Link_Par), 0);
+    std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
+    std::fill(std::begin(Sta_1X), std::end(Sta_1X), 0);
+    QVERIFY(m_sim->command("fault none").startsWith("ok"));
+    QVERIFY(m_sim->command("auto").startsWith("ok"));
+    m_met = std::make_unique<Met1>();
+    m_win = std::make_unique<ssqx>();
+    m_win->Form_Load();
+    m_win->Attach(m_met.get(), nullptr);
+}
+
+void TestAcquisition::cleanup()
+{
+    m_win->Command10_Click();
+    QTRY_COMPARE(m_link->Pending(), 0);
+    m_win->Unload_Ok = 0;
+    m_win.reset();
+    m_met.reset();
+}
+
+void TestAcquisition::openAndWait()
+{
+    m_win->Command9_Click();
+    QTRY_COMPARE(m_link->Pending(), 0);
+}
+
+void TestAcquisition::tick()
+{
+    QSignalSpy done(m_met.get(), &Met1::Tick_Done);
+    m_met->Timer1_Timer();
+    QVERIFY(done.wait(3000));
+}
+
+void TestAcquisition::loadFillsLinkControls()
+{
+    QCOMPARE(m_win->Combo1->count(), 20);
+    QCOMPARE(m_win->Combo1->itemText(0), QStringLiteral("1 "));
+    QCOMPARE(m_win->Combo1->itemText(19), QStringLiteral("20 "));
+    QCOMPARE(m_win->Combo1->currentText(), QStringLiteral("1 "));
+    QCOMPARE(m_win->Combo2->count(), 16);
+    QCOMPARE(m_win->Combo2->itemText(15), QStringLiteral("16 "));
+    QCOMPARE(m_win->Combo2->currentText(), QStringLiteral("1 "));
+    QVERIFY(m_win->Option1[1]->isChecked());
+    QVERIFY(m_win->Option2[0]->isChecked());
+    QCOMPARE(m_win->Port_Dev->text(), m_dir.path() + "/COM1");
+    QVERIFY(m_win->Command21->isEnabled());
+    // Controls are found by their names.
+    QVERIFY(m_win->findChild<QLabel *>("D_2R(11)"));
+    QVERIFY(m_win->findChild<QLabel *>("D_3W(4)"));
+    QCOMPARE(m_win->findChild<QLabel *>("D_2R(0)")->text(), QStringLiteral("报警一OFF"));
+    QCOMPARE(m_win->Combo1->accessibleName(), QStringLiteral("通讯端口"));
+    QCOMPARE(m_win->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
+}
+
+void TestAcquisition::openWithDefaults()
+{
+    openAndWait();
+    QCOMPARE(Link_Par[0], 1);
+    QCOMPARE(Link_Par[1], 1);
+    QCOMPARE(Link_Par[2], 0);
+    QCOMPARE(Link_Par[3], 1);
+    QCOMPARE(Link_Par[20], kModbusOk);
+    QVERIFY(m_met->Timer1.isActive());
+    QVERIFY(m_win->Command21->isEnabled());
+    m_win->Option1[2]->setChecked(true);
+    m_win->Option2[2]->setChecked(true);
+    openAndWait(); // a second open reads the controls again
+    QCOMPARE(Link_Par[1], 2);
+    QCOMPARE(Link_Par[2], 2);
+    QCOMPARE(Link_Par[20], kModbusOk);
+}
+
+void TestAcquisition::portAndStationText_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("station");
+    QTest::addColumn<int>("portNo");
+    QTest::addColumn<int>("stationNo");
+    QTest::newRow("digits then letters") << QStringLiteral("12abc") << QStringLiteral("3 ") << 12 << 3;
+    QTest::newRow("letters first") << QStringLiteral("COM3") << QStringLiteral("16 ") << 0 << 16;
+    QTest::newRow("fraction rounds to even") << QStringLiteral("2.5") << QStringLiteral("1.5") << 2 << 2;
+    QTest::newRow("huge does not overflow") << QStringLiteral("99999999999") << QStringLiteral("") << 0 << 0;
+}
+
+void TestAcquisition::portAndStationText()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, station);
+    QFETCH(int, portNo);
+    QFETCH(int, stationNo);
+    m_win->Combo1->setEditText(port);
+    m_win->Combo2->setEditText(station);
+    openAndWait();
+    QCOMPARE(Link_Par[0], portNo);
+    QCOMPARE(Link_Par[3], stationNo);
+    QVERIFY(Link_Par[20] != kModbusOk); // none of these ports exists
+}
+
+void TestAcquisition::openFailureIsShown()
+{
+    m_win->Combo1->setEditText(QStringLiteral("5 "));
+    QCOMPARE(m_win->Port_Dev->text(), m_dir.path() + "/COM5");
+    openAndWait();
+    QCOMPARE(Link_Par[20], kOpenNoDevice);
+    QVERIFY2(m_win->Link_State->text().contains(QStringLiteral("打开失败")), qPrintable(m_win->Link_State->text()));
+    QVERIFY(m_win->Link_State->text().contains(m_dir.path() + "/COM5"));
+    // The polls go on and fail at once, without reaching any instrument.
+    const int reads = simStat(*m_sim, "reads");
+    tick();
+    QCOMPARE(m_met->Fail_Count(), 1);
+    QCOMPARE(simStat(*m_sim, "reads"), reads);
+}
+
+void TestAcquisition::closeWithoutOpen()
+{
+    m_win->Command10_Click();
+    QTRY_COMPARE(m_link->Pending(), 0);
+    QCOMPARE(Link_Par[0], 0);
+    QVERIFY(!m_met->Timer1.isActive());
+    QVERIFY(!m_win->Command21->isEnabled());
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
+}
+
+void TestAcquisition::closeClosesThePortThatWasOpened()
+{
+    openAndWait();
+    tick();
+    QCOMPARE(m_met->Fail_Count(), 0);
+    m_win->Combo1->setEditText(QStringLiteral("2 "));
+    m_win->Command10_Click();
+    QTRY_COMPARE(m_link->Pending(), 0);
+    QCOMPARE(Link_Par[0], 1);
+    // Port 1 is really closed: a read on it now fails at once.
+    bool failed = false;
+    m_link->Get_3X_DX(1, 1, 1, 16, this, [&](const LinkResult &r) { failed = r.result == kModbusFail; });
+    QTRY_VERIFY(failed);
+}
+
+void TestAcquisition::liveValuesAndStatusCells()
+{
+    QVERIFY(m_sim->command("set ir 1 253").startsWith("ok"));
+    QVERIFY(m_sim->command("set ir 2 -12").startsWith("ok"));
+    QVERIFY(m_sim->command("set ir 3 0").startsWith("ok"));
+    QVERIFY(m_sim->command("set ir 4 1300").startsWith("ok"));
+    QVERIFY(m_sim->command("set ir 5 -1").startsWith("ok"));
+    QVERIFY(m_sim->command("status 0x0F00").startsWith("ok"));
+    openAndWait();
+    tick();
+    m_win->Show_Live();
+    const char *expect[5] = {"253", "-12", "0", "1300", "-1"};
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(m_win->D_3W[i]->text(), QString::fromLatin1(expect[i]));
+    for (int k = 0; k < 12; ++k)
+        QCOMPARE(m_win->D_2R[k]->text() != QStringLiteral("   "), k >= 8);
+    QCOMPARE(m_win->D_2R[9]->text(), QStringLiteral("通道四报警"));
+    QCOMPARE(m_win->D_2R[8]->palette().color(QPalette::Window), QColor(0xFFC0C0));
+    QCOMPARE(m_win->D_2R[7]->palette().color(QPalette::Window), QColor(0xC0FFFF));
+    m_met->Timer1.start();
+    m_win->Timer3_Timer();
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+}
+
+void TestAcquisition::showLiveCells_data()
+{
+    QTest::addColumn<int>("cell");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("channel 2 open") << 4 << 1 << QStringLiteral("通道二开路");
+    QTest::newRow("other than 1 counts as set") << 0 << -7 << QStringLiteral("通道一报警");
+    QTest::newRow("channel 3 short") << 8 << 1 << QStringLiteral("通道三短路");
+    QTest::newRow("channel 4 short") << 11 << 2 << QStringLiteral("通道四短路");
+}
+
+void TestAcquisition::showLiveCells()
+{
+    QFETCH(int, cell);
+    QFETCH(int, value);
+    QFETCH(QString, text);
+    m_win->Show_Live();
+    for (int k = 0; k < 12; ++k) {
+        QCOMPARE(m_win->D_2R[k]->text(), QStringLiteral("   "));
+        QCOMPARE(m_win->D_2R[k]->palette().color(QPalette::Window), QColor(0xC0FFFF));
+    }
+    Sta_1X[cell] = value;
+    m_win->Show_Live();
+    for (int k = 0; k < 12; ++k) {
+        QCOMPARE(m_win->D_2R[k]->text(), k == cell ? text : QStringLiteral("   "));
+        QCOMPARE(m_win->D_2R[k]->palette().color(QPalette::Window), QColor(k == cell ? 0xFFC0C0 : 0xC0FFFF));
+    }
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(m_win->D_3W[i]->text(), QStringLiteral("0"));
+}
+
+void TestAcquisition::silentInstrumentShowsInterrupted()
+{
+    QVERIFY(m_sim->command("set ir 1 400").startsWith("ok"));
+    openAndWait();
+    tick();
+    QVERIFY(m_sim->command("set ir 1 401").startsWith("ok"));
+    QVERIFY(m_sim->command("fault silent").startsWith("ok"));
+    tick();
+    m_win->Timer3_Timer();
+    m_win->Show_Live();
+    QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("400"));
+    QVERIFY2(m_win->Link_State->text().startsWith(QStringLiteral("通讯中断")), qPrintable(m_win->Link_State->text()));
+    QVERIFY(m_win->Link_State->text().contains(QStringLiteral("超时")));
+    QVERIFY(m_sim->command("fault none").startsWith("ok"));
+    tick();
+    m_win->Timer3_Timer();
+    m_win->Show_Live();
+    QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("401"));
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+}
+
+void TestAcquisition::reopenOverwritesAllValues()
+{
+    for (int i = 1; i <= 16; ++i)
+        QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(i)).startsWith("ok"));
+    openAndWait();
+    tick();
+    m_win->Command10_Click();
+    QVERIFY(!m_met->Timer1.isActive());
+    QCOMPARE(Val_3X[15], 16.0f); // closing keeps the last values
+    for (int i = 1; i <= 16; ++i)
+        QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(-i)).startsWith("ok"));
+    openAndWait();
+    tick();
+    for (int i = 0; i < 16; ++i)
+        QCOMPARE(Val_3X[i], float(-(i + 1)));
+}
+
+void TestAcquisition::escapeExits()
+{
+    m_win->show();
+    m_win->Combo1->setFocus();
+    QTest::keyClick(m_win->Combo1, Qt::Key_Escape);
+    QVERIFY(m_win->Exit_Requested);
+    QCOMPARE(m_win->Unload_Ok, int16_t(0));
+}
+
+QTEST_MAIN(TestAcquisition)
+#include "tst_acquisition.moc"
