@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "app/ssqx.h"
+#include "config/config1.h"
 #include "link/met1.h"
 #include "logging/mscom.h"
 
@@ -88,7 +89,17 @@ void frmSplash::Timer1_Timer()
         m_windows.logger = std::make_unique<mscom>();
         m_windows.logger->Form_Load();
     }
-    m_windows.main->Attach(m_windows.met1.get(), m_windows.logger.get());
+    ssqx *mainWin = m_windows.main.get();
+    mainWin->Attach(m_windows.met1.get(), m_windows.logger.get());
+    // "CONFIG": the main window hides while the configuration window is up;
+    // that window unloads itself and brings the main window back.
+    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin] {
+        mainWin->hide();
+        auto *config = new CONFIG1; // deletes itself when it closes
+        connect(config, &CONFIG1::Return_Main, mainWin, [mainWin] { mainWin->show(); });
+        config->Form_Load();
+        config->show();
+    });
     deleteLater();
 }
 

@@ -1,0 +1,121 @@
+// The configuration window: shows the instrument's 48 configuration
+// registers as it holds them (read back once a second) and writes one
+// register each time the operator leaves a choice box or text box that they
+// changed.
+//
+// Usage (main window):
+//     auto *w = new CONFIG1;          // deletes itself when it closes
+//     connect(w, &CONFIG1::Return_Main, ...show the main window...);
+//     w->Form_Load();                 // or just show(): showing loads it
+//     w->show();
+#pragma once
+
+#include "config/parammap.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+struct LinkResult;
+
+class CONFIG1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit CONFIG1(QWidget *parent = nullptr);
+    ~CONFIG1() override;
+
+    // Loading: Keep_Open set, the choice lists filled and put on their first
+    // entry, text boxes and read-back labels emptied, the second tab shown,
+    // Timer1 started (first read one interval later). Does not show the
+    // window.
+    void Form_Load();
+    // One read cycle: the read-back labels are refreshed from Reg_4X, then
+    // registers 1..48 are read in three blocks of 16 into Reg_4X; the labels
+    // are refreshed again as each block comes back. No new reads are issued
+    // while blocks of the previous cycle are still outstanding.
+    void Timer1_Timer();
+    // " Esc 返回" (and the Esc key): writes the focused box's pending edit,
+    // closes the window (it deletes itself) and emits Return_Main().
+    void Command11_Click();
+
+    // Write-back of one entry control; writes only when the operator changed
+    // it since it was last written or since the window was loaded.
+    void T_3RW_LostFocus(int Index);
+    void Combo_LostFocus(int n); // n = 1..18
+    void Combo1_LostFocus() { Combo_LostFocus(1); }
+    void Combo2_LostFocus() { Combo_LostFocus(2); }
+    void Combo3_LostFocus() { Combo_LostFocus(3); }
+    void Combo4_LostFocus() { Combo_LostFocus(4); }
+    void Combo5_LostFocus() { Combo_LostFocus(5); }
+    void Combo6_LostFocus() { Combo_LostFocus(6); }
+    void Combo7_LostFocus() { Combo_LostFocus(7); }
+    void Combo8_LostFocus() { Combo_LostFocus(8); }
+    void Combo9_LostFocus() { Combo_LostFocus(9); }
+    void Combo10_LostFocus() { Combo_LostFocus(10); }
+    void Combo11_LostFocus() { Combo_LostFocus(11); }
+    void Combo12_LostFocus() { Combo_LostFocus(12); }
+    void Combo13_LostFocus() { Combo_LostFocus(13); }
+    void Combo14_LostFocus() { Combo_LostFocus(14); }
+    void Combo15_LostFocus() { Combo_LostFocus(15); }
+    void Combo16_LostFocus() { Combo_LostFocus(16); }
+    void Combo17_LostFocus() { Combo_LostFocus(17); }
+    void Combo18_LostFocus() { Combo_LostFocus(18); }
+
+    // Entry control of register reg (1..48): a text box or a choice box.
+    QWidget *Entry(int reg) const;
+    // True when the entry of register reg holds an edit not yet written.
+    bool Edited(int reg) const;
+    // Register blocks of the current read cycle still outstanding.
+    int Reads_Out() const { return m_readsOut; }
+
+    // While true (-1) the window refuses to close.
+    int16_t Keep_Open = 0;
+    QTimer Timer1;
+
+    // Controls. Arrays are indexed like their object names: D_4W(i),
+    // T_3RW(i), Label1(i) and Label2(i) belong to register i + 1; Combo[n] is
+    // ComboN. T_3RW has no element where a choice box edits the register.
+    QGroupBox *Frame1 = nullptr;
+    QTabWidget *SSTab2 = nullptr;
+    QLabel *Label1[kParamCount] = {};
+    QLabel *D_4W[kParamCount] = {};
+    QLabel *Label2[kParamCount] = {};
+    QLineEdit *T_3RW[kParamCount] = {};
+    QComboBox *Combo[kComboCount + 1] = {};
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    QLabel *Image3 = nullptr;
+    QPushButton *Command11 = nullptr;
+    // One status line for refused values and failed writes (the field itself
+    // is marked too: property "Mark" is "refused" or "failed").
+    QLabel *Msg_Line = nullptr;
+
+signals:
+    // Emitted by Command11_Click after the window has closed itself.
+    void Return_Main();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void Build();
+    int Twips(int twips) const;
+    void Show_Labels(int from, int count); // D_4W(from .. from + count - 1)
+    void Write_Reg(int reg);
+    void Write_Done(int reg, uint32_t seq, const LinkResult &r);
+    void Set_Mark(int reg, const char *mark, const QString &message);
+    QString Entry_Text(int reg) const;
+
+    bool m_loaded = false;
+    int m_readsOut = 0;
+    bool m_edited[kParamCount] = {};
+    uint32_t m_writeSeq[kParamCount] = {};
+};

@@ -1,0 +1,280 @@
+#include "config/parammap.h"
+
+#include "app/globals.h"
+
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+int32_t Reg_4X[101] = {};
+
+namespace {
+
+// Choice lists in the order they are loaded into their boxes. The entry is
+// what the operator picks (its code is the number in front of the colon); the
+// decoding text is what the read-back label shows. Blanks are part of the
+// texts, and the two texts differ on purpose in places (input type 15).
+constexpr Choice kAlarm[] = {
+    {0, "0:无 ", "无"},
+    {1, "1:上限报警 ", "上限报警"},
+    {2, "2:下限报警 ", "下限报警"},
+    {3, "3:上偏差报警 ", "上偏差报警"},
+    {4, "4:下偏差报警 ", "下偏差报警"},
+    {5, "5:偏差带报警 ", "偏差带报警"},
+};
+
+constexpr Choice kChannel[] = {
+    {1, "1:CH1 变送 ", "通道一变送"},
+    {2, "2:CH2 变送 ", "通道二变送"},
+    {3, "3:CH3 变送 ", "通道三变送"},
+    {4, "4:CH4 变送 ", "通道4变送"},
+};
+
+constexpr Choice kInput[] = {
+    {0, "0:K(-200-1300)", "K(-200~1300)"},
+    {1, "1:S(0-1700) ", "S(0~1700)"},
+    {2, "2:R(0-1700) ", "R(0~1700)"},
+    {3, "3:T(-200-400) ", "T(-200~400)"},
+    {4, "4:E(0-1000) ", "E(0~1000)"},
+    {5, "5:J(0-1200) ", "J(0~1200)"},
+    {6, "6:B(400-1800) ", "B(400~1800)"},
+    {7, "7:N(0-1300) ", "N(0~1300)"},
+    {8, "8 WRe325(0-2300)", "WRe325(0~2300)"},
+    {9, "9:WRe526(0-2300) ", "WRe526(0~2300)"},
+    {10, "10:Cu50(-50-150)", "Cu50(-50-150)"},
+    {11, "11:PT100(-200-850) ", "PT100(-200-850)"},
+    {12, "12:PT1000(-200-850) ", "PT1000(-200-850)   "},
+    {13, "13:0Ω80(0～80Ω) ", " 0Ω80(0～80Ω) "},
+    {14, "14:0Ω400(0～400Ω) ", " 0Ω400(0～400Ω)"},
+    {15, "15:0Ω4000(0～4000Ω) ", " 0Ω5000(0～5000Ω)"},
+    {16, "16:0MA10(0～10MA) ", " 0MA10(0～10MA)"},
+    {17, "17:0MA20(0～20MA) ", " 0MA20(0～20MA)"},
+    {18, "18:4MA20(4-20MA) ", " 4MA20(4-20MA)"},
+    {19, "19:0MV20(0-20MV) ", " 0MV20(0-20MV)"},
+    {20, "20:0MV100(0-100MV)", " 0MV100(0-100MV)"},
+    {21, "21:正负20MV(-20-+20MV) ", " 正负20MV(-20-+20MV)"},
+    {22, "22:正负100MV(-100-+100MV)", " 正负100MV(-100-+100MV)"},
+    {23, "23:0V1(0-1V) ", "  0V1(0-1V)"},
+    {24, "24:0V2(0-2V) ", " 0V2(0-2V)"},
+    {25, "25:0V5(0-5V) ", " 0V5(0-5V)"},
+    {26, "26:1V5(1-5V) ", " 1V5(1-5V)"},
+    {27, "27:0V10(0-+10V) ", " 0V10(0-+10V)"},
+    {28, "28:2V10(2-+10V) ", " 2V10(2-+10V)"},
+    {29, "29:正负5V(-5-+5V) ", " 正负5V(-5-+5V)"},
+    {30, "30:正负10V(-10-+10V) ", " 正负10V(-10-+10V)"},
+};
+
+constexpr Choice kBaud[] = {
+    {0, "0:4800BPS ", "4800BPS"},
+    {1, "1:9600BPS ", "9600BPS"},
+    {2, "2:19200BPS ", "19200BPS"},
+};
+
+constexpr Choice kParity[] = {
+    {0, "0:无校验 ", "无校验"},
+    {1, "1:奇校验 ", "奇校验"},
+    {2, "2:偶校验 ", "偶校验"},
+};
+
+constexpr Choice kOutput[] = {
+    {0, "0:4MA20 ", "4MA20"},
+    {1, "1:0MA10 ", "0MA10"},
+    {2, "2:0MA20 ", "0MA20"},
+};
+
+constexpr Choice kDecimal[] = {
+    {0, "0:XXXXX ", "XXXXX"},
+    {1, "1:XXXX.X ", "XXXX.X"},
+    {2, "2:XXX.XX ", "XXX.XX"},
+    {3, "3:XX.XXX ", "XX.XXX"},
+    {4, "4:X.XXXX ", "X.XXXX"},
+};
+
+constexpr Choice kUnit[] = {
+    {0, "0:摄氏度 ", "摄氏度"},
+    {1, "1:华氏度 ", "华氏度"},
+    {2, "2:绝对温度 ", "绝对温度"},
+};
+
+constexpr Choice kRelay[] = {
+    {0, "0:报警模式 ", "报警模式"},
+    {1, "1:位式控制 ", "位式控制"},
+};
+
+} // namespace
+
+const char *const kTabCaption[kTabCount] = {
+    "1.Instrument ",
+    "2.输出-位式&报警",
+    "3.变送设置",
+    "4.通道一设置",
+    "5.通道二设置",
+    "6.通道三设置",
+    "7.通道四设置",
+    "8.通讯设定",
+    "9.继电器功能",
+    "10.报警设置",
+};
+
+const Param kParam[kParamCount] = {
+    {1, 9, "CH1设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {2, 9, "CH1报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {3, 9, "CH2设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {4, 9, "CH2报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {5, 9, "CH3设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {6, 9, "CH3报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {7, 9, "CH4设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {8, 9, "CH4报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {9, 8, "CH1报警方式", 1, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {10, 8, "CH1 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
+    {11, 8, "CH2报警方式", 2, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {12, 8, "CH2 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
+    {13, 8, "CH3报警方式", 3, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {14, 8, "CH3 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
+    {15, 8, "CH4报警方式", 4, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {16, 8, "CH4 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
+    {17, 7, "通讯地址", 0, Coding::Numeric, List_None, "1 ~ 247"},
+    {18, 7, "波特率", 5, Coding::Coded, List_Baud, "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
+    {19, 7, "校验方式", 6, Coding::Coded, List_Parity, "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
+    {20, 7, "通讯延迟", 0, Coding::Numeric, List_None, "0 ~ 60 MS"},
+    {21, 2, "变送通道选择", 7, Coding::Coded, List_Channel, "1～4，4选1通道测量值变送\r\n"},
+    {22, 2, "变送输出量程", 8, Coding::Coded, List_Output, "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
+    {23, 2, "变送上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {24, 2, "变送下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {25, 3, "CH1 输入类型", 9, Coding::Coded, List_Input, "0～30"},
+    {26, 3, "CH1 小数点", 10, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {27, 3, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {28, 3, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {29, 3, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
+    {30, 4, "CH2 输入类型", 12, Coding::Coded, List_Input, "0～30"},
+    {31, 4, "CH2 小数点", 11, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {32, 4, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {33, 4, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {34, 4, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
+    {35, 5, "CH3 输入类型", 14, Coding::Coded, List_Input, "0～30"},
+    {36, 5, "CH3 小数点", 13, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {37, 5, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {38, 5, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {39, 5, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
+    {40, 6, "CH4 输入类型", 16, Coding::Coded, List_Input, "0～30"},
+    {41, 6, "CH4 小数点", 15, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {42, 6, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {43, 6, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
+    {44, 6, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
+    {45, 0, "屏幕点亮时间", 0, Coding::Numeric, List_None, "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
+    {46, 0, "输入数字滤波", 0, Coding::Tenths, List_None, "0～10 S"},
+    {47, 0, "温度单位", 17, Coding::Coded, List_Unit, "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
+    {48, 1, "继电器功能切换", 18, Coding::Coded, List_Relay, "0～1：0-报警方式，1-位式控制\r\n"},
+};
+
+const Choice_Table kChoice[List_Count] = {
+    {kAlarm, int(std::size(kAlarm))},
+    {kBaud, int(std::size(kBaud))},
+    {kParity, int(std::size(kParity))},
+    {kChannel, int(std::size(kChannel))},
+    {kOutput, int(std::size(kOutput))},
+    {kDecimal, int(std::size(kDecimal))},
+    {kUnit, int(std::size(kUnit))},
+    {kRelay, int(std::size(kRelay))},
+    {kInput, int(std::size(kInput))},
+};
+
+const int8_t kComboRegister[kComboCount + 1] = {
+    0, 9, 11, 13, 15, 18, 19, 21, 22, 25, 26, 31, 30, 36, 35, 41, 40, 47, 48,
+};
+
+namespace {
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+bool isDigit(QChar c, int base)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0' < base;
+    if (base == 16)
+        return (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
+    return false;
+}
+
+// Tenths as the shortest decimal text: 25 -> "2.5", 20 -> "2", -5 -> "-0.5".
+QString tenthsText(int32_t v)
+{
+    const int64_t a = v < 0 ? -int64_t(v) : int64_t(v);
+    QString t = v < 0 ? QStringLiteral("-") : QString();
+    t += QString::number(a / 10);
+    if (a % 10)
+        t += u'.' + QString::number(a % 10);
+    return t;
+}
+
+} // namespace
+
+bool Decode_Text(int reg, int32_t v, QString *text)
+{
+    if (reg < 1 || reg > kParamCount)
+        return false;
+    const Param &p = kParam[reg - 1];
+    switch (p.coding) {
+    case Coding::Numeric:
+        *text = QString::number(v);
+        return true;
+    case Coding::Tenths:
+        *text = tenthsText(v);
+        return true;
+    case Coding::Coded:
+        break;
+    }
+    const Choice_Table &list = kChoice[p.list];
+    for (int k = 0; k < list.count; ++k) {
+        if (list.items[k].code == v) {
+            *text = QString::fromUtf8(list.items[k].decode);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Has_Lead_Num(const QString &text)
+{
+    const int n = int(text.size());
+    int i = 0;
+    while (i < n && isBlank(text[i]))
+        ++i;
+    if (i + 2 < n && text[i] == u'&') {
+        const QChar k = text[i + 1].toUpper();
+        const int base = k == u'H' ? 16 : (k == u'O' ? 8 : 0);
+        if (base)
+            return isDigit(text[i + 2], base);
+    }
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        ++i;
+    bool point = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (isBlank(c))
+            continue;
+        if (isDigit(c, 10))
+            return true;
+        if (c != u'.' || point)
+            return false;
+        point = true;
+    }
+    return false;
+}
+
+bool Entry_Value(int reg, const QString &text, int16_t *value)
+{
+    const double lead = Lead_Num(text);
+    if (!(std::fabs(lead) <= double(std::numeric_limits<float>::max())))
+        return false;
+    if (reg == kFilterRegister) {
+        // The typed number is held in single precision; its product with 10
+        // is exact in double.
+        const float f = float(lead);
+        return Round_I16(double(f) * 10.0, value);
+    }
+    if (reg >= 1 && reg <= kParamCount && kParam[reg - 1].coding == Coding::Numeric)
+        return Round_I16(double(float(lead)), value);
+    return Round_I16(lead, value);
+}

@@ -1,0 +1,894 @@
+// The configuration window against the instrument simulator: the parameter
+// map as the window shows it, the once-a-second read-back with its decoding,
+// and the write-back of single parameters.
+#include "app/globals.h"
+#include "config/config1.h"
+#include "config/parammap.h"
+#include "link/link.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// The parameter table as the instrument's manual states it.
+struct MapRow {
+    int reg;
+    const char *tab;
+    const char *caption;
+    const char *entry;  // object name of the entry control
+    const char *coding; // "N", "N/10" or "coded"
+    const char *help;
+};
+
+const MapRow kMap[] = {
+    {1, "10.报警设置", "CH1设定值SV", "T_3RW(0)", "N", "-10000 ~ 30000"},
+    {2, "10.报警设置", "CH1报警值", "T_3RW(1)", "N", "-10000 ~ 30000"},
+    {3, "10.报警设置", "CH2设定值SV", "T_3RW(2)", "N", "-10000 ~ 30000"},
+    {4, "10.报警设置", "CH2报警值", "T_3RW(3)", "N", "-10000 ~ 30000"},
+    {5, "10.报警设置", "CH3设定值SV", "T_3RW(4)", "N", "-10000 ~ 30000"},
+    {6, "10.报警设置", "CH3报警值", "T_3RW(5)", "N", "-10000 ~ 30000"},
+    {7, "10.报警设置", "CH4设定值SV", "T_3RW(6)", "N", "-10000 ~ 30000"},
+    {8, "10.报警设置", "CH4报警值", "T_3RW(7)", "N", "-10000 ~ 30000"},
+    {9, "9.继电器功能", "CH1报警方式", "Combo1", "coded", "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {10, "9.继电器功能", "CH1 报警延迟", "T_3RW(9)", "N", "0 ~ 60 S"},
+    {11, "9.继电器功能", "CH2报警方式", "Combo2", "coded", "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {12, "9.继电器功能", "CH2 报警延迟", "T_3RW(11)", "N", "0 ~ 60 S"},
+    {13, "9.继电器功能", "CH3报警方式", "Combo3", "coded", "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {14, "9.继电器功能", "CH3 报警延迟", "T_3RW(13)", "N", "0 ~ 60 S"},
+    {15, "9.继电器功能", "CH4报警方式", "Combo4", "coded", "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {16, "9.继电器功能", "CH4 报警延迟", "T_3RW(15)", "N", "0 ~ 60 S"},
+    {17, "8.通讯设定", "通讯地址", "T_3RW(16)", "N", "1 ~ 247"},
+    {18, "8.通讯设定", "波特率", "Combo5", "coded", "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
+    {19, "8.通讯设定", "校验方式", "Combo6", "coded", "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
+    {20, "8.通讯设定", "通讯延迟", "T_3RW(19)", "N", "0 ~ 60 MS"},
+    {21, "3.变送设置", "变送通道选择", "Combo7", "coded", "1～4，4选1通道测量值变送\r\n"},
+    {22, "3.变送设置", "变送输出量程", "Combo8", "coded", "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
+    {23, "3.变送设置", "变送上限", "T_3RW(22)", "N", "-10000 ~ 30000"},
+    {24, "3.变送设置", "变送下限", "T_3RW(23)", "N", "-10000 ~ 30000"},
+    {25, "4.通道一设置", "CH1 输入类型", "Combo9", "coded", "0～30"},
+    {26, "4.通道一设置", "CH1 小数点", "Combo10", "coded", "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {27, "4.通道一设置", "输入上限", "T_3RW(26)", "N", "-10000 ~ 30000"},
+    {28, "4.通道一设置", "输入下限", "T_3RW(27)", "N", "-10000 ~ 30000"},
+    {29, "4.通道一设置", "平移修正", "T_3RW(28)", "N", "-500 ~ 500"},
+    {30, "5.通道二设置", "CH2 输入类型", "Combo12", "coded", "0～30"},
+    {31, "5.通道二设置", "CH2 小数点", "Combo11", "coded", "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {32, "5.通道二设置", "输入上限", "T_3RW(31)", "N", "-10000 ~ 30000"},
+    {33, "5.通道二设置", "输入下限", "T_3RW(32)", "N", "-10000 ~ 30000"},
+    {34, "5.通道二设置", "平移修正", "T_3RW(33)", "N", "-500 ~ 500"},
+    {35, "6.通道三设置", "CH3 输入类型", "Combo14", "coded", "0～30"},
+    {36, "6.通道三设置", "CH3 小数点", "Combo13", "coded", "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {37, "6.通道三设置", "输入上限", "T_3RW(36)", "N", "-10000 ~ 30000"},
+    {38, "6.通道三设置", "输入下限", "T_3RW(37)", "N", "-10000 ~ 30000"},
+    {39, "6.通道三设置", "平移修正", "T_3RW(38)", "N", "-500 ~ 500"},
+    {40, "7.通道四设置", "CH4 输入类型", "Combo16", "coded", "0～30"},
+    {41, "7.通道四设置", "CH4 小数点", "Combo15", "coded", "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {42, "7.通道四设置", "输入上限", "T_3RW(41)", "N", "-10000 ~ 30000"},
+    {43, "7.通道四设置", "输入下限", "T_3RW(42)", "N", "-10000 ~ 30000"},
+    {44, "7.通道四设置", "平移修正", "T_3RW(43)", "N", "-500 ~ 500"},
+    {45, "1.Instrument ", "屏幕点亮时间", "T_3RW(44)", "N", "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
+    {46, "1.Instrument ", "输入数字滤波", "T_3RW(45)", "N/10", "0～10 S"},
+    {47, "1.Instrument ", "温度单位", "Combo17", "coded", "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
+    {48, "2.输出-位式&报警", "继电器功能切换", "Combo18", "coded", "0～1：0-报警方式，1-位式控制\r\n"},
+};
+
+struct ListRow {
+    int code;
+    const char *entry;
+    const char *decode;
+};
+
+const ListRow kAlarmList[] = {
+    {0, "0:无 ", "无"},
+    {1, "1:上限报警 ", "上限报警"},
+    {2, "2:下限报警 ", "下限报警"},
+    {3, "3:上偏差报警 ", "上偏差报警"},
+    {4, "4:下偏差报警 ", "下偏差报警"},
+    {5, "5:偏差带报警 ", "偏差带报警"},
+};
+const ListRow kChannelList[] = {
+    {1, "1:CH1 变送 ", "通道一变送"},
+    {2, "2:CH2 变送 ", "通道二变送"},
+    {3, "3:CH3 变送 ", "通道三变送"},
+    {4, "4:CH4 变送 ", "通道4变送"},
+};
+const ListRow kInputList[] = {
+    {0, "0:K(-200-1300)", "K(-200~1300)"},
+    {1, "1:S(0-1700) ", "S(0~1700)"},
+    {2, "2:R(0-1700) ", "R(0~1700)"},
+    {3, "3:T(-200-400) ", "T(-200~400)"},
+    {4, "4:E(0-1000) ", "E(0~1000)"},
+    {5, "5:J(0-1200) ", "J(0~1200)"},
+    {6, "6:B(400-1800) ", "B(400~1800)"},
+    {7, "7:N(0-1300) ", "N(0~1300)"},
+    {8, "8 WRe325(0-2300)", "WRe325(0~2300)"},
+    {9, "9:WRe526(0-2300) ", "WRe526(0~2300)"},
+    {10, "10:Cu50(-50-150)", "Cu50(-50-150)"},
+    {11, "11:PT100(-200-850) ", "PT100(-200-850)"},
+    {12, "12:PT1000(-200-850) ", "PT1000(-200-850)   "},
+    {13, "13:0Ω80(0～80Ω) ", " 0Ω80(0～80Ω) "},
+    {14, "14:0Ω400(0～400Ω) ", " 0Ω400(0～400Ω)"},
+    {15, "15:0Ω4000(0～4000Ω) ", " 0Ω5000(0～5000Ω)"},
+    {16, "16:0MA10(0～10MA) ", " 0MA10(0～10MA)"},
+    {17, "17:0MA20(0～20MA) ", " 0MA20(0～20MA)"},
+    {18, "18:4MA20(4-20MA) ", " 4MA20(4-20MA)"},
+    {19, "19:0MV20(0-20MV) ", " 0MV20(0-20MV)"},
+    {20, "20:0MV100(0-100MV)", " 0MV100(0-100MV)"},
+    {21, "21:正负20MV(-20-+20MV) ", " 正负20MV(-20-+20MV)"},
+    {22, "22:正负100MV(-100-+100MV)", " 正负100MV(-100-+100MV)"},
+    {23, "23:0V1(0-1V) ", "  0V1(0-1V)"},
+    {24, "24:0V2(0-2V) ", " 0V2(0-2V)"},
+    {25, "25:0V5(0-5V) ", " 0V5(0-5V)"},
+    {26, "26:1V5(1-5V) ", " 1V5(1-5V)"},
+    {27, "27:0V10(0-+10V) ", " 0V10(0-+10V)"},
+    {28, "28:2V10(2-+10V) ", " 2V10(2-+10V)"},
+    {29, "29:正负5V(-5-+5V) ", " 正负5V(-5-+5V)"},
+    {30, "30:正负10V(-10-+10V) ", " 正负10V(-10-+10V)"},
+};
+const ListRow kBaudList[] = {
+    {0, "0:4800BPS ", "4800BPS"},
+    {1, "1:9600BPS ", "9600BPS"},
+    {2, "2:19200BPS ", "19200BPS"},
+};
+const ListRow kParityList[] = {
+    {0, "0:无校验 ", "无校验"},
+    {1, "1:奇校验 ", "奇校验"},
+    {2, "2:偶校验 ", "偶校验"},
+};
+const ListRow kOutputList[] = {
+    {0, "0:4MA20 ", "4MA20"},
+    {1, "1:0MA10 ", "0MA10"},
+    {2, "2:0MA20 ", "0MA20"},
+};
+const ListRow kDecimalList[] = {
+    {0, "0:XXXXX ", "XXXXX"},
+    {1, "1:XXXX.X ", "XXXX.X"},
+    {2, "2:XXX.XX ", "XXX.XX"},
+    {3, "3:XX.XXX ", "XX.XXX"},
+    {4, "4:X.XXXX ", "X.XXXX"},
+};
+const ListRow kUnitList[] = {
+    {0, "0:摄氏度 ", "摄氏度"},
+    {1, "1:华氏度 ", "华氏度"},
+    {2, "2:绝对温度 ", "绝对温度"},
+};
+const ListRow kRelayList[] = {
+    {0, "0:报警模式 ", "报警模式"},
+    {1, "1:位式控制 ", "位式控制"},
+};
+
+struct BoxList {
+    int box;
+    int reg;
+    const ListRow *rows;
+    int count;
+};
+
+template <int N>
+constexpr BoxList box(int n, int reg, const ListRow (&rows)[N])
+{
+    return {n, reg, rows, N};
+}
+
+const BoxList kBoxes[] = {
+    box(1, 9, kAlarmList),    box(2, 11, kAlarmList),   box(3, 13, kAlarmList),   box(4, 15, kAlarmList),
+    box(5, 18, kBaudList),    box(6, 19, kParityList),  box(7, 21, kChannelList), box(8, 22, kOutputList),
+    box(9, 25, kInputList),   box(10, 26, kDecimalList), box(11, 31, kDecimalList), box(12, 30, kInputList),
+    box(13, 36, kDecimalList), box(14, 35, kInputList), box(15, 41, kDecimalList), box(16, 40, kInputList),
+    box(17, 47, kUnitList),   box(18, 48, kRelayList),
+};
+
+const BoxList *listOf(int reg)
+{
+    for (const BoxList &b : kBoxes) {
+        if (b.reg == reg)
+            return &b;
+    }
+    return nullptr;
+}
+
+QString decodeOf(int reg, int code)
+{
+    const BoxList *b = listOf(reg);
+    for (int k = 0; b && k < b->count; ++k) {
+        if (b->rows[k].code == code)
+            return QString::fromUtf8(b->rows[k].decode);
+    }
+    return QString();
+}
+
+QString arrayName(const char *name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
+
+} // namespace
+
+class TestConfig : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    // The map, the lists and the value rules.
+    void registerMap();
+    void choiceLists();
+    void entryValue_data();
+    void entryValue();
+    void tenthsText_data();
+    void tenthsText();
+
+    // Read-back.
+    void firstOpenWithoutLink();
+    void readBackAll();
+    void unknownCodeKeepsLabel();
+    void reopenKeepsBufferResetsFields();
+    void silentInstrumentDoesNotPileUp();
+    void closeBoxRefused();
+    void escKeyReturns();
+
+    // Write-back.
+    void writeBack_data();
+    void writeBack();
+    void passThroughWritesNothing();
+    void refused_data();
+    void refused();
+    void exceptionRetriedOnceAndShown();
+    void escWritesFocusedEdit();
+
+private:
+    CONFIG1 *openWindow();
+    bool readNow(CONFIG1 *w);
+    bool focusOn(CONFIG1 *w, QWidget *entry);
+    int writes() { return simStat(*m_sim, QStringLiteral("writes")); }
+    QString sim(const QString &line) { return m_sim->command(line); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Link> m_link;
+    QPointer<CONFIG1> m_win;
+};
+
+// ---------------------------------------------------------------------------
+
+void TestConfig::initTestCase()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    qputenv("QR5300M_PORT_DIR", m_dir->path().toLocal8Bit());
+    m_sim = std::make_unique<SimProcess>(m_dir->path());
+    QVERIFY(m_sim->isReady());
+    m_link = std::make_unique<Link>();
+    Link_Par[0] = 1;
+    Link_Par[3] = 1;
+    bool done = false;
+    int32_t result = -1;
+    Link::instance()->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) {
+        result = r.result;
+        done = true;
+    });
+    QTRY_VERIFY(done);
+    QCOMPARE(result, kModbusOk);
+}
+
+void TestConfig::cleanupTestCase()
+{
+    m_link.reset();
+    m_sim.reset();
+}
+
+void TestConfig::init()
+{
+    Link_Par[0] = 1;
+    Link_Par[3] = 1;
+    QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("reset")), QStringLiteral("ok"));
+}
+
+void TestConfig::cleanup()
+{
+    if (m_win) {
+        m_win->Keep_Open = 0;
+        delete m_win;
+    }
+    // Let the link finish whatever a test left running.
+    QTRY_COMPARE_WITH_TIMEOUT(Link::instance()->Pending(), 0, 10000);
+}
+
+CONFIG1 *TestConfig::openWindow()
+{
+    auto *w = new CONFIG1;
+    m_win = w;
+    w->Form_Load();
+    w->show();
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w))
+        qWarning("configuration window not active");
+    return w;
+}
+
+// One read cycle, started now, waited for.
+bool TestConfig::readNow(CONFIG1 *w)
+{
+    if (!QTest::qWaitFor([w] { return w->Reads_Out() == 0; }, 5000))
+        return false;
+    w->Timer1_Timer();
+    return QTest::qWaitFor([w] { return w->Reads_Out() == 0; }, 5000);
+}
+
+bool TestConfig::focusOn(CONFIG1 *w, QWidget *entry)
+{
+    if (!w->isActiveWindow()) {
+        w->activateWindow();
+        if (!QTest::qWaitForWindowActive(w))
+            return false;
+    }
+    w->SSTab2->setCurrentWidget(entry->parentWidget());
+    entry->setFocus(Qt::OtherFocusReason);
+    return QTest::qWaitFor([entry] { return entry->hasFocus(); }, 2000);
+}
+
+// ---------------------------------------------------------------------------
+// The map
+
+void TestConfig::registerMap()
+{
+    CONFIG1 *w = openWindow();
+    QCOMPARE(w->windowTitle(), QStringLiteral("QR5300M CONFIG "));
+    QCOMPARE(w->SSTab2->count(), 10);
+    QCOMPARE(w->SSTab2->currentIndex(), 1);
+    QCOMPARE(w->SSTab2->tabText(1), QStringLiteral("2.输出-位式&报警"));
+    QCOMPARE(w->Command11->text(), QStringLiteral(" Esc 返回"));
+
+    QHash<QWidget *, int> lastY; // per tab page: rows run downwards in register order
+    int textBoxes = 0, choiceBoxes = 0;
+    for (const MapRow &m : kMap) {
+        const int i = m.reg - 1;
+        const QString at = QStringLiteral("register %1").arg(m.reg);
+        auto *name = w->findChild<QLabel *>(arrayName("Label1", i));
+        auto *back = w->findChild<QLabel *>(arrayName("D_4W", i));
+        auto *help = w->findChild<QLabel *>(arrayName("Label2", i));
+        auto *entry = w->findChild<QWidget *>(QString::fromLatin1(m.entry));
+        QVERIFY2(name && back && help && entry, qPrintable(at));
+        QWidget *page = name->parentWidget();
+        const int tab = w->SSTab2->indexOf(page);
+        QVERIFY2(tab >= 0, qPrintable(at));
+        QCOMPARE(w->SSTab2->tabText(tab), QString::fromUtf8(m.tab));
+        QVERIFY2(back->parentWidget() == page && help->parentWidget() == page && entry->parentWidget() == page,
+                 qPrintable(at));
+        QCOMPARE(name->text(), QString::fromUtf8(m.caption));
+        QCOMPARE(help->text(), QString::fromUtf8(m.help));
+        QCOMPARE(name->buddy(), entry);
+        QCOMPARE(entry->accessibleName(), QString::fromUtf8(m.caption));
+        QCOMPARE(w->Entry(m.reg), entry);
+        QVERIFY2(name->x() < back->x() && back->x() < entry->x() && entry->x() < help->x(), qPrintable(at));
+        QVERIFY2(entry->y() > lastY.value(page, -1), qPrintable(at));
+        lastY[page] = entry->y();
+        QCOMPARE(back->palette().color(QPalette::Window), QColor(0xFF, 0xC0, 0xFF));
+        QVERIFY(back->autoFillBackground());
+        QCOMPARE(back->font().family(), QStringLiteral("宋体"));
+        QCOMPARE(back->font().pointSizeF(), 10.5);
+        QVERIFY(back->text().isEmpty());
+
+        const QByteArray coding(m.coding);
+        if (coding == "coded") {
+            QVERIFY2(qobject_cast<QComboBox *>(entry), qPrintable(at));
+            QVERIFY2(listOf(m.reg), qPrintable(at));
+            QCOMPARE(entry->objectName(), QStringLiteral("Combo%1").arg(listOf(m.reg)->box));
+            ++choiceBoxes;
+        } else {
+            auto *edit = qobject_cast<QLineEdit *>(entry);
+            QVERIFY2(edit, qPrintable(at));
+            QVERIFY(edit->text().isEmpty());
+            QCOMPARE(kParam[i].coding, coding == "N/10" ? Coding::Tenths : Coding::Numeric);
+            ++textBoxes;
+        }
+    }
+    QCOMPARE(textBoxes, 30);
+    QCOMPARE(choiceBoxes, 18);
+}
+
+void TestConfig::choiceLists()
+{
+    CONFIG1 *w = openWindow();
+    for (const BoxList &b : kBoxes) {
+        auto *box = w->findChild<QComboBox *>(QStringLiteral("Combo%1").arg(b.box));
+        QVERIFY(box);
+        QVERIFY(box->isEditable());
+        QCOMPARE(box->count(), b.count);
+        QCOMPARE(box->currentText(), QString::fromUtf8(b.rows[0].entry));
+        int maxCode = 0;
+        for (int k = 0; k < b.count; ++k) {
+            QCOMPARE(box->itemText(k), QString::fromUtf8(b.rows[k].entry));
+            QString text;
+            QVERIFY(Decode_Text(b.reg, b.rows[k].code, &text));
+            QCOMPARE(text, QString::fromUtf8(b.rows[k].decode));
+            maxCode = std::max(maxCode, b.rows[k].code);
+        }
+        // Codes without a decoding text.
+        QString text = QStringLiteral("unchanged");
+        QVERIFY(!Decode_Text(b.reg, maxCode + 1, &text));
+        QVERIFY(!Decode_Text(b.reg, -1, &text));
+        QCOMPARE(text, QStringLiteral("unchanged"));
+    }
+    QString text;
+    QVERIFY(!Decode_Text(21, 0, &text)); // retransmission channels count from 1
+}
+
+void TestConfig::entryValue_data()
+{
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("number");  // has a leading number
+    QTest::addColumn<bool>("fits");    // fits the register
+    QTest::addColumn<int>("value");
+    QTest::newRow("code of an entry") << 11 << QStringLiteral("3:上偏差报警 ") << true << true << 3;
+    QTest::newRow("blank instead of colon") << 25 << QStringLiteral("8 WRe325(0-2300)") << true << true << 8;
+    QTest::newRow("channel code, not position") << 21 << QStringLiteral("4:CH4 变送 ") << true << true << 4;
+    QTest::newRow("half to even down") << 1 << QStringLiteral("2.5") << true << true << 2;
+    QTest::newRow("half to even up") << 1 << QStringLiteral("3.5") << true << true << 4;
+    QTest::newRow("negative half") << 1 << QStringLiteral("-2.5") << true << true << -2;
+    QTest::newRow("tenths") << 46 << QStringLiteral("2.5") << true << true << 25;
+    QTest::newRow("tenths of single 0.05") << 46 << QStringLiteral("0.05") << true << true << 1;
+    QTest::newRow("tenths of single 0.25") << 46 << QStringLiteral("0.25") << true << true << 2;
+    QTest::newRow("tenths top") << 46 << QStringLiteral("3276.7") << true << true << 32767;
+    QTest::newRow("tenths over") << 46 << QStringLiteral("3276.8") << true << false << 0;
+    QTest::newRow("blanks inside") << 29 << QStringLiteral(" - 1 5") << true << true << -15;
+    QTest::newRow("digits then letters") << 20 << QStringLiteral("12abc") << true << true << 12;
+    QTest::newRow("hex") << 1 << QStringLiteral("&H10") << true << true << 16;
+    QTest::newRow("exponent") << 1 << QStringLiteral("1.5E3") << true << true << 1500;
+    QTest::newRow("register top") << 1 << QStringLiteral("32767") << true << true << 32767;
+    QTest::newRow("register bottom") << 1 << QStringLiteral("-32768") << true << true << -32768;
+    QTest::newRow("over the register") << 17 << QStringLiteral("99999") << true << false << 0;
+    QTest::newRow("under the register") << 1 << QStringLiteral("-32769") << true << false << 0;
+    QTest::newRow("beyond single precision") << 1 << QStringLiteral("1E39") << true << false << 0;
+    QTest::newRow("typed code over the register") << 9 << QStringLiteral("70000") << true << false << 0;
+    QTest::newRow("letters") << 1 << QStringLiteral("abc") << false << false << 0;
+    QTest::newRow("empty") << 1 << QString() << false << false << 0;
+    QTest::newRow("blanks") << 1 << QStringLiteral("  ") << false << false << 0;
+    QTest::newRow("sign alone") << 1 << QStringLiteral("-") << false << false << 0;
+    QTest::newRow("point alone") << 1 << QStringLiteral(".") << false << false << 0;
+    QTest::newRow("hex without digits") << 1 << QStringLiteral("&Hz") << false << false << 0;
+    QTest::newRow("comma first") << 1 << QStringLiteral(",5") << false << false << 0;
+}
+
+void TestConfig::entryValue()
+{
+    QFETCH(int, reg);
+    QFETCH(QString, text);
+    QFETCH(bool, number);
+    QFETCH(bool, fits);
+    QFETCH(int, value);
+    QCOMPARE(Has_Lead_Num(text), number);
+    if (!number)
+        return;
+    int16_t v = 0;
+    QCOMPARE(Entry_Value(reg, text, &v), fits);
+    if (fits)
+        QCOMPARE(int(v), value);
+}
+
+void TestConfig::tenthsText_data()
+{
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("46: 25") << 46 << 25 << QStringLiteral("2.5");
+    QTest::newRow("46: 20") << 46 << 20 << QStringLiteral("2");
+    QTest::newRow("46: -5") << 46 << -5 << QStringLiteral("-0.5");
+    QTest::newRow("46: -15") << 46 << -15 << QStringLiteral("-1.5");
+    QTest::newRow("46: 0") << 46 << 0 << QStringLiteral("0");
+    QTest::newRow("46: -32768") << 46 << -32768 << QStringLiteral("-3276.8");
+    QTest::newRow("numeric -15") << 1 << -15 << QStringLiteral("-15");
+    QTest::newRow("numeric 1234") << 27 << 1234 << QStringLiteral("1234");
+}
+
+void TestConfig::tenthsText()
+{
+    QFETCH(int, reg);
+    QFETCH(int, value);
+    QFETCH(QString, text);
+    QString shown;
+    QVERIFY(Decode_Text(reg, value, &shown));
+    QCOMPARE(shown, text);
+}
+
+// ---------------------------------------------------------------------------
+// Read-back
+
+void TestConfig::firstOpenWithoutLink()
+{
+    std::fill(std::begin(Reg_4X), std::end(Reg_4X), 0);
+    Link_Par[0] = 0; // never opened: port 0, station 0
+    Link_Par[3] = 0;
+    CONFIG1 *w = openWindow();
+    QVERIFY(w->Timer1.isActive());
+    QCOMPARE(w->Timer1.interval(), 1000);
+    QVERIFY(w->D_4W[0]->text().isEmpty()); // nothing before the first tick
+    QVERIFY(readNow(w));
+    for (const MapRow &m : kMap) {
+        const QString expected = QByteArray(m.coding) == "coded" ? decodeOf(m.reg, 0) : QStringLiteral("0");
+        QCOMPARE(w->D_4W[m.reg - 1]->text(), expected);
+    }
+    QVERIFY(w->D_4W[20]->text().isEmpty());
+    QCOMPARE(w->D_4W[8]->text(), QStringLiteral("无"));
+    QCOMPARE(w->D_4W[24]->text(), QStringLiteral("K(-200~1300)"));
+}
+
+void TestConfig::readBackAll()
+{
+    // Every register gets its own value: numbers distinct per register,
+    // each coded register the last code of its list, except register 21 at 0
+    // (no text) and register 9 at 6 (no such alarm mode).
+    int value[kParamCount + 1] = {};
+    for (const MapRow &m : kMap) {
+        int v = m.reg * 37 - 900;
+        if (const BoxList *b = listOf(m.reg))
+            v = b->rows[b->count - 1].code;
+        value[m.reg] = v;
+    }
+    value[1] = -15;
+    value[26] = 2;    // channel 1 decimal point 2 ...
+    value[27] = 1234; // ... rescales nothing
+    value[46] = 25;
+    value[21] = 0;
+    value[9] = 6;
+    for (int reg = 1; reg <= kParamCount; ++reg)
+        QCOMPARE(sim(QStringLiteral("set hr %1 %2").arg(reg).arg(value[reg])), QStringLiteral("ok"));
+
+    CONFIG1 *w = openWindow();
+    QVERIFY(readNow(w));
+    for (int reg = 1; reg <= kParamCount; ++reg)
+        QCOMPARE(Reg_4X[reg - 1], value[reg]);
+    for (const MapRow &m : kMap) {
+        QString expected;
+        const QByteArray coding(m.coding);
+        if (coding == "N")
+            expected = QString::number(value[m.reg]);
+        else if (coding == "coded")
+            expected = decodeOf(m.reg, value[m.reg]);
+        if (m.reg == 46)
+            expected = QStringLiteral("2.5");
+        QCOMPARE(w->D_4W[m.reg - 1]->text(), expected);
+    }
+    QCOMPARE(w->D_4W[0]->text(), QStringLiteral("-15"));
+    QCOMPARE(w->D_4W[25]->text(), QStringLiteral("XXX.XX"));
+    QCOMPARE(w->D_4W[26]->text(), QStringLiteral("1234"));
+    QCOMPARE(w->D_4W[24]->text(), QStringLiteral(" 正负10V(-10-+10V)"));
+    QVERIFY(w->D_4W[8]->text().isEmpty());  // unknown alarm mode, first read
+    QVERIFY(w->D_4W[20]->text().isEmpty()); // channel 0, first read
+
+    // A change on the instrument shows at the next cycle, started by the timer.
+    QCOMPARE(sim(QStringLiteral("set hr 46 20")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 3 -5")), QStringLiteral("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(w->D_4W[45]->text(), QStringLiteral("2"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->D_4W[2]->text(), QStringLiteral("-5"), 3000);
+}
+
+void TestConfig::unknownCodeKeepsLabel()
+{
+    QCOMPARE(sim(QStringLiteral("set hr 9 2")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 21 3")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 40 30")), QStringLiteral("ok"));
+    CONFIG1 *w = openWindow();
+    QVERIFY(readNow(w));
+    QCOMPARE(w->D_4W[8]->text(), QStringLiteral("下限报警"));
+    QCOMPARE(w->D_4W[20]->text(), QStringLiteral("通道三变送"));
+    QCOMPARE(w->D_4W[39]->text(), QStringLiteral(" 正负10V(-10-+10V)"));
+
+    QCOMPARE(sim(QStringLiteral("set hr 9 6")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 21 0")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 40 31")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 10 44")), QStringLiteral("ok"));
+    QVERIFY(readNow(w));
+    QCOMPARE(Reg_4X[8], 6);
+    QCOMPARE(w->D_4W[9]->text(), QStringLiteral("44")); // the cycle did run
+    QCOMPARE(w->D_4W[8]->text(), QStringLiteral("下限报警"));
+    QCOMPARE(w->D_4W[20]->text(), QStringLiteral("通道三变送"));
+    QCOMPARE(w->D_4W[39]->text(), QStringLiteral(" 正负10V(-10-+10V)"));
+}
+
+void TestConfig::reopenKeepsBufferResetsFields()
+{
+    QCOMPARE(sim(QStringLiteral("set hr 1 321")), QStringLiteral("ok"));
+    QCOMPARE(sim(QStringLiteral("set hr 48 1")), QStringLiteral("ok"));
+    CONFIG1 *w = openWindow();
+    QVERIFY(readNow(w));
+    QCOMPARE(w->D_4W[0]->text(), QStringLiteral("321"));
+    // Leave traces in the fields, without leaving them.
+    QVERIFY(focusOn(w, w->T_3RW[2]));
+    QTest::keyClicks(w->T_3RW[2], QStringLiteral("55"));
+    w->Combo[5]->setCurrentIndex(2);
+    w->Combo_LostFocus(5); // not edited by the operator: nothing written
+    w->Command11_Click();  // writes T_3RW(2)
+    QTRY_VERIFY(m_win.isNull());
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 3 55"));
+    QCOMPARE(writes(), 1);
+
+    // Reopen on a port that does not exist: every read fails.
+    Link_Par[0] = 9;
+    CONFIG1 *again = openWindow();
+    for (int i = 0; i < kParamCount; ++i) {
+        QVERIFY(again->D_4W[i]->text().isEmpty());
+        if (again->T_3RW[i])
+            QVERIFY(again->T_3RW[i]->text().isEmpty());
+    }
+    for (const BoxList &b : kBoxes)
+        QCOMPARE(again->Combo[b.box]->currentText(), QString::fromUtf8(b.rows[0].entry));
+    QCOMPARE(again->SSTab2->currentIndex(), 1);
+    QVERIFY(readNow(again));
+    QCOMPARE(again->D_4W[0]->text(), QStringLiteral("321"));
+    QCOMPARE(again->D_4W[47]->text(), QStringLiteral("位式控制"));
+}
+
+void TestConfig::silentInstrumentDoesNotPileUp()
+{
+    CONFIG1 *w = openWindow();
+    w->Timer1.stop();
+    QVERIFY(readNow(w));
+    QCOMPARE(sim(QStringLiteral("fault silent")), QStringLiteral("ok"));
+    w->Timer1_Timer();
+    QCOMPARE(w->Reads_Out(), 3);
+    for (int k = 0; k < 5; ++k)
+        w->Timer1_Timer();
+    QCOMPARE(w->Reads_Out(), 3);
+    QCOMPARE(Link::instance()->Pending(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(w->Reads_Out(), 0, 10000);
+    QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
+    // The labels still show what was read before.
+    QVERIFY(!w->D_4W[0]->text().isEmpty());
+    QVERIFY(readNow(w));
+}
+
+void TestConfig::closeBoxRefused()
+{
+    CONFIG1 *w = openWindow();
+    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    QVERIFY(!m_win.isNull());
+    QCOMPARE(back.count(), 0);
+    QVERIFY(w->Timer1.isActive());
+
+    w->Command11->click();
+    QCOMPARE(back.count(), 1);
+    QVERIFY(!w->isVisible());
+    QTRY_VERIFY(m_win.isNull()); // it deletes itself
+}
+
+void TestConfig::escKeyReturns()
+{
+    CONFIG1 *w = openWindow();
+    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QVERIFY(focusOn(w, w->Combo[1]));
+    QTest::keyClick(w->Combo[1], Qt::Key_Escape);
+    QCOMPARE(back.count(), 1);
+    QTRY_VERIFY(m_win.isNull());
+    QVERIFY(QTest::qWaitFor([] { return Link::instance()->Pending() == 0; }, 5000));
+    QCOMPARE(writes(), 0); // the focused box was not edited
+}
+
+// ---------------------------------------------------------------------------
+// Write-back
+
+void TestConfig::writeBack_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("pick"); // entry of the list to choose with the arrow keys
+    QTest::addColumn<QString>("type"); // or text to type
+    QTest::addColumn<int>("reg");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("shown"); // read-back label afterwards
+
+    QTest::newRow("alarm mode by list") << "Combo2" << "3:上偏差报警 " << "" << 11 << 3 << "上偏差报警";
+    QTest::newRow("channel code, not position") << "Combo7" << "4:CH4 变送 " << "" << 21 << 4 << "通道4变送";
+    QTest::newRow("input type 8 without colon") << "Combo9" << "8 WRe325(0-2300)" << "" << 25 << 8 << "WRe325(0~2300)";
+    QTest::newRow("CH3 decimal point is Combo13") << "Combo13" << "4:X.XXXX " << "" << 36 << 4 << "X.XXXX";
+    QTest::newRow("CH3 input type is Combo14") << "Combo14" << "12:PT1000(-200-850) " << "" << 35 << 12 << "PT1000(-200-850)   ";
+    QTest::newRow("relay function") << "Combo18" << "1:位式控制 " << "" << 48 << 1 << "位式控制";
+    QTest::newRow("code typed into a choice box") << "Combo1" << "" << "2" << 9 << 2 << "下限报警";
+    QTest::newRow("2.5 rounds to even") << "T_3RW(0)" << "" << "2.5" << 1 << 2 << "2";
+    QTest::newRow("3.5 rounds to even") << "T_3RW(0)" << "" << "3.5" << 1 << 4 << "4";
+    QTest::newRow("filter 2.5 s") << "T_3RW(45)" << "" << "2.5" << 46 << 25 << "2.5";
+    QTest::newRow("filter 0.05 s") << "T_3RW(45)" << "" << "0.05" << 46 << 1 << "0.1";
+    QTest::newRow("negative input limit") << "T_3RW(26)" << "" << "-200" << 27 << -200 << "-200";
+    QTest::newRow("blanks inside the number") << "T_3RW(28)" << "" << " - 1 5" << 29 << -15 << "-15";
+    QTest::newRow("digits then letters") << "T_3RW(19)" << "" << "12abc" << 20 << 12 << "12";
+}
+
+void TestConfig::writeBack()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, pick);
+    QFETCH(QString, type);
+    QFETCH(int, reg);
+    QFETCH(int, value);
+    QFETCH(QString, shown);
+
+    QCOMPARE(sim(QStringLiteral("set hr 26 2")), QStringLiteral("ok")); // a decimal point changes nothing
+    CONFIG1 *w = openWindow();
+    QWidget *e = w->findChild<QWidget *>(entry);
+    QVERIFY(e);
+    QCOMPARE(w->Entry(reg), e);
+    QVERIFY(focusOn(w, e));
+    if (!pick.isEmpty()) {
+        auto *box = qobject_cast<QComboBox *>(e);
+        QVERIFY(box);
+        const int k = box->findText(pick);
+        QVERIFY(k > 0);
+        for (int n = 0; n < k; ++n)
+            QTest::keyClick(box, Qt::Key_Down);
+        QCOMPARE(box->currentText(), pick);
+    } else {
+        if (auto *box = qobject_cast<QComboBox *>(e))
+            box->lineEdit()->selectAll();
+        QTest::keyClicks(e, type);
+    }
+    QVERIFY(w->Edited(reg));
+    QCOMPARE(writes(), 0);
+
+    QTest::keyClick(e, Qt::Key_Tab); // leave the box
+    QVERIFY(!e->hasFocus());
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok %1 %2").arg(reg).arg(value));
+    QCOMPARE(writes(), 1);
+    QCOMPARE(Link_Par[19], value);
+    QVERIFY(!w->Edited(reg));
+    QCOMPARE(e->property("Mark").toString(), QString());
+    if (auto *edit = qobject_cast<QLineEdit *>(e))
+        QCOMPARE(edit->text(), type); // the typed text stays
+    QVERIFY(readNow(w));
+    QCOMPARE(w->D_4W[reg - 1]->text(), shown);
+    QCOMPARE(writes(), 1);
+}
+
+void TestConfig::passThroughWritesNothing()
+{
+    CONFIG1 *w = openWindow();
+    // Tab through the relay-function page: the focus follows the rows.
+    const int regs[] = {9, 10, 11, 12, 13, 14, 15, 16};
+    QVERIFY(focusOn(w, w->Entry(9)));
+    for (int k = 1; k < int(std::size(regs)); ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w->Entry(regs[k]));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    // And through the alarm settings page.
+    QVERIFY(focusOn(w, w->T_3RW[0]));
+    for (int k = 1; k < 8; ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w->T_3RW[k]);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(readNow(w)); // the link serves in order: any write would be done now
+    QCOMPARE(writes(), 0);
+
+    // Written once; passing through again writes nothing more.
+    QVERIFY(focusOn(w, w->T_3RW[3]));
+    QTest::keyClicks(w->T_3RW[3], QStringLiteral("444"));
+    QTest::keyClick(w->T_3RW[3], Qt::Key_Tab);
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 4 444"));
+    QVERIFY(focusOn(w, w->T_3RW[3]));
+    QTest::keyClick(w->T_3RW[3], Qt::Key_Tab);
+    w->T_3RW_LostFocus(3);
+    QVERIFY(readNow(w));
+    QCOMPARE(writes(), 1);
+    // Choosing the entry already shown is an edit: the operator means it.
+    QVERIFY(focusOn(w, w->Combo[2]));
+    QTest::keyClick(w->Combo[2], Qt::Key_Down);
+    QTest::keyClick(w->Combo[2], Qt::Key_Up);
+    QCOMPARE(w->Combo[2]->currentIndex(), 0);
+    QTest::keyClick(w->Combo[2], Qt::Key_Tab);
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 11 0"));
+    QCOMPARE(writes(), 2);
+}
+
+void TestConfig::refused_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("over the register") << "T_3RW(16)" << "99999" << "超出";
+    QTest::newRow("under the register") << "T_3RW(0)" << "-40000" << "超出";
+    QTest::newRow("filter over the register") << "T_3RW(45)" << "3276.8" << "超出";
+    QTest::newRow("letters") << "T_3RW(0)" << "abc" << "不是数字";
+    QTest::newRow("sign alone") << "T_3RW(22)" << "-" << "不是数字";
+    QTest::newRow("letters in a choice box") << "Combo3" << "x" << "不是数字";
+}
+
+void TestConfig::refused()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, type);
+    QFETCH(QString, why);
+    CONFIG1 *w = openWindow();
+    w->Timer1.stop(); // no reads of our own in flight: the link is idle
+    QWidget *e = w->findChild<QWidget *>(entry);
+    QVERIFY(e);
+    QVERIFY(focusOn(w, e));
+    if (auto *box = qobject_cast<QComboBox *>(e))
+        box->lineEdit()->selectAll();
+    QTest::keyClicks(e, type);
+    QTRY_COMPARE(Link::instance()->Pending(), 0);
+    QTest::keyClick(e, Qt::Key_Tab);
+    QTRY_COMPARE(e->property("Mark").toString(), QStringLiteral("refused"));
+    QCOMPARE(Link::instance()->Pending(), 0); // nothing was sent
+    QVERIFY(w->Msg_Line->text().contains(why));
+    QVERIFY(w->Msg_Line->isVisible());
+    QCOMPARE(e->toolTip(), w->Msg_Line->text());
+    auto *box = qobject_cast<QComboBox *>(e);
+    QCOMPARE(box ? box->currentText() : qobject_cast<QLineEdit *>(e)->text(), type);
+    int reg = 1;
+    while (reg < kParamCount && w->Entry(reg) != e)
+        ++reg;
+    QVERIFY(w->Edited(reg)); // still to be written once corrected
+    QVERIFY(readNow(w));
+    QCOMPARE(writes(), 0);
+
+    // Corrected, it goes out and the mark goes.
+    QVERIFY(focusOn(w, e));
+    if (box)
+        box->lineEdit()->selectAll();
+    else
+        qobject_cast<QLineEdit *>(e)->selectAll();
+    QTest::keyClicks(e, QStringLiteral("1"));
+    QTest::keyClick(e, Qt::Key_Tab);
+    QTRY_COMPARE(writes(), 1);
+    QTRY_COMPARE(e->property("Mark").toString(), QString());
+}
+
+void TestConfig::exceptionRetriedOnceAndShown()
+{
+    QCOMPARE(sim(QStringLiteral("set hr 3 123")), QStringLiteral("ok"));
+    CONFIG1 *w = openWindow();
+    QVERIFY(readNow(w));
+    QCOMPARE(sim(QStringLiteral("fault wexc 3")), QStringLiteral("ok"));
+    QVERIFY(focusOn(w, w->T_3RW[2]));
+    QTest::keyClicks(w->T_3RW[2], QStringLiteral("777"));
+    QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
+    QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QStringLiteral("failed"));
+    QCOMPARE(writes(), 2);
+    QVERIFY2(w->Msg_Line->text().contains(QStringLiteral("illegal data value")), qPrintable(w->Msg_Line->text()));
+    QVERIFY(w->Msg_Line->text().contains(QStringLiteral("CH2设定值SV")));
+    QCOMPARE(w->T_3RW[2]->text(), QStringLiteral("777"));
+    QVERIFY(w->Edited(3)); // still to be written
+    QVERIFY(readNow(w));
+    QCOMPARE(writes(), 2); // no third try
+    QCOMPARE(w->D_4W[2]->text(), QStringLiteral("123"));
+    QCOMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok none"));
+
+    // Once the instrument takes writes again, leaving the box writes it.
+    QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
+    QVERIFY(focusOn(w, w->T_3RW[2]));
+    QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 3 777"));
+    QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QString());
+    QCOMPARE(writes(), 3);
+    QVERIFY(readNow(w));
+    QCOMPARE(w->D_4W[2]->text(), QStringLiteral("777"));
+}
+
+void TestConfig::escWritesFocusedEdit()
+{
+    CONFIG1 *w = openWindow();
+    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QVERIFY(focusOn(w, w->T_3RW[44]));
+    QTest::keyClicks(w->T_3RW[44], QStringLiteral("30"));
+    QTest::keyClick(w->T_3RW[44], Qt::Key_Escape);
+    QCOMPARE(back.count(), 1);
+    QTRY_VERIFY(m_win.isNull());
+    QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 45 30"));
+    QCOMPARE(writes(), 1);
+}
+
+QTEST_MAIN(TestConfig)
+#include "tst_config.moc"
