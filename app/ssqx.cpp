@@ -1,8 +1,10 @@
 #include "app/ssqx.h"
 
 #include "app/globals.h"
+#include "chart/yrange.h"
 #include "link/link.h"
 #include "link/met1.h"
+#include "logging/history.h"
 #include "logging/mscom.h"
 
 #include <QApplication>
@@ -10,6 +12,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,6 +50,9 @@ ssqx::ssqx(QWidget *parent) : QWidget(parent)
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(200);
     connect(&Timer1, &QTimer::timeout, this, &ssqx::Timer1_Timer);
+    Timer2.setObjectName(QStringLiteral("Timer2"));
+    Timer2.setInterval(1000);
+    connect(&Timer2, &QTimer::timeout, this, &ssqx::Timer2_Timer);
     Timer3.setObjectName(QStringLiteral("Timer3"));
     Timer3.setInterval(1000);
     connect(&Timer3, &QTimer::timeout, this, &ssqx::Timer3_Timer);
@@ -72,9 +79,7 @@ void ssqx::buildUi()
     auto *root = new QGridLayout(this);
 
     // Chart area (top left) and status panel (top right).
-    Chart_Area = new QFrame(this);
-    Chart_Area->setObjectName(QStringLiteral("Chart_Area"));
-    Chart_Area->setMinimumSize(900, 560);
+    buildChartArea();
     root->addWidget(Chart_Area, 0, 0, 1, 3);
 
     Frame9 = new QGroupBox(QStringLiteral("ALM"), this);
@@ -227,6 +232,30 @@ void ssqx::buildUi()
     f11->addWidget(Command1);
     f11->addWidget(Command23);
     f11->addWidget(Command21);
+    // Y-range editor, shown by a double click on a Y-axis label.
+    Label9 = new QLabel(QStringLiteral("Y轴最大值"), Frame11);
+    Label9->setObjectName(QStringLiteral("Label9"));
+    YKD = new QLineEdit(Frame11);
+    YKD->setObjectName(QStringLiteral("YKD"));
+    Label10 = new QLabel(QStringLiteral("Y轴最小值"), Frame11);
+    Label10->setObjectName(QStringLiteral("Label10"));
+    YKD1 = new QLineEdit(QStringLiteral("0"), Frame11);
+    YKD1->setObjectName(QStringLiteral("YKD1"));
+    for (QLineEdit *e : {YKD, YKD1})
+        e->setMaximumWidth(90);
+    Label9->setBuddy(YKD);
+    YKD->setAccessibleName(Label9->text());
+    Label10->setBuddy(YKD1);
+    YKD1->setAccessibleName(Label10->text());
+    Command26 = button("Command26", "修改Y", Frame11);
+    Y_Msg = new QLabel(Frame11);
+    Y_Msg->setObjectName(QStringLiteral("Y_Msg"));
+    Y_Msg->setStyleSheet(QStringLiteral("color:#C00000;"));
+    f11->addSpacing(24);
+    for (QWidget *w : std::initializer_list<QWidget *>{Label9, YKD, Label10, YKD1, Command26, Y_Msg}) {
+        f11->addWidget(w);
+        w->hide();
+    }
     f11->addStretch(1);
     root->addWidget(Frame11, 3, 0, 1, 4);
 
@@ -241,14 +270,92 @@ void ssqx::buildUi()
     connect(Command9, &QPushButton::clicked, this, &ssqx::Command9_Click);
     connect(Command10, &QPushButton::clicked, this, &ssqx::Command10_Click);
     connect(Command21, &QPushButton::clicked, this, &ssqx::Command21_Click);
+    connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &ssqx::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &ssqx::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &ssqx::Command5_Click);
+    connect(Command6, &QPushButton::clicked, this, &ssqx::Command6_Click);
+    connect(Command7, &QPushButton::clicked, this, &ssqx::Command7_Click);
+    connect(Command8, &QPushButton::clicked, this, &ssqx::Command8_Click);
+    connect(Command26, &QPushButton::clicked, this, &ssqx::Command26_Click);
+    connect(hc, &QSlider::valueChanged, this, &ssqx::hc_Change);
     connect(Combo1, &QComboBox::editTextChanged, this, &ssqx::updatePortDevice);
 
     // Tab order follows the visual order: link settings, then the buttons.
     QWidget *order[] = {Combo1, Combo2, Option1[0], Option1[1], Option1[2], Option2[0], Option2[1], Option2[2],
                         Command9, Command10, Command29, Command8, Command7, Command6, Command5, Command2,
-                        Command3, Command4, Command1, Command23, Command21};
+                        Command3, Command4, Command1, Command23, Command21, YKD, YKD1, Command26};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+}
+
+void ssqx::buildChartArea()
+{
+    // Positions in twips, like the chart itself: the Y-axis columns on the
+    // left, the ruler slider above the chart, time and date rows below it.
+    constexpr int kLeft = 1300;  // pt0's left edge
+    constexpr int kTop = 420;    // pt0's top edge
+    constexpr int kRowH = 250;
+    Chart_Area = new QWidget(this);
+    Chart_Area->setObjectName(QStringLiteral("Chart_Area"));
+    auto px = [this](double twips) { return Pt_Box::Px(this, twips); };
+    auto py = [this](double twips) { return Pt_Box::Px(this, twips, true); };
+    auto place = [&](QWidget *w, double x, double y, double wd, double ht) {
+        w->setGeometry(px(x), py(y), px(wd), py(ht));
+    };
+
+    hc = new QSlider(Qt::Horizontal, Chart_Area);
+    hc->setObjectName(QStringLiteral("hc"));
+    hc->setAccessibleName(QStringLiteral("标尺"));
+    hc->setRange(-1, 12001);
+    hc->setSingleStep(150);
+    hc->setPageStep(150);
+    hc->setValue(0);
+    hc->setEnabled(false);
+    hc->setFocusPolicy(Qt::NoFocus);
+    place(hc, kLeft, 0, kPt0Width, 380);
+
+    pt0 = new Pt0_Box(Chart_Area);
+    pt0->move(px(kLeft), py(kTop));
+    pt = pt0->pt;
+
+    const QString yCaption[7] = {"0", "100", "200", "300", "400", "500", "600"};
+    const QString blue[7] = {"-10", "10", "30", "50", "70", "90", "110"};
+    for (int i = 0; i <= 6; ++i) {
+        const double y = kTop + 7500 - 1250.0 * i - kRowH / 2.0;
+        Label5[i] = new QLabel(yCaption[i], Chart_Area);
+        Label5[i]->setObjectName(QStringLiteral("Label5(%1)").arg(i));
+        Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Label5[i]->setStyleSheet(QStringLiteral("color:#FF0000;"));
+        Label5[i]->setToolTip(QStringLiteral("双击修改Y轴范围"));
+        Label5[i]->installEventFilter(this);
+        place(Label5[i], 620, y, 640, kRowH);
+        Label6[i] = new QLabel(blue[i], Chart_Area);
+        Label6[i]->setObjectName(QStringLiteral("Label6(%1)").arg(i));
+        Label6[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Label6[i]->setStyleSheet(QStringLiteral("color:#0000FF;"));
+        place(Label6[i], 0, y, 560, kRowH);
+    }
+    for (int i = 0; i <= 8; ++i) {
+        const double x = kLeft + 1500.0 * i - 650;
+        Label4[i] = new QLabel(QStringLiteral("00:00:00"), Chart_Area);
+        Label4[i]->setObjectName(QStringLiteral("Label4(%1)").arg(i));
+        Label7[i] = new QLabel(QStringLiteral("2001/07/19"), Chart_Area);
+        Label7[i]->setObjectName(QStringLiteral("Label7(%1)").arg(i));
+        for (QLabel *l : {Label4[i], Label7[i]})
+            l->setAlignment(Qt::AlignCenter);
+        place(Label4[i], x, kTop + kPt0Height + 40, 1300, kRowH);
+        place(Label7[i], x, kTop + kPt0Height + 40 + kRowH, 1300, kRowH);
+    }
+    const char *legend[3] = {"PV", "OP", "SV"};
+    const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
+    for (int i = 0; i < 3; ++i) {
+        Label8[i] = new QLabel(QLatin1String(legend[i]), Chart_Area);
+        Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
+        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
+        place(Label8[i], kLeft + kPt0Width + 700, kTop + 300.0 * i, 600, kRowH);
+    }
+    Chart_Area->setFixedSize(px(kLeft + kPt0Width + 1400), py(kTop + kPt0Height + 40 + 2 * kRowH + 60));
 }
 
 void ssqx::Form_Load()
@@ -266,12 +373,334 @@ void ssqx::Form_Load()
     Combo2->setEditText(QStringLiteral("1 "));
     updatePortDevice();
     // 2.
+    Cht.Page_Limit = 0;
     Main_Loaded = -1;
+    Cht.Page_Back = 0;
+    // 3. Ruler slider off; no zooming in or paging forward yet.
+    {
+        const QSignalBlocker block(hc);
+        hc->setValue(0);
+    }
+    hc->setEnabled(false);
+    hc->setFocusPolicy(Qt::NoFocus);
+    Command3->setEnabled(false);
+    Command7->setEnabled(false);
+    // 4.
+    for (int s = 1; s <= 321; ++s)
+        Cht.Chart_Gap[s] = 0;
+    Cht.Chart_Zoom = 1;
+    // 5. The window's own connection; the newest record id.
+    Main_Conn.Open();
+    Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+    // 6.
+    Cht.Load_Count = 241;
+    Cht.Win_Last_Id = Cht.Cur_Id;
+    Cht.Chart_End = 241;
     // 7.
     Unload_Ok = -1;
+    // 8. pt0 and pt have their twip sizes from creation.
+    Cht.Ruler_On = 0;
+    {
+        const QSignalBlocker block(hc);
+        hc->setValue(0);
+    }
+    // 9. The live chart.
+    Load_History();
+    pt->Erase();
+    Draw_Grid();
+    Apply_Zoom();
+    Draw_Curves();
+
     Timer1.start();
+    Timer2.start();
     Timer3.start();
     refreshStateTexts();
+}
+
+// ---------------------------------------------------------------------------
+// Chart procedures.
+
+void ssqx::Apply_Zoom()
+{
+    ::Apply_Zoom(Cht);
+}
+
+void ssqx::Draw_Grid()
+{
+    pt->Draw_Grid();
+}
+
+void ssqx::Draw_Curves()
+{
+    pt->Draw_Curves(Cht, &m_labels);
+    for (int i = 0; i <= 8; ++i) {
+        Label4[i]->setText(m_labels.Label4[i]);
+        Label7[i]->setText(m_labels.Label7[i]);
+    }
+}
+
+void ssqx::Redraw_Chart()
+{
+    pt->Erase();
+    Draw_Grid();
+    Apply_Zoom();
+    Draw_Curves();
+}
+
+void ssqx::Load_History()
+{
+    ::Load_History(Cht, Main_Conn);
+    // Captions: the first slot on screen (slot 1 before the first zoom).
+    const int s = Cht.Chart_Base + 1;
+    if (s >= 0 && s < kChartSlots) {
+        Label2_9->setText(Date_Text(Cht.Chart_Date[s]));
+        Label2_10->setText(Time_Text(Cht.Chart_Time[s]));
+    }
+}
+
+void ssqx::Reload_Live()
+{
+    Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+    Cht.Win_Last_Id = Cht.Cur_Id;
+    Cht.Load_Count = 241;
+    Cht.Chart_End = 241;
+    Load_History();
+    Redraw_Chart();
+}
+
+void ssqx::Append_Sample()
+{
+    if (Cht.Chart_End < kChartSlots - 1)
+        ++Cht.Chart_End;
+    // The curve reached the right edge (or lies past it after a zoom in):
+    // back a quarter screen, newest record in slot 241.
+    if (Cht.Chart_End >= 241 + 20 * Cht.Chart_Zoom)
+        Reload_Live();
+    const int s = Cht.Chart_End;
+    if (s >= 0 && s < kChartSlots - 1) {
+        for (int q = 0; q <= 5; ++q)
+            Cht.Chart_Val[s][q] = Val_3X[q];
+        const QDateTime now = Clock_Now();
+        Cht.Chart_Date[s] = Date_Serial(now.date());
+        Cht.Chart_Time[s] = Time_Serial(now.time());
+    }
+    New_Sample = 0;
+    Redraw_Chart();
+}
+
+void ssqx::Set_Y_Labels()
+{
+    for (int i = 0; i <= 6; ++i)
+        Label5[i]->setText(QString::number(Y_Label_Value(i, Y_Span, Y_Min)));
+}
+
+// ---------------------------------------------------------------------------
+// Zoom and paging.
+
+void ssqx::Set_Slider_Step()
+{
+    int32_t step = 0;
+    if (Round_I32(double(Cht.Chart_Step), &step) && step > 0) {
+        hc->setSingleStep(step);
+        hc->setPageStep(step);
+    }
+}
+
+void ssqx::Command3_Click()
+{
+    pt->Erase();
+    Draw_Grid();
+    if (Cht.Chart_Zoom > INT16_MIN)
+        --Cht.Chart_Zoom;
+    if (Cht.Chart_Zoom <= 1)
+        Command3->setEnabled(false);
+    if (Cht.Chart_Zoom < 4)
+        Command4->setEnabled(true);
+    Apply_Zoom();
+    Set_Slider_Step();
+    Draw_Curves();
+}
+
+void ssqx::Command4_Click()
+{
+    pt->Erase();
+    Draw_Grid();
+    if (Cht.Chart_Zoom < INT16_MAX)
+        ++Cht.Chart_Zoom;
+    if (Cht.Chart_Zoom > 1)
+        Command3->setEnabled(true);
+    if (Cht.Chart_Zoom > 3)
+        Command4->setEnabled(false);
+    Apply_Zoom();
+    Set_Slider_Step();
+    Draw_Curves();
+}
+
+// The page n records before Cur_Id ends at Cur_Id - n, counted back
+// through the ring's start when needed; n = Cur_Id leaves it alone.
+void ssqx::Set_Window_End(int32_t n)
+{
+    if (Cht.Cur_Id > n)
+        Cht.Win_Last_Id = Cht.Cur_Id - n;
+    else if (Cht.Cur_Id < n)
+        Cht.Win_Last_Id = kRingSize - (n - Cht.Cur_Id);
+}
+
+void ssqx::Command8_Click()
+{
+    if (Cht.Page_Back < INT16_MAX)
+        ++Cht.Page_Back;
+    Cht.Load_Count = 321;
+    const int32_t n = 60 * int32_t(Cht.Page_Back);
+    if (Cht.Page_Back >= 1) {
+        Timer1.stop();
+        Command7->setEnabled(true);
+    }
+    // Limit: the page would reach back past the oldest record. That is the
+    // ring's first record while it has not wrapped, and otherwise the record
+    // after the newest one (the ring holds 65500).
+    if ((Cht.Cur_Id > n && Cht.Cur_Id - n <= 321) || n > kRingSize - 321) {
+        Command8->setEnabled(false);
+        Cht.Page_Limit = -1;
+        return;
+    }
+    Set_Window_End(n);
+    Cht.Chart_End = 321;
+    Load_History();
+    pt->Erase();
+    Draw_Grid();
+    Apply_Zoom();
+    Draw_Curves();
+}
+
+void ssqx::Command7_Click()
+{
+    pt->Erase();
+    if (Cht.Page_Back > INT16_MIN)
+        --Cht.Page_Back;
+    Cht.Load_Count = 321;
+    if (Cht.Page_Back != 0) {
+        Set_Window_End(60 * int32_t(Cht.Page_Back));
+        Cht.Chart_End = 321;
+        Load_History();
+        pt->Erase();
+        Draw_Grid();
+        Apply_Zoom();
+        Draw_Curves();
+    } else {
+        // Back to live data, from the newest record on.
+        Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+        Cht.Load_Count = 241;
+        Cht.Win_Last_Id = Cht.Cur_Id;
+        Cht.Chart_End = 241;
+        Load_History();
+        Command7->setEnabled(false);
+        pt->Erase();
+        Draw_Grid();
+        Apply_Zoom();
+        Draw_Curves();
+        // With the ruler still shown the chart stays frozen; switching the
+        // ruler off restarts the live refresh.
+        if (Cht.Ruler_On == 0)
+            Timer1.start();
+    }
+    if (!Command8->isEnabled()) {
+        Command8->setEnabled(true);
+        Cht.Page_Limit = 0;
+    }
+}
+
+void ssqx::Command2_Click()
+{
+    // Printing is not part of this program.
+}
+
+void ssqx::Command6_Click()
+{
+    // Select has no function.
+}
+
+// ---------------------------------------------------------------------------
+// Ruler.
+
+void ssqx::Command5_Click()
+{
+    if (Cht.Ruler_On == 0) {
+        {
+            const QSignalBlocker block(hc);
+            hc->setValue(0);
+        }
+        pt->Line1.Set(0xFFFF00, 2, 1, 0, 1, 330);
+        pt->Line_Changed();
+        hc->setEnabled(true);
+        Cht.Ruler_On = -1;
+        hc->setFocus();
+        Timer1.stop();
+        Command5->setText(QStringLiteral("F4 复原"));
+    } else {
+        {
+            const QSignalBlocker block(hc);
+            hc->setValue(0);
+        }
+        hc->setFocusPolicy(Qt::NoFocus);
+        pt->Line1.Set(0x00FF00, 2, 0, 0, 0, 330);
+        pt->Line_Changed();
+        Cht.Ruler_On = 0;
+        hc->setEnabled(false);
+        Command5->setFocus();
+        Command5->setText(QStringLiteral("F4 标尺"));
+        Timer1.start();
+        Reload_Live();
+    }
+}
+
+void ssqx::hc_Change(int v)
+{
+    if (v == -1 && Cht.Page_Limit == 0)
+        Command8_Click();
+    if (v == 12001 && Cht.Page_Back > 0)
+        Command7_Click();
+    pt->Line1.Set(0xC000C0, 2, v, 0, v, 7500);
+    pt->Line_Changed();
+    if (Cht.Chart_Step == 0.0f)
+        return;
+    const int s = Cht.Chart_Base + int(Round_Even(double(v) / double(Cht.Chart_Step)));
+    if (s < 0 || s >= kChartSlots)
+        return;
+    const QColor yellow(0xFF, 0xFF, 0x00);
+    Label2_9->setText(Date_Text(Cht.Chart_Date[s]));
+    Label2_10->setText(Time_Text(Cht.Chart_Time[s]));
+    Set_Back(Label2_9, yellow);
+    Set_Back(Label2_10, yellow);
+    for (int q = 0; q <= 4; ++q) {
+        D_3W[q]->setText(Num_Text(Cht.Chart_Val[s][q]));
+        Set_Back(D_3W[q], yellow);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Y range.
+
+void ssqx::Label5_DblClick(int)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{Label9, Label10, YKD, YKD1, Command26})
+        w->setVisible(true);
+}
+
+void ssqx::Command26_Click()
+{
+    Y_Range r;
+    const Y_Check c = Check_Y_Range(YKD->text(), YKD1->text(), &r);
+    if (c != Y_Check::Ok) {
+        Y_Msg->setText(Y_Check_Text(c));
+        Y_Msg->show();
+        return;
+    }
+    Y_Msg->clear();
+    Y_Msg->hide();
+    Y_Min = r.Min;
+    Y_Max = r.Max;
+    Y_Span = r.Span;
 }
 
 void ssqx::updatePortDevice()
@@ -329,6 +758,8 @@ void ssqx::Command21_Click()
 
 void ssqx::Command1_Click()
 {
+    // The exit path alone closes the window's database objects.
+    Main_Conn.Close();
     Unload_Ok = 0;
     Exit_Requested = true;
     close();
@@ -343,8 +774,10 @@ void ssqx::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
+    Main_Conn.Close();
     Main_Loaded = 0;
     Timer1.stop();
+    Timer2.stop();
     Timer3.stop();
     e->accept();
 }
@@ -357,14 +790,55 @@ bool ssqx::eventFilter(QObject *obj, QEvent *e)
         if (Form_KeyDown(ke->key()))
             return true;
     }
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 0; i <= 6; ++i) {
+            if (obj == Label5[i]) {
+                Label5_DblClick(i);
+                return true;
+            }
+        }
+    }
     return QWidget::eventFilter(obj, e);
 }
 
 bool ssqx::Form_KeyDown(int key)
 {
     switch (key) {
+    case Qt::Key_F2:
+        if (Cht.Chart_Zoom > 1) {
+            Command3_Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_F1:
+        if (Cht.Chart_Zoom < 4) {
+            Command4_Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_F6:
+        if (Cht.Page_Back > 0) {
+            Command7_Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_F7:
+        if (Cht.Page_Limit == 0) {
+            Command8_Click();
+            return true;
+        }
+        return false;
+    case Qt::Key_F4:
+        Command5_Click();
+        return true;
+    case Qt::Key_F3:
+        Command2_Click();
+        return true;
     case Qt::Key_Escape:
         Command1_Click();
+        return true;
+    case Qt::Key_F5:
+        Command6_Click();
         return true;
     default:
         return false;
@@ -388,14 +862,37 @@ void ssqx::Show_Live()
 
 void ssqx::Timer1_Timer()
 {
+    // 1. Undo the ruler's yellow on the date, time and all five read-outs.
+    if (Cht.Ruler_On == 0) {
+        const QColor green(0x80, 0xFF, 0x80), pink(0xFF, 0xC0, 0xFF);
+        Set_Back(Label2_9, green);
+        Set_Back(Label2_10, green);
+        for (QLabel *l : D_3W)
+            Set_Back(l, pink);
+    }
+    // 2.
+    Set_Y_Labels();
+    // 3. A record was logged since the last tick.
+    if (New_Sample == -1)
+        Append_Sample();
+    // 4.
     Show_Live();
+    // 5.
+    Label19->setText(QString::number(double(Cht.Chart_Step)));
+}
+
+void ssqx::Timer2_Timer()
+{
+    Redraw_Chart();
 }
 
 void ssqx::Timer3_Timer()
 {
-    const QDateTime now = Clock_Now();
-    Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
-    Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
+    if (Cht.Ruler_On == 0) {
+        const QDateTime now = Clock_Now();
+        Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
+        Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
+    }
     refreshStateTexts();
 }
 

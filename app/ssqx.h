@@ -2,11 +2,18 @@
 // and the function buttons.
 #pragma once
 
+#include "chart/chart_draw.h"
+#include "chart/chart_model.h"
+#include "chart/chart_view.h"
+#include "logging/log_db.h"
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -26,12 +33,33 @@ public:
     void Form_Load();
     void Show_Live();
 
+    // Chart procedures.
+    void Apply_Zoom();
+    void Redraw_Chart();   // erase pt, Draw_Grid, Apply_Zoom, Draw_Curves
+    void Draw_Grid();
+    void Draw_Curves();    // also writes the time labels Label4 / Label7
+    void Load_History();   // fills the buffer, captions Label2(9) / (10)
+    void Append_Sample();  // one logged record arrived (live mode)
+    void Reload_Live();    // newest 241 records, redrawn
+    void Set_Y_Labels();   // Label5(0..6) from Y_Span and Y_Min
+
     // Handlers.
     void Command1_Click();  // exit
+    void Command2_Click();  // F3 print: no action
+    void Command3_Click();  // F2 zoom in
+    void Command4_Click();  // F1 zoom out
+    void Command5_Click();  // F4 ruler on / off
+    void Command6_Click();  // F5 select: no action
+    void Command7_Click();  // F6 page forward, toward live
+    void Command8_Click();  // F7 page back into history
     void Command9_Click();  // open the link
     void Command10_Click(); // close the link
     void Command21_Click(); // configuration window
+    void Command26_Click(); // apply the Y range
+    void Label5_DblClick(int index);
+    void hc_Change(int value);
     void Timer1_Timer();    // 200 ms live refresh
+    void Timer2_Timer();    // 1 s chart repaint
     void Timer3_Timer();    // 1 s date, time and health texts
     bool Form_KeyDown(int key);
 
@@ -52,7 +80,25 @@ public:
     QLabel *Log_State;  // logging health
     QWidget *Chart_Area;
 
-    QTimer Timer1, Timer3;
+    // Chart area.
+    Pt0_Box *pt0;
+    Pt_Box *pt;
+    QSlider *hc;
+    QLabel *Label5[7]; // Y-range axis, 0 at the bottom
+    QLabel *Label6[7]; // fixed axis of CH2, "-10" .. "110"
+    QLabel *Label4[9]; // time of day under x = 1500 i
+    QLabel *Label7[9]; // date under x = 1500 i
+    QLabel *Label8[3]; // legend
+    // Y-range editor.
+    QLabel *Label9, *Label10, *Y_Msg;
+    QLineEdit *YKD, *YKD1;
+    QPushButton *Command26;
+
+    QTimer Timer1, Timer2, Timer3;
+
+    // The chart buffer and state, and the window's own database connection.
+    Chart Cht;
+    Db_Conn Main_Conn{QStringLiteral("Main_Conn")};
 
     int16_t Unload_Ok = 0;
     bool Exit_Requested = false; // set by the exit path (tests watch it)
@@ -66,10 +112,14 @@ protected:
 
 private:
     void buildUi();
+    void buildChartArea();
     void updatePortDevice();
     void refreshStateTexts();
+    void Set_Window_End(int32_t n);
+    void Set_Slider_Step();
 
     Met1 *m_met1 = nullptr;
     mscom *m_mscom = nullptr;
     QString m_openError;
+    Chart_Labels m_labels;
 };

@@ -1,0 +1,230 @@
+#include "chart/chart_draw.h"
+
+#include "app/globals.h"
+
+#include <QPainter>
+#include <cmath>
+
+namespace {
+
+struct Zoom_Row {
+    float step;
+    int16_t base;
+};
+// Twips per slot and the slot at x = 0 for zoom levels 1..4. Slot 240 sits on
+// x = 9000 at every level.
+constexpr Zoom_Row kZoom[4] = {{150.0f, 180}, {75.0f, 120}, {50.0f, 60}, {37.5f, 0}};
+
+// Curves in drawing order: quantity and colour; widths 2, 2, 1, 1, 1, 1.
+constexpr int kCurveQ[6] = {2, 0, 1, 3, 4, 5};
+constexpr QRgb kCurveRgb[6] = {0x004000, 0xFF0000, 0x808000, 0xFF00FF, 0xC04000, 0x0000FF};
+constexpr int kCurveWidth[6] = {2, 2, 1, 1, 1, 1};
+
+// Segments are clipped to a margin around pt before they reach the painter,
+// so wild values never hand the rasterizer huge coordinates.
+constexpr double kClipLeft = -100, kClipTop = -100;
+constexpr double kClipRight = kPtWidth + 100, kClipBottom = kPtHeight + 100;
+
+// Liang-Barsky: clips the segment to the clip box; false when nothing is left.
+bool Clip(double &x1, double &y1, double &x2, double &y2)
+{
+    const double dx = x2 - x1, dy = y2 - y1;
+    double t0 = 0, t1 = 1;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x1 - kClipLeft, kClipRight - x1, y1 - kClipTop, kClipBottom - y1};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0) {
+            if (t > t1)
+                return false;
+            if (t > t0)
+                t0 = t;
+        } else {
+            if (t < t0)
+                return false;
+            if (t < t1)
+                t1 = t;
+        }
+    }
+    const double ox = x1, oy = y1;
+    if (t1 < 1) {
+        x2 = ox + t1 * dx;
+        y2 = oy + t1 * dy;
+    }
+    if (t0 > 0) {
+        x1 = ox + t0 * dx;
+        y1 = oy + t0 * dy;
+    }
+    return true;
+}
+
+bool Slot_Ok(int s) { return s >= 0 && s < kChartSlots; }
+
+} // namespace
+
+const QColor Chart_Painter::Back_Colour(0xC0, 0xFF, 0xFF);
+
+void Apply_Zoom(Chart &c)
+{
+    if (c.Chart_Zoom < 1 || c.Chart_Zoom > 4)
+        return;
+    c.Chart_Step = kZoom[c.Chart_Zoom - 1].step;
+    c.Chart_Base = kZoom[c.Chart_Zoom - 1].base;
+}
+
+float Y_Scale(int16_t span)
+{
+    if (span == 0)
+        return 0.0f; // the division fails; the scale stays 0
+    return float(7500.0 / span);
+}
+
+void Update_Y_Offset(float scale)
+{
+    if (Y_Min == 0) {
+        Y_Offset = 0;
+        return;
+    }
+    int16_t off = 0;
+    if (Round_I16(double(scale * float(Y_Min)), &off))
+        Y_Offset = off;
+}
+
+bool Value_Y(int q, float v, float scale, double *y)
+{
+    const double H = kPtHeight;
+    int32_t r = 0;
+    switch (q) {
+    case 1:
+        if (!Round_I32(double(62.5f * v), &r))
+            return false;
+        *y = (H - 625) - r;
+        return true;
+    case 4:
+        if (!Round_I32(double(62.5f * v), &r))
+            return false;
+        *y = H - r;
+        return true;
+    default:
+        if (!Round_I32(double(scale * v), &r))
+            return false;
+        *y = (H + Y_Offset) - r;
+        return true;
+    }
+}
+
+int32_t Y_Label_Value(int i, int16_t span, int16_t min)
+{
+    const float s = float(span / 6.0);
+    return int32_t(Round_Even(double(float(i) * s))) + min;
+}
+
+Chart_Painter::Chart_Painter(double twipsPerPixel) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
+{
+    m_grid = QPen(QColor(0xFF, 0x80, 0xFF), m_tpp, Qt::DotLine, Qt::FlatCap);
+    m_gap = QPen(QColor(0xFF, 0xFF, 0x00), m_tpp, Qt::DashLine, Qt::FlatCap);
+    for (int i = 0; i < 6; ++i)
+        m_curve[i] = QPen(QColor::fromRgb(kCurveRgb[i]), kCurveWidth[i] * m_tpp, Qt::SolidLine, Qt::RoundCap,
+                          Qt::RoundJoin);
+}
+
+void Chart_Painter::Erase(QPainter &p) const
+{
+    // The whole device, so no stale pixel survives at the rounded edges.
+    const QTransform t = p.transform();
+    p.resetTransform();
+    p.fillRect(QRect(QPoint(0, 0), QSize(p.device()->width(), p.device()->height())), Back_Colour);
+    p.setTransform(t);
+}
+
+void Chart_Painter::Draw_Grid(QPainter &p) const
+{
+    p.setPen(m_grid);
+    for (int i = 0; i <= 24; ++i) {
+        const double y = Round_Even(312.5 * i);
+        p.drawLine(QLineF(0, y, kPtWidth, y));
+    }
+    p.drawLine(QLineF(8, 0, 8, kPtHeight));
+    for (int i = 0; i <= 32; ++i)
+        p.drawLine(QLineF(375.0 * i, 0, 375.0 * i, kPtHeight));
+}
+
+void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels) const
+{
+    const int L = c.Chart_Zoom;
+    const int B = c.Chart_Base;
+    const float S = c.Chart_Step;
+
+    // 1. Time labels: label i shows slot B + 1 + 10 L i.
+    if (labels) {
+        for (int i = 0; i <= 8; ++i) {
+            const int s = B + 1 + 10 * L * i;
+            if (!Slot_Ok(s))
+                continue;
+            labels->Label4[i] = Time_Text(c.Chart_Time[s]);
+            labels->Label7[i] = Date_Text(c.Chart_Date[s]);
+        }
+        // 2. Live mode: labels 7 and 8 run ahead of slot 241 into the free
+        // quarter of the screen.
+        if (c.Load_Count < 320) {
+            const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
+            for (int j = 0; j < 2; ++j) {
+                double t = c.Chart_Time[241] + double(d[j]);
+                double day = c.Chart_Date[241];
+                if (t > 1) {
+                    day += 1;
+                    t -= 1;
+                }
+                labels->Label4[7 + j] = Time_Text(t);
+                labels->Label7[7 + j] = Date_Text(day);
+            }
+        }
+    }
+
+    // 3. Gap markers.
+    const int K = 60 * L + c.Chart_End - 241;
+    for (int k = 1; k <= K; ++k) {
+        if (!Slot_Ok(B + k) || c.Chart_Gap[B + k] <= 0)
+            continue;
+        const double x = double(float(k) * S);
+        p.setPen(m_gap);
+        p.drawLine(QLineF(x, 0, x, 9000));
+    }
+
+    // 5. Y scale.
+    const float scale = Y_Scale(Y_Span);
+    Update_Y_Offset(scale);
+
+    // 6. Curves, one step of six segments at a time.
+    for (int k = 1; k <= K; ++k) {
+        const int ps = B + k - 1, s = B + k;
+        if (!Slot_Ok(ps) || !Slot_Ok(s))
+            continue;
+        const double x1 = Round_Even(double(float(k - 1) * S));
+        const double x2 = Round_Even(double(float(k) * S));
+        for (int i = 0; i < 6; ++i) {
+            const int q = kCurveQ[i];
+            double ya = 0, yb = 0;
+            if (!Value_Y(q, c.Chart_Val[ps][q], scale, &ya) || !Value_Y(q, c.Chart_Val[s][q], scale, &yb))
+                continue;
+            double ax = x1, bx = x2;
+            if (!Clip(ax, ya, bx, yb))
+                continue;
+            p.setPen(m_curve[i]);
+            p.drawLine(QLineF(ax, ya, bx, yb));
+        }
+    }
+}
+
+void Chart_Painter::Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels) const
+{
+    Erase(p);
+    Draw_Grid(p);
+    Apply_Zoom(c);
+    Draw_Curves(p, c, labels);
+}

@@ -1,0 +1,71 @@
+// Drawing of the trend chart: zoom table, value-to-y mapping, grid, time
+// labels, gap markers and the six curves.
+//
+// Everything is drawn in pt twips (1/1440 inch, origin top left, y down).
+// The caller's QPainter carries the one transform that maps twips to its
+// device; line widths are given in screen pixels, so the painter is told
+// how many twips one pixel spans (15 at 96 dpi).
+#pragma once
+
+#include "chart/chart_model.h"
+
+#include <QColor>
+#include <QPen>
+#include <QString>
+#include <cstdint>
+
+class QPainter;
+
+// Scale of the drawing area pt and of its frame pt0, in twips.
+constexpr int kPtWidth = 12008;
+constexpr int kPtHeight = 7508;
+constexpr int kPt0Width = 12010;
+constexpr int kPt0Height = 7510;
+
+// Chart_Step and Chart_Base from Chart_Zoom (1..4); other levels change nothing.
+void Apply_Zoom(Chart &c);
+
+// Twips per unit of the Y range (7500 / Y_Span as a float); 0 when the span is 0.
+float Y_Scale(int16_t span);
+// Recomputes Y_Offset from the scale and Y_Min. A product that does not fit
+// 16 bits leaves Y_Offset as it was.
+void Update_Y_Offset(float scale);
+
+// y of a value of quantity q (0..5) in pt twips, for the current Y_Offset.
+// False when the value cannot be placed (not finite, or far beyond any
+// integer coordinate); the segment is then left out.
+bool Value_Y(int q, float v, float scale, double *y);
+
+// Caption of the Y-axis label i (0 bottom .. 6 top) for a Y range.
+int32_t Y_Label_Value(int i, int16_t span, int16_t min);
+
+// Time and date labels under the chart, written by Draw_Curves.
+struct Chart_Labels {
+    QString Label4[9]; // time of day at x = 1500 * i
+    QString Label7[9]; // date at x = 1500 * i
+};
+
+class Chart_Painter {
+public:
+    // twipsPerPixel: twips covered by one screen pixel (1440 / logical dpi).
+    explicit Chart_Painter(double twipsPerPixel = 15.0);
+
+    double Twips_Per_Pixel() const { return m_tpp; }
+
+    // Clears pt to its background colour.
+    void Erase(QPainter &p) const;
+    // Background and dotted grid; called right after Erase.
+    void Draw_Grid(QPainter &p) const;
+    // Time labels (when labels is not null), gap markers and curves.
+    // Expects Apply_Zoom to have run; updates Y_Offset.
+    void Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels) const;
+    // Erase, Draw_Grid, Apply_Zoom, Draw_Curves.
+    void Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels) const;
+
+    static const QColor Back_Colour; // #C0FFFF
+
+private:
+    double m_tpp;
+    QPen m_grid, m_gap;
+    QPen m_curve[6]; // in drawing order: quantities 2, 0, 1, 3, 4, 5
+};

@@ -1,0 +1,105 @@
+#include "chart/chart_view.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+Pt_Box::Pt_Box(QWidget *parent) : QWidget(parent), m_painter(1440.0 / (logicalDpiX() > 0 ? logicalDpiX() : 96))
+{
+    setObjectName(QStringLiteral("pt"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(Px(this, kPtWidth), Px(this, kPtHeight, true));
+}
+
+int Pt_Box::Px(const QWidget *w, double twips, bool vertical)
+{
+    const int dpi = vertical ? w->logicalDpiY() : w->logicalDpiX();
+    return int(std::ceil(twips * (dpi > 0 ? dpi : 96) / 1440.0));
+}
+
+void Pt_Box::Ensure_Image()
+{
+    const qreal dpr = devicePixelRatioF();
+    const QSize want(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
+    if (m_image.size() == want && m_image.devicePixelRatio() == dpr)
+        return;
+    m_image = QImage(want, QImage::Format_RGB32);
+    m_image.setDevicePixelRatio(dpr);
+    m_image.fill(Chart_Painter::Back_Colour);
+    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    if (m_painter.Twips_Per_Pixel() != 1440.0 / dpi)
+        m_painter = Chart_Painter(1440.0 / dpi);
+}
+
+void Pt_Box::Begin(QPainter &p)
+{
+    // One transform maps twips to logical pixels; the image's device pixel
+    // ratio takes them on to device pixels.
+    const double s = 1.0 / m_painter.Twips_Per_Pixel();
+    p.scale(s, s * logicalDpiY() / logicalDpiX());
+}
+
+void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels)
+{
+    Ensure_Image();
+    QPainter p(&m_image);
+    Begin(p);
+    m_painter.Redraw_Chart(p, c, labels);
+    p.end();
+    update();
+}
+
+void Pt_Box::Erase()
+{
+    Ensure_Image();
+    QPainter p(&m_image);
+    m_painter.Erase(p);
+    p.end();
+    update();
+}
+
+void Pt_Box::Draw_Grid()
+{
+    Ensure_Image();
+    QPainter p(&m_image);
+    Begin(p);
+    m_painter.Draw_Grid(p);
+    p.end();
+    update();
+}
+
+void Pt_Box::Draw_Curves(const Chart &c, Chart_Labels *labels)
+{
+    Ensure_Image();
+    QPainter p(&m_image);
+    Begin(p);
+    m_painter.Draw_Curves(p, c, labels);
+    p.end();
+    update();
+}
+
+void Pt_Box::resizeEvent(QResizeEvent *)
+{
+    Ensure_Image();
+}
+
+void Pt_Box::paintEvent(QPaintEvent *e)
+{
+    QPainter p(this);
+    p.setClipRect(e->rect());
+    if (!m_image.isNull())
+        p.drawImage(QPoint(0, 0), m_image);
+    // The ruler line survives every erase of the picture.
+    const double s = 1.0 / m_painter.Twips_Per_Pixel();
+    p.scale(s, s * logicalDpiY() / logicalDpiX());
+    p.setPen(QPen(Line1.Colour, Line1.Width * m_painter.Twips_Per_Pixel(), Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QLineF(Line1.X1, Line1.Y1, Line1.X2, Line1.Y2));
+}
+
+Pt0_Box::Pt0_Box(QWidget *parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("pt0"));
+    setFixedSize(Pt_Box::Px(this, kPt0Width), Pt_Box::Px(this, kPt0Height, true));
+    pt = new Pt_Box(this);
+    pt->move(0, 0);
+}

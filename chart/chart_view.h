@@ -1,0 +1,74 @@
+// The chart's picture boxes: pt0, the frame, and pt, the drawing area. pt
+// keeps its picture in a backing image at device resolution; Redraw paints
+// the chart into it in twips through one transform, and paintEvent shows it
+// with the ruler line Line1 on top.
+#pragma once
+
+#include "chart/chart_draw.h"
+
+#include <QColor>
+#include <QFrame>
+#include <QImage>
+#include <QWidget>
+
+// The ruler cursor: a line control inside pt, coordinates in pt twips.
+struct Line_Ctl {
+    QColor Colour = QColor(0x00, 0xFF, 0x00);
+    int Width = 2; // pixels
+    double X1 = 0, Y1 = 0, X2 = 0, Y2 = 330;
+    void Set(QRgb rgb, int width, double x1, double y1, double x2, double y2)
+    {
+        Colour = QColor::fromRgb(rgb);
+        Width = width;
+        X1 = x1;
+        Y1 = y1;
+        X2 = x2;
+        Y2 = y2;
+    }
+};
+
+class Pt_Box : public QWidget {
+    Q_OBJECT
+public:
+    explicit Pt_Box(QWidget *parent = nullptr);
+
+    // Scale of the box in twips.
+    int Scale_Width() const { return kPtWidth; }
+    int Scale_Height() const { return kPtHeight; }
+    // Logical pixels for a length in twips at this screen's logical dpi.
+    static int Px(const QWidget *w, double twips, bool vertical = false);
+
+    // Erase, Draw_Grid, Apply_Zoom, Draw_Curves into the picture.
+    void Redraw_Chart(Chart &c, Chart_Labels *labels);
+    // The steps one by one, for the handlers that interleave other work.
+    void Erase();
+    void Draw_Grid();
+    void Draw_Curves(const Chart &c, Chart_Labels *labels);
+
+    const QImage &Picture() const { return m_image; }
+    const Chart_Painter &Painter() const { return m_painter; }
+
+    Line_Ctl Line1;
+    void Line_Changed() { update(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void resizeEvent(QResizeEvent *) override;
+
+private:
+    void Ensure_Image();
+    void Begin(QPainter &p);
+
+    QImage m_image;
+    Chart_Painter m_painter;
+};
+
+// The frame around pt.
+class Pt0_Box : public QFrame {
+    Q_OBJECT
+public:
+    explicit Pt0_Box(QWidget *parent = nullptr);
+    int Scale_Width() const { return kPt0Width; }
+    int Scale_Height() const { return kPt0Height; }
+    Pt_Box *pt;
+};

@@ -1,0 +1,61 @@
+#include "logging/history.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <cmath>
+
+void Clear_Chart(Chart &c)
+{
+    for (int s = 0; s <= 321; ++s) {
+        c.Chart_Date[s] = 0;
+        c.Chart_Time[s] = 0;
+        for (int q = 0; q <= 8; ++q)
+            c.Chart_Val[s][q] = 0;
+    }
+}
+
+bool Load_History(Chart &c, Db_Conn &Main_Conn)
+{
+    Clear_Chart(c);
+    for (int s = 0; s <= 321; ++s)
+        c.Chart_Gap[s] = 0;
+
+    const bool crossing = c.Win_Last_Id < c.Load_Count;
+    c.Win_Before_Id = crossing ? kRingSize - (c.Load_Count - c.Win_Last_Id) : c.Win_Last_Id - c.Load_Count;
+    const int count = std::clamp(c.Load_Count, 0, 321);
+
+    // Not crossing: ids Win_Before_Id + 1 .. Win_Last_Id. Crossing: ids up to
+    // Win_Last_Id and above Win_Before_Id.
+    QSqlQuery *q = crossing ? Main_Conn.Window(true, c.Win_Last_Id + 1, c.Win_Before_Id)
+                            : Main_Conn.Window(false, c.Win_Before_Id + 1, c.Win_Last_Id);
+    if (!q)
+        return false;
+    for (int i = 1; i <= count && q->next(); ++i) {
+        c.Chart_Date[i] = q->value(1).toDouble();
+        c.Chart_Time[i] = q->value(2).toDouble();
+        for (int k = 0; k < 8; ++k)
+            c.Chart_Val[i][k] = q->value(3 + k).toFloat();
+    }
+    Main_Conn.End_Window();
+
+    // Gap marks: date and time together, so a step across midnight is no
+    // gap and a day between two records is one. Slot 1 has no predecessor;
+    // the first empty slot after the records is marked (its serial is 0).
+    for (int i = 2; i <= count; ++i) {
+        const double d = (c.Chart_Date[i] - c.Chart_Date[i - 1]) + (c.Chart_Time[i] - c.Chart_Time[i - 1]);
+        if (std::fabs(d) > kGapDays)
+            c.Chart_Gap[i] = int16_t(i);
+    }
+    return true;
+}
+
+bool Read_Cur_Id(Db_Conn &Main_Conn, int32_t &Cur_Id)
+{
+    int32_t id = 0;
+    if (!Main_Conn.Read_Pv_Id(id))
+        return false;
+    Cur_Id = id;
+    return true;
+}

@@ -1,0 +1,23 @@
+// Loading a window of one-second records from the pv_data ring into the
+// chart buffer of the main window.
+#pragma once
+
+#include "chart/chart_model.h"
+#include "logging/log_db.h"
+
+#include <cstdint>
+
+// Slots 0..321: date and time 0, quantities 0..8 zero. Slot 322 and the
+// gap marks are left alone.
+void Clear_Chart(Chart &c);
+
+// Clears the buffer and the gap marks 0..321, sets c.Win_Before_Id and puts
+// the c.Load_Count records ending with id c.Win_Last_Id (counted cyclically
+// through the ring) into slots 1..Load_Count in order of date and time, with
+// a gap mark on every slot more than about five minutes away from the slot
+// before it. Slots without a record stay cleared. False when the database
+// could not be read (the buffer then stays cleared).
+bool Load_History(Chart &c, Db_Conn &Main_Conn);
+
+// Cur_Id = sl_void position 0; on failure Cur_Id is left as it was.
+bool Read_Cur_Id(Db_Conn &Main_Conn, int32_t &Cur_Id);

@@ -1,0 +1,88 @@
+#include "logging/mscom.h"
+
+#include "app/globals.h"
+#include "chart/chart_model.h"
+
+#include <cmath>
+
+mscom::mscom(QObject *parent) : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"))
+{
+    Timer1.setInterval(100);
+    connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);
+}
+
+void mscom::Form_Load()
+{
+    if (!Log_Conn.Open())
+        Stopped();
+    Timer1.start();
+}
+
+double mscom::Elapsed(const QDateTime &now, double date, double time)
+{
+    const double days = Date_Serial(now.date()) - date;
+    const double part = Time_Serial(now.time()) - time;
+    return std::fabs(Round_Even((days + part) * 24 * 60 * 60));
+}
+
+double mscom::okitime() const { return Elapsed(Clock_Now(), Pv_Date, Pv_Time); }
+
+double mscom::Rec1_time() const { return Elapsed(Clock_Now(), Lpv_Date, Lpv_Time); }
+
+void mscom::Stopped()
+{
+    m_status = QStringLiteral("记录已停止：") + Log_Conn.Fault_Text();
+}
+
+void mscom::Timer1_Timer()
+{
+    // Without the stored ids nothing is written: a guessed id could put a
+    // second record under one id or skip one.
+    const bool haveIds = Log_Conn.Read_Ids(Pv_Id, Lpv_Id);
+    if (!haveIds && Log_Conn.Fault() != Db_Fault::None)
+        Stopped();
+    if (Pv_Id >= kRingSize || Pv_Id < 0)
+        Pv_Id = 0;
+    if (Lpv_Id >= kRingSize || Lpv_Id < 0)
+        Lpv_Id = 0;
+
+    // One reading of the clock for the whole step, so a record's date and
+    // time of day always belong together.
+    const QDateTime now = Clock_Now();
+    const double date = Date_Serial(now.date());
+    const double time = Time_Serial(now.time());
+    float values[8];
+    for (int i = 0; i < 8; ++i)
+        values[i] = Val_3X[i];
+
+    bool wrote = false, failed = false;
+    if (Elapsed(now, Pv_Date, Pv_Time) >= 1) {
+        // Taken before the write: a failed write waits a full second.
+        Pv_Date = date;
+        Pv_Time = time;
+        if (haveIds && Log_Conn.Write_Record(Db_Ring::Pv, Pv_Id + 1, date, time, values)) {
+            Pv_Id += 1;
+            wrote = true;
+        } else if (haveIds) {
+            failed = true;
+        }
+        // The live chart moves on every second, logged or not: while logging
+        // is stopped the operator still sees the instrument's trend.
+        if (Main_Loaded == -1)
+            New_Sample = -1;
+    }
+    if (Elapsed(now, Lpv_Date, Lpv_Time) >= 10) {
+        Lpv_Date = date;
+        Lpv_Time = time;
+        if (haveIds && Log_Conn.Write_Record(Db_Ring::Lpv, Lpv_Id + 1, date, time, values)) {
+            Lpv_Id += 1;
+            wrote = true;
+        } else if (haveIds) {
+            failed = true;
+        }
+    }
+    if (failed)
+        Stopped();
+    else if (wrote)
+        m_status.clear();
+}

@@ -1,0 +1,46 @@
+// The logging window: never shown, it owns the 100 ms timer that writes the
+// channel values into the two log rings, one record per clock second into
+// pv_data and one every ten seconds into Lpv_wdjl.
+#pragma once
+
+#include "logging/log_db.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+
+class mscom : public QObject
+{
+    Q_OBJECT
+public:
+    explicit mscom(QObject *parent = nullptr);
+
+    // Opens Log_Conn and starts Timer1.
+    void Form_Load();
+    // One logging step: re-read the newest ids, write what is due.
+    void Timer1_Timer();
+
+    // Whole seconds between now and the newest pv_data (okitime) or
+    // Lpv_wdjl (Rec1_time) record of this run, as an absolute value.
+    double okitime() const;
+    double Rec1_time() const;
+
+    // False while records cannot be written; Log_Status() then says why in a
+    // short text for the main window ("记录已停止：数据库只读"), and is empty
+    // while logging runs.
+    bool Logging_Ok() const { return m_status.isEmpty(); }
+    QString Log_Status() const { return m_status; }
+
+    QTimer Timer1;
+    Db_Conn Log_Conn;
+    int32_t Pv_Id = 0;  // newest pv_data id, re-read from sl_void every tick
+    int32_t Lpv_Id = 0; // newest Lpv_wdjl id, likewise
+
+private:
+    static double Elapsed(const QDateTime &now, double date, double time);
+    void Stopped();
+
+    QString m_status;
+};

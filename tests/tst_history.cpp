@@ -1,0 +1,323 @@
+// Loading windows of the pv_data ring into the chart buffer.
+#include "app/globals.h"
+#include "chart/chart_model.h"
+#include "logging/history.h"
+#include "logging/log_db.h"
+#include "logging/mscom.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Writes pv_data records straight into the file: id -> when, values id + q/8.
+bool Fill(const QString &path, const QList<std::pair<int, QDateTime>> &records)
+{
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
+        db.setDatabaseName(path);
+        ok = db.open() && db.transaction();
+        QSqlQuery q(db);
+        ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO pv_data VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (const auto &[id, when] : records) {
+            if (!ok)
+                break;
+            q.bindValue(0, id);
+            q.bindValue(1, Date_Serial(when.date()));
+            q.bindValue(2, Time_Serial(when.time()));
+            for (int k = 0; k < 8; ++k)
+                q.bindValue(3 + k, double(id) + k / 8.0);
+            ok = q.exec();
+        }
+        ok = ok && db.commit();
+        QSqlQuery ids(db);
+        if (!records.isEmpty())
+            ok = ok && ids.exec(QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(records.last().first));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+    return ok;
+}
+
+void Scribble(Chart &c)
+{
+    for (int s = 0; s < kChartSlots; ++s) {
+        c.Chart_Date[s] = 9;
+        c.Chart_Time[s] = 0.9;
+        c.Chart_Gap[s] = 9;
+        for (int q = 0; q < kChartQuantities; ++q)
+            c.Chart_Val[s][q] = 9;
+    }
+}
+
+// The full ring: newest id 100, ids 101..65500 older than ids 1..100, one
+// second apart, across a midnight (at id 4801).
+const QDateTime kRingStart = QDateTime(QDate(2026, 3, 12), QTime(0, 0, 0)).addSecs(-4700);
+QDateTime Ring_Time(int id) { return kRingStart.addSecs((id - 101 + kRingSize) % kRingSize); }
+
+} // namespace
+
+class TstHistory : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_ringPath;
+    int m_serial = 0;
+
+    QString New_Db()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("h%1.db").arg(++m_serial));
+        qputenv("QR5300M_DB", path.toLocal8Bit());
+        Db_Conn c(QStringLiteral("setup"));
+        return c.Open() ? path : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_ringPath = New_Db();
+        QVERIFY(!m_ringPath.isEmpty());
+        QList<std::pair<int, QDateTime>> ring;
+        for (int id = 101; id <= kRingSize; ++id)
+            ring.append({id, Ring_Time(id)});
+        for (int id = 1; id <= 100; ++id)
+            ring.append({id, Ring_Time(id)});
+        QVERIFY(Fill(m_ringPath, ring));
+    }
+    void cleanup() { Set_Clock({}); }
+
+    void clearChart()
+    {
+        Chart c;
+        Scribble(c);
+        Clear_Chart(c);
+        for (int s = 0; s <= 321; ++s) {
+            QCOMPARE(c.Chart_Date[s], 0.0);
+            QCOMPARE(c.Chart_Time[s], 0.0);
+            for (int q = 0; q <= 8; ++q)
+                QCOMPARE(c.Chart_Val[s][q], 0.0f);
+            QCOMPARE(c.Chart_Val[s][9], 9.0f);
+            QCOMPARE(c.Chart_Gap[s], int16_t(9));
+        }
+        QCOMPARE(c.Chart_Date[322], 9.0);
+        QCOMPARE(c.Chart_Val[322][0], 9.0f);
+    }
+
+    void windows_data()
+    {
+        QTest::addColumn<int>("winLast");
+        QTest::addColumn<int>("loadCount");
+        QTest::addColumn<int>("winBefore");
+        QTest::addColumn<QList<int>>("ids"); // expected ids of slots 1..loadCount
+        auto range = [](int a, int b) {
+            QList<int> r;
+            for (int i = a; i <= b; ++i)
+                r << i;
+            return r;
+        };
+        QTest::newRow("5000, 241, across midnight") << 5000 << 241 << 4759 << range(4760, 5000);
+        QTest::newRow("100, 241, crossing the ring's end") << 100 << 241 << 65359 << range(65360, 65500) + range(1, 100);
+        QTest::newRow("241, 241") << 241 << 241 << 0 << range(1, 241); // 101..241 are the older ones
+        QTest::newRow("240, 241") << 240 << 241 << 65499 << QList<int>({65500}) + range(1, 240);
+        QTest::newRow("30000, 321") << 30000 << 321 << 29679 << range(29680, 30000);
+        QTest::newRow("65500, 321") << 65500 << 321 << 65179 << range(65180, 65500);
+        QTest::newRow("50, 321") << 50 << 321 << 65229 << range(65230, 65500) + range(1, 50);
+    }
+    void windows()
+    {
+        QFETCH(int, winLast);
+        QFETCH(int, loadCount);
+        QFETCH(int, winBefore);
+        QFETCH(QList<int>, ids);
+        QCOMPARE(ids.size(), loadCount);
+        // Slots follow the records' time, not their ids.
+        std::stable_sort(ids.begin(), ids.end(), [](int a, int b) { return Ring_Time(a) < Ring_Time(b); });
+        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        c->Win_Last_Id = winLast;
+        c->Load_Count = loadCount;
+        QVERIFY(Load_History(*c, main));
+        QCOMPARE(c->Win_Before_Id, winBefore);
+        for (int i = 1; i <= loadCount; ++i) {
+            const int id = ids[i - 1];
+            QCOMPARE(c->Chart_Val[i][0], float(id));
+            QCOMPARE(c->Chart_Val[i][7], float(id + 7 / 8.0));
+            QCOMPARE(c->Chart_Date[i], Date_Serial(Ring_Time(id).date()));
+            QCOMPARE(c->Chart_Time[i], Time_Serial(Ring_Time(id).time()));
+            // One second apart, across midnight too; only where the window
+            // holds both ends of the ring's time is there a gap.
+            const bool gap = i > 1 && Ring_Time(ids[i - 2]).secsTo(Ring_Time(id)) > 300;
+            QCOMPARE(c->Chart_Gap[i], int16_t(gap ? i : 0));
+            QCOMPARE(c->Chart_Val[i][8], 0.0f);
+        }
+        for (int s = loadCount + 1; s <= 321; ++s) {
+            QCOMPARE(c->Chart_Date[s], 0.0);
+            QCOMPARE(c->Chart_Val[s][0], 0.0f);
+            QCOMPARE(c->Chart_Gap[s], int16_t(0));
+        }
+        QCOMPARE(c->Chart_Val[0][0], 0.0f);
+        QCOMPARE(c->Chart_Gap[0], int16_t(0));
+    }
+
+    void gaps_data()
+    {
+        QTest::addColumn<QList<QDateTime>>("times");
+        QTest::addColumn<QList<int>>("marked");
+        const QDate d(2026, 3, 12), next(2026, 3, 13);
+        auto at = [](QDate day, int h, int m, int s) { return QDateTime(day, QTime(h, m, s)); };
+        QTest::newRow("6 minutes") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 6, 0)} << QList<int>{2};
+        QTest::newRow("4 minutes") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 4, 0)} << QList<int>{};
+        QTest::newRow("299 s") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 4, 59)} << QList<int>{};
+        QTest::newRow("300 s") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 5, 0)} << QList<int>{2};
+        QTest::newRow("across midnight") << QList<QDateTime>{at(d, 23, 59, 30), at(next, 0, 0, 30), at(next, 0, 0, 31)} << QList<int>{};
+        QTest::newRow("a day apart") << QList<QDateTime>{at(d, 12, 0, 0), at(next, 12, 0, 0)} << QList<int>{2};
+        QTest::newRow("a day less a minute") << QList<QDateTime>{at(d, 12, 0, 0), at(next, 11, 59, 0)} << QList<int>{2};
+        QTest::newRow("slot 1 at noon") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 0, 1)} << QList<int>{};
+        QTest::newRow("two gaps") << QList<QDateTime>{at(d, 12, 0, 0), at(d, 12, 0, 1), at(d, 12, 10, 0), at(d, 12, 10, 1), at(d, 14, 0, 0)}
+                                  << QList<int>{3, 5};
+    }
+    void gaps()
+    {
+        QFETCH(QList<QDateTime>, times);
+        QFETCH(QList<int>, marked);
+        const QString path = New_Db();
+        QVERIFY(!path.isEmpty());
+        QList<std::pair<int, QDateTime>> recs;
+        for (int i = 0; i < times.size(); ++i)
+            recs.append({i + 1, times[i]});
+        QVERIFY(Fill(path, recs));
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        c->Win_Last_Id = int32_t(times.size());
+        c->Load_Count = int32_t(times.size());
+        QVERIFY(Load_History(*c, main));
+        for (int i = 0; i <= 321; ++i)
+            QCOMPARE(c->Chart_Gap[i], int16_t(marked.contains(i) ? i : 0));
+    }
+
+    void partialWindow()
+    {
+        // 100 records and a live window of 241: the slots after them stay
+        // cleared, and the first of them is marked (its serial 0 is far
+        // from the last record's).
+        const QString path = New_Db();
+        QList<std::pair<int, QDateTime>> recs;
+        const QDateTime t0(QDate(2026, 3, 12), QTime(0, 1, 0));
+        for (int id = 1; id <= 100; ++id)
+            recs.append({id, t0.addSecs(id)});
+        QVERIFY(Fill(path, recs));
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        auto c = std::make_unique<Chart>();
+        // A paging window first, so there is something to clear.
+        c->Win_Last_Id = 100;
+        c->Load_Count = 321;
+        QVERIFY(Load_History(*c, main));
+        QCOMPARE(c->Chart_Val[100][0], 100.0f);
+        QCOMPARE(c->Chart_Gap[101], int16_t(101));
+        c->Chart_Gap[300] = 300;
+        c->Win_Last_Id = 100;
+        c->Load_Count = 241;
+        QVERIFY(Load_History(*c, main));
+        QCOMPARE(c->Win_Before_Id, 65359);
+        for (int i = 1; i <= 100; ++i)
+            QCOMPARE(c->Chart_Val[i][0], float(i));
+        for (int i = 101; i <= 321; ++i) {
+            QCOMPARE(c->Chart_Date[i], 0.0);
+            QCOMPARE(c->Chart_Time[i], 0.0);
+            QCOMPARE(c->Chart_Val[i][0], 0.0f);
+            QCOMPARE(c->Chart_Gap[i], int16_t(i == 101 ? 101 : 0));
+        }
+        for (int i = 1; i <= 100; ++i)
+            QCOMPARE(c->Chart_Gap[i], int16_t(0));
+    }
+
+    void freshDatabase()
+    {
+        const QString path = New_Db();
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        QVERIFY(Read_Cur_Id(main, c->Cur_Id));
+        QCOMPARE(c->Cur_Id, 0);
+        c->Win_Last_Id = c->Cur_Id;
+        c->Load_Count = 241;
+        QVERIFY(Load_History(*c, main));
+        QCOMPARE(c->Win_Before_Id, 65259);
+        for (int i = 0; i <= 321; ++i) {
+            QCOMPARE(c->Chart_Date[i], 0.0);
+            QCOMPARE(c->Chart_Val[i][5], 0.0f);
+            QCOMPARE(c->Chart_Gap[i], int16_t(0));
+        }
+    }
+
+    void loggedRecordsReachTheChart()
+    {
+        // The logging window writes through Log_Conn, the chart reads the
+        // same file through Main_Conn.
+        const QString path = New_Db();
+        QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
+        Set_Clock([&] { return now; });
+        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0;
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        mscom m;
+        m.Form_Load();
+        for (int s = 1; s <= 5; ++s) {
+            Val_3X[0] = float(s);
+            Val_3X[7] = float(-s);
+            m.Timer1_Timer();
+            now = now.addSecs(1);
+        }
+        auto c = std::make_unique<Chart>();
+        QVERIFY(Read_Cur_Id(main, c->Cur_Id));
+        QCOMPARE(c->Cur_Id, 5);
+        c->Win_Last_Id = c->Cur_Id;
+        c->Load_Count = 241;
+        QVERIFY(Load_History(*c, main));
+        for (int i = 1; i <= 5; ++i) {
+            QCOMPARE(c->Chart_Val[i][0], float(i));
+            QCOMPARE(c->Chart_Val[i][7], float(-i));
+            QCOMPARE(c->Chart_Time[i], Time_Serial(QTime(9, 30, i - 1)));
+        }
+        QCOMPARE(c->Chart_Gap[6], int16_t(6));
+        std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
+    }
+
+    void readCurIdFailureKeepsValue()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("nowhere/x.db"));
+        qputenv("QR5300M_DB", path.toLocal8Bit());
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(!main.Open());
+        QCOMPARE(main.Fault(), Db_Fault::Missing);
+        int32_t cur = 1234;
+        QVERIFY(!Read_Cur_Id(main, cur));
+        QCOMPARE(cur, 1234);
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        c->Win_Last_Id = 5000;
+        c->Load_Count = 241;
+        QVERIFY(!Load_History(*c, main));
+        QCOMPARE(c->Win_Before_Id, 4759);
+        QCOMPARE(c->Chart_Val[1][0], 0.0f);
+        QCOMPARE(c->Chart_Gap[1], int16_t(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstHistory)
+#include "tst_history.moc"

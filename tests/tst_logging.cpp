@@ -1,0 +1,763 @@
+// The log database and the logging cycle, on real SQLite files.
+#include "app/globals.h"
+#include "chart/chart_model.h"
+#include "logging/history.h"
+#include "logging/log_db.h"
+#include "logging/mscom.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+QDateTime g_now;
+int g_clockCalls = 0;
+const QDateTime kStart(QDate(2026, 3, 12), QTime(12, 0, 0));
+
+void Advance(int secs) { g_now = g_now.addSecs(secs); }
+
+// Runs one statement on a connection of its own; rows as lists of values.
+QList<QVariantList> Sql(const QString &path, const QString &sql, bool *ok = nullptr)
+{
+    QList<QVariantList> out;
+    bool good = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("inspect"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            good = q.exec(sql);
+            while (good && q.next()) {
+                QVariantList row;
+                for (int i = 0; i < q.record().count(); ++i)
+                    row << q.value(i);
+                out << row;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("inspect"));
+    if (ok)
+        *ok = good;
+    return out;
+}
+
+QList<int> Ints(const QVariantList &row)
+{
+    QList<int> r;
+    for (const QVariant &v : row)
+        r << v.toInt();
+    return r;
+}
+
+QByteArray File_Hash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// Runs a statement on the connection an object of ours holds.
+bool On_Conn(const QString &conn, const QString &sql)
+{
+    QSqlQuery q(QSqlDatabase::database(conn, false));
+    return q.exec(sql);
+}
+
+// Child mode for the kill test: logs one record per tick (the clock moves a
+// second every tick) until it is killed, printing each committed id.
+int Child_Main()
+{
+    g_now = QDateTime(QDate(2026, 3, 12), QTime(8, 0, 0));
+    Set_Clock([] { return g_now; });
+    mscom m;
+    if (!m.Log_Conn.Open())
+        return 3;
+    for (int n = 1;; ++n) {
+        for (int q = 0; q < 8; ++q)
+            Val_3X[q] = float(n * 10 + q);
+        m.Timer1_Timer();
+        if (m.Pv_Id != n)
+            return 2;
+        std::printf("%d\n", n);
+        std::fflush(stdout);
+        Advance(1);
+    }
+}
+
+} // namespace
+
+class TstLogging : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_serial = 0;
+
+    QList<int> Sl_Void() { return Ints(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).value(0)); }
+    QList<QVariantList> Rows(const char *table) { return Sql(m_path, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table))); }
+    void Tick(mscom &m) { m.Timer1_Timer(); }
+
+private slots:
+    void init()
+    {
+        m_path = m_dir.filePath(QStringLiteral("db%1/Rdatabj.db").arg(++m_serial));
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        qputenv("QR5300M_DB", m_path.toLocal8Bit());
+        g_now = kStart;
+        g_clockCalls = 0;
+        Set_Clock([] {
+            ++g_clockCalls;
+            return g_now;
+        });
+        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0;
+        std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
+        Main_Loaded = 0;
+        New_Sample = 0;
+    }
+    void cleanup() { Set_Clock({}); }
+
+    void dbPath()
+    {
+        QCOMPARE(Db_Path(), m_path);
+        const QByteArray xdg = qgetenv("XDG_DATA_HOME"), home = qgetenv("HOME");
+        qunsetenv("QR5300M_DB");
+        qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("xdg")).toLocal8Bit());
+        QCOMPARE(Db_Path(), m_dir.filePath(QStringLiteral("xdg/qr5300m/Rdatabj.db")));
+        QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("xdg/qr5300m"))).isDir());
+        qunsetenv("XDG_DATA_HOME");
+        qputenv("HOME", m_dir.filePath(QStringLiteral("home")).toLocal8Bit());
+        QCOMPARE(Db_Path(), m_dir.filePath(QStringLiteral("home/.local/share/qr5300m/Rdatabj.db")));
+        QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("home/.local/share/qr5300m"))).isDir());
+        qputenv("HOME", home);
+        if (!xdg.isEmpty())
+            qputenv("XDG_DATA_HOME", xdg);
+        qputenv("QR5300M_DB", m_path.toLocal8Bit());
+    }
+
+    void freshDatabase_data()
+    {
+        QTest::addColumn<bool>("emptyFile");
+        QTest::newRow("no file") << false;
+        QTest::newRow("empty file") << true;
+    }
+    void freshDatabase()
+    {
+        QFETCH(bool, emptyFile);
+        if (emptyFile) {
+            QFile f(m_path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        {
+            Db_Conn c(QStringLiteral("Main_Conn"));
+            QVERIFY(c.Open());
+            QCOMPARE(c.Fault(), Db_Fault::None);
+            QVERIFY(c.Fault_Text().isEmpty());
+            int32_t cur = 77;
+            QVERIFY(Read_Cur_Id(c, cur));
+            QCOMPARE(cur, 0);
+            QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA journal_mode")).value(0).value(0).toString(), QStringLiteral("wal"));
+        }
+        QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
+        QCOMPARE(Sl_Void(), QList<int>({0, 0, 0, 0}));
+        auto names = [&](const char *t) {
+            QStringList n;
+            for (const QVariantList &r : Sql(m_path, QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t))))
+                n << r.value(1).toString();
+            return n;
+        };
+        QCOMPARE(names("sl_void").size(), 4);
+        const QStringList pv = names("pv_data"), lpv = names("Lpv_wdjl");
+        QCOMPARE(pv.size(), 11);
+        QCOMPARE(pv.mid(0, 3), QStringList({"w_id", "w_date", "w_time"}));
+        QCOMPARE(lpv.size(), 11);
+        QCOMPARE(lpv.value(0), QStringLiteral("lw_id"));
+        QVERIFY(Rows("pv_data").isEmpty());
+        QVERIFY(Rows("Lpv_wdjl").isEmpty());
+        // Unique keys.
+        bool ok = false;
+        Sql(m_path, QStringLiteral("INSERT INTO pv_data (w_id) VALUES (5)"), &ok);
+        QVERIFY(ok);
+        Sql(m_path, QStringLiteral("INSERT INTO pv_data (w_id) VALUES (5)"), &ok);
+        QVERIFY(!ok);
+        Sql(m_path, QStringLiteral("INSERT INTO Lpv_wdjl (lw_id) VALUES (5)"), &ok);
+        QVERIFY(ok);
+        Sql(m_path, QStringLiteral("INSERT INTO Lpv_wdjl (lw_id) VALUES (5)"), &ok);
+        QVERIFY(!ok);
+        // Opening again keeps what is there.
+        {
+            Db_Conn c(QStringLiteral("Main_Conn"));
+            QVERIFY(c.Open());
+        }
+        QCOMPARE(Rows("pv_data").size(), 1);
+        QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
+    }
+
+    void firstTick_data()
+    {
+        QTest::addColumn<int>("mainLoaded");
+        QTest::newRow("main window loaded") << -1;
+        QTest::newRow("main window unloaded") << 0;
+    }
+    void firstTick()
+    {
+        QFETCH(int, mainLoaded);
+        Main_Loaded = int16_t(mainLoaded);
+        mscom m;
+        m.Form_Load();
+        QVERIFY(m.Timer1.isActive());
+        QCOMPARE(m.Timer1.interval(), 100);
+        QVERIFY(m.Logging_Ok());
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(m.Pv_Id, 1);
+        QCOMPARE(m.Lpv_Id, 1);
+        QCOMPARE(New_Sample, int16_t(mainLoaded ? -1 : 0));
+        for (const char *t : {"pv_data", "Lpv_wdjl"}) {
+            const QList<QVariantList> rows = Rows(t);
+            QCOMPARE(rows.size(), 1);
+            const QVariantList &r = rows[0];
+            QCOMPARE(r.size(), 11);
+            QCOMPARE(r[0].toInt(), 1);
+            QCOMPARE(r[1].toDouble(), Date_Serial(kStart.date()));
+            QCOMPARE(r[2].toDouble(), Time_Serial(kStart.time()));
+            for (int i = 3; i < 11; ++i)
+                QCOMPARE(r[i].toFloat(), 0.0f); // link closed, nothing acquired yet
+        }
+        QCOMPARE(Pv_Date, Date_Serial(kStart.date()));
+        QCOMPARE(Pv_Time, 0.5);
+    }
+
+    void cadence()
+    {
+        Main_Loaded = -1;
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        New_Sample = 0; // taken by the chart
+        Tick(m);        // same second: nothing due
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(New_Sample, int16_t(0));
+        QCOMPARE(m.okitime(), 0.0);
+        for (int s = 1; s <= 9; ++s) {
+            Advance(1);
+            QCOMPARE(m.okitime(), 1.0);
+            QCOMPARE(m.Rec1_time(), double(s));
+            Tick(m);
+            Tick(m);
+            QCOMPARE(Sl_Void(), QList<int>({1 + s, 1 + s, 1, 1}));
+            QCOMPARE(New_Sample, int16_t(-1));
+            New_Sample = 0;
+        }
+        Advance(1);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({11, 11, 2, 2}));
+        QCOMPARE(Rows("Lpv_wdjl").value(1).value(2).toDouble(), Time_Serial(QTime(12, 0, 10)));
+        // A tick that comes late does not make up for missed seconds.
+        Advance(5);
+        Tick(m);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({12, 12, 2, 2}));
+    }
+
+    void wrap_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("next");
+        QTest::newRow("65499") << 65499 << 65500;
+        QTest::newRow("65500") << 65500 << 1;
+        QTest::newRow("above 65500") << 70000 << 1;
+        QTest::newRow("negative") << -3 << 1;
+    }
+    void wrap()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, next);
+        mscom m;
+        m.Form_Load();
+        bool ok = false;
+        Sql(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1, lpv_id = %1, lpv_id_copy = %1").arg(stored), &ok);
+        QVERIFY(ok);
+        for (const char *t : {"pv_data", "Lpv_wdjl"}) {
+            Sql(m_path, QStringLiteral("INSERT INTO %1 VALUES (1, 1.0, 0.5, 9, 9, 9, 9, 9, 9, 9, 9)").arg(QLatin1String(t)), &ok);
+            QVERIFY(ok);
+        }
+        Val_3X[0] = 12.5f;
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({next, next, next, next}));
+        for (const char *t : {"pv_data", "Lpv_wdjl"}) {
+            const QList<QVariantList> rows = Sql(m_path, QStringLiteral("SELECT * FROM %1 WHERE %2 = %3").arg(QLatin1String(t), QLatin1String(t[0] == 'p' ? "w_id" : "lw_id")).arg(next));
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0][1].toDouble(), Date_Serial(kStart.date()));
+            QCOMPARE(rows[0][3].toFloat(), 12.5f);
+            QCOMPARE(rows[0][4].toFloat(), 0.0f);
+            QCOMPARE(Rows(t).size(), next == 1 ? 1 : 2);
+        }
+    }
+
+    void clockBack()
+    {
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        Advance(1);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        g_now = QDateTime(kStart.date(), QTime(11, 0, 1)); // set back an hour
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
+        Advance(1);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({4, 4, 2, 2}));
+        Advance(8);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({5, 5, 2, 2}));
+        Advance(1);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({6, 6, 3, 3}));
+        QCOMPARE(Rows("pv_data").value(2).value(2).toDouble(), Time_Serial(QTime(11, 0, 1)));
+        QCOMPARE(Rows("Lpv_wdjl").value(2).value(2).toDouble(), Time_Serial(QTime(11, 0, 11)));
+    }
+
+    void linkClosedKeepsLastValues()
+    {
+        mscom m;
+        m.Form_Load();
+        const float acquired[9] = {101.5f, -20.25f, 1300, 0.125f, 16.5f, 5, 6, 7, 8};
+        std::copy(std::begin(acquired), std::end(acquired), Val_3X);
+        for (int s = 0; s < 3; ++s) { // link closed: Val_3X no longer changes
+            Tick(m);
+            Advance(1);
+        }
+        const QList<QVariantList> rows = Rows("pv_data");
+        QCOMPARE(rows.size(), 3);
+        for (const QVariantList &r : rows) {
+            QCOMPARE(r.size(), 11);
+            for (int i = 0; i < 8; ++i)
+                QCOMPARE(r[3 + i].toFloat(), acquired[i]);
+        }
+    }
+
+    void restartContinues()
+    {
+        {
+            mscom m;
+            m.Form_Load();
+            Tick(m);
+            Advance(1);
+            Tick(m);
+        }
+        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0; // a new run
+        mscom m;
+        m.Form_Load();
+        Tick(m); // same clock second as the last record: both written anyway
+        QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
+        QCOMPARE(Rows("pv_data").size(), 3);
+        QCOMPARE(Rows("Lpv_wdjl").size(), 2);
+    }
+
+    void oneClockReading()
+    {
+        // The clock passes midnight between two readings: a record must get
+        // date and time of the same instant.
+        const QDateTime before(QDate(2026, 3, 12), QTime(23, 59, 59));
+        const QDateTime after(QDate(2026, 3, 13), QTime(0, 0, 0));
+        mscom m;
+        m.Form_Load();
+        int calls = 0;
+        Set_Clock([&] { return calls++ == 0 ? before : after; });
+        Tick(m);
+        for (const char *t : {"pv_data", "Lpv_wdjl"}) {
+            const QVariantList r = Rows(t).value(0);
+            const double date = r.value(1).toDouble(), time = r.value(2).toDouble();
+            const bool isBefore = date == Date_Serial(before.date()) && time == Time_Serial(before.time());
+            const bool isAfter = date == Date_Serial(after.date()) && time == Time_Serial(after.time());
+            QVERIFY2(isBefore || isAfter, qPrintable(QStringLiteral("%1 %2").arg(date).arg(time)));
+        }
+    }
+
+    void bothOrNeither_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("record add fails") << 4 << "BEFORE INSERT ON pv_data";
+        QTest::newRow("record overwrite fails") << 65500 << "BEFORE UPDATE ON pv_data";
+        QTest::newRow("sl_void update fails") << 4 << "BEFORE UPDATE ON sl_void WHEN NEW.pv_id <> OLD.pv_id";
+    }
+    void bothOrNeither()
+    {
+        QFETCH(int, stored);
+        QFETCH(QString, trigger);
+        Main_Loaded = -1;
+        mscom m;
+        m.Form_Load();
+        bool ok = false;
+        Sql(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(stored), &ok);
+        QVERIFY(ok);
+        for (int id : {1, 2, 3, 4, 65500})
+            Sql(m_path, QStringLiteral("INSERT INTO pv_data VALUES (%1, 1.0, 0.5, 9, 9, 9, 9, 9, 9, 9, 9)").arg(id));
+        const QList<QVariantList> rowsBefore = Rows("pv_data");
+        Sql(m_path, QStringLiteral("CREATE TRIGGER refuse %1 BEGIN SELECT RAISE(ABORT, 'refused'); END").arg(trigger), &ok);
+        QVERIFY(ok);
+
+        Tick(m);
+        QVERIFY(!m.Logging_Ok());
+        QVERIFY(m.Log_Status().startsWith(QStringLiteral("记录已停止")));
+        QCOMPARE(New_Sample, int16_t(-1)); // the live chart still moves on
+        New_Sample = 0;
+        QCOMPARE(Sl_Void(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
+        QCOMPARE(Rows("pv_data"), rowsBefore);
+
+        Sql(m_path, QStringLiteral("DROP TRIGGER refuse"), &ok);
+        QVERIFY(ok);
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        const int next = stored >= 65500 ? 1 : stored + 1;
+        QCOMPARE(Sl_Void(), QList<int>({next, next, 1, 1}));
+        QCOMPARE(Sql(m_path, QStringLiteral("SELECT w_date, w_v0 FROM pv_data WHERE w_id = %1").arg(next)),
+                 QList<QVariantList>({{Date_Serial(kStart.date()), 0.0}}));
+        QCOMPARE(New_Sample, int16_t(-1));
+    }
+
+    void readOnly()
+    {
+        // Tests run as root, where file modes do not stop writes; a connection
+        // switched to query_only fails its writes with SQLITE_READONLY and,
+        // like a connection opened on a write-protected file, stays so until
+        // it is opened again.
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
+        Advance(1);
+        Tick(m);
+        QVERIFY(!m.Logging_Ok());
+        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库只读"));
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        Tick(m); // same second: no new attempt
+        QVERIFY(!m.Logging_Ok());
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QCOMPARE(Rows("pv_data").size(), 2);
+    }
+
+    void locked()
+    {
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(m_path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            QVERIFY(q.exec(QStringLiteral("UPDATE pv_data SET w_v7 = 1 WHERE w_id = 1")));
+            Advance(1);
+            QElapsedTimer t;
+            t.start();
+            Tick(m);
+            QVERIFY2(t.elapsed() < 500, "a locked database must not hold up the tick");
+            QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库被锁定"));
+            Advance(1);
+            Tick(m);
+            QVERIFY(!m.Logging_Ok());
+            QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+    }
+
+    void deletedFile()
+    {
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        mscom m;
+        m.Form_Load();
+        for (int s = 0; s < 3; ++s) {
+            Tick(m);
+            Advance(1);
+        }
+        int32_t cur = 0;
+        QVERIFY(Read_Cur_Id(main, cur));
+        QCOMPARE(cur, 3);
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(m_path + QLatin1String(suffix));
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY(QFile::exists(m_path));
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
+        QCOMPARE(Rows("pv_data").size(), 1);
+        QVERIFY(Read_Cur_Id(main, cur)); // the main window follows to the new file
+        QCOMPARE(cur, 1);
+        Advance(1);
+        Tick(m);
+        QVERIFY(Read_Cur_Id(main, cur));
+        QCOMPARE(cur, 2);
+        QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
+    }
+
+    void folderGone()
+    {
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        const QString dir = QFileInfo(m_path).absolutePath();
+        QVERIFY(QDir(dir).removeRecursively());
+        Advance(1);
+        Tick(m);
+        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库文件丢失"));
+        QVERIFY(!QFile::exists(m_path));
+        Advance(1);
+        Tick(m);
+        QVERIFY(!m.Logging_Ok());
+        QVERIFY(QDir().mkpath(dir));
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0})); // a fresh file; the ten-second record is not due
+    }
+
+    void diskFull()
+    {
+        // The database's page limit stands in for a full disk: both end in
+        // SQLITE_FULL.
+        mscom m;
+        m.Form_Load();
+        Tick(m);
+        const int pages = Sql(m_path, QStringLiteral("PRAGMA page_count")).value(0).value(0).toInt();
+        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
+        int written = 1;
+        while (m.Logging_Ok() && written < 2000) {
+            Advance(1);
+            Tick(m);
+            written += m.Logging_Ok() ? 1 : 0;
+        }
+        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：磁盘已满"));
+        const QList<int> sl = Sl_Void();
+        QCOMPARE(sl[0], written);
+        QCOMPARE(sl[1], written);
+        QCOMPARE(Rows("pv_data").size(), written);
+        QCOMPARE(Sql(m_path, QStringLiteral("SELECT max(w_id) FROM pv_data")).value(0).value(0).toInt(), written);
+        QCOMPARE(Rows("Lpv_wdjl").size(), sl[2]);
+        Advance(1);
+        Tick(m);
+        QVERIFY(!m.Logging_Ok());
+        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QCOMPARE(Sl_Void()[0], written + 1);
+        QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
+    }
+
+    void foreignFile_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("why");
+        const QString sl = QStringLiteral("CREATE TABLE sl_void (a, b, c, d)");
+        const QString pv = QStringLiteral("CREATE TABLE pv_data (w_id, w_date, w_time, a, b, c, d, e, f, g, h)");
+        const QString lpv = QStringLiteral("CREATE TABLE Lpv_wdjl (lw_id, x, y, a, b, c, d, e, f, g, h)");
+        QTest::newRow("text file") << QStringList() << QByteArray("Rdatabj: not a database at all\n").repeated(200) << "不是 SQLite 数据库";
+        QTest::newRow("other tables") << QStringList({"CREATE TABLE customers (name, city)", "INSERT INTO customers VALUES ('x', 'y')"}) << QByteArray() << "缺少表 sl_void";
+        QTest::newRow("pv_data 10 columns") << QStringList({sl, "CREATE TABLE pv_data (w_id, w_date, w_time, a, b, c, d, e, f, g)", lpv}) << QByteArray() << "表 pv_data 应有 11 列，实有 10 列";
+        QTest::newRow("w_date renamed") << QStringList({sl, "CREATE TABLE pv_data (w_id, w_day, w_time, a, b, c, d, e, f, g, h)", lpv}) << QByteArray() << "第 2 列应为 w_date";
+        QTest::newRow("w_time moved") << QStringList({sl, "CREATE TABLE pv_data (w_id, w_date, a, w_time, b, c, d, e, f, g, h)", lpv}) << QByteArray() << "第 3 列应为 w_time";
+        QTest::newRow("sl_void 3 columns") << QStringList({"CREATE TABLE sl_void (a, b, c)", pv, lpv}) << QByteArray() << "表 sl_void 应有 4 列";
+        QTest::newRow("lw_id missing") << QStringList({sl, pv, "CREATE TABLE Lpv_wdjl (id, x, y, a, b, c, d, e, f, g, h)"}) << QByteArray() << "第 1 列应为 lw_id";
+        QTest::newRow("Lpv_wdjl missing") << QStringList({sl, pv}) << QByteArray() << "缺少表 Lpv_wdjl";
+        QTest::newRow("pv_data a view") << QStringList({sl, lpv, "CREATE VIEW pv_data AS SELECT * FROM Lpv_wdjl"}) << QByteArray() << "缺少表 pv_data";
+        QTest::newRow("corrupt") << QStringList({"corrupt"}) << QByteArray() << "文件已损坏";
+    }
+    void foreignFile()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, why);
+        if (statements == QStringList({"corrupt"})) {
+            {
+                mscom m;
+                m.Form_Load();
+                for (int s = 0; s < 600; ++s) {
+                    Tick(m);
+                    Advance(1);
+                }
+            }
+            Sql(m_path, QStringLiteral("PRAGMA journal_mode = DELETE"));
+            QFile f(m_path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.size() > 8 * 4096);
+            f.seek(f.size() - 3 * 4096 + 100);
+            f.write(QByteArray(300, '\xA5'));
+        } else if (!bytes.isEmpty()) {
+            QFile f(m_path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        } else {
+            for (const QString &s : statements) {
+                bool ok = false;
+                Sql(m_path, s, &ok);
+                QVERIFY2(ok, qPrintable(s));
+            }
+        }
+        const QByteArray hash = File_Hash(m_path);
+        const qint64 size = QFileInfo(m_path).size();
+        QVERIFY(size > 0);
+        {
+            Db_Conn c(QStringLiteral("Main_Conn"));
+            QVERIFY(!c.Open());
+            QCOMPARE(c.Fault(), Db_Fault::Foreign);
+            QVERIFY2(c.Fault_Text().contains(m_path) && c.Fault_Text().contains(why), qPrintable(c.Fault_Text()));
+            int32_t cur = 42;
+            QVERIFY(!Read_Cur_Id(c, cur));
+            QCOMPARE(cur, 42);
+            Chart chart;
+            chart.Chart_Val[5][0] = 3;
+            QVERIFY(!Load_History(chart, c));
+            QCOMPARE(chart.Chart_Val[5][0], 0.0f);
+        }
+        Main_Loaded = -1;
+        mscom m;
+        m.Form_Load();
+        QVERIFY(!m.Logging_Ok());
+        QVERIFY2(m.Log_Status().startsWith(QStringLiteral("记录已停止：")) && m.Log_Status().contains(m_path) && m.Log_Status().contains(why),
+                 qPrintable(m.Log_Status()));
+        for (int s = 0; s < 5; ++s) {
+            Advance(1);
+            New_Sample = 0;
+            Tick(m);
+            QVERIFY(!m.Logging_Ok());
+            QCOMPARE(New_Sample, int16_t(-1)); // the live chart still follows the seconds
+        }
+        Main_Loaded = 0;
+        New_Sample = 0;
+        QCOMPARE(QFileInfo(m_path).size(), size);
+        QCOMPARE(File_Hash(m_path), hash);
+        QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
+        // Once the file is taken away, logging starts on a fresh one.
+        QVERIFY(QFile::remove(m_path));
+        Advance(1);
+        Tick(m);
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        // The ten-second ring counts its period from the last attempt.
+        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
+        Advance(10);
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+    }
+
+    void otherColumnNames()
+    {
+        for (const char *s : {"CREATE TABLE sl_void (n1, n2, n3, n4)", "INSERT INTO sl_void VALUES (7, 7, 3, 3)",
+                              "CREATE TABLE pv_data (w_id INTEGER UNIQUE, w_date, w_time, \"ch 1\", b, c, d, e, f, g, h)",
+                              "CREATE TABLE LPV_WDJL (LW_ID, d, t, a, b, c, d2, e, f, g, h)"}) {
+            bool ok = false;
+            Sql(m_path, QLatin1String(s), &ok);
+            QVERIFY2(ok, s);
+        }
+        Val_3X[0] = 1.5f;
+        Val_3X[7] = 8.5f;
+        mscom m;
+        m.Form_Load();
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        Tick(m);
+        QCOMPARE(Sl_Void(), QList<int>({8, 8, 4, 4}));
+        const QVariantList pv = Rows("pv_data").value(0), lpv = Rows("Lpv_wdjl").value(0);
+        QCOMPARE(pv.value(0).toInt(), 8);
+        QCOMPARE(lpv.value(0).toInt(), 4);
+        for (const QVariantList &r : {pv, lpv}) {
+            QCOMPARE(r.value(2).toDouble(), 0.5);
+            QCOMPARE(r.value(3).toFloat(), 1.5f);
+            QCOMPARE(r.value(10).toFloat(), 8.5f);
+        }
+    }
+
+    void killedDuringLogging_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("after 40") << 40;
+        QTest::newRow("after 150") << 150;
+        QTest::newRow("after 400") << 400;
+    }
+    void killedDuringLogging()
+    {
+        QFETCH(int, records);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QR_LOG_CHILD"), QStringLiteral("1"));
+        env.insert(QStringLiteral("QR5300M_DB"), m_path);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForStarted());
+        QByteArray out;
+        while (out.count('\n') < records) {
+            QVERIFY2(child.state() == QProcess::Running || child.bytesAvailable(), child.readAllStandardError().constData());
+            child.waitForReadyRead(2000);
+            out += child.readAllStandardOutput();
+        }
+        child.kill(); // SIGKILL, in the middle of whatever it was doing
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        out += child.readAllStandardOutput();
+        const QList<QByteArray> lines = out.left(out.lastIndexOf('\n')).split('\n');
+        const int printed = lines.last().toInt();
+        QVERIFY(printed >= records);
+
+        QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
+        const QList<int> sl = Sl_Void();
+        QVERIFY2(sl[0] == printed || sl[0] == printed + 1, qPrintable(QString::number(sl[0])));
+        QCOMPARE(sl[1], sl[0]);
+        QCOMPARE(sl[3], sl[2]);
+        const QList<QVariantList> pv = Rows("pv_data");
+        QCOMPARE(pv.size(), sl[0]);
+        const QDateTime t0(QDate(2026, 3, 12), QTime(8, 0, 0));
+        for (int k = 1; k <= sl[0]; ++k) {
+            const QVariantList &r = pv[k - 1];
+            QCOMPARE(r[0].toInt(), k);
+            QCOMPARE(r[2].toDouble(), Time_Serial(t0.addSecs(k - 1).time()));
+            for (int q = 0; q < 8; ++q)
+                QCOMPARE(r[3 + q].toFloat(), float(k * 10 + q));
+        }
+        const QList<QVariantList> lpv = Rows("Lpv_wdjl");
+        QCOMPARE(lpv.size(), sl[2]);
+        // One ten-second record per ten one-second ones; the kill may fall
+        // between the two records of one tick.
+        const int lpvDue = (sl[0] + 9) / 10;
+        QVERIFY(sl[2] == lpvDue || (sl[0] % 10 == 1 && sl[2] == lpvDue - 1));
+        for (int j = 1; j <= sl[2]; ++j)
+            QCOMPARE(lpv[j - 1][3].toFloat(), float((10 * (j - 1) + 1) * 10));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("QR_LOG_CHILD"))
+        return Child_Main();
+    TstLogging t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_logging.moc"

@@ -1,0 +1,453 @@
+// The main window on a real database: what its load leaves, its keys, its
+// close box and exit, the live refresh with appends and reloads.
+#include "tst_mainwindow_fixture.h"
+
+#include <QtTest>
+
+namespace {
+const QDateTime kNow(QDate(2026, 3, 12), QTime(18, 42, 5));
+}
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void loadResults();
+    void loadOnFreshDatabase();
+    void controlsAndCaptions();
+    void keyGuards_data();
+    void keyGuards();
+    void closeBoxRefused();
+    void escExits();
+    void exitButton();
+    void yLabelsOnTick_data();
+    void yLabelsOnTick();
+    void liveReloadPoint_data();
+    void liveReloadPoint();
+    void zoomInPastReloadPoint();
+    void noSampleNoAppend();
+    void sampleWhileStoppedAppendedNext();
+    void colourRestoreCoversAllReadouts();
+    void timer3Labels();
+    void repaintTimerDraws();
+};
+
+void TestMainWindow::init()
+{
+    Set_Clock([] { return kNow; });
+    Y_Span = 1500;
+    Y_Min = 0;
+    Y_Max = 0;
+    New_Sample = 0;
+    Main_Loaded = 0;
+    for (float &v : Val_3X)
+        v = 0;
+}
+
+void TestMainWindow::cleanup()
+{
+    Set_Clock({});
+}
+
+void TestMainWindow::loadResults()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 500));
+    auto w = Load_Window();
+    const Chart &c = w->Cht;
+    QCOMPARE(c.Cur_Id, 500);
+    QCOMPARE(c.Win_Last_Id, 500);
+    QCOMPARE(c.Load_Count, 241);
+    QCOMPARE(int(c.Chart_End), 241);
+    QCOMPARE(int(c.Chart_Zoom), 1);
+    QCOMPARE(int(c.Page_Back), 0);
+    QCOMPARE(int(c.Page_Limit), 0);
+    QCOMPARE(int(c.Ruler_On), 0);
+    QCOMPARE(int(c.Chart_Base), 180); // Apply_Zoom ran after the load
+    QCOMPARE(c.Chart_Step, 150.0f);
+    // Slots 1..241 hold ids 260..500, oldest first.
+    QCOMPARE(c.Chart_Val[1][0], 260.0f);
+    QCOMPARE(c.Chart_Val[241][0], 500.0f);
+    QCOMPARE(c.Chart_Val[241][1], 250.0f);
+    QCOMPARE(c.Chart_Val[0][0], 0.0f);
+    // The captions show slot 1: the zoom table had not run at load time.
+    const QDateTime slot1 = db.start.addSecs(260);
+    QCOMPARE(w->Label2_9->text(), Date_Text(Date_Serial(slot1.date())));
+    QCOMPARE(w->Label2_10->text(), Time_Text(Time_Serial(slot1.time())));
+    // Time labels: slots 181, 191, ... 241 and two labels ahead.
+    QCOMPARE(w->Label4[0]->text(), Time_Text(Time_Serial(db.start.addSecs(440).time())));
+    QCOMPARE(w->Label4[6]->text(), Time_Text(Time_Serial(db.start.addSecs(500).time())));
+    QCOMPARE(w->Label4[7]->text(), Time_Text(Time_Serial(db.start.addSecs(510).time())));
+    QCOMPARE(w->Label4[8]->text(), Time_Text(Time_Serial(db.start.addSecs(520).time())));
+    QCOMPARE(Main_Loaded, int16_t(-1));
+    QCOMPARE(w->Unload_Ok, int16_t(-1));
+    QVERIFY(w->Main_Conn.Is_Open());
+    // Sizes in twips.
+    QCOMPARE(w->pt0->Scale_Width(), 12010);
+    QCOMPARE(w->pt0->Scale_Height(), 7510);
+    QCOMPARE(w->pt->Scale_Width(), 12008);
+    QCOMPARE(w->pt->Scale_Height(), 7508);
+    QCOMPARE(w->pt->width(), Pt_Box::Px(w->pt, 12008));
+    QCOMPARE(w->pt->height(), Pt_Box::Px(w->pt, 7508, true));
+    QVERIFY(!w->pt->Picture().isNull());
+    // Timers: live refresh, repaint, clock.
+    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Timer2.isActive());
+    QVERIFY(w->Timer3.isActive());
+    QCOMPARE(w->Timer1.interval(), 200);
+    QCOMPARE(w->Timer2.interval(), 1000);
+    QCOMPARE(w->Timer3.interval(), 1000);
+}
+
+void TestMainWindow::loadOnFreshDatabase()
+{
+    Db_Fixture db; // tables only, sl_void 0
+    auto w = Load_Window();
+    QCOMPARE(w->Cht.Cur_Id, 0);
+    QCOMPARE(w->Cht.Chart_Val[241][0], 0.0f);
+    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QVERIFY(w->Main_Conn.Is_Open());
+}
+
+void TestMainWindow::controlsAndCaptions()
+{
+    Db_Fixture db;
+    auto w = Load_Window();
+    QCOMPARE(w->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
+    struct Btn {
+        const char *name, *caption;
+        bool enabled, visible;
+    };
+    const Btn buttons[] = {
+        {"Command1", "退出", true, true},       {"Command23", "参数校准", false, false},
+        {"Command21", "CONFIG", true, true},    {"Command29", "历史曲线", false, true},
+        {"Command8", "F7 右移", true, true},    {"Command7", "F6 左移", false, true},
+        {"Command6", "F5 选择", false, true},   {"Command5", "F4 标尺", true, true},
+        {"Command2", "F3 打印", false, true},   {"Command3", "F2 放大", false, true},
+        {"Command4", "F1 缩小", true, true},    {"Command26", "修改Y", true, false},
+    };
+    w->show();
+    for (const Btn &b : buttons) {
+        auto *btn = w->findChild<QPushButton *>(QLatin1String(b.name));
+        QVERIFY2(btn, b.name);
+        QCOMPARE(btn->text(), QString::fromUtf8(b.caption));
+        QCOMPARE(btn->isEnabled(), b.enabled);
+        QCOMPARE(btn->isVisible(), b.visible);
+    }
+    QVERIFY(!w->findChild<QLabel *>(QStringLiteral("Label19"))->isVisible());
+    QVERIFY(!w->findChild<QLabel *>(QStringLiteral("Label20"))->isVisible());
+    auto *hc = w->findChild<QSlider *>(QStringLiteral("hc"));
+    QVERIFY(hc);
+    QCOMPARE(hc->minimum(), -1);
+    QCOMPARE(hc->maximum(), 12001);
+    QCOMPARE(hc->value(), 0);
+    QVERIFY(!hc->isEnabled());
+    QCOMPARE(hc->focusPolicy(), Qt::NoFocus);
+    const char *y0[7] = {"0", "100", "200", "300", "400", "500", "600"};
+    const char *blue[7] = {"-10", "10", "30", "50", "70", "90", "110"};
+    for (int i = 0; i <= 6; ++i) {
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label5(%1)").arg(i))->text(), QLatin1String(y0[i]));
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label6(%1)").arg(i))->text(), QLatin1String(blue[i]));
+    }
+    // Label5 runs bottom to top, 1250 twips apart.
+    QVERIFY(w->Label5[0]->y() > w->Label5[6]->y());
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(0)"))->text(), QStringLiteral("PV"));
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(1)"))->text(), QStringLiteral("OP"));
+    QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(2)"))->text(), QStringLiteral("SV"));
+    for (int i = 0; i <= 8; ++i) {
+        QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label4(%1)").arg(i)));
+        QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label7(%1)").arg(i)));
+    }
+    // Time labels 1500 twips apart, label 0 under pt's left edge.
+    const int step = w->Label4[1]->x() - w->Label4[0]->x();
+    QVERIFY(std::abs(step - Pt_Box::Px(w.get(), 1500)) <= 1);
+    // The Y-range editor waits for a double click; its boxes are named.
+    for (const char *n : {"Label9", "Label10", "YKD", "YKD1", "Command26"})
+        QVERIFY(!w->findChild<QWidget *>(QLatin1String(n))->isVisible());
+    QCOMPARE(w->YKD->accessibleName(), QStringLiteral("Y轴最大值"));
+    QCOMPARE(w->YKD1->accessibleName(), QStringLiteral("Y轴最小值"));
+    QCOMPARE(w->Label9->buddy(), w->YKD);
+    QCOMPARE(w->YKD1->text(), QStringLiteral("0"));
+    QVERIFY(w->YKD->text().isEmpty());
+    QCOMPARE(w->Label2_9->autoFillBackground(), true);
+    QCOMPARE(w->D_3W[4]->palette().color(QPalette::Window), QColor(0xFF, 0xC0, 0xFF));
+}
+
+void TestMainWindow::keyGuards_data()
+{
+    QTest::addColumn<int>("zoomBefore");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("zoomAfter");
+    QTest::addColumn<int>("pageBackAfter");
+    QTest::newRow("F2 at level 1 does nothing") << 1 << int(Qt::Key_F2) << 1 << 0;
+    QTest::newRow("F1 at level 1 zooms out") << 1 << int(Qt::Key_F1) << 2 << 0;
+    QTest::newRow("F2 at level 3 zooms in") << 3 << int(Qt::Key_F2) << 2 << 0;
+    QTest::newRow("F1 at level 4 does nothing") << 4 << int(Qt::Key_F1) << 4 << 0;
+    QTest::newRow("F6 in live mode does nothing") << 1 << int(Qt::Key_F6) << 1 << 0;
+    QTest::newRow("F7 pages back") << 1 << int(Qt::Key_F7) << 1 << 1;
+    QTest::newRow("F3 is inert") << 2 << int(Qt::Key_F3) << 2 << 0;
+    QTest::newRow("F5 is inert") << 2 << int(Qt::Key_F5) << 2 << 0;
+    QTest::newRow("other key") << 2 << int(Qt::Key_F8) << 2 << 0;
+}
+
+void TestMainWindow::keyGuards()
+{
+    QFETCH(int, zoomBefore);
+    QFETCH(int, key);
+    QFETCH(int, zoomAfter);
+    QFETCH(int, pageBackAfter);
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 2000));
+    auto w = Load_Window();
+    w->show();
+    for (int z = 1; z < zoomBefore; ++z)
+        w->Command4_Click();
+    QCOMPARE(int(w->Cht.Chart_Zoom), zoomBefore);
+    // The window sees the key before the control with the focus.
+    w->Combo1->setFocus();
+    QTest::keyClick(w->Combo1, Qt::Key(key));
+    QCOMPARE(int(w->Cht.Chart_Zoom), zoomAfter);
+    QCOMPARE(int(w->Cht.Page_Back), pageBackAfter);
+    QCOMPARE(w->Timer1.isActive(), pageBackAfter == 0);
+    QVERIFY(!w->Exit_Requested);
+}
+
+void TestMainWindow::closeBoxRefused()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 300));
+    auto w = Load_Window();
+    w->show();
+    QVERIFY(!w->close());
+    QVERIFY(w->isVisible());
+    QVERIFY(w->Main_Conn.Is_Open());
+    QCOMPARE(Main_Loaded, int16_t(-1));
+    QVERIFY(w->Timer1.isActive());
+    QVERIFY(!w->Exit_Requested);
+    // Live samples still come and the database still answers.
+    QVERIFY(db.Fill(301, 320));
+    New_Sample = -1;
+    w->Reload_Live();
+    QCOMPARE(w->Cht.Cur_Id, 320);
+}
+
+void TestMainWindow::escExits()
+{
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->show();
+    w->Combo1->setFocus();
+    QTest::keyClick(w->Combo1, Qt::Key_Escape);
+    QVERIFY(w->Exit_Requested);
+    QVERIFY(!w->isVisible());
+    QVERIFY(!w->Main_Conn.Is_Open());
+    QCOMPARE(Main_Loaded, int16_t(0));
+    QCOMPARE(w->Unload_Ok, int16_t(0));
+    QVERIFY(!w->Timer1.isActive());
+}
+
+void TestMainWindow::exitButton()
+{
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->show();
+    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QVERIFY(w->Exit_Requested);
+    QVERIFY(!w->isVisible());
+    QVERIFY(!w->Main_Conn.Is_Open());
+}
+
+void TestMainWindow::yLabelsOnTick_data()
+{
+    QTest::addColumn<int>("span");
+    QTest::addColumn<int>("min");
+    QTest::addColumn<QStringList>("texts");
+    QTest::newRow("1500 over 0") << 1500 << 0 << QStringList{"0", "250", "500", "750", "1000", "1250", "1500"};
+    QTest::newRow("1000 over -200") << 1000 << -200
+                                    << QStringList{"-200", "-33", "133", "300", "467", "633", "800"};
+}
+
+void TestMainWindow::yLabelsOnTick()
+{
+    QFETCH(int, span);
+    QFETCH(int, min);
+    QFETCH(QStringList, texts);
+    Db_Fixture db;
+    auto w = Load_Window();
+    Y_Span = int16_t(span);
+    Y_Min = int16_t(min);
+    w->Timer1_Timer();
+    for (int i = 0; i <= 6; ++i)
+        QCOMPARE(w->Label5[i]->text(), texts[i]);
+    QCOMPARE(w->Label19->text(), QStringLiteral("150"));
+}
+
+void TestMainWindow::liveReloadPoint_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("level 1: 20th append") << 1;
+    QTest::newRow("level 2: 40th append") << 2;
+    QTest::newRow("level 3: 60th append") << 3;
+    QTest::newRow("level 4: 80th append") << 4;
+}
+
+void TestMainWindow::liveReloadPoint()
+{
+    QFETCH(int, zoom);
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 1000));
+    auto w = Load_Window();
+    for (int z = 1; z < zoom; ++z)
+        w->Command4_Click();
+    const int appends = 20 * zoom;
+    // The logging cycle writes one record per append meanwhile.
+    QVERIFY(db.Fill(1001, 1000 + appends));
+    for (int i = 1; i < appends; ++i) {
+        Val_3X[0] = float(5000 + i);
+        New_Sample = -1;
+        w->Timer1_Timer();
+        QCOMPARE(New_Sample, int16_t(0));
+        QCOMPARE(int(w->Cht.Chart_End), 241 + i);
+        QCOMPARE(w->Cht.Chart_Val[241 + i][0], float(5000 + i));
+    }
+    QCOMPARE(w->Cht.Cur_Id, 1000); // no reload yet
+    Val_3X[0] = 9999;
+    Val_3X[1] = 12.5f;
+    Val_3X[5] = -3;
+    New_Sample = -1;
+    w->Timer1_Timer();
+    // Reloaded: the newest record back in slot 241, then the sample on it.
+    QCOMPARE(w->Cht.Cur_Id, 1000 + appends);
+    QCOMPARE(w->Cht.Win_Last_Id, 1000 + appends);
+    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(w->Cht.Chart_Val[240][0], float(999 + appends));
+    QCOMPARE(w->Cht.Chart_Val[1][0], float(760 + appends));
+    QCOMPARE(w->Cht.Chart_Val[241][0], 9999.0f);
+    QCOMPARE(w->Cht.Chart_Val[241][1], 12.5f);
+    QCOMPARE(w->Cht.Chart_Val[241][5], -3.0f);
+    QCOMPARE(w->Cht.Chart_Date[241], Date_Serial(kNow.date()));
+    QCOMPARE(w->Cht.Chart_Time[241], Time_Serial(kNow.time()));
+    QCOMPARE(New_Sample, int16_t(0));
+}
+
+void TestMainWindow::zoomInPastReloadPoint()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 1000));
+    auto w = Load_Window();
+    for (int z = 1; z < 4; ++z)
+        w->Command4_Click();
+    for (int i = 0; i < 59; ++i) {
+        New_Sample = -1;
+        w->Timer1_Timer();
+    }
+    QCOMPARE(int(w->Cht.Chart_End), 300);
+    for (int z = 4; z > 1; --z)
+        w->Command3_Click();
+    QCOMPARE(int(w->Cht.Chart_End), 300); // zooming leaves the buffer alone
+    QVERIFY(db.Fill(1001, 1005));
+    New_Sample = -1;
+    w->Timer1_Timer(); // 301 is past the level-1 reload point 261
+    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(w->Cht.Cur_Id, 1005);
+}
+
+void TestMainWindow::noSampleNoAppend()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 400));
+    auto w = Load_Window();
+    for (int i = 0; i < 5; ++i)
+        w->Timer1_Timer();
+    QCOMPARE(int(w->Cht.Chart_End), 241);
+}
+
+void TestMainWindow::sampleWhileStoppedAppendedNext()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 400));
+    auto w = Load_Window();
+    w->Command5_Click(); // ruler on: the refresh stops
+    QVERIFY(!w->Timer1.isActive());
+    Val_3X[0] = 11;
+    New_Sample = -1; // a record logged while the ruler is shown
+    Val_3X[0] = 22;
+    New_Sample = -1; // and another one
+    QVERIFY(db.Fill(401, 402));
+    w->Command5_Click(); // ruler off: live chart reloaded, refresh running
+    QVERIFY(w->Timer1.isActive());
+    QCOMPARE(w->Cht.Cur_Id, 402);
+    QCOMPARE(New_Sample, int16_t(-1)); // not lost
+    Val_3X[0] = 33;
+    w->Timer1_Timer();
+    QCOMPARE(int(w->Cht.Chart_End), 242); // one append for both records
+    QCOMPARE(w->Cht.Chart_Val[242][0], 33.0f);
+    QCOMPARE(New_Sample, int16_t(0));
+
+    // The same after paging back and returning.
+    w->Command8_Click();
+    QVERIFY(!w->Timer1.isActive());
+    Val_3X[0] = 44;
+    New_Sample = -1;
+    w->Command7_Click();
+    QCOMPARE(int(w->Cht.Page_Back), 0);
+    QVERIFY(w->Timer1.isActive());
+    QCOMPARE(int(w->Cht.Chart_End), 241);
+    w->Timer1_Timer();
+    QCOMPARE(int(w->Cht.Chart_End), 242);
+    QCOMPARE(w->Cht.Chart_Val[242][0], 44.0f);
+}
+
+void TestMainWindow::colourRestoreCoversAllReadouts()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 400));
+    auto w = Load_Window();
+    const QColor yellow(0xFF, 0xFF, 0), pink(0xFF, 0xC0, 0xFF), green(0x80, 0xFF, 0x80);
+    w->Command5_Click();
+    w->hc->setValue(4500);
+    for (QLabel *l : w->D_3W)
+        QCOMPARE(l->palette().color(QPalette::Window), yellow);
+    QCOMPARE(w->Label2_9->palette().color(QPalette::Window), yellow);
+    w->Timer1_Timer(); // ruler on: no colour changes
+    QCOMPARE(w->D_3W[0]->palette().color(QPalette::Window), yellow);
+    w->Command5_Click();
+    w->Timer1_Timer();
+    for (QLabel *l : w->D_3W)
+        QCOMPARE(l->palette().color(QPalette::Window), pink);
+    QCOMPARE(w->Label2_9->palette().color(QPalette::Window), green);
+    QCOMPARE(w->Label2_10->palette().color(QPalette::Window), green);
+}
+
+void TestMainWindow::timer3Labels()
+{
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->Timer3_Timer();
+    QCOMPARE(w->Label2_9->text(), QStringLiteral("03-12-2026"));
+    QCOMPARE(w->Label2_10->text(), QStringLiteral("18:42:05"));
+    w->Command5_Click();
+    w->hc->setValue(150);
+    const QString shown = w->Label2_10->text();
+    Set_Clock([] { return kNow.addSecs(3); });
+    w->Timer3_Timer(); // the ruler owns the labels
+    QCOMPARE(w->Label2_10->text(), shown);
+}
+
+void TestMainWindow::repaintTimerDraws()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 400));
+    auto w = Load_Window();
+    const QImage before = w->pt->Picture().copy();
+    Y_Span = 750; // curves twice as tall
+    w->Timer2_Timer();
+    QVERIFY(w->pt->Picture() != before);
+    Y_Span = 1500;
+    w->Timer2_Timer();
+    QCOMPARE(w->pt->Picture(), before);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
