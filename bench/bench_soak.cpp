@@ -1,0 +1,143 @@
+// The whole program running live against the simulator (pacing at 9600
+// baud), the way a user runs it: splash, main window, acquisition and logging
+// windows; the link is opened and, in the second run, the configuration
+// window is open too. Reports the program's average CPU share of one core,
+// its resident memory, and the seconds missing from the one-second ring.
+//
+// QR_SOAK_SECONDS sets the length of each run (60 by default).
+#include "app/frmsplash.h"
+#include "app/ssqx.h"
+#include "link/link.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double statusMb(const char *key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Seconds between the first and the last record of the run that have no
+// record, from a connection of our own.
+int missingSeconds(const QString &path, qint64 fromSecs, qint64 toSecs)
+{
+    int missing = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("soak_check"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            QSet<qint64> seen;
+            if (q.exec(QStringLiteral("SELECT w_date, w_time FROM pv_data"))) {
+                while (q.next())
+                    seen.insert(qint64(q.value(0).toDouble()) * 86400 + qRound64(q.value(1).toDouble() * 86400));
+                missing = 0;
+                for (qint64 s = fromSecs; s <= toSecs; ++s)
+                    if (!seen.contains(s))
+                        ++missing;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("soak_check"));
+    return missing;
+}
+
+qint64 nowSecs()
+{
+    const QDateTime t = QDateTime::currentDateTime();
+    return qint64(QDate(1899, 12, 30).daysTo(t.date())) * 86400 + t.time().msecsSinceStartOfDay() / 1000;
+}
+
+void BM_Soak(benchmark::State &state)
+{
+    const bool withConfig = state.range(0) != 0;
+    const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;
+    QTemporaryDir dir;
+    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
+    qputenv("QR5300M_DB", (dir.path() + "/Rdatabj.db").toLocal8Bit());
+    SimProcess sim(dir.path(), 1, {"--pace", "--baud", "9600"});
+    if (!sim.isReady()) {
+        state.SkipWithError("simulator not ready");
+        return;
+    }
+    for (auto _ : state) {
+        Link link;
+        Windows windows;
+        auto *splash = new frmSplash(windows);
+        splash->Form_Load();
+        splash->show();
+        runFor(1700);
+        if (!windows.main) {
+            state.SkipWithError("no main window");
+            return;
+        }
+        windows.main->Command9_Click();
+        if (withConfig)
+            windows.main->Command21_Click();
+        runFor(2000); // settle: link open, first reads in
+        const qint64 from = nowSecs();
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        runFor(seconds * 1000);
+        const double cpu = cpuSeconds() - cpu0;
+        const double elapsed = double(wall.elapsed()) / 1000.0;
+        const qint64 to = nowSecs() - 1;
+        state.counters["cpu_pct_of_core"] = 100.0 * cpu / elapsed;
+        state.counters["rss_mb"] = statusMb("VmRSS:");
+        state.counters["peak_rss_mb"] = statusMb("VmHWM:");
+        state.counters["missing_s"] = missingSeconds(dir.path() + "/Rdatabj.db", from, to);
+        state.counters["link_state_ok"] = windows.main->Link_State->text() == QStringLiteral("通讯正常");
+        windows.main->Unload_Ok = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != windows.main.get())
+                w->deleteLater();
+        runFor(100);
+    }
+}
+BENCHMARK(BM_Soak)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
