@@ -90,6 +90,7 @@ void CONFIG1::Build()
 
     SSTab2 = new QTabWidget(Frame1);
     SSTab2->setObjectName(QStringLiteral("SSTab2"));
+    SSTab2->setUsesScrollButtons(false); // all ten tabs stay in sight
     SSTab2->setGeometry(Twips(kTabX), Twips(kTabY), Twips(kTabW), Twips(kTabH));
 
     QFont readFont(QStringLiteral("宋体"));
@@ -102,7 +103,8 @@ void CONFIG1::Build()
     for (int t = 0; t < kTabCount; ++t) {
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("SSTab2_Tab%1").arg(t));
-        SSTab2->addTab(page, QString::fromUtf8(kTabCaption[t]));
+        // "&" in a tab caption would mark a shortcut; the caption shows it as is.
+        SSTab2->addTab(page, QString::fromUtf8(kTabCaption[t]).replace(u'&', QStringLiteral("&&")));
         int row = 0;
         for (int i = 0; i < kParamCount; ++i) {
             const Param &p = kParam[i];

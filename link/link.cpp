@@ -81,15 +81,7 @@ void Link::ClosePort_Modbus(int32_t port, QObject *ctx, Done done)
 
 void Link::Get_3X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done)
 {
-    submit(
-        [=](ModbusRTU &m) {
-            LinkResult r;
-            r.buf.resize(qBound(1, count, 125));
-            r.result = m.Get_3X_DX(port, station, start, count, r.buf.data());
-            r.error = m.Last_Error();
-            return r;
-        },
-        ctx, std::move(done));
+    submitRead(&ModbusRTU::Get_3X_DX, port, station, start, count, ctx, std::move(done));
 }
 
 void Link::Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx, Done done)
@@ -107,11 +99,16 @@ void Link::Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx
 
 void Link::Get_4X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done)
 {
+    submitRead(&ModbusRTU::Get_4X_DX, port, station, start, count, ctx, std::move(done));
+}
+
+void Link::submitRead(Read read, int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done)
+{
     submit(
         [=](ModbusRTU &m) {
             LinkResult r;
             r.buf.resize(qBound(1, count, 125));
-            r.result = m.Get_4X_DX(port, station, start, count, r.buf.data());
+            r.result = (m.*read)(port, station, start, count, r.buf.data());
             r.error = m.Last_Error();
             return r;
         },

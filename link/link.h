@@ -40,6 +40,8 @@ public:
     int Pending() const { return m_pending; }
 
 private:
+    using Read = int32_t (ModbusRTU::*)(int32_t, int32_t, int32_t, int32_t, int32_t *);
+    void submitRead(Read read, int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done);
     void submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done);
 
     QThread m_thread;
