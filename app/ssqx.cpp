@@ -540,10 +540,14 @@ void ssqx::Command4_Click()
 // through the ring's start when needed; n = Cur_Id leaves it alone.
 void ssqx::Set_Window_End(int32_t n)
 {
-    if (Cht.Cur_Id > n)
-        Cht.Win_Last_Id = Cht.Cur_Id - n;
-    else if (Cht.Cur_Id < n)
-        Cht.Win_Last_Id = kRingSize - (n - Cht.Cur_Id);
+    // 64-bit: Cur_Id comes from the file and may be anything.
+    const qint64 cur = Cht.Cur_Id;
+    qint64 end = Cht.Win_Last_Id;
+    if (cur > n)
+        end = cur - n;
+    else if (cur < n)
+        end = kRingSize - (qint64(n) - cur);
+    Cht.Win_Last_Id = int32_t(std::clamp<qint64>(end, INT32_MIN, INT32_MAX));
 }
 
 void ssqx::Command8_Click()

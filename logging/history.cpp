@@ -22,14 +22,18 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     for (int s = 0; s <= 321; ++s)
         c.Chart_Gap[s] = 0;
 
-    const bool crossing = c.Win_Last_Id < c.Load_Count;
-    c.Win_Before_Id = crossing ? kRingSize - (c.Load_Count - c.Win_Last_Id) : c.Win_Last_Id - c.Load_Count;
+    // 64-bit arithmetic: the ids come from the file and may be anything.
+    const qint64 last = c.Win_Last_Id;
+    const bool crossing = last < c.Load_Count;
+    const qint64 before = crossing ? kRingSize - (qint64(c.Load_Count) - last) : last - c.Load_Count;
+    const auto i32 = [](qint64 v) { return int32_t(std::clamp<qint64>(v, INT32_MIN, INT32_MAX)); };
+    c.Win_Before_Id = i32(before);
     const int count = std::clamp(c.Load_Count, 0, 321);
 
     // Not crossing: ids Win_Before_Id + 1 .. Win_Last_Id. Crossing: ids up to
     // Win_Last_Id and above Win_Before_Id.
-    QSqlQuery *q = crossing ? Main_Conn.Window(true, c.Win_Last_Id + 1, c.Win_Before_Id)
-                            : Main_Conn.Window(false, c.Win_Before_Id + 1, c.Win_Last_Id);
+    QSqlQuery *q = crossing ? Main_Conn.Window(true, i32(last + 1), i32(before))
+                            : Main_Conn.Window(false, i32(before + 1), i32(last));
     if (!q)
         return false;
     for (int i = 1; i <= count && q->next(); ++i) {

@@ -170,6 +170,36 @@ private slots:
         QCOMPARE(c->Chart_Gap[0], int16_t(0));
     }
 
+    void idsFromAnEditedFile_data()
+    {
+        QTest::addColumn<int>("winLast");
+        QTest::addColumn<int>("winBefore");
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("most negative") << int(INT32_MIN) << -2147418469 << false;
+        QTest::newRow("largest") << int(INT32_MAX) << 2147483326 << true;
+        QTest::newRow("past the ring") << 70000 << 69679 << true;
+    }
+    void idsFromAnEditedFile()
+    {
+        // Ids from an edited file never overflow on the way to the query;
+        // a window above the ring loads nothing.
+        QFETCH(int, winLast);
+        QFETCH(int, winBefore);
+        QFETCH(bool, empty);
+        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        QVERIFY(main.Open());
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        c->Win_Last_Id = winLast;
+        c->Load_Count = 321;
+        QVERIFY(Load_History(*c, main));
+        QCOMPARE(c->Win_Before_Id, winBefore);
+        if (empty)
+            for (int s = 0; s <= 321; ++s)
+                QCOMPARE(c->Chart_Val[s][0], 0.0f);
+    }
+
     void gaps_data()
     {
         QTest::addColumn<QList<QDateTime>>("times");

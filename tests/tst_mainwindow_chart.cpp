@@ -193,6 +193,13 @@ void TestMainWindowChart::pagingStopsAtRingSize()
     w->Command8_Click(); // n = 65220: the page would reach the newest records
     QVERIFY(!w->Command8->isEnabled());
     QCOMPARE(int(w->Cht.Page_Limit), -1);
+
+    // A newest id from an edited file pages without overflowing.
+    w->Cht.Page_Back = 0;
+    w->Cht.Page_Limit = 0;
+    w->Cht.Cur_Id = INT32_MIN;
+    w->Command8_Click();
+    QCOMPARE(w->Cht.Win_Last_Id, int32_t(65500 - 60 - 2147483648LL));
 }
 
 void TestMainWindowChart::rulerSlot_data()
