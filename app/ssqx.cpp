@@ -312,7 +312,7 @@ void ssqx::buildChartArea()
     hc->setPageStep(150);
     hc->setValue(0);
     hc->setEnabled(false);
-    hc->setFocusPolicy(Qt::NoFocus);
+    hc->setFocusPolicy(Qt::ClickFocus);
     place(hc, kLeft, 0, kPt0Width, 380);
 
     pt0 = new Pt0_Box(Chart_Area);
@@ -382,7 +382,6 @@ void ssqx::Form_Load()
         hc->setValue(0);
     }
     hc->setEnabled(false);
-    hc->setFocusPolicy(Qt::NoFocus);
     Command3->setEnabled(false);
     Command7->setEnabled(false);
     // 4.
@@ -646,7 +645,6 @@ void ssqx::Command5_Click()
             const QSignalBlocker block(hc);
             hc->setValue(0);
         }
-        hc->setFocusPolicy(Qt::NoFocus);
         pt->Line1.Set(0x00FF00, 2, 0, 0, 0, 330);
         pt->Line_Changed();
         Cht.Ruler_On = 0;
@@ -729,9 +727,13 @@ void ssqx::Command9_Click()
     v = 0;
     Link_Par[3] = Round_I32(Lead_Num(Combo2->currentText()), &v) ? v : 0;
     m_openError.clear();
+    const uint32_t seq = ++m_linkSeq;
     if (Link *link = Link::instance()) {
-        link->OpenPort_Modbus(Link_Par[0], Link_Par[1], Link_Par[2], this, [this](const LinkResult &r) {
+        link->OpenPort_Modbus(Link_Par[0], Link_Par[1], Link_Par[2], this, [this, seq](const LinkResult &r) {
             Link_Par[20] = r.result;
+            // A close or a newer open issued meanwhile owns the state text.
+            if (seq != m_linkSeq)
+                return;
             m_openError = r.result == kModbusOk ? QString() : r.error;
             refreshStateTexts();
         });
@@ -739,7 +741,9 @@ void ssqx::Command9_Click()
     Command21->setEnabled(true);
     if (m_met1) {
         m_met1->Reset_Health();
-        m_met1->Timer1.start();
+        // Pressing "打开" again keeps the polling rhythm.
+        if (!m_met1->Timer1.isActive())
+            m_met1->Timer1.start();
     }
     refreshStateTexts();
 }
@@ -751,6 +755,7 @@ void ssqx::Command10_Click()
     if (m_met1)
         m_met1->Timer1.stop();
     Command21->setEnabled(false);
+    ++m_linkSeq;
     m_openError.clear();
     refreshStateTexts();
 }

@@ -121,5 +121,6 @@ private:
     Met1 *m_met1 = nullptr;
     mscom *m_mscom = nullptr;
     QString m_openError;
+    uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     Chart_Labels m_labels;
 };

@@ -3,6 +3,7 @@
 #include "app/globals.h"
 #include "link/link.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -14,7 +15,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 
 namespace {
 
@@ -25,7 +28,9 @@ const QString kMarkStyle = QStringLiteral("background-color: #FFD0D0;");
 constexpr int kClientW = 14610, kClientH = 9540;
 constexpr int kFrameX = 38, kFrameY = 0, kFrameW = 14535, kFrameH = 5235;
 constexpr int kTabX = 105, kTabY = 300, kTabW = 14325, kTabH = 4815;
-constexpr int kRowTop = 450, kRowStep = 450; // inside a tab page
+constexpr int kTabsPerRow = 5;
+constexpr int kTabRowH = 375;                  // one row of five tab captions
+constexpr int kRowTop = 150, kRowStep = 450;  // inside a tab page
 constexpr int kNameX = 150, kNameW = 2100;
 constexpr int kBackX = 2400, kBackW = 1545, kBackH = 285;
 constexpr int kEntryX = 4050, kEntryW = 2115, kTextH = 315, kComboH = 330;
@@ -88,10 +93,16 @@ void CONFIG1::Build()
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(Twips(kFrameX), Twips(kFrameY), Twips(kFrameW), Twips(kFrameH));
 
+    // Ten tabs, five per row: Qt's tab bar has one row only, so the captions
+    // are two rows of exclusive buttons above a tab widget whose own bar is
+    // hidden. Ctrl+Tab and Ctrl+PgUp/PgDn still page through the tabs.
+    const int rowsH = 2 * Twips(kTabRowH);
     SSTab2 = new QTabWidget(Frame1);
     SSTab2->setObjectName(QStringLiteral("SSTab2"));
-    SSTab2->setUsesScrollButtons(false); // all ten tabs stay in sight
-    SSTab2->setGeometry(Twips(kTabX), Twips(kTabY), Twips(kTabW), Twips(kTabH));
+    SSTab2->setGeometry(Twips(kTabX), Twips(kTabY) + rowsH, Twips(kTabW), Twips(kTabH) - rowsH);
+    SSTab2->tabBar()->hide();
+    auto *captions = new QButtonGroup(this);
+    captions->setExclusive(true);
 
     QFont readFont(QStringLiteral("宋体"));
     readFont.setPointSizeF(10.5);
@@ -104,7 +115,20 @@ void CONFIG1::Build()
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("SSTab2_Tab%1").arg(t));
         // "&" in a tab caption would mark a shortcut; the caption shows it as is.
-        SSTab2->addTab(page, QString::fromUtf8(kTabCaption[t]).replace(u'&', QStringLiteral("&&")));
+        const QString caption = QString::fromUtf8(kTabCaption[t]).replace(u'&', QStringLiteral("&&"));
+        SSTab2->addTab(page, caption);
+        auto *tab = new QToolButton(Frame1);
+        tab->setObjectName(arrayName("SSTab2_Caption", t));
+        tab->setText(caption);
+        tab->setCheckable(true);
+        // Clicking a caption takes the focus, so a field being edited is left
+        // (and written) before its page goes out of sight.
+        tab->setFocusPolicy(Qt::ClickFocus);
+        const int col = t % kTabsPerRow, tabRow = t / kTabsPerRow;
+        const int x0 = Twips(kTabX) + col * Twips(kTabW) / kTabsPerRow;
+        const int x1 = Twips(kTabX) + (col + 1) * Twips(kTabW) / kTabsPerRow;
+        tab->setGeometry(x0, Twips(kTabY) + tabRow * Twips(kTabRowH), x1 - x0, Twips(kTabRowH));
+        captions->addButton(tab, t);
         int row = 0;
         for (int i = 0; i < kParamCount; ++i) {
             const Param &p = kParam[i];
@@ -160,6 +184,14 @@ void CONFIG1::Build()
             Label2[i] = help;
         }
     }
+
+    connect(captions, &QButtonGroup::idClicked, SSTab2, &QTabWidget::setCurrentIndex);
+    connect(SSTab2, &QTabWidget::currentChanged, captions, [captions](int t) {
+        if (QAbstractButton *b = captions->button(t))
+            b->setChecked(true);
+    });
+    if (QAbstractButton *b = captions->button(SSTab2->currentIndex()))
+        b->setChecked(true);
 
     // Pictures, at their own pixel size.
     Image2 = new QLabel(this);

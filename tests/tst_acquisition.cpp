@@ -24,6 +24,7 @@ private slots:
     void portAndStationText();
     void openFailureIsShown();
     void closeWithoutOpen();
+    void closeRightAfterFailedOpen();
     void closeClosesThePortThatWasOpened();
     void liveValuesAndStatusCells();
     void showLiveCells_data();
@@ -182,6 +183,19 @@ void TestAcquisition::closeWithoutOpen()
     QCOMPARE(Link_Par[0], 0);
     QVERIFY(!m_met->Timer1.isActive());
     QVERIFY(!m_win->Command21->isEnabled());
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
+}
+
+// "关闭" pressed before a failing open has answered: the window says the link
+// is closed, not that the (earlier) open failed.
+void TestAcquisition::closeRightAfterFailedOpen()
+{
+    m_win->Combo1->setEditText(QStringLiteral("5 "));
+    m_win->Command9_Click();
+    m_win->Command10_Click();
+    QTRY_COMPARE(m_link->Pending(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(Link_Par[20], kOpenNoDevice);
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
 }
 

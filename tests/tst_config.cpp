@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -17,6 +18,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QTabBar>
+#include <QToolButton>
 #include <algorithm>
 #include <memory>
 
@@ -222,6 +225,7 @@ private slots:
 
     // The map, the lists and the value rules.
     void registerMap();
+    void tabCaptions();
     void choiceLists();
     void entryValue_data();
     void entryValue();
@@ -351,6 +355,52 @@ static QString shownTab(const QString &text)
         out += text[i];
     }
     return out;
+}
+
+// Ten tabs, five per row, every caption whole; each page's rows fit on it.
+void TestConfig::tabCaptions()
+{
+    CONFIG1 *w = openWindow();
+    QList<QToolButton *> tabs;
+    for (int t = 0; t < 10; ++t) {
+        auto *b = w->findChild<QToolButton *>(arrayName("SSTab2_Caption", t));
+        QVERIFY2(b, qPrintable(QString::number(t)));
+        tabs << b;
+    }
+    QCOMPARE(w->Frame1->findChildren<QToolButton *>(Qt::FindDirectChildrenOnly).size(), 10);
+    for (int t = 0; t < 10; ++t) {
+        QToolButton *b = tabs[t];
+        QCOMPARE(shownTab(b->text()), shownTab(w->SSTab2->tabText(t)));
+        QVERIFY2(b->isVisible(), qPrintable(b->objectName()));
+        QVERIFY2(b->fontMetrics().horizontalAdvance(shownTab(b->text())) + 8 <= b->width(),
+                 qPrintable(b->objectName()));
+        QCOMPARE(b->y(), tabs[t < 5 ? 0 : 5]->y());
+        if (t % 5)
+            QCOMPARE(b->x(), tabs[t - 1]->geometry().right() + 1);
+        QVERIFY(b->geometry().bottom() < w->SSTab2->y());
+        QCOMPARE(b->isChecked(), t == 1);
+    }
+    QVERIFY(tabs[5]->y() > tabs[0]->y());
+    QVERIFY(!w->SSTab2->tabBar()->isVisible());
+
+    for (int t = 0; t < w->SSTab2->count(); ++t) {
+        QWidget *page = w->SSTab2->widget(t);
+        w->SSTab2->setCurrentIndex(t);
+        QCoreApplication::processEvents();
+        for (QWidget *c : page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(page->rect().contains(c->geometry()), qPrintable(c->objectName()));
+    }
+
+    QTest::mouseClick(tabs[9], Qt::LeftButton);
+    QCOMPARE(w->SSTab2->currentIndex(), 9);
+    QVERIFY(tabs[9]->isChecked() && !tabs[1]->isChecked());
+    QTest::mouseClick(tabs[0], Qt::LeftButton);
+    auto *field = w->SSTab2->widget(0)->findChild<QLineEdit *>();
+    QVERIFY(field);
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(w->SSTab2->currentIndex(), 1);
+    QVERIFY(tabs[1]->isChecked());
 }
 
 void TestConfig::registerMap()
