@@ -46,6 +46,12 @@ bool Round_I32(double v, int32_t *out);
 bool Round_I16(double v, int16_t *out);
 // Round half to even as a double (no range check).
 double Round_Even(double v);
+// A 64-bit id sum held to the 32-bit range (ids read from a file may be
+// anything, so arithmetic on them is done in 64 bits first).
+inline int32_t Clamp_I32(int64_t v)
+{
+    return int32_t(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
 
 // ---------------------------------------------------------------------------
 // Date serials: days since 1899-12-30 as a double. A date is a whole number

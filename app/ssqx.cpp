@@ -546,7 +546,7 @@ void ssqx::Set_Window_End(int32_t n)
         end = cur - n;
     else if (cur < n)
         end = kRingSize - (qint64(n) - cur);
-    Cht.Win_Last_Id = int32_t(std::clamp<qint64>(end, INT32_MIN, INT32_MAX));
+    Cht.Win_Last_Id = Clamp_I32(end);
 }
 
 void ssqx::Command8_Click()

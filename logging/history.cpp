@@ -1,5 +1,7 @@
 #include "logging/history.h"
 
+#include "app/globals.h"
+
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -26,14 +28,13 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     const qint64 last = c.Win_Last_Id;
     const bool crossing = last < c.Load_Count;
     const qint64 before = crossing ? kRingSize - (qint64(c.Load_Count) - last) : last - c.Load_Count;
-    const auto i32 = [](qint64 v) { return int32_t(std::clamp<qint64>(v, INT32_MIN, INT32_MAX)); };
-    c.Win_Before_Id = i32(before);
+    c.Win_Before_Id = Clamp_I32(before);
     const int count = std::clamp(c.Load_Count, 0, 321);
 
     // Not crossing: ids Win_Before_Id + 1 .. Win_Last_Id. Crossing: ids up to
     // Win_Last_Id and above Win_Before_Id.
-    QSqlQuery *q = crossing ? Main_Conn.Window(true, i32(last + 1), i32(before))
-                            : Main_Conn.Window(false, i32(before + 1), i32(last));
+    QSqlQuery *q = crossing ? Main_Conn.Window(true, Clamp_I32(last + 1), Clamp_I32(before))
+                            : Main_Conn.Window(false, Clamp_I32(before + 1), Clamp_I32(last));
     if (!q)
         return false;
     for (int i = 1; i <= count && q->next(); ++i) {

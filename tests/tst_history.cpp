@@ -79,6 +79,23 @@ class TstHistory : public QObject
         return c.Open() ? path : QString();
     }
 
+    // The window ending at winLast of the full test ring, loaded into a
+    // scribbled chart; null when the database or the load fails.
+    std::unique_ptr<Chart> Load_Ring_Window(int winLast, int loadCount)
+    {
+        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
+        Db_Conn main(QStringLiteral("Main_Conn"));
+        if (!main.Open())
+            return nullptr;
+        auto c = std::make_unique<Chart>();
+        Scribble(*c);
+        c->Win_Last_Id = winLast;
+        c->Load_Count = loadCount;
+        if (!Load_History(*c, main))
+            return nullptr;
+        return c;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -140,14 +157,8 @@ private slots:
         QCOMPARE(ids.size(), loadCount);
         // Slots follow the records' time, not their ids.
         std::stable_sort(ids.begin(), ids.end(), [](int a, int b) { return Ring_Time(a) < Ring_Time(b); });
-        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
-        Db_Conn main(QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
-        auto c = std::make_unique<Chart>();
-        Scribble(*c);
-        c->Win_Last_Id = winLast;
-        c->Load_Count = loadCount;
-        QVERIFY(Load_History(*c, main));
+        const auto c = Load_Ring_Window(winLast, loadCount);
+        QVERIFY(c);
         QCOMPARE(c->Win_Before_Id, winBefore);
         for (int i = 1; i <= loadCount; ++i) {
             const int id = ids[i - 1];
@@ -186,14 +197,8 @@ private slots:
         QFETCH(int, winLast);
         QFETCH(int, winBefore);
         QFETCH(bool, empty);
-        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
-        Db_Conn main(QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
-        auto c = std::make_unique<Chart>();
-        Scribble(*c);
-        c->Win_Last_Id = winLast;
-        c->Load_Count = 321;
-        QVERIFY(Load_History(*c, main));
+        const auto c = Load_Ring_Window(winLast, 321);
+        QVERIFY(c);
         QCOMPARE(c->Win_Before_Id, winBefore);
         if (empty)
             for (int s = 0; s <= 321; ++s)
