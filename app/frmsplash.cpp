@@ -93,9 +93,10 @@ void frmSplash::Timer1_Timer()
     mainWin->Attach(m_windows.met1.get(), m_windows.logger.get());
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
-    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin] {
+    Write_Journal *journal = &m_windows.journal;
+    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, journal] {
         mainWin->hide();
-        auto *config = new CONFIG1; // deletes itself when it closes
+        auto *config = new CONFIG1(journal); // deletes itself when it closes
         connect(config, &CONFIG1::Return_Main, mainWin, [mainWin] { mainWin->show(); });
         config->Form_Load();
         config->show();

@@ -2,6 +2,8 @@
 // windows (main window shown; acquisition and logging windows hidden).
 #pragma once
 
+#include "config/write_journal.h"
+
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +19,7 @@ struct Windows {
     std::unique_ptr<ssqx> main;
     std::unique_ptr<Met1> met1;
     std::unique_ptr<mscom> logger;
+    Write_Journal journal; // the configuration window's write problems
     Windows();
     ~Windows();
 };

@@ -64,7 +64,7 @@ QPixmap placeholder(int w, int h, const QColor &tint)
 
 } // namespace
 
-CONFIG1::CONFIG1(QWidget *parent) : QWidget(parent)
+CONFIG1::CONFIG1(Write_Journal *journal, QWidget *parent) : QWidget(parent), m_journal(journal)
 {
     setObjectName(QStringLiteral("CONFIG1"));
     setAttribute(Qt::WA_DeleteOnClose);

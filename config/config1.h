@@ -22,12 +22,15 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class Write_Journal;
 struct LinkResult;
 
 class CONFIG1 : public QWidget {
     Q_OBJECT
 public:
-    explicit CONFIG1(QWidget *parent = nullptr);
+    // journal (may be null) outlives the window and hears of every refused
+    // or failed write, also of one that fails after the window has closed.
+    explicit CONFIG1(Write_Journal *journal = nullptr, QWidget *parent = nullptr);
     ~CONFIG1() override;
 
     // Loading: Keep_Open set, the choice lists filled and put on their first
@@ -114,6 +117,7 @@ private:
     void Set_Mark(int reg, const char *mark, const QString &message);
     QString Entry_Text(int reg) const;
 
+    Write_Journal *m_journal = nullptr;
     bool m_loaded = false;
     int m_readsOut = 0;
     bool m_edited[kParamCount] = {};

@@ -1,0 +1,30 @@
+#include "config/write_journal.h"
+
+#include "app/globals.h"
+
+void Write_Journal::Record(int reg, const QString &text)
+{
+    Settle(reg);
+    m_open.append(Entry{reg, text, Clock_Now()});
+    emit Changed();
+}
+
+void Write_Journal::Settle(int reg)
+{
+    const auto n = m_open.removeIf([reg](const Entry &e) { return e.reg == reg; });
+    if (n > 0)
+        emit Changed();
+}
+
+void Write_Journal::Clear()
+{
+    if (m_open.isEmpty())
+        return;
+    m_open.clear();
+    emit Changed();
+}
+
+Write_Journal::Entry Write_Journal::Latest() const
+{
+    return m_open.isEmpty() ? Entry{} : m_open.last();
+}

@@ -1,0 +1,39 @@
+// Problems of the configuration window's writes (a refused entry, a write
+// that failed), kept beyond the window's life: the window is unloaded when it
+// closes, while a write issued as it closes may still fail afterwards. The
+// main window shows what is still open here on its status line.
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+class Write_Journal : public QObject
+{
+    Q_OBJECT
+public:
+    struct Entry {
+        int reg = 0;    // 1..48; 0 = no entry
+        QString text;   // the operator message ("平移修正：写入失败（…）")
+        QDateTime when; // Clock_Now() when it was recorded
+    };
+
+    using QObject::QObject;
+
+    // A refusal or a failed write of register reg, now.
+    void Record(int reg, const QString &text);
+    // Register reg was written: an earlier problem of it is settled.
+    void Settle(int reg);
+    // The configuration window opened again: its own message line shows
+    // what happens from now on.
+    void Clear();
+    // Newest problem not settled since (reg 0 when there is none).
+    Entry Latest() const;
+
+signals:
+    void Changed();
+
+private:
+    QVector<Entry> m_open; // unsettled problems, oldest first, one per register
+};
