@@ -29,3 +29,11 @@ struct Chart {
     int16_t Page_Limit = 0;    // -1: paging back reached the ring's limit
     int16_t Ruler_On = 0;      // -1 while the ruler is shown
 };
+
+// A slot holds a record once a load or an append has given it a date: an
+// empty slot (a fresh or short ring, slot 0) keeps date 0 and is neither
+// drawn nor captioned.
+inline bool Slot_Has_Record(const Chart &c, int s)
+{
+    return s >= 0 && s < kChartSlots && c.Chart_Date[s] != 0.0;
+}
