@@ -160,18 +160,20 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     const int B = c.Chart_Base;
     const float S = c.Chart_Step;
 
-    // 1. Time labels: label i shows slot B + 1 + 10 L i.
+    // 1. Time labels: label i shows slot B + 1 + 10 L i; an empty slot has
+    // no time to show.
     if (labels) {
         for (int i = 0; i <= 8; ++i) {
             const int s = B + 1 + 10 * L * i;
             if (!Slot_Ok(s))
                 continue;
-            labels->Label4[i] = Time_Text(c.Chart_Time[s]);
-            labels->Label7[i] = Date_Text(c.Chart_Date[s]);
+            const bool has = Slot_Has_Record(c, s);
+            labels->Label4[i] = has ? Time_Text(c.Chart_Time[s]) : QString();
+            labels->Label7[i] = has ? Date_Text(c.Chart_Date[s]) : QString();
         }
         // 2. Live mode: labels 7 and 8 run ahead of slot 241 into the free
-        // quarter of the screen.
-        if (c.Load_Count < 320) {
+        // quarter of the screen (when slot 241 holds a record to count from).
+        if (c.Load_Count < 320 && Slot_Has_Record(c, 241)) {
             const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
             for (int j = 0; j < 2; ++j) {
                 double t = c.Chart_Time[241] + double(d[j]);
@@ -200,10 +202,11 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     const float scale = Y_Scale(Y_Span);
     Update_Y_Offset(scale);
 
-    // 6. Curves, one step of six segments at a time.
+    // 6. Curves, one step of six segments at a time; a segment joins two
+    // records, never an empty slot (slot 0, or the slots of a short ring).
     for (int k = 1; k <= K; ++k) {
         const int ps = B + k - 1, s = B + k;
-        if (!Slot_Ok(ps) || !Slot_Ok(s))
+        if (!Slot_Has_Record(c, ps) || !Slot_Has_Record(c, s))
             continue;
         const double x1 = Round_Even(double(float(k - 1) * S));
         const double x2 = Round_Even(double(float(k) * S));

@@ -37,18 +37,43 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
                             : Main_Conn.Window(false, Clamp_I32(before + 1), Clamp_I32(last));
     if (!q)
         return false;
+    int n = 0;
     for (int i = 1; i <= count && q->next(); ++i) {
         c.Chart_Date[i] = q->value(1).toDouble();
         c.Chart_Time[i] = q->value(2).toDouble();
         for (int k = 0; k < 8; ++k)
             c.Chart_Val[i][k] = q->value(3 + k).toFloat();
+        n = i;
     }
     Main_Conn.End_Window();
 
-    // Gap marks: date and time together, so a step across midnight is no
-    // gap and a day between two records is one. Slot 1 has no predecessor;
-    // the first empty slot after the records is marked (its serial is 0).
+    // A window that holds fewer records than it has slots (a ring not yet
+    // filled) ends with its newest record all the same: the records move to
+    // the last slots, so the newest sits in slot Load_Count and the live
+    // chart shows it where new samples join it. The slots before them stay
+    // empty.
+    if (n > 0 && n < count) {
+        const int shift = count - n;
+        for (int i = n; i >= 1; --i) {
+            c.Chart_Date[i + shift] = c.Chart_Date[i];
+            c.Chart_Time[i + shift] = c.Chart_Time[i];
+            for (int k = 0; k < 8; ++k)
+                c.Chart_Val[i + shift][k] = c.Chart_Val[i][k];
+        }
+        for (int i = 1; i <= shift; ++i) {
+            c.Chart_Date[i] = 0;
+            c.Chart_Time[i] = 0;
+            for (int k = 0; k < 8; ++k)
+                c.Chart_Val[i][k] = 0;
+        }
+    }
+
+    // Gap marks between two records: date and time together, so a step
+    // across midnight is no gap and a day between two records is one. An
+    // empty slot is no record and marks nothing.
     for (int i = 2; i <= count; ++i) {
+        if (!Slot_Has_Record(c, i - 1) || !Slot_Has_Record(c, i))
+            continue;
         const double d = (c.Chart_Date[i] - c.Chart_Date[i - 1]) + (c.Chart_Time[i] - c.Chart_Time[i - 1]);
         if (std::fabs(d) > kGapDays)
             c.Chart_Gap[i] = int16_t(i);

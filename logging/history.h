@@ -14,9 +14,10 @@ void Clear_Chart(Chart &c);
 // Clears the buffer and the gap marks 0..321, sets c.Win_Before_Id and puts
 // the c.Load_Count records ending with id c.Win_Last_Id (counted cyclically
 // through the ring) into slots 1..Load_Count in order of date and time, with
-// a gap mark on every slot more than about five minutes away from the slot
-// before it. Slots without a record stay cleared. False when the database
-// could not be read (the buffer then stays cleared).
+// a gap mark on every record more than about five minutes away from the
+// record before it. A window that holds fewer records fills its last slots
+// (the newest record in slot Load_Count); the slots before them stay empty.
+// False when the database could not be read (the buffer then stays cleared).
 bool Load_History(Chart &c, Db_Conn &Main_Conn);
 
 // Cur_Id = sl_void position 0; on failure Cur_Id is left as it was.

@@ -52,14 +52,29 @@ int Count_Column(const QImage &img, int x, int y0, int y1, QRgb rgb)
     return n;
 }
 
-// A chart in live state after a load at zoom 1: slots 1..241 filled.
+// A chart in live state after a load at zoom 1: slots 1..241 hold records
+// (one a second up to 2026-03-12 12:00:00), values 0.
 std::unique_ptr<Chart> Live_Chart()
 {
     auto c = std::make_unique<Chart>();
     c->Chart_Zoom = 1;
     c->Chart_End = 241;
     c->Load_Count = 241;
+    const QDateTime last(QDate(2026, 3, 12), QTime(12, 0, 0));
+    for (int s = 1; s <= 241; ++s) {
+        const QDateTime t = last.addSecs(s - 241);
+        c->Chart_Date[s] = Date_Serial(t.date());
+        c->Chart_Time[s] = Time_Serial(t.time());
+    }
     return c;
+}
+
+int Count_Colour(const QImage &img, QRgb rgb)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        n += Count_Row(img, y, rgb);
+    return n;
 }
 
 } // namespace
@@ -76,7 +91,8 @@ private slots:
     void curveAtMappedRows_data();
     void curveAtMappedRows();
     void curvesEndAtSlot240();
-    void zoom4StartsFromSlotZero();
+    void emptySlotsDrawNothing_data();
+    void emptySlotsDrawNothing();
     void gapMarker_data();
     void gapMarker();
     void timeLabels_data();
@@ -252,17 +268,59 @@ void TestChart::curvesEndAtSlot240()
     QCOMPARE(Count_Column(more, 613, 0, 500, 0xFF0000), 0);
 }
 
-void TestChart::zoom4StartsFromSlotZero()
+void TestChart::emptySlotsDrawNothing_data()
 {
-    auto c = Live_Chart();
-    c->Chart_Zoom = 4;
-    for (int s = 1; s <= 321; ++s)
-        c->Chart_Val[s][0] = 1500; // top; slot 0 stays 0 (bottom)
-    const QImage img = Render(*c);
-    // The first segment climbs from the bottom at x = 0 to the top at x = 37.5.
-    QVERIFY(Count_Column(img, 1, 250, 500, 0xFF0000) > 50);
-    QVERIFY(Count_Column(img, 100, 0, 3, 0xFF0000) >= 1);
-    QCOMPARE(Count_Column(img, 100, 10, 500, 0xFF0000), 0);
+    // Slots first..last hold records (value 750); the others are empty.
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::addColumn<int>("fromColumn"); // red expected from here ...
+    QTest::addColumn<int>("toColumn");   // ... to here; -1: no red at all
+    QTest::addColumn<int>("emptyColumn"); // and none here
+    QTest::newRow("fresh ring") << 1 << 0 << -1 << -1 << -1 << -1;
+    QTest::newRow("one record") << 1 << 241 << 241 << -1 << -1 << -1;
+    QTest::newRow("zoom 4 slot 0 empty") << 4 << 1 << 241 << 3 << 598 << 0;
+    QTest::newRow("short ring right-aligned") << 1 << 221 << 241 << 412 << 598 << 406;
+}
+
+void TestChart::emptySlotsDrawNothing()
+{
+    QFETCH(int, zoom);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    QFETCH(int, fromColumn);
+    QFETCH(int, toColumn);
+    QFETCH(int, emptyColumn);
+    auto c = std::make_unique<Chart>();
+    c->Chart_Zoom = int16_t(zoom);
+    c->Chart_End = 241;
+    c->Load_Count = 241;
+    for (int s = 0; s <= 321; ++s)
+        c->Chart_Val[s][0] = 750;
+    const QDateTime at(QDate(2026, 3, 12), QTime(12, 0, 0));
+    for (int s = first; s <= last; ++s) {
+        c->Chart_Date[s] = Date_Serial(at.date());
+        c->Chart_Time[s] = Time_Serial(at.addSecs(s).time());
+    }
+    Chart_Labels labels;
+    const QImage img = Render(*c, &labels);
+    if (fromColumn < 0) {
+        QCOMPARE(Count_Colour(img, 0xFF0000), 0);
+    } else {
+        const int row = int((7508 - 3750) / kTpp);
+        QVERIFY(Count_Column(img, fromColumn, row - 2, row + 2, 0xFF0000) >= 1);
+        QVERIFY(Count_Column(img, toColumn, row - 2, row + 2, 0xFF0000) >= 1);
+        QCOMPARE(Count_Column(img, emptyColumn, 0, 500, 0xFF0000), 0);
+    }
+    // Empty slots get no caption: never the zero date of 1899.
+    for (int i = 0; i <= 8; ++i) {
+        QVERIFY(!labels.Label7[i].contains(QLatin1String("1899")));
+        const int s = c->Chart_Base + 1 + 10 * zoom * i;
+        if (i < 7 && (s < first || s > last))
+            QVERIFY(labels.Label4[i].isEmpty());
+    }
+    if (last < 241) // nothing to run ahead of
+        QVERIFY(labels.Label4[7].isEmpty() && labels.Label4[8].isEmpty());
 }
 
 void TestChart::gapMarker_data()

@@ -245,9 +245,9 @@ private slots:
 
     void partialWindow()
     {
-        // 100 records and a live window of 241: the slots after them stay
-        // cleared, and the first of them is marked (its serial 0 is far
-        // from the last record's).
+        // 100 records and windows of 321 and 241 slots: the records end in
+        // the window's last slot, the slots before them stay empty, and no
+        // gap is marked next to an empty slot.
         const QString path = New_Db();
         QList<std::pair<int, QDateTime>> recs;
         const QDateTime t0(QDate(2026, 3, 12), QTime(0, 1, 0));
@@ -257,27 +257,21 @@ private slots:
         Db_Conn main(QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
-        // A paging window first, so there is something to clear.
-        c->Win_Last_Id = 100;
-        c->Load_Count = 321;
-        QVERIFY(Load_History(*c, main));
-        QCOMPARE(c->Chart_Val[100][0], 100.0f);
-        QCOMPARE(c->Chart_Gap[101], int16_t(101));
-        c->Chart_Gap[300] = 300;
-        c->Win_Last_Id = 100;
-        c->Load_Count = 241;
-        QVERIFY(Load_History(*c, main));
-        QCOMPARE(c->Win_Before_Id, 65359);
-        for (int i = 1; i <= 100; ++i)
-            QCOMPARE(c->Chart_Val[i][0], float(i));
-        for (int i = 101; i <= 321; ++i) {
-            QCOMPARE(c->Chart_Date[i], 0.0);
-            QCOMPARE(c->Chart_Time[i], 0.0);
-            QCOMPARE(c->Chart_Val[i][0], 0.0f);
-            QCOMPARE(c->Chart_Gap[i], int16_t(i == 101 ? 101 : 0));
+        Scribble(*c);
+        for (int count : {321, 241}) {
+            c->Win_Last_Id = 100;
+            c->Load_Count = count;
+            QVERIFY(Load_History(*c, main));
+            const int firstSlot = count - 99;
+            for (int i = 0; i <= 321; ++i) {
+                const bool has = i >= firstSlot && i <= count;
+                QCOMPARE(Slot_Has_Record(*c, i), has);
+                QCOMPARE(c->Chart_Val[i][0], has ? float(i - firstSlot + 1) : 0.0f);
+                QCOMPARE(c->Chart_Time[i], has ? Time_Serial(t0.addSecs(i - firstSlot + 1).time()) : 0.0);
+                QCOMPARE(c->Chart_Gap[i], int16_t(0));
+            }
         }
-        for (int i = 1; i <= 100; ++i)
-            QCOMPARE(c->Chart_Gap[i], int16_t(0));
+        QCOMPARE(c->Win_Before_Id, 65359);
     }
 
     void freshDatabase()
@@ -325,11 +319,11 @@ private slots:
         c->Load_Count = 241;
         QVERIFY(Load_History(*c, main));
         for (int i = 1; i <= 5; ++i) {
-            QCOMPARE(c->Chart_Val[i][0], float(i));
-            QCOMPARE(c->Chart_Val[i][7], float(-i));
-            QCOMPARE(c->Chart_Time[i], Time_Serial(QTime(9, 30, i - 1)));
+            QCOMPARE(c->Chart_Val[236 + i][0], float(i));
+            QCOMPARE(c->Chart_Val[236 + i][7], float(-i));
+            QCOMPARE(c->Chart_Time[236 + i], Time_Serial(QTime(9, 30, i - 1)));
         }
-        QCOMPARE(c->Chart_Gap[6], int16_t(6));
+        QVERIFY(!Slot_Has_Record(*c, 236));
         std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
     }
 
