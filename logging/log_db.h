@@ -6,7 +6,7 @@
 // alters a file that is not ours: it creates the tables only in a missing or
 // empty file, and it refuses a file whose tables are not the three it needs.
 //
-// The file keeps a rollback journal, which exists only while a transaction
+// The file keeps a rollback journal, which is live only while a transaction
 // runs: between two records nothing lies beside the file that could be
 // applied to another one, so a file copied or moved over ours while the
 // program runs is taken as it is. The writing connection compares the file

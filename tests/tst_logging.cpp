@@ -199,6 +199,7 @@ private slots:
             int32_t cur = 77;
             QVERIFY(Read_Cur_Id(c, cur));
             QCOMPARE(cur, 0);
+            // (a rollback journal: a connection of its own reports its default)
             QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA journal_mode")).value(0).value(0).toString(), QStringLiteral("delete"));
         }
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
@@ -802,9 +803,12 @@ private slots:
             QVERIFY2(deletedNotice.endsWith(QStringLiteral("数据库文件已被删除，已新建一个空数据库")), qPrintable(deletedNotice));
         run(2);
         QCOMPARE(m.Log_Notice(), notice);
-        // Nothing is left beside the file that another one could take for its own.
+        // Nothing is left beside the file that another one could take for its
+        // own: no write-ahead log, and a journal with a zeroed header.
         QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA journal_mode")).value(0).value(0).toString(), QStringLiteral("delete"));
         QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
+        QFile journal(m_path + QStringLiteral("-journal"));
+        QVERIFY(!journal.exists() || (journal.open(QIODevice::ReadOnly) && journal.read(28) == QByteArray(28, '\0')));
     }
 
     void lostIds_data()
