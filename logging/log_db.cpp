@@ -198,7 +198,7 @@ bool Db_Conn::Folder_Fault()
         have = up;
     }
     if (exists && have == dir && S_ISDIR(st.st_mode)) {
-        // The journal beside the file is made and removed at every record.
+        // The journal and the lock file live beside the database file.
         if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0)
             return false;
         const int err = errno;
