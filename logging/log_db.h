@@ -5,6 +5,16 @@
 // named Qt Sql connection with its prepared statements. A Db_Conn never
 // alters a file that is not ours: it creates the tables only in a missing or
 // empty file, and it refuses a file whose tables are not the three it needs.
+//
+// The file keeps a rollback journal, which is live only while a transaction
+// runs: between two records nothing lies beside the file that could be
+// applied to another one, so a file copied or moved over ours while the
+// program runs is taken as it is. The writing connection compares the file
+// under the path (identity, size, time, header) with the one it last wrote
+// before each write and reopens it when it has changed. It also holds a
+// lock file beside the database (path + ".lock", with its process id) for as
+// long as it lives, so that a second copy of the program reads but never
+// writes; the kernel drops the lock with the process, however it ends.
 #pragma once
 
 #include <QDateTime>
@@ -12,7 +22,10 @@
 #include <QSqlQuery>
 #include <QString>
 #include <cstdint>
+#include <array>
+#include <functional>
 #include <memory>
+#include <utility>
 
 // Where the database lives: $QR5300M_DB when set, else Rdatabj.db in the
 // user's data folder ($XDG_DATA_HOME/qr5300m, ~/.local/share/qr5300m), which
@@ -21,9 +34,10 @@ QString Db_Path();
 
 enum class Db_Fault {
     None,
-    Read_Only, // the file (or this connection) cannot be written
+    Read_Only, // the file, its folder (for the journal) or this connection cannot be written
     Locked,    // another connection or process holds the file
-    Missing,   // the file is gone and cannot be created again
+    Missing,   // the file is gone and its folder is missing or not a folder
+    In_Use,    // another running copy of the program writes the file
     Full,      // the disk (or the database's size limit) is full
     Foreign,   // the file at the path is not our database
     Other,     // any other database error
@@ -34,23 +48,29 @@ enum class Db_Ring { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
 class Db_Conn
 {
 public:
+    enum class Role {
+        Reader, // reads; creates the tables only in a missing or empty file
+        Writer, // the one connection that writes records: takes the lock file
+    };
     // conn_name names the Qt Sql connection ("Main_Conn", "Log_Conn").
-    explicit Db_Conn(const QString &conn_name);
+    explicit Db_Conn(const QString &conn_name, Role role = Role::Reader);
     ~Db_Conn();
     Db_Conn(const Db_Conn &) = delete;
     Db_Conn &operator=(const Db_Conn &) = delete;
 
     // Opens Db_Path() (creating a fresh database when the file is missing),
-    // checks the tables and prepares the statements. False on failure, with
-    // Fault()/Fault_Text() telling why.
+    // checks the tables and prepares the statements; a writer first takes
+    // the lock file. False on failure, with Fault()/Fault_Text() telling why.
     bool Open();
+    // Closes the connection; a writer also gives up its lock.
     void Close();
     bool Is_Open() const { return m_open; }
 
     // Open and still on the file at the path. When the file was deleted or
-    // replaced, every connection on it is closed and the file opened again;
-    // after a failure a new open is tried at most once per clock second, and
-    // a foreign file only once it has changed.
+    // replaced (for a writer: changed in any way it did not write itself),
+    // every connection on it is closed and the file opened again; after a
+    // failure a new open is tried at most once per clock second, and a
+    // foreign file only once it has changed.
     bool Ensure_Open();
 
     Db_Fault Fault() const { return m_fault; }
@@ -58,14 +78,22 @@ public:
     QString Fault_Text() const { return m_faultText; }
     QString Path() const { return m_path; }
     QString Name() const { return m_name; }
+    // An informational text for the operator (the file was replaced and
+    // reopened, sl_void was repaired), handed out once; empty when none.
+    QString Take_Notice() { return std::exchange(m_notice, QString()); }
 
-    // sl_void positions 0 and 2 (newest pv_data and Lpv_wdjl ids).
+    // sl_void positions 0 and 2 (newest pv_data and Lpv_wdjl ids). An id
+    // that cannot be read as one (null, text, blob, negative, no row) is
+    // taken from the ring itself, its record with the newest date and time;
+    // a writer stores it back. An id of 65500 or more reads as 65500.
     bool Read_Ids(int32_t &pv_id, int32_t &lpv_id);
     // sl_void position 0.
     bool Read_Pv_Id(int32_t &pv_id);
 
     // Adds or overwrites ring slot `id` and stores `id` as the ring's newest
-    // id in sl_void, in one transaction: both or neither.
+    // id in sl_void, in one transaction: both or neither. Writes nothing
+    // (false, no fault) when the file was reopened since the ids were read:
+    // they belong to the other file.
     bool Write_Record(Db_Ring ring, int32_t id, double date, double time, const float values[8]);
 
     // Runs the window query over pv_data: ids lo..hi (crossing = false) or
@@ -81,9 +109,21 @@ private:
         bool exists = false;
         quint64 dev = 0, ino = 0;
         qint64 size = 0, mtime_ns = 0;
+        std::array<char, 100> head{}; // the SQLite header: change counter, page count, journal mode
         bool operator==(const File_Sig &) const = default;
+        bool Same_File(const File_Sig &o) const { return exists && o.exists && dev == o.dev && ino == o.ino; }
     };
     static File_Sig Sig_Of(const QString &path);
+
+    bool Take_Lock();
+    void Drop_Lock();
+    void File_Changed();
+    void Own_Write(const File_Sig &before);
+    bool Folder_Fault();
+    int32_t Newest_In_Ring(Db_Ring ring, bool &ok);
+    // Runs steps (which return the statement that failed, or nullptr)
+    // between BEGIN IMMEDIATE and COMMIT: all of them or none.
+    bool Transaction(const std::function<QSqlQuery *()> &steps);
 
     bool Open_Checked();
     bool Check_Schema(bool &empty);
@@ -94,6 +134,7 @@ private:
     void Close_Connection();
 
     QString m_name;
+    Role m_role;
     QString m_path;
     QSqlDatabase m_db;
     std::unique_ptr<Stmts> m_q;
@@ -101,7 +142,13 @@ private:
     File_Sig m_sig;          // the file this connection is on
     File_Sig m_foreignSig;   // the foreign file last refused
     QDateTime m_lastTry;     // clock second of the last open attempt
+    quint64 m_opens = 0;     // successful opens so far
+    quint64 m_idsOpen = 0;   // the open the ids were last read on
+    bool m_changed = false;  // closed because the file changed under us
+    int m_lockFd = -1;       // the lock file, held by a writer
+    QString m_lockPath;
     Db_Fault m_fault = Db_Fault::None;
     QString m_faultText;
+    QString m_notice;
     QString m_pvCols[11], m_lpvCols[11], m_slCols[4];
 };

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-mscom::mscom(QObject *parent) : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"))
+mscom::mscom(QObject *parent) : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"), Db_Conn::Role::Writer)
 {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);
@@ -63,8 +63,8 @@ void mscom::Timer1_Timer()
         if (haveIds && Log_Conn.Write_Record(Db_Ring::Pv, Pv_Id + 1, date, time, values)) {
             Pv_Id += 1;
             wrote = true;
-        } else if (haveIds) {
-            failed = true;
+        } else if (haveIds && Log_Conn.Fault() != Db_Fault::None) {
+            failed = true; // (no fault: the file was reopened, the ids were read on the old one)
         }
         // The live chart moves on every second, logged or not: while logging
         // is stopped the operator still sees the instrument's trend.
@@ -77,10 +77,13 @@ void mscom::Timer1_Timer()
         if (haveIds && Log_Conn.Write_Record(Db_Ring::Lpv, Lpv_Id + 1, date, time, values)) {
             Lpv_Id += 1;
             wrote = true;
-        } else if (haveIds) {
+        } else if (haveIds && Log_Conn.Fault() != Db_Fault::None) {
             failed = true;
         }
     }
+    const QString notice = Log_Conn.Take_Notice();
+    if (!notice.isEmpty())
+        m_notice = now.toString(QStringLiteral("HH:mm:ss ")) + notice;
     if (failed)
         Stopped();
     else if (wrote)

@@ -17,7 +17,9 @@ class mscom : public QObject
 public:
     explicit mscom(QObject *parent = nullptr);
 
-    // Opens Log_Conn and starts Timer1.
+    // Opens Log_Conn (the database's one writer: while another running copy
+    // of the program holds the database, this one retries once a second and
+    // writes nothing) and starts Timer1.
     void Form_Load();
     // One logging step: re-read the newest ids, write what is due.
     void Timer1_Timer();
@@ -32,6 +34,11 @@ public:
     // while logging runs.
     bool Logging_Ok() const { return m_status.isEmpty(); }
     QString Log_Status() const { return m_status; }
+    // The last thing the logging did on its own that the operator should
+    // know of, with its clock time ("12:00:05 数据库文件已被替换或被其他程序
+    // 改动，已重新打开"); empty until there is one. Informational: logging
+    // goes on.
+    QString Log_Notice() const { return m_notice; }
 
     QTimer Timer1;
     Db_Conn Log_Conn;
@@ -43,4 +50,5 @@ private:
     void Stopped();
 
     QString m_status;
+    QString m_notice;
 };
