@@ -26,7 +26,6 @@ extern Block_State Reg_4X_Block[kBlockCount];
 constexpr int kParamCount = 48;
 constexpr int kTabCount = 10;
 constexpr int kComboCount = 18;
-constexpr int kFilterRegister = 46; // counts tenths of a second
 
 // How a register's value is coded.
 enum class Coding : uint8_t {
