@@ -1,6 +1,7 @@
 #include "config/config1.h"
 
 #include "app/globals.h"
+#include "config/write_journal.h"
 #include "link/link.h"
 
 #include <QButtonGroup>
@@ -14,15 +15,21 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
 const QColor kReadBack(0xFF, 0xC0, 0xFF);
+const QColor kStaleText(0x80, 0x80, 0x80);
 const QString kMarkStyle = QStringLiteral("background-color: #FFD0D0;");
+const QString kStaleTip = QStringLiteral("读回失败，这是上次读到的值");
 
 // Layout in twips (1/1440 inch), converted with the screen's logical DPI.
 constexpr int kClientW = 14610, kClientH = 9540;
@@ -38,6 +45,8 @@ constexpr int kHelpX = 6600, kHelpW = 7335;
 constexpr int kImageTop = 5350;
 constexpr int kButtonX = 13170, kButtonY = 9090, kButtonW = 1410, kButtonH = 435;
 constexpr int kMsgX = 60, kMsgY = 9120, kMsgW = 13020, kMsgH = 375;
+// Room a window manager's frame takes around the client area, in pixels.
+constexpr int kFrameRoomW = 16, kFrameRoomH = 48;
 
 QString arrayName(const char *name, int index)
 {
@@ -64,6 +73,57 @@ QPixmap placeholder(int w, int h, const QColor &tint)
 
 } // namespace
 
+void Fit_Label(QLabel *label, const QString &text, const QFont &base)
+{
+    if (!label)
+        return;
+    QStringList lines = text.split(u'\n');
+    for (QString &l : lines) {
+        // Blanks at the end of a line take room but show nothing.
+        while (!l.isEmpty() && l.back().isSpace())
+            l.chop(1);
+    }
+    while (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    auto widest = [&lines](const QFontMetrics &fm) {
+        int w = 0;
+        for (const QString &l : lines)
+            w = std::max(w, fm.horizontalAdvance(l));
+        return w;
+    };
+    auto room = [label](const QFontMetrics &fm) {
+        const int indent = label->indent() >= 0 ? label->indent()
+                           : label->frameWidth() > 0 ? fm.horizontalAdvance(u'x') / 2 : 0;
+        return label->contentsRect().width() - 2 * label->margin() - indent;
+    };
+    QFont f = base;
+    const double smallest = base.pointSizeF() * 2 / 3;
+    while (f.pointSizeF() > smallest && widest(QFontMetrics(f)) > room(QFontMetrics(f)))
+        f.setPointSizeF(std::max(smallest, f.pointSizeF() - 0.5));
+    if (label->font() != f)
+        label->setFont(f);
+    const QFontMetrics fm(f);
+    QString shown = text;
+    if (widest(fm) > room(fm)) {
+        shown.clear();
+        for (const QString &l : lines)
+            shown += (shown.isEmpty() ? QString() : QStringLiteral("\n")) + fm.elidedText(l, Qt::ElideRight, room(fm));
+    }
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+    label->setAccessibleDescription(text);
+}
+
+double CONFIG1::Fit_Scale(const QSize &client, const QRect &available)
+{
+    if (client.isEmpty() || available.isEmpty())
+        return 1.0;
+    const double w = double(available.width() - kFrameRoomW) / client.width();
+    const double h = double(available.height() - kFrameRoomH) / client.height();
+    // Below half size nothing is legible any more.
+    return std::clamp(std::min(w, h), 0.5, 1.0);
+}
+
 CONFIG1::CONFIG1(Write_Journal *journal, QWidget *parent) : QWidget(parent), m_journal(journal)
 {
     setObjectName(QStringLiteral("CONFIG1"));
@@ -72,6 +132,19 @@ CONFIG1::CONFIG1(Write_Journal *journal, QWidget *parent) : QWidget(parent), m_j
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(1000);
     connect(&Timer1, &QTimer::timeout, this, &CONFIG1::Timer1_Timer);
+    // On a small screen (or large fonts) the whole window, fonts and
+    // pictures included, shrinks so that it fits with its frame.
+    if (QScreen *s = screen()) {
+        const QSize client(qRound(kClientW * logicalDpiX() / 1440.0), qRound(kClientH * logicalDpiY() / 1440.0));
+        m_scale = Fit_Scale(client, s->availableGeometry());
+    }
+    if (m_scale < 1.0) {
+        QFont f = font();
+        if (f.pointSizeF() > 0) {
+            f.setPointSizeF(f.pointSizeF() * m_scale);
+            setFont(f);
+        }
+    }
     Build();
     auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
@@ -82,7 +155,7 @@ CONFIG1::~CONFIG1() = default;
 
 int CONFIG1::Twips(int twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return qRound(twips * logicalDpiX() / 1440.0 * m_scale);
 }
 
 void CONFIG1::Build()
@@ -104,9 +177,9 @@ void CONFIG1::Build()
     auto *captions = new QButtonGroup(this);
     captions->setExclusive(true);
 
-    QFont readFont(QStringLiteral("宋体"));
-    readFont.setPointSizeF(10.5);
-    readFont.setWeight(QFont::Normal);
+    m_readFont = QFont(QStringLiteral("宋体"));
+    m_readFont.setPointSizeF(10.5 * m_scale);
+    m_readFont.setWeight(QFont::Normal);
 
     // Tabs in order; on each, its parameters top to bottom in register order.
     // Creation order is the focus order, so Tab follows the rows.
@@ -145,9 +218,10 @@ void CONFIG1::Build()
             auto *back = new QLabel(page);
             back->setObjectName(arrayName("D_4W", i));
             back->setGeometry(Twips(kBackX), Twips(y + 15), Twips(kBackW), Twips(kBackH));
-            back->setFont(readFont);
+            back->setFont(m_readFont);
             back->setAccessibleName(QString::fromUtf8(p.caption));
             Set_Back(back, kReadBack);
+            back->setIndent(2);
             D_4W[i] = back;
 
             QWidget *entry = nullptr;
@@ -156,6 +230,8 @@ void CONFIG1::Build()
                 box->setObjectName(QStringLiteral("Combo%1").arg(p.combo));
                 box->setEditable(true);
                 box->setInsertPolicy(QComboBox::NoInsert);
+                // The wheel turns a box only once the operator is in it.
+                box->setFocusPolicy(Qt::StrongFocus);
                 box->setGeometry(Twips(kEntryX), Twips(y), Twips(kEntryW), Twips(kComboH));
                 const int reg = p.reg;
                 connect(box, &QComboBox::activated, this, [this, reg] { m_edited[reg - 1] = true; });
@@ -177,10 +253,11 @@ void CONFIG1::Build()
                 setTabOrder(previous, entry);
             previous = entry;
 
-            auto *help = new QLabel(QString::fromUtf8(p.help), page);
+            auto *help = new QLabel(page);
             help->setObjectName(arrayName("Label2", i));
             help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             help->setGeometry(Twips(kHelpX), Twips(y + 15), Twips(kHelpW), Twips(kBackH));
+            Fit_Label(help, QString::fromUtf8(p.help), font());
             Label2[i] = help;
         }
     }
@@ -193,19 +270,19 @@ void CONFIG1::Build()
     if (QAbstractButton *b = captions->button(SSTab2->currentIndex()))
         b->setChecked(true);
 
-    // Pictures, at their own pixel size.
-    Image2 = new QLabel(this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setPixmap(placeholder(332, 271, QColor(0x40, 0x70, 0xB0)));
-    Image2->setGeometry(Twips(30), Twips(kImageTop), 332, 271);
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(placeholder(285, 270, QColor(0x40, 0x90, 0x60)));
-    Image1->setGeometry(Twips(4980), Twips(kImageTop), 285, 270);
-    Image3 = new QLabel(this);
-    Image3->setObjectName(QStringLiteral("Image3"));
-    Image3->setPixmap(placeholder(297, 270, QColor(0xA0, 0x50, 0x40)));
-    Image3->setGeometry(Twips(9270), Twips(kImageTop), 297, 270);
+    // Pictures, at their own pixel size (shrunk with the window).
+    auto picture = [this](const char *name, int x, int w, int h, const QColor &tint) {
+        w = qRound(w * m_scale);
+        h = qRound(h * m_scale);
+        auto *image = new QLabel(this);
+        image->setObjectName(QLatin1String(name));
+        image->setPixmap(placeholder(w, h, tint));
+        image->setGeometry(Twips(x), Twips(kImageTop), w, h);
+        return image;
+    };
+    Image2 = picture("Image2", 30, 332, 271, QColor(0x40, 0x70, 0xB0));
+    Image1 = picture("Image1", 4980, 285, 270, QColor(0x40, 0x90, 0x60));
+    Image3 = picture("Image3", 9270, 297, 270, QColor(0xA0, 0x50, 0x40));
 
     Msg_Line = new QLabel(this);
     Msg_Line->setObjectName(QStringLiteral("Msg_Line"));
@@ -232,18 +309,25 @@ void CONFIG1::Form_Load()
         box->clear();
         for (int k = 0; k < list.count; ++k)
             box->insertItem(k, QString::fromUtf8(list.items[k].entry));
-        box->setCurrentIndex(0);
-        box->setEditText(box->itemText(0));
+        // No entry shown: the box does not know what the instrument holds
+        // (its read-back label says that), so it claims nothing.
+        box->setCurrentIndex(-1);
+        box->setEditText(QString());
     }
     for (int i = 0; i < kParamCount; ++i) {
         if (T_3RW[i])
             T_3RW[i]->clear();
-        D_4W[i]->clear();
+        Show_Back(i, QString(), false);
         m_edited[i] = false;
         ++m_writeSeq[i]; // results of earlier writes no longer mark anything
         Set_Mark(i + 1, "", QString());
     }
-    Msg_Line->clear();
+    m_writeMsg.clear();
+    m_readMsg.clear();
+    Show_Msg();
+    // This window's message line tells what happens from now on.
+    if (m_journal)
+        m_journal->Clear();
     SSTab2->setCurrentIndex(1);
     Timer1.start();
 }
@@ -253,6 +337,18 @@ void CONFIG1::showEvent(QShowEvent *event)
     // Showing a window that was never loaded loads it.
     if (!m_loaded)
         Form_Load();
+    // The first showing puts the whole window on its screen.
+    if (!m_placed && !isMinimized()) {
+        m_placed = true;
+        if (QScreen *s = screen()) {
+            const QRect avail = s->availableGeometry();
+            if (!avail.contains(frameGeometry())) {
+                const QSize need = size() + QSize(kFrameRoomW, kFrameRoomH);
+                move(avail.x() + std::max(0, (avail.width() - need.width()) / 2),
+                     avail.y() + std::max(0, (avail.height() - need.height()) / 2));
+            }
+        }
+    }
     QWidget::showEvent(event);
 }
 
@@ -300,6 +396,15 @@ QString CONFIG1::Entry_Text(int reg) const
 
 bool CONFIG1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Wheel) {
+        // A wheel turned over a choice box the operator is not in must not
+        // change it (the change would be written on the next focus change).
+        auto *box = qobject_cast<QComboBox *>(watched);
+        if (box && !box->hasFocus()) {
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusOut) {
         // Opening a box's own list, or another application taking the
         // window's focus, is not leaving the box. The write runs once the box
@@ -331,13 +436,61 @@ void CONFIG1::Combo_LostFocus(int n)
 // ---------------------------------------------------------------------------
 // Read-back
 
+void CONFIG1::Show_Back(int k, const QString &text, bool stale)
+{
+    QLabel *back = D_4W[k];
+    const bool refit = back->accessibleDescription() != text || back->text().isEmpty() != text.isEmpty();
+    if (refit)
+        Fit_Label(back, text, m_readFont);
+    stale = stale && !text.isEmpty();
+    const bool wasStale = back->property("Stale").toBool();
+    if (!refit && wasStale == stale)
+        return;
+    if (wasStale != stale) {
+        back->setProperty("Stale", stale);
+        QPalette p = back->palette();
+        p.setColor(QPalette::WindowText, stale ? kStaleText : palette().color(QPalette::WindowText));
+        back->setPalette(p);
+    }
+    // The tooltip carries a cut text whole; a stale mark adds its reason.
+    const QString whole = back->text() == text ? QString() : text;
+    back->setToolTip(stale ? (whole.isEmpty() ? kStaleTip : whole + u'\n' + kStaleTip) : whole);
+}
+
 void CONFIG1::Show_Labels(int from, int count)
 {
     for (int k = from; k < from + count; ++k) {
+        const Block_State &b = Reg_4X_Block[k / 16];
+        if (!b.read) {
+            Show_Back(k, QString(), false); // nothing known yet
+            continue;
+        }
         QString text;
-        if (Decode_Text(k + 1, Reg_4X[k], &text))
-            D_4W[k]->setText(text);
+        if (!Decode_Text(k + 1, Reg_4X[k], &text))
+            text = D_4W[k]->accessibleDescription(); // a code without a text
+        Show_Back(k, text, b.failed);
     }
+}
+
+void CONFIG1::Read_Done(int block, const LinkResult &r)
+{
+    Block_State &b = Reg_4X_Block[block];
+    if (r.result == kModbusOk && r.buf.size() >= 16) {
+        for (int k = 0; k < 16; ++k)
+            Reg_4X[16 * block + k] = r.buf[k];
+        b.read = true;
+        b.failed = false;
+    } else {
+        // A failed read leaves its part of the buffer as it was.
+        b.failed = true;
+        const QString why = r.error.isEmpty() ? QStringLiteral("仪表无应答") : r.error;
+        m_readMsg = QStringLiteral("读取仪表参数失败：%1").arg(why);
+    }
+    // Each block's labels follow its read, failed or not.
+    Show_Labels(16 * block, 16);
+    if (std::none_of(std::begin(Reg_4X_Block), std::end(Reg_4X_Block), [](const Block_State &s) { return s.failed; }))
+        m_readMsg.clear();
+    Show_Msg();
 }
 
 void CONFIG1::Timer1_Timer()
@@ -346,25 +499,34 @@ void CONFIG1::Timer1_Timer()
     // A silent instrument must not pile up requests: the next cycle waits
     // until every block of this one has come back, and meanwhile the labels
     // show the buffer again.
-    if (!link || m_readsOut > 0) {
+    if (m_readsOut > 0) {
         Show_Labels(0, kParamCount);
         return;
     }
     const int32_t port = Link_Par[0];
     const int32_t station = Link_Par[3];
-    for (int block = 0; block < 3; ++block) {
+    for (int block = 0; block < kBlockCount; ++block) {
+        if (!link) {
+            LinkResult none;
+            none.error = QStringLiteral("通讯未建立");
+            Read_Done(block, none);
+            continue;
+        }
         ++m_readsOut;
         link->Get_4X_DX(port, station, 1 + 16 * block, 16, this, [this, block](const LinkResult &r) {
             --m_readsOut;
-            // A failed read leaves its part of the buffer as it was.
-            if (r.result == kModbusOk && r.buf.size() >= 16) {
-                for (int k = 0; k < 16; ++k)
-                    Reg_4X[16 * block + k] = r.buf[k];
-            }
-            // Each block's labels follow its read, failed or not.
-            Show_Labels(16 * block, 16);
+            Read_Done(block, r);
         });
     }
+}
+
+void CONFIG1::Show_Msg()
+{
+    QString text = m_writeMsg;
+    if (!m_readMsg.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("；")) + m_readMsg;
+    Msg_Line->setText(text);
+    Msg_Line->setToolTip(text);
 }
 
 // ---------------------------------------------------------------------------
@@ -386,42 +548,54 @@ void CONFIG1::Write_Reg(int reg)
     const int i = reg - 1;
     if (!m_edited[i])
         return;
-    const QString caption = QString::fromUtf8(kParam[i].caption);
     const QString text = Entry_Text(reg);
-    int16_t value = 0;
-    if (!Has_Lead_Num(text)) {
-        const QString msg = QStringLiteral("%1：“%2”不是数字，未写入").arg(caption, text.trimmed());
+    const Entry_Check check = Check_Entry(reg, text);
+    if (check.why != Refusal::None) {
+        // Still to be written once corrected.
+        const QString msg = Refusal_Text(reg, text, check);
         Set_Mark(reg, "refused", msg);
-        Msg_Line->setText(msg);
-        return;
-    }
-    if (!Entry_Value(reg, text, &value)) {
-        const QString range = reg == kFilterRegister ? QStringLiteral("-3276.8～3276.7") : QStringLiteral("-32768～32767");
-        const QString msg = QStringLiteral("%1：“%2”超出寄存器范围（%3），未写入").arg(caption, text.trimmed(), range);
-        Set_Mark(reg, "refused", msg);
-        Msg_Line->setText(msg);
+        m_writeMsg = msg;
+        Show_Msg();
+        if (m_journal)
+            m_journal->Record(reg, msg);
         return;
     }
 
     m_edited[i] = false;
+    const int16_t value = check.value;
     Link_Par[19] = value;
+    const uint32_t seq = ++m_writeSeq[i];
+    const int32_t port = Link_Par[0];
+    const int32_t station = Link_Par[3];
+    // The outcome reaches the journal also when the window has closed in
+    // the meantime; the window itself only when it is still there.
+    QPointer<CONFIG1> self(this);
+    QPointer<Write_Journal> journal(m_journal);
+    const QString caption = QString::fromUtf8(kParam[i].caption);
+    Link::Done finish = [self, journal, reg, seq, caption](const LinkResult &r) {
+        QString failure;
+        if (r.result == kModbusFail) {
+            const QString why = r.error.isEmpty() ? QStringLiteral("仪表无应答") : r.error;
+            failure = QStringLiteral("%1：写入失败（%2）").arg(caption, why);
+        }
+        if (journal) {
+            if (failure.isEmpty())
+                journal->Settle(reg);
+            else
+                journal->Record(reg, failure);
+        }
+        if (self)
+            self->Write_Done(reg, seq, r, failure);
+    };
     Link *link = Link::instance();
     if (!link) {
         LinkResult none;
         none.error = QStringLiteral("通讯未建立");
-        Write_Done(reg, ++m_writeSeq[i], none);
+        finish(none);
         return;
     }
-    const uint32_t seq = ++m_writeSeq[i];
-    const int32_t port = Link_Par[0];
-    const int32_t station = Link_Par[3];
     // The exchange and its one retry belong to the link, not to the window:
     // a write issued as the window closes still completes (and retries).
-    QPointer<CONFIG1> self(this);
-    Link::Done finish = [self, reg, seq](const LinkResult &r) {
-        if (self)
-            self->Write_Done(reg, seq, r);
-    };
     link->Set_4X_D1(port, station, reg, value, link, [=](const LinkResult &r) {
         Link *again = Link::instance();
         if (r.result == kModbusFail && again)
@@ -431,21 +605,19 @@ void CONFIG1::Write_Reg(int reg)
     });
 }
 
-void CONFIG1::Write_Done(int reg, uint32_t seq, const LinkResult &r)
+void CONFIG1::Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure)
 {
     const int i = reg - 1;
     if (seq != m_writeSeq[i])
         return; // a later write of this box (or a reload) has taken over
-    const QString caption = QString::fromUtf8(kParam[i].caption);
     if (r.result == kModbusFail) {
         // Still to be written: leaving the box again tries again.
         m_edited[i] = true;
-        const QString why = r.error.isEmpty() ? QStringLiteral("无应答") : r.error;
-        const QString msg = QStringLiteral("%1：写入失败（%2）").arg(caption, why);
-        Set_Mark(reg, "failed", msg);
-        Msg_Line->setText(msg);
+        Set_Mark(reg, "failed", failure);
+        m_writeMsg = failure;
     } else {
         Set_Mark(reg, "", QString());
-        Msg_Line->setText(QStringLiteral("%1：已写入").arg(caption));
+        m_writeMsg = QStringLiteral("%1：已写入").arg(QString::fromUtf8(kParam[i].caption));
     }
+    Show_Msg();
 }

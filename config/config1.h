@@ -12,6 +12,8 @@
 
 #include "config/parammap.h"
 
+#include <QFont>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
@@ -25,6 +27,12 @@ class QTabWidget;
 class Write_Journal;
 struct LinkResult;
 
+// Shows text whole in the label: the font shrinks (down to two thirds of
+// base) until the widest line fits the label's width; a text that still does
+// not fit is cut with "…" and shown whole in the tooltip. The whole text is
+// also the label's accessible description.
+void Fit_Label(QLabel *label, const QString &text, const QFont &base);
+
 class CONFIG1 : public QWidget {
     Q_OBJECT
 public:
@@ -33,15 +41,18 @@ public:
     explicit CONFIG1(Write_Journal *journal = nullptr, QWidget *parent = nullptr);
     ~CONFIG1() override;
 
-    // Loading: Keep_Open set, the choice lists filled and put on their first
-    // entry, text boxes and read-back labels emptied, the second tab shown,
+    // Loading: Keep_Open set, the choice lists filled with no entry shown
+    // (the box claims no value until the operator picks one), text boxes and
+    // read-back labels emptied, the journal cleared, the second tab shown,
     // Timer1 started (first read one interval later). Does not show the
     // window.
     void Form_Load();
-    // One read cycle: the read-back labels are refreshed from Reg_4X, then
-    // registers 1..48 are read in three blocks of 16 into Reg_4X; the labels
-    // are refreshed again as each block comes back. No new reads are issued
-    // while blocks of the previous cycle are still outstanding.
+    // One read cycle: registers 1..48 are read in three blocks of 16 into
+    // Reg_4X and each block's labels are refreshed as it comes back. A label
+    // stays blank until its block has been read in this run; while the last
+    // read of its block failed it shows the old value greyed, and Msg_Line
+    // says why. No new reads are issued while blocks of the previous cycle
+    // are still outstanding (the labels are refreshed from Reg_4X instead).
     void Timer1_Timer();
     // " Esc 返回" (and the Esc key): writes the focused box's pending edit,
     // closes the window (it deletes itself) and emits Return_Main().
@@ -77,6 +88,11 @@ public:
     // Register blocks of the current read cycle still outstanding.
     int Reads_Out() const { return m_readsOut; }
 
+    // Factor (at most 1) by which the window shrinks so that it and its
+    // frame fit the available part of a screen; the client area is `client`
+    // pixels at full size.
+    static double Fit_Scale(const QSize &client, const QRect &available);
+
     // While true (-1) the window refuses to close.
     int16_t Keep_Open = 0;
     QTimer Timer1;
@@ -96,7 +112,8 @@ public:
     QLabel *Image3 = nullptr;
     QPushButton *Command11 = nullptr;
     // One status line for refused values and failed writes (the field itself
-    // is marked too: property "Mark" is "refused" or "failed").
+    // is marked too: property "Mark" is "refused" or "failed") and for a
+    // failing read-back (the labels concerned carry property "Stale").
     QLabel *Msg_Line = nullptr;
 
 signals:
@@ -112,13 +129,21 @@ private:
     void Build();
     int Twips(int twips) const;
     void Show_Labels(int from, int count); // D_4W(from .. from + count - 1)
+    void Show_Back(int k, const QString &text, bool stale);
+    void Read_Done(int block, const LinkResult &r);
+    void Show_Msg();
     void Write_Reg(int reg);
-    void Write_Done(int reg, uint32_t seq, const LinkResult &r);
+    void Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure);
     void Set_Mark(int reg, const char *mark, const QString &message);
     QString Entry_Text(int reg) const;
 
-    Write_Journal *m_journal = nullptr;
+    QPointer<Write_Journal> m_journal;
+    double m_scale = 1.0;  // window shrunk to fit its screen
+    QFont m_readFont;      // read-back labels, before any fitting
+    QString m_writeMsg;    // Msg_Line: the last write's outcome ...
+    QString m_readMsg;     // ... and a failing read-back
     bool m_loaded = false;
+    bool m_placed = false;
     int m_readsOut = 0;
     bool m_edited[kParamCount] = {};
     uint32_t m_writeSeq[kParamCount] = {};

@@ -1,12 +1,9 @@
 #include "config/parammap.h"
 
-#include "app/globals.h"
-
-#include <cmath>
 #include <iterator>
-#include <limits>
 
 int32_t Reg_4X[101] = {};
+Block_State Reg_4X_Block[kBlockCount] = {};
 
 namespace {
 
@@ -117,54 +114,54 @@ const char *const kTabCaption[kTabCount] = {
 };
 
 const Param kParam[kParamCount] = {
-    {1, 9, "CH1设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {2, 9, "CH1报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {3, 9, "CH2设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {4, 9, "CH2报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {5, 9, "CH3设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {6, 9, "CH3报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {7, 9, "CH4设定值SV", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {8, 9, "CH4报警值", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {9, 8, "CH1报警方式", 1, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {10, 8, "CH1 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
-    {11, 8, "CH2报警方式", 2, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {12, 8, "CH2 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
-    {13, 8, "CH3报警方式", 3, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {14, 8, "CH3 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
-    {15, 8, "CH4报警方式", 4, Coding::Coded, List_Alarm, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {16, 8, "CH4 报警延迟", 0, Coding::Numeric, List_None, "0 ~ 60 S"},
-    {17, 7, "通讯地址", 0, Coding::Numeric, List_None, "1 ~ 247"},
-    {18, 7, "波特率", 5, Coding::Coded, List_Baud, "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
-    {19, 7, "校验方式", 6, Coding::Coded, List_Parity, "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
-    {20, 7, "通讯延迟", 0, Coding::Numeric, List_None, "0 ~ 60 MS"},
-    {21, 2, "变送通道选择", 7, Coding::Coded, List_Channel, "1～4，4选1通道测量值变送\r\n"},
-    {22, 2, "变送输出量程", 8, Coding::Coded, List_Output, "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
-    {23, 2, "变送上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {24, 2, "变送下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {25, 3, "CH1 输入类型", 9, Coding::Coded, List_Input, "0～30"},
-    {26, 3, "CH1 小数点", 10, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {27, 3, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {28, 3, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {29, 3, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
-    {30, 4, "CH2 输入类型", 12, Coding::Coded, List_Input, "0～30"},
-    {31, 4, "CH2 小数点", 11, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {32, 4, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {33, 4, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {34, 4, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
-    {35, 5, "CH3 输入类型", 14, Coding::Coded, List_Input, "0～30"},
-    {36, 5, "CH3 小数点", 13, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {37, 5, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {38, 5, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {39, 5, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
-    {40, 6, "CH4 输入类型", 16, Coding::Coded, List_Input, "0～30"},
-    {41, 6, "CH4 小数点", 15, Coding::Coded, List_Decimal, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {42, 6, "输入上限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {43, 6, "输入下限", 0, Coding::Numeric, List_None, "-10000 ~ 30000"},
-    {44, 6, "平移修正", 0, Coding::Numeric, List_None, "-500 ~ 500"},
-    {45, 0, "屏幕点亮时间", 0, Coding::Numeric, List_None, "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
-    {46, 0, "输入数字滤波", 0, Coding::Tenths, List_None, "0～10 S"},
-    {47, 0, "温度单位", 17, Coding::Coded, List_Unit, "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
-    {48, 1, "继电器功能切换", 18, Coding::Coded, List_Relay, "0～1：0-报警方式，1-位式控制\r\n"},
+    {1, 9, "CH1设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {2, 9, "CH1报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {3, 9, "CH2设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {4, 9, "CH2报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {5, 9, "CH3设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {6, 9, "CH3报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {7, 9, "CH4设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {8, 9, "CH4报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {9, 8, "CH1报警方式", 1, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {10, 8, "CH1 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
+    {11, 8, "CH2报警方式", 2, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {12, 8, "CH2 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
+    {13, 8, "CH3报警方式", 3, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {14, 8, "CH3 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
+    {15, 8, "CH4报警方式", 4, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {16, 8, "CH4 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
+    {17, 7, "通讯地址", 0, Coding::Numeric, List_None, 1, 247, "1 ~ 247"},
+    {18, 7, "波特率", 5, Coding::Coded, List_Baud, 0, 2, "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
+    {19, 7, "校验方式", 6, Coding::Coded, List_Parity, 0, 2, "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
+    {20, 7, "通讯延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 MS"},
+    {21, 2, "变送通道选择", 7, Coding::Coded, List_Channel, 1, 4, "1～4，4选1通道测量值变送\r\n"},
+    {22, 2, "变送输出量程", 8, Coding::Coded, List_Output, 0, 2, "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
+    {23, 2, "变送上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {24, 2, "变送下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {25, 3, "CH1 输入类型", 9, Coding::Coded, List_Input, 0, 30, "0～30"},
+    {26, 3, "CH1 小数点", 10, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {27, 3, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {28, 3, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {29, 3, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
+    {30, 4, "CH2 输入类型", 12, Coding::Coded, List_Input, 0, 30, "0～30"},
+    {31, 4, "CH2 小数点", 11, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {32, 4, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {33, 4, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {34, 4, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
+    {35, 5, "CH3 输入类型", 14, Coding::Coded, List_Input, 0, 30, "0～30"},
+    {36, 5, "CH3 小数点", 13, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {37, 5, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {38, 5, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {39, 5, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
+    {40, 6, "CH4 输入类型", 16, Coding::Coded, List_Input, 0, 30, "0～30"},
+    {41, 6, "CH4 小数点", 15, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {42, 6, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {43, 6, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
+    {44, 6, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
+    {45, 0, "屏幕点亮时间", 0, Coding::Numeric, List_None, 0, 60, "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
+    {46, 0, "输入数字滤波", 0, Coding::Tenths, List_None, 0, 100, "0～10 S"},
+    {47, 0, "温度单位", 17, Coding::Coded, List_Unit, 0, 2, "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
+    {48, 1, "继电器功能切换", 18, Coding::Coded, List_Relay, 0, 1, "0～1：0-报警方式，1-位式控制\r\n"},
 };
 
 const Choice_Table kChoice[List_Count] = {
@@ -184,18 +181,6 @@ const int8_t kComboRegister[kComboCount + 1] = {
 };
 
 namespace {
-
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
-bool isDigit(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0' < base;
-    if (base == 16)
-        return (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F');
-    return false;
-}
 
 // Tenths as the shortest decimal text: 25 -> "2.5", 20 -> "2", -5 -> "-0.5".
 QString tenthsText(int32_t v)
@@ -235,46 +220,124 @@ bool Decode_Text(int reg, int32_t v, QString *text)
     return false;
 }
 
-bool Has_Lead_Num(const QString &text)
+namespace {
+
+// A plain decimal number: sign, digits, at most one point, nothing else.
+// frac is how many digits after the point count (0 for whole numbers, 1 for
+// tenths); further digits after the point must be zeros. The result is the
+// number in those units; huge is set when it exceeds every register.
+bool plainNumber(const QString &text, int frac, int64_t *value, bool *huge)
 {
     const int n = int(text.size());
     int i = 0;
-    while (i < n && isBlank(text[i]))
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
         ++i;
-    if (i + 2 < n && text[i] == u'&') {
-        const QChar k = text[i + 1].toUpper();
-        const int base = k == u'H' ? 16 : (k == u'O' ? 8 : 0);
-        if (base)
-            return isDigit(text[i + 2], base);
     }
-    if (i < n && (text[i] == u'+' || text[i] == u'-'))
-        ++i;
-    bool point = false;
+    int64_t v = 0;
+    bool digits = false, point = false;
+    int after = 0; // digits read after the point
+    *huge = false;
     for (; i < n; ++i) {
-        const QChar c = text[i];
-        if (isBlank(c))
+        const char16_t c = text[i].unicode();
+        if (c == u'.' && !point) {
+            point = true;
             continue;
-        if (isDigit(c, 10))
-            return true;
-        if (c != u'.' || point)
+        }
+        if (c < u'0' || c > u'9')
             return false;
-        point = true;
+        digits = true;
+        if (point && ++after > frac) {
+            if (c != u'0')
+                return false;
+            continue;
+        }
+        if (v > 1000000) // far beyond 16 bits: no longer counted
+            *huge = true;
+        else
+            v = v * 10 + (c - u'0');
     }
-    return false;
+    if (!digits)
+        return false;
+    for (; after < frac; ++after)
+        v *= 10;
+    *value = negative ? -v : v;
+    return true;
 }
 
-bool Entry_Value(int reg, const QString &text, int16_t *value)
+} // namespace
+
+Entry_Check Check_Entry(int reg, const QString &text)
 {
-    const double lead = Lead_Num(text);
-    if (!(std::fabs(lead) <= double(std::numeric_limits<float>::max())))
-        return false;
-    if (reg == kFilterRegister) {
-        // The typed number is held in single precision; its product with 10
-        // is exact in double.
-        const float f = float(lead);
-        return Round_I16(double(f) * 10.0, value);
+    Entry_Check c;
+    if (reg < 1 || reg > kParamCount)
+        return c;
+    const Param &p = kParam[reg - 1];
+    c.min = p.min;
+    c.max = p.max;
+    const QString t = text.trimmed();
+    if (p.coding == Coding::Coded) {
+        const Choice_Table &list = kChoice[p.list];
+        for (int k = 0; k < list.count; ++k) {
+            if (QString::fromUtf8(list.items[k].entry).trimmed() == t) {
+                c.why = Refusal::None;
+                c.value = list.items[k].code;
+                return c;
+            }
+        }
     }
-    if (reg >= 1 && reg <= kParamCount && kParam[reg - 1].coding == Coding::Numeric)
-        return Round_I16(double(float(lead)), value);
-    return Round_I16(lead, value);
+    int64_t v = 0;
+    bool huge = false;
+    if (!plainNumber(t, p.coding == Coding::Tenths ? 1 : 0, &v, &huge))
+        return c;
+    if (huge || v < p.min || v > p.max) {
+        c.why = Refusal::Range;
+        return c;
+    }
+    c.why = Refusal::None;
+    c.value = int16_t(v);
+    return c;
+}
+
+QString Range_Text(int reg)
+{
+    if (reg < 1 || reg > kParamCount)
+        return QString();
+    const Param &p = kParam[reg - 1];
+    if (p.coding == Coding::Tenths)
+        return tenthsText(p.min) + u'～' + tenthsText(p.max);
+    return QString::number(p.min) + u'～' + QString::number(p.max);
+}
+
+QString Refusal_Text(int reg, const QString &text, const Entry_Check &check)
+{
+    if (reg < 1 || reg > kParamCount || check.why == Refusal::None)
+        return QString();
+    const Param &p = kParam[reg - 1];
+    const QString caption = QString::fromUtf8(p.caption);
+    const QString range = Range_Text(reg);
+    QString shown = text.trimmed();
+    if (shown.size() > 20)
+        shown = shown.left(20) + u'…';
+    if (check.why == Refusal::Range) {
+        return p.coding == Coding::Coded
+                   ? QStringLiteral("%1：代码“%2”不在 %3 之内，未写入").arg(caption, shown, range)
+                   : QStringLiteral("%1：“%2”超出范围 %3，未写入").arg(caption, shown, range);
+    }
+    QString expected;
+    switch (p.coding) {
+    case Coding::Numeric:
+        expected = QStringLiteral("%1 之间的整数").arg(range);
+        break;
+    case Coding::Tenths:
+        expected = QStringLiteral("%1 之间、最多一位小数的数").arg(range);
+        break;
+    case Coding::Coded:
+        expected = QStringLiteral("列表中的一项，或 %1 之间的代码").arg(range);
+        break;
+    }
+    if (shown.isEmpty())
+        return QStringLiteral("%1：没有填写，应填%2，未写入").arg(caption, expected);
+    return QStringLiteral("%1：“%2”不合要求，应填%3，未写入").arg(caption, shown, expected);
 }

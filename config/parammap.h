@@ -12,10 +12,20 @@
 // window starts from what the last one read.
 extern int32_t Reg_4X[101];
 
+// The read-back reads the registers in blocks of 16 (1..16, 17..32, 33..48).
+// Beside the buffer, for the same lifetime: whether a block has been read in
+// this run (until then its values are unknown, not zero) and whether its
+// last read failed (its values may be out of date).
+constexpr int kBlockCount = 3;
+struct Block_State {
+    bool read = false;
+    bool failed = false;
+};
+extern Block_State Reg_4X_Block[kBlockCount];
+
 constexpr int kParamCount = 48;
 constexpr int kTabCount = 10;
 constexpr int kComboCount = 18;
-constexpr int kFilterRegister = 46; // counts tenths of a second
 
 // How a register's value is coded.
 enum class Coding : uint8_t {
@@ -60,6 +70,8 @@ struct Param {
     int8_t combo;       // 1..18 = ComboN edits it; 0 = text box T_3RW(reg - 1)
     Coding coding;
     Choice_List list;   // List_None unless coded
+    int16_t min, max;   // values the instrument takes, in register units
+                        // (tenths for register 46, codes for a list)
     const char *help;   // Label2 caption, UTF-8
 };
 
@@ -73,14 +85,34 @@ extern const int8_t kComboRegister[kComboCount + 1];
 // a code without a decoding text: the label then keeps what it shows.
 bool Decode_Text(int reg, int32_t v, QString *text);
 
-// True when the text begins with a number as the leading-number rule reads it
-// (blanks skipped, sign, digits with one point, or &H / &O digits): "12abc"
-// and " - 1 5" do, "", "abc", "-" and "." do not.
-bool Has_Lead_Num(const QString &text);
+// Why an entry is not written.
+enum class Refusal : uint8_t {
+    None,  // written
+    Form,  // not a list entry or a plain whole number (tenths: one decimal)
+    Range, // a number outside the parameter's range (or beyond any register)
+};
 
-// Register value an entry text stands for. Coded and numeric registers take
-// the leading number; register 46 takes the leading number as a 32-bit float
-// times 10 (the product taken exactly, so 0.05 gives 0.5000000075 and rounds
-// to 1). Rounding is half to even. Returns false when the result does not fit
-// the signed 16-bit register; the caller checks Has_Lead_Num first.
-bool Entry_Value(int reg, const QString &text, int16_t *value);
+// The decision on an entry: the value to write, or why not, with the range
+// the parameter takes (register units).
+struct Entry_Check {
+    Refusal why = Refusal::Form;
+    int16_t value = 0;
+    int16_t min = 0, max = 0;
+};
+
+// What the text typed or chosen for register reg writes. Blanks around the
+// text are allowed, nothing else: a choice box takes one of its list entries
+// (its code: "8 WRe325(0-2300)" gives 8) or a whole number; a text box a whole
+// number ("3.0" is 3; "2.5", "12abc", "0x10", "1e3" are refused); register 46
+// a number of seconds with at most one decimal ("2.5" gives 25, "2.50" too;
+// "0.05" is refused, the instrument counts tenths). The value must lie in the
+// parameter's range; a number too long for any register is out of range.
+Entry_Check Check_Entry(int reg, const QString &text);
+
+// Operator message for a refused entry: the parameter's caption, what was
+// entered, what is expected, and the range.
+QString Refusal_Text(int reg, const QString &text, const Entry_Check &check);
+
+// Range of register reg as the operator reads it ("-500～500", "0～10" for
+// register 46 in seconds).
+QString Range_Text(int reg);
