@@ -159,9 +159,13 @@ void TestMainWindow::controlsAndCaptions()
         QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label4(%1)").arg(i)));
         QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label7(%1)").arg(i)));
     }
-    // Time labels 1500 twips apart, label 0 under pt's left edge.
+    // Time labels 1500 twips apart on the drawing's scale, label 0 centred
+    // under pt's left edge.
     const int step = w->Label4[1]->x() - w->Label4[0]->x();
-    QVERIFY(std::abs(step - Pt_Box::Px(w.get(), 1500)) <= 1);
+    QVERIFY(std::abs(step - 1500 * w->pt->Sx()) <= 1);
+    const QPoint ptLeft = w->pt->mapTo(w.get(), QPoint(0, 0));
+    const QPoint l0 = w->Label4[0]->mapTo(w.get(), w->Label4[0]->rect().center());
+    QVERIFY(std::abs(l0.x() - ptLeft.x()) <= 1);
     // The Y-range editor waits for a double click; its boxes are named.
     for (const char *n : {"Label9", "Label10", "YKD", "YKD1", "Command26"})
         QVERIFY(!w->findChild<QWidget *>(QLatin1String(n))->isVisible());
@@ -209,7 +213,7 @@ void TestMainWindow::keyGuards()
     QTest::keyClick(w->Combo1, Qt::Key(key));
     QCOMPARE(int(w->Cht.Chart_Zoom), zoomAfter);
     QCOMPARE(int(w->Cht.Page_Back), pageBackAfter);
-    QCOMPARE(w->Timer1.isActive(), pageBackAfter == 0);
+    QCOMPARE(w->Chart_Live(), pageBackAfter == 0);
     QVERIFY(!w->Exit_Requested);
 }
 
@@ -368,15 +372,17 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
     auto w = Load_Window();
-    w->Command5_Click(); // ruler on: the refresh stops
-    QVERIFY(!w->Timer1.isActive());
+    w->Command5_Click(); // ruler on: live appending stops
+    QVERIFY(!w->Chart_Live());
     Val_3X[0] = 11;
     New_Sample = -1; // a record logged while the ruler is shown
     Val_3X[0] = 22;
     New_Sample = -1; // and another one
+    w->Timer1_Timer(); // the refresh runs on, but does not append
+    QCOMPARE(int(w->Cht.Chart_End), 241);
     QVERIFY(db.Fill(401, 402));
-    w->Command5_Click(); // ruler off: live chart reloaded, refresh running
-    QVERIFY(w->Timer1.isActive());
+    w->Command5_Click(); // ruler off: live chart reloaded, appending again
+    QVERIFY(w->Chart_Live());
     QCOMPARE(w->Cht.Cur_Id, 402);
     QCOMPARE(New_Sample, int16_t(-1)); // not lost
     Val_3X[0] = 33;
@@ -387,12 +393,14 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
 
     // The same after paging back and returning.
     w->Command8_Click();
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
     Val_3X[0] = 44;
     New_Sample = -1;
+    w->Timer1_Timer();
+    QCOMPARE(int(w->Cht.Chart_End), 321); // the page stays as loaded
     w->Command7_Click();
     QCOMPARE(int(w->Cht.Page_Back), 0);
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Chart_Live());
     QCOMPARE(int(w->Cht.Chart_End), 241);
     w->Timer1_Timer();
     QCOMPARE(int(w->Cht.Chart_End), 242);
