@@ -897,7 +897,9 @@ void ssqx::Command10_Click()
 
 void ssqx::Command21_Click()
 {
+    // The configuration window shows its own problems from now on.
     m_backAt = QDateTime();
+    Show_Write_Problem();
     emit Config_Requested();
 }
 
