@@ -217,8 +217,9 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     const QSize size = w->size();
     const QRect box = w->D_3W[0]->geometry();
     if (ruler) {
-        w->Cht.Chart_Val[180][0] = value; // slot 180 sits under the ruler at 0
+        w->Cht.Chart_Val[181][0] = value; // slot 181: one step right of x = 0
         w->Command5_Click();
+        w->hc->setValue(150);
     } else {
         Val_3X[0] = value;
         w->Timer1_Timer();
