@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QToolTip>
+#include <algorithm>
 
 Fit_Label::Fit_Label(const QString &text, QWidget *parent, const QString &hintText)
     : QLabel(text, parent), m_hintText(hintText.isEmpty() ? text : hintText)
@@ -68,11 +69,11 @@ QSize Fit_Label::minimumSizeHint() const
 
 bool Fit_Label::event(QEvent *e)
 {
-    if (e->type() == QEvent::ToolTip && toolTip().isEmpty()) {
-        if (Elided())
-            QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(), text(), this);
-        else
-            QToolTip::hideText();
+    // A text not shown whole is the tooltip, ahead of the label's own one.
+    if (e->type() == QEvent::ToolTip && Elided()) {
+        const QString own = toolTip();
+        QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(),
+                           own.isEmpty() ? text() : text() + QLatin1Char('\n') + own, this);
         return true;
     }
     return QLabel::event(e);
