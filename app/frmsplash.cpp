@@ -94,10 +94,11 @@ void frmSplash::Timer1_Timer()
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
     Write_Journal *journal = &m_windows.journal;
+    mainWin->Set_Journal(journal);
     connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, journal] {
         mainWin->hide();
         auto *config = new CONFIG1(journal); // deletes itself when it closes
-        connect(config, &CONFIG1::Return_Main, mainWin, [mainWin] { mainWin->show(); });
+        connect(config, &CONFIG1::Return_Main, mainWin, &ssqx::Config_Closed);
         config->Form_Load();
         config->show();
     });

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLocale>
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -182,8 +183,38 @@ void Set_Clock(std::function<QDateTime()> clock) { clockFn() = std::move(clock);
 QString Num_Text(float v)
 {
     QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    return loc.toString(double(v), 'g', 7);
+    if (!std::isfinite(v))
+        return loc.toString(double(v));
+    const double d = double(v);
+    // Seven significant digits: the mantissa's digits and the exponent of the
+    // rounded value ("1.234568e+08").
+    const QString e = QString::number(d, 'e', 6);
+    const int ePos = e.indexOf(u'e');
+    const int exp = e.mid(ePos + 1).toInt();
+    QString t;
+    if (exp > 6) {
+        // Whole digits past the seventh are zeros: 123456792 reads 123456800.
+        QString digits = e.left(ePos);
+        digits.remove(u'.');
+        digits.remove(u'-');
+        t = (d < 0 ? QStringLiteral("-") : QString()) + digits + QString(exp - 6, u'0');
+    } else {
+        // At most six decimals: values below 0.0000005 read 0.
+        t = QString::number(d, 'f', std::min(6, 6 - exp));
+        if (t.contains(u'.')) {
+            while (t.endsWith(u'0'))
+                t.chop(1);
+            if (t.endsWith(u'.'))
+                t.chop(1);
+        }
+    }
+    if (t == QStringLiteral("-0"))
+        t = QStringLiteral("0");
+    // The locale's decimal separator and minus sign.
+    t.replace(u'.', loc.decimalPoint());
+    if (t.startsWith(u'-'))
+        t.replace(0, 1, loc.negativeSign());
+    return t;
 }
 
 void Set_Back(QLabel *label, const QColor &colour)

@@ -69,9 +69,10 @@ QString Time_Text(double serial);
 QDateTime Clock_Now();
 void Set_Clock(std::function<QDateTime()> clock); // empty function = real clock
 
-// Text of a value as the read-outs show it: shortest decimal form of the
-// 32-bit float with up to 7 significant digits, no group separators, the
-// locale's decimal separator ("253", "-12", "2.5").
+// Text of a value as the read-outs show it: plain decimal (no exponent) with
+// at most 7 significant digits and at most 6 decimals, so a value below
+// 0.0000005 reads 0; no group separators; the locale's decimal separator
+// ("253", "-12", "2.5", "123456800").
 QString Num_Text(float v);
 
 class QLabel;

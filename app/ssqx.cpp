@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "chart/yrange.h"
+#include "config/write_journal.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "logging/history.h"
@@ -13,8 +14,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <chrono>
+#include <cmath>
 
 namespace {
 
@@ -31,6 +35,34 @@ void setBg(QLabel *l, const char *rgb)
     Set_Back(l, QColor(QLatin1String(rgb)));
 }
 
+// The chart's area: slider, pt0, axis and time labels. Its preferred size is
+// the chart at its twip size; it may be made smaller (or larger), and the
+// main window lays its parts out again on every resize.
+class Chart_Frame : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize Hint;
+    QSize sizeHint() const override { return Hint; }
+};
+
+// Layout of the chart area in twips: the Y-axis columns on the left, the
+// ruler slider above the chart, the legend on the right, the time and date
+// rows below it.
+constexpr int kLeft = 1300;  // pt0's left edge
+constexpr int kTop = 420;    // pt0's top edge
+constexpr int kRight = 1400; // right of pt0: the legend
+constexpr int kRowH = 250;
+constexpr int kBottom = 40 + 2 * kRowH + 60;
+// The least drawing area that still reads well (480 x 260 px at 96 dpi).
+constexpr int kLeastPtW = 7200, kLeastPtH = 3900;
+// An Esc within this time after the configuration window gave the main
+// window back belongs to that window (a double press or a held key).
+constexpr qint64 kEscGuardMs = 1000;
+// Room left for the window frame when the window is sized to its screen.
+constexpr int kFrameAllowW = 16, kFrameAllowH = 40;
+
+const QString kNoRecord = QStringLiteral("无记录");
+
 QPushButton *button(const char *name, const char *caption, QWidget *parent)
 {
     auto *b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -45,6 +77,11 @@ ssqx::ssqx(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("ssqx"));
     setWindowTitle(QStringLiteral("过程控制仪表 QR5300M  OverView"));
+    Mono_Ms = [] {
+        return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count());
+    };
     buildUi();
 
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -95,16 +132,24 @@ void ssqx::buildUi()
     }
     root->addWidget(Frame9, 0, 3, 2, 1);
 
-    // Value read-outs.
-    Frame4 = new QGroupBox(this);
+    // Value read-outs. The caption says whose values they show: live ones,
+    // or the record under the ruler.
+    Frame4 = new QGroupBox(QStringLiteral("实时值"), this);
     Frame4->setObjectName(QStringLiteral("Frame4"));
     auto *ro = new QGridLayout(Frame4);
+    // Tight rows pay for the caption: the group keeps its height.
+    {
+        int l = 0, t = 0, r = 0, b = 0;
+        ro->getContentsMargins(&l, &t, &r, &b);
+        ro->setContentsMargins(l, 2, r, 2);
+        ro->setVerticalSpacing(4);
+    }
     for (int i = 0; i < 5; ++i) {
         D_3W_Caption[i] = new QLabel(QString::fromUtf8(kReadoutCaption[i]), Frame4);
         D_3W_Caption[i]->setObjectName(QStringLiteral("D_3W_Caption(%1)").arg(i));
         D_3W_Caption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
         D_3W_Caption[i]->setAlignment(Qt::AlignCenter);
-        D_3W[i] = new QLabel(QStringLiteral("0"), Frame4);
+        D_3W[i] = new Fit_Label(QStringLiteral("0"), Frame4);
         D_3W[i]->setObjectName(QStringLiteral("D_3W(%1)").arg(i));
         D_3W[i]->setAlignment(Qt::AlignCenter);
         D_3W[i]->setMinimumWidth(110);
@@ -112,6 +157,7 @@ void ssqx::buildUi()
         f.setPointSize(f.pointSize() + 6);
         f.setBold(true);
         D_3W[i]->setFont(f);
+        D_3W[i]->Set_Least_Point_Size(f.pointSizeF() - 6);
         setBg(D_3W[i], "#FFC0FF");
         ro->addWidget(D_3W_Caption[i], 0, i);
         ro->addWidget(D_3W[i], 1, i);
@@ -122,19 +168,24 @@ void ssqx::buildUi()
     auto *stateBox = new QWidget(this);
     auto *sl = new QGridLayout(stateBox);
     sl->setContentsMargins(0, 0, 0, 0);
-    Label2_9 = new QLabel(QStringLiteral("2001-03-12"), stateBox);
+    sl->setVerticalSpacing(2);
+    Label2_9 = new Fit_Label(QStringLiteral("2001-03-12"), stateBox);
     Label2_9->setObjectName(QStringLiteral("Label2(9)"));
-    Label2_10 = new QLabel(QStringLiteral("18：42：00"), stateBox);
+    Label2_10 = new Fit_Label(QStringLiteral("18：42：00"), stateBox);
     Label2_10->setObjectName(QStringLiteral("Label2(10)"));
     for (QLabel *l : {Label2_9, Label2_10}) {
         l->setAlignment(Qt::AlignCenter);
         setBg(l, "#80FF80");
     }
-    Link_State = new QLabel(stateBox);
+    // Messages take the room they have and never widen the window: a long
+    // one is elided and shown whole as a tooltip.
+    Link_State = new Fit_Label(QString(), stateBox);
     Link_State->setObjectName(QStringLiteral("Link_State"));
-    Log_State = new QLabel(stateBox);
+    Log_State = new Fit_Label(QString(), stateBox);
     Log_State->setObjectName(QStringLiteral("Log_State"));
-    Log_State->setWordWrap(true);
+    Write_State = new Fit_Label(QString(), stateBox);
+    Write_State->setObjectName(QStringLiteral("Write_State"));
+    Write_State->setStyleSheet(QStringLiteral("color:#C00000;"));
     Label19 = new QLabel(stateBox);
     Label19->setObjectName(QStringLiteral("Label19"));
     Label19->hide();
@@ -145,6 +196,7 @@ void ssqx::buildUi()
     sl->addWidget(Label2_10, 0, 1);
     sl->addWidget(Link_State, 1, 0, 1, 2);
     sl->addWidget(Log_State, 2, 0, 1, 2);
+    sl->addWidget(Write_State, 3, 0, 1, 2);
     root->addWidget(stateBox, 1, 2);
 
     // Link settings.
@@ -159,7 +211,7 @@ void ssqx::buildUi()
     Combo1->setEditable(true);
     Combo1->setAccessibleName(Label1->text());
     Label1->setBuddy(Combo1);
-    Port_Dev = new QLabel(Frame6);
+    Port_Dev = new Fit_Label(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
     Port_Dev->setObjectName(QStringLiteral("Port_Dev"));
     f6->addWidget(Label1, 0, 0);
     f6->addWidget(Combo1, 0, 1);
@@ -248,12 +300,12 @@ void ssqx::buildUi()
     Label10->setBuddy(YKD1);
     YKD1->setAccessibleName(Label10->text());
     Command26 = button("Command26", "修改Y", Frame11);
-    Y_Msg = new QLabel(Frame11);
+    Y_Msg = new Fit_Label(QString(), Frame11);
     Y_Msg->setObjectName(QStringLiteral("Y_Msg"));
     Y_Msg->setStyleSheet(QStringLiteral("color:#C00000;"));
     f11->addSpacing(24);
     for (QWidget *w : std::initializer_list<QWidget *>{Label9, YKD, Label10, YKD1, Command26, Y_Msg}) {
-        f11->addWidget(w);
+        f11->addWidget(w, w == Y_Msg ? 10 : 0);
         w->hide();
     }
     f11->addStretch(1);
@@ -291,18 +343,15 @@ void ssqx::buildUi()
 
 void ssqx::buildChartArea()
 {
-    // Positions in twips, like the chart itself: the Y-axis columns on the
-    // left, the ruler slider above the chart, time and date rows below it.
-    constexpr int kLeft = 1300;  // pt0's left edge
-    constexpr int kTop = 420;    // pt0's top edge
-    constexpr int kRowH = 250;
-    Chart_Area = new QWidget(this);
+    auto *area = new Chart_Frame(this);
+    Chart_Area = area;
     Chart_Area->setObjectName(QStringLiteral("Chart_Area"));
     auto px = [this](double twips) { return Pt_Box::Px(this, twips); };
     auto py = [this](double twips) { return Pt_Box::Px(this, twips, true); };
-    auto place = [&](QWidget *w, double x, double y, double wd, double ht) {
-        w->setGeometry(px(x), py(y), px(wd), py(ht));
-    };
+    area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
+    Chart_Area->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
+    Chart_Area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    Chart_Area->installEventFilter(this);
 
     hc = new QSlider(Qt::Horizontal, Chart_Area);
     hc->setObjectName(QStringLiteral("hc"));
@@ -313,39 +362,34 @@ void ssqx::buildChartArea()
     hc->setValue(0);
     hc->setEnabled(false);
     hc->setFocusPolicy(Qt::ClickFocus);
-    place(hc, kLeft, 0, kPt0Width, 380);
 
     pt0 = new Pt0_Box(Chart_Area);
-    pt0->move(px(kLeft), py(kTop));
     pt = pt0->pt;
 
     const QString yCaption[7] = {"0", "100", "200", "300", "400", "500", "600"};
     const QString blue[7] = {"-10", "10", "30", "50", "70", "90", "110"};
     for (int i = 0; i <= 6; ++i) {
-        const double y = kTop + 7500 - 1250.0 * i - kRowH / 2.0;
-        Label5[i] = new QLabel(yCaption[i], Chart_Area);
+        Label5[i] = new Fit_Label(yCaption[i], Chart_Area);
         Label5[i]->setObjectName(QStringLiteral("Label5(%1)").arg(i));
         Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Label5[i]->setStyleSheet(QStringLiteral("color:#FF0000;"));
         Label5[i]->setToolTip(QStringLiteral("双击修改Y轴范围"));
+        Label5[i]->Set_Least_Point_Size(Label5[i]->font().pointSizeF() - 2);
         Label5[i]->installEventFilter(this);
-        place(Label5[i], 620, y, 640, kRowH);
         Label6[i] = new QLabel(blue[i], Chart_Area);
         Label6[i]->setObjectName(QStringLiteral("Label6(%1)").arg(i));
         Label6[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Label6[i]->setStyleSheet(QStringLiteral("color:#0000FF;"));
-        place(Label6[i], 0, y, 560, kRowH);
     }
     for (int i = 0; i <= 8; ++i) {
-        const double x = kLeft + 1500.0 * i - 650;
-        Label4[i] = new QLabel(QStringLiteral("00:00:00"), Chart_Area);
+        Label4[i] = new Fit_Label(QStringLiteral("00:00:00"), Chart_Area);
         Label4[i]->setObjectName(QStringLiteral("Label4(%1)").arg(i));
-        Label7[i] = new QLabel(QStringLiteral("2001/07/19"), Chart_Area);
+        Label7[i] = new Fit_Label(QStringLiteral("2001/07/19"), Chart_Area);
         Label7[i]->setObjectName(QStringLiteral("Label7(%1)").arg(i));
-        for (QLabel *l : {Label4[i], Label7[i]})
+        for (Fit_Label *l : {Label4[i], Label7[i]}) {
             l->setAlignment(Qt::AlignCenter);
-        place(Label4[i], x, kTop + kPt0Height + 40, 1300, kRowH);
-        place(Label7[i], x, kTop + kPt0Height + 40 + kRowH, 1300, kRowH);
+            l->Set_Least_Point_Size(l->font().pointSizeF() - 2);
+        }
     }
     const char *legend[3] = {"PV", "OP", "SV"};
     const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
@@ -353,9 +397,74 @@ void ssqx::buildChartArea()
         Label8[i] = new QLabel(QLatin1String(legend[i]), Chart_Area);
         Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
         Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
-        place(Label8[i], kLeft + kPt0Width + 700, kTop + 300.0 * i, 600, kRowH);
     }
-    Chart_Area->setFixedSize(px(kLeft + kPt0Width + 1400), py(kTop + kPt0Height + 40 + 2 * kRowH + 60));
+    Chart_Area->resize(area->Hint);
+    Place_Chart(false);
+}
+
+// Lays the chart area out for its size: pt0 and pt take what the axis
+// columns, the slider, the legend and the time rows leave, and the labels
+// follow the drawing's scale, so label i of the Y axis stays on the grid
+// line of its value and time label i under x = 1500 i.
+void ssqx::Place_Chart(bool redraw)
+{
+    auto px = [this](double twips) { return Pt_Box::Px(this, twips); };
+    auto py = [this](double twips) { return Pt_Box::Px(this, twips, true); };
+    // The margins are what the preferred size leaves around pt0's own size,
+    // so at that size pt0 and pt have exactly their twip sizes.
+    const int left = px(kLeft), top = py(kTop);
+    const int right = px(kLeft + kPt0Width + kRight) - left - px(kPt0Width);
+    const int bottom = py(kTop + kPt0Height + kBottom) - top - py(kPt0Height);
+    const int w = std::max(Chart_Area->width() - left - right, 1);
+    const int h = std::max(Chart_Area->height() - top - bottom, 1);
+    hc->setGeometry(left, 0, w, py(380));
+    pt0->setGeometry(left, top, w, h);
+    pt->setGeometry(0, 0, w, h);
+    const double sx = pt->Sx(), sy = pt->Sy();
+    const int rowH = py(kRowH);
+    for (int i = 0; i <= 6; ++i) {
+        const int y = int(std::lround(top + (7500 - 1250.0 * i) * sy - rowH / 2.0));
+        Label5[i]->setGeometry(px(620), y, px(640), rowH);
+        Label6[i]->setGeometry(0, y, px(560), rowH);
+    }
+    const int lw = std::max(std::min(px(1300), int(1500 * sx) - 4), 1);
+    for (int i = 0; i <= 8; ++i) {
+        const int x = int(std::lround(left + 1500.0 * i * sx - lw / 2.0));
+        Label4[i]->setGeometry(x, top + h + py(40), lw, rowH);
+        Label7[i]->setGeometry(x, top + h + py(40) + rowH, lw, rowH);
+    }
+    for (int i = 0; i < 3; ++i)
+        Label8[i]->setGeometry(left + w + px(700), top + py(300.0 * i), px(600), rowH);
+    if (redraw)
+        Redraw_Chart(); // the picture at its new size
+}
+
+// At the first show the window takes its preferred size, or as much of the
+// screen as there is when that is smaller (a 1024 x 768 panel PC), placed
+// at the screen's top left.
+void ssqx::Fit_Screen()
+{
+    const QScreen *scr = screen();
+    if (!scr)
+        return;
+    const QRect avail = scr->availableGeometry();
+    const QSize room(avail.width() - kFrameAllowW, avail.height() - kFrameAllowH);
+    const QSize want = sizeHint();
+    if (want.width() <= room.width() && want.height() <= room.height()) {
+        resize(want);
+        return;
+    }
+    resize(want.boundedTo(room).expandedTo(minimumSizeHint()));
+    move(avail.topLeft());
+}
+
+void ssqx::showEvent(QShowEvent *e)
+{
+    if (!m_fitted) {
+        m_fitted = true;
+        Fit_Screen();
+    }
+    QWidget::showEvent(e);
 }
 
 void ssqx::Form_Load()
@@ -451,9 +560,23 @@ void ssqx::Load_History()
     ::Load_History(Cht, Main_Conn);
     // Captions: the first slot on screen (slot 1 before the first zoom).
     const int s = Cht.Chart_Base + 1;
-    if (s >= 0 && s < kChartSlots) {
+    if (s >= 0 && s < kChartSlots)
+        Show_Slot_Time(s);
+    // The ruler reads the newly loaded records from now on.
+    if (Cht.Ruler_On != 0)
+        Show_Ruler_Readout(hc->value());
+}
+
+// Date and time of slot s on Label2(9) and Label2(10); a slot without a
+// record says so instead of showing the date serial 0.
+void ssqx::Show_Slot_Time(int s)
+{
+    if (Slot_Has_Record(Cht, s)) {
         Label2_9->setText(Date_Text(Cht.Chart_Date[s]));
         Label2_10->setText(Time_Text(Cht.Chart_Time[s]));
+    } else {
+        Label2_9->setText(kNoRecord);
+        Label2_10->setText(QStringLiteral("--:--:--"));
     }
 }
 
@@ -555,10 +678,10 @@ void ssqx::Command8_Click()
         ++Cht.Page_Back;
     Cht.Load_Count = 321;
     const int32_t n = 60 * int32_t(Cht.Page_Back);
-    if (Cht.Page_Back >= 1) {
-        Timer1.stop();
+    // Live appending ends (the refresh itself goes on: status and
+    // read-outs stay live).
+    if (Cht.Page_Back >= 1)
         Command7->setEnabled(true);
-    }
     // Limit: the page would reach back past the oldest record. That is the
     // ring's first record while it has not wrapped, and otherwise the record
     // after the newest one (the ring holds 65500).
@@ -602,10 +725,7 @@ void ssqx::Command7_Click()
         Draw_Grid();
         Apply_Zoom();
         Draw_Curves();
-        // With the ruler still shown the chart stays frozen; switching the
-        // ruler off restarts the live refresh.
-        if (Cht.Ruler_On == 0)
-            Timer1.start();
+        // Live appending resumes unless the ruler is still shown.
     }
     if (!Command8->isEnabled()) {
         Command8->setEnabled(true);
@@ -638,8 +758,10 @@ void ssqx::Command5_Click()
         hc->setEnabled(true);
         Cht.Ruler_On = -1;
         hc->setFocus();
-        Timer1.stop();
         Command5->setText(QStringLiteral("F4 复原"));
+        // Live appending stops; the read-outs show the slot under the
+        // slider from now on, never a live value.
+        Show_Ruler_Readout(hc->value());
     } else {
         {
             const QSignalBlocker block(hc);
@@ -651,7 +773,9 @@ void ssqx::Command5_Click()
         hc->setEnabled(false);
         Command5->setFocus();
         Command5->setText(QStringLiteral("F4 标尺"));
-        Timer1.start();
+        Frame4->setTitle(QStringLiteral("实时值"));
+        Restore_Colours();
+        Show_Live();
         Reload_Live();
     }
 }
@@ -664,20 +788,31 @@ void ssqx::hc_Change(int v)
         Command7_Click();
     pt->Line1.Set(0xC000C0, 2, v, 0, v, 7500);
     pt->Line_Changed();
+    Show_Ruler_Readout(v);
+}
+
+// The record under the ruler at slider value v: its values on the five
+// read-outs, its date and time on Label2(9) and Label2(10), all on the
+// ruler's yellow, and the read-outs' caption names the ruler and the time.
+void ssqx::Show_Ruler_Readout(int v)
+{
     if (Cht.Chart_Step == 0.0f)
         return;
     const int s = Cht.Chart_Base + int(Round_Even(double(v) / double(Cht.Chart_Step)));
     if (s < 0 || s >= kChartSlots)
         return;
+    const bool has = Slot_Has_Record(Cht, s);
     const QColor yellow(0xFF, 0xFF, 0x00);
-    Label2_9->setText(Date_Text(Cht.Chart_Date[s]));
-    Label2_10->setText(Time_Text(Cht.Chart_Time[s]));
+    Show_Slot_Time(s);
     Set_Back(Label2_9, yellow);
     Set_Back(Label2_10, yellow);
     for (int q = 0; q <= 4; ++q) {
-        D_3W[q]->setText(Num_Text(Cht.Chart_Val[s][q]));
+        D_3W[q]->setText(has ? Num_Text(Cht.Chart_Val[s][q]) : QStringLiteral("—"));
         Set_Back(D_3W[q], yellow);
     }
+    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2").arg(Date_Text(Cht.Chart_Date[s]),
+                                                               Time_Text(Cht.Chart_Time[s]))
+                         : QStringLiteral("标尺读数 ") + kNoRecord);
 }
 
 // ---------------------------------------------------------------------------
@@ -762,7 +897,44 @@ void ssqx::Command10_Click()
 
 void ssqx::Command21_Click()
 {
+    // The configuration window shows its own problems from now on.
+    m_backAt = QDateTime();
+    Show_Write_Problem();
     emit Config_Requested();
+}
+
+void ssqx::Config_Closed()
+{
+    m_backMono = Mono_Ms();
+    m_backAt = Clock_Now();
+    show();
+    Show_Write_Problem();
+}
+
+void ssqx::Set_Journal(Write_Journal *journal)
+{
+    if (m_journal)
+        disconnect(m_journal, nullptr, this, nullptr);
+    m_journal = journal;
+    if (m_journal)
+        connect(m_journal, &Write_Journal::Changed, this, &ssqx::Show_Write_Problem);
+    Show_Write_Problem();
+}
+
+// The newest unsettled write problem of the configuration window, when it
+// arose in the last minute before the window came back or later (a write
+// issued as the window closed may fail afterwards). It stays until the
+// configuration window is opened again, which clears the journal.
+void ssqx::Show_Write_Problem()
+{
+    Write_Journal::Entry e;
+    if (m_journal && m_backAt.isValid())
+        e = m_journal->Latest();
+    if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-60)) {
+        Write_State->clear();
+        return;
+    }
+    Write_State->setText(e.when.toString(QStringLiteral("HH:mm:ss ")) + e.text);
 }
 
 void ssqx::Command1_Click()
@@ -796,9 +968,11 @@ bool ssqx::eventFilter(QObject *obj, QEvent *e)
     if (e->type() == QEvent::KeyPress && obj->isWidgetType() && static_cast<QWidget *>(obj)->window() == this
         && isVisible()) {
         auto *ke = static_cast<QKeyEvent *>(e);
-        if (Form_KeyDown(ke->key()))
+        if (Form_KeyDown(ke->key(), ke->isAutoRepeat()))
             return true;
     }
+    if (obj == Chart_Area && e->type() == QEvent::Resize)
+        Place_Chart();
     if (e->type() == QEvent::MouseButtonDblClick) {
         for (int i = 0; i <= 6; ++i) {
             if (obj == Label5[i]) {
@@ -810,7 +984,17 @@ bool ssqx::eventFilter(QObject *obj, QEvent *e)
     return QWidget::eventFilter(obj, e);
 }
 
-bool ssqx::Form_KeyDown(int key)
+// An Esc that is the keyboard repeating a held key, or that comes within a
+// second after the configuration window gave the window back, was meant
+// for that window (its own Esc closed it): it must not end the program.
+bool ssqx::Esc_Held_Over(bool autoRepeat) const
+{
+    if (autoRepeat)
+        return true;
+    return m_backMono && Mono_Ms && Mono_Ms() - *m_backMono < kEscGuardMs;
+}
+
+bool ssqx::Form_KeyDown(int key, bool autoRepeat)
 {
     switch (key) {
     case Qt::Key_F2:
@@ -844,7 +1028,8 @@ bool ssqx::Form_KeyDown(int key)
         Command2_Click();
         return true;
     case Qt::Key_Escape:
-        Command1_Click();
+        if (!Esc_Held_Over(autoRepeat))
+            Command1_Click();
         return true;
     case Qt::Key_F5:
         Command6_Click();
@@ -856,8 +1041,11 @@ bool ssqx::Form_KeyDown(int key)
 
 void ssqx::Show_Live()
 {
-    for (int i = 0; i < 5; ++i)
-        D_3W[i]->setText(Num_Text(Val_3X[i]));
+    // While the ruler is on the read-outs show its record instead.
+    if (Cht.Ruler_On == 0) {
+        for (int i = 0; i < 5; ++i)
+            D_3W[i]->setText(Num_Text(Val_3X[i]));
+    }
     for (int k = 0; k < 12; ++k) {
         if (Sta_1X[k] != 0) {
             D_2R[k]->setText(QString::fromUtf8(kStatusText[k]));
@@ -869,20 +1057,28 @@ void ssqx::Show_Live()
     }
 }
 
+void ssqx::Restore_Colours()
+{
+    const QColor green(0x80, 0xFF, 0x80), pink(0xFF, 0xC0, 0xFF);
+    Set_Back(Label2_9, green);
+    Set_Back(Label2_10, green);
+    for (QLabel *l : D_3W)
+        Set_Back(l, pink);
+}
+
+// Runs in every chart mode: the status cells and the read-outs stay live
+// while the chart pages through history or the ruler is shown; only the
+// appending of live samples waits for the live chart.
 void ssqx::Timer1_Timer()
 {
     // 1. Undo the ruler's yellow on the date, time and all five read-outs.
-    if (Cht.Ruler_On == 0) {
-        const QColor green(0x80, 0xFF, 0x80), pink(0xFF, 0xC0, 0xFF);
-        Set_Back(Label2_9, green);
-        Set_Back(Label2_10, green);
-        for (QLabel *l : D_3W)
-            Set_Back(l, pink);
-    }
+    if (Cht.Ruler_On == 0)
+        Restore_Colours();
     // 2.
     Set_Y_Labels();
-    // 3. A record was logged since the last tick.
-    if (New_Sample == -1)
+    // 3. A record was logged since the last tick; one logged while paging
+    // or under the ruler waits for the live chart.
+    if (New_Sample == -1 && Chart_Live())
         Append_Sample();
     // 4.
     Show_Live();

@@ -2,6 +2,7 @@
 // and the function buttons.
 #pragma once
 
+#include "app/fit_label.h"
 #include "chart/chart_draw.h"
 #include "chart/chart_model.h"
 #include "chart/chart_view.h"
@@ -17,9 +18,12 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <optional>
 
 class Met1;
 class mscom;
+class Write_Journal;
 
 class ssqx : public QWidget {
     Q_OBJECT
@@ -29,6 +33,13 @@ public:
 
     // The hidden windows this window talks to (set once at start-up).
     void Attach(Met1 *met1, mscom *logger);
+    // The configuration window's write problems (set once at start-up); the
+    // newest one stays on the status line after that window has closed.
+    void Set_Journal(Write_Journal *journal);
+    // The configuration window closed: the main window comes back.
+    void Config_Closed();
+    // True while the chart appends live samples: not paging, ruler off.
+    bool Chart_Live() const { return Cht.Page_Back == 0 && Cht.Ruler_On == 0; }
 
     void Form_Load();
     void Show_Live();
@@ -61,7 +72,8 @@ public:
     void Timer1_Timer();    // 200 ms live refresh
     void Timer2_Timer();    // 1 s chart repaint
     void Timer3_Timer();    // 1 s date, time and health texts
-    bool Form_KeyDown(int key);
+    // autoRepeat: the key is held and the keyboard repeats it.
+    bool Form_KeyDown(int key, bool autoRepeat = false);
 
     // Controls.
     QGroupBox *Frame6, *Frame5[2], *Frame2_1, *Frame4, *Frame9, *Frame3, *Frame11;
@@ -70,27 +82,29 @@ public:
     QRadioButton *Option1[3], *Option2[3];
     QPushButton *Command9, *Command10, *Command21, *Command1, *Command23;
     QPushButton *Command29, *Command8, *Command7, *Command6, *Command5, *Command2, *Command3, *Command4;
-    QLabel *D_3W[5];
+    Fit_Label *D_3W[5];
     QLabel *D_3W_Caption[5];
     QLabel *D_2R[12];
-    QLabel *Label2_9, *Label2_10;
+    Fit_Label *Label2_9, *Label2_10;
     QLabel *Label19, *Label20;
-    QLabel *Port_Dev;   // which serial device the chosen port number names
-    QLabel *Link_State; // communication health
-    QLabel *Log_State;  // logging health
+    Fit_Label *Port_Dev;    // which serial device the chosen port number names
+    Fit_Label *Link_State;  // communication health
+    Fit_Label *Log_State;   // logging health
+    Fit_Label *Write_State; // a parameter write that failed or was refused
     QWidget *Chart_Area;
 
     // Chart area.
     Pt0_Box *pt0;
     Pt_Box *pt;
     QSlider *hc;
-    QLabel *Label5[7]; // Y-range axis, 0 at the bottom
+    Fit_Label *Label5[7]; // Y-range axis, 0 at the bottom
     QLabel *Label6[7]; // fixed axis of CH2, "-10" .. "110"
-    QLabel *Label4[9]; // time of day under x = 1500 i
-    QLabel *Label7[9]; // date under x = 1500 i
+    Fit_Label *Label4[9]; // time of day under x = 1500 i
+    Fit_Label *Label7[9]; // date under x = 1500 i
     QLabel *Label8[3]; // legend
     // Y-range editor.
-    QLabel *Label9, *Label10, *Y_Msg;
+    QLabel *Label9, *Label10;
+    Fit_Label *Y_Msg;
     QLineEdit *YKD, *YKD1;
     QPushButton *Command26;
 
@@ -102,6 +116,8 @@ public:
 
     int16_t Unload_Ok = 0;
     bool Exit_Requested = false; // set by the exit path (tests watch it)
+    // Monotonic milliseconds; tests replace it.
+    std::function<qint64()> Mono_Ms;
 
 signals:
     void Config_Requested();
@@ -109,6 +125,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent *e) override;
     bool eventFilter(QObject *obj, QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
 
 private:
     void buildUi();
@@ -117,10 +134,21 @@ private:
     void refreshStateTexts();
     void Set_Window_End(int32_t n);
     void Set_Slider_Step();
+    void Place_Chart(bool redraw = true);
+    void Fit_Screen();
+    void Restore_Colours();
+    void Show_Slot_Time(int s);
+    void Show_Ruler_Readout(int v);
+    void Show_Write_Problem();
+    bool Esc_Held_Over(bool autoRepeat) const;
 
     Met1 *m_met1 = nullptr;
     mscom *m_mscom = nullptr;
     QString m_openError;
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     Chart_Labels m_labels;
+    Write_Journal *m_journal = nullptr;
+    std::optional<qint64> m_backMono; // Mono_Ms() when CONFIG gave the window back
+    QDateTime m_backAt;               // Clock_Now() then; invalid while CONFIG is up
+    bool m_fitted = false;            // sized to its screen at the first show
 };

@@ -2,13 +2,14 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 Pt_Box::Pt_Box(QWidget *parent) : QWidget(parent), m_painter(1440.0 / (logicalDpiX() > 0 ? logicalDpiX() : 96))
 {
     setObjectName(QStringLiteral("pt"));
     setAttribute(Qt::WA_OpaquePaintEvent);
-    setFixedSize(Px(this, kPtWidth), Px(this, kPtHeight, true));
+    resize(Px(this, kPtWidth), Px(this, kPtHeight, true));
 }
 
 int Pt_Box::Px(const QWidget *w, double twips, bool vertical)
@@ -26,17 +27,17 @@ void Pt_Box::Ensure_Image()
     m_image = QImage(want, QImage::Format_RGB32);
     m_image.setDevicePixelRatio(dpr);
     m_image.fill(Chart_Painter::Back_Colour);
-    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
-    if (m_painter.Twips_Per_Pixel() != 1440.0 / dpi)
-        m_painter = Chart_Painter(1440.0 / dpi);
+    // Line widths are given in pixels: at least that many both ways.
+    const double tpp = std::max(1.0 / Sx(), 1.0 / Sy());
+    if (std::isfinite(tpp) && tpp > 0 && m_painter.Twips_Per_Pixel() != tpp)
+        m_painter = Chart_Painter(tpp);
 }
 
 void Pt_Box::Begin(QPainter &p)
 {
     // One transform maps twips to logical pixels; the image's device pixel
     // ratio takes them on to device pixels.
-    const double s = 1.0 / m_painter.Twips_Per_Pixel();
-    p.scale(s, s * logicalDpiY() / logicalDpiX());
+    p.scale(Sx(), Sy());
 }
 
 void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels)
@@ -90,8 +91,7 @@ void Pt_Box::paintEvent(QPaintEvent *e)
     if (!m_image.isNull())
         p.drawImage(QPoint(0, 0), m_image);
     // The ruler line survives every erase of the picture.
-    const double s = 1.0 / m_painter.Twips_Per_Pixel();
-    p.scale(s, s * logicalDpiY() / logicalDpiX());
+    Begin(p);
     p.setPen(QPen(Line1.Colour, Line1.Width * m_painter.Twips_Per_Pixel(), Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QLineF(Line1.X1, Line1.Y1, Line1.X2, Line1.Y2));
 }
@@ -99,7 +99,12 @@ void Pt_Box::paintEvent(QPaintEvent *e)
 Pt0_Box::Pt0_Box(QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("pt0"));
-    setFixedSize(Pt_Box::Px(this, kPt0Width), Pt_Box::Px(this, kPt0Height, true));
+    resize(Pt_Box::Px(this, kPt0Width), Pt_Box::Px(this, kPt0Height, true));
     pt = new Pt_Box(this);
     pt->move(0, 0);
+}
+
+void Pt0_Box::resizeEvent(QResizeEvent *)
+{
+    pt->setGeometry(contentsRect());
 }

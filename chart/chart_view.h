@@ -1,7 +1,9 @@
 // The chart's picture boxes: pt0, the frame, and pt, the drawing area. pt
 // keeps its picture in a backing image at device resolution; Redraw paints
 // the chart into it in twips through one transform, and paintEvent shows it
-// with the ruler line Line1 on top.
+// with the ruler line Line1 on top. The transform maps pt's twip scale
+// (12008 x 7508) onto whatever size the box has, so the chart follows the
+// window's size; at 96 dpi and the default size one pixel is 15 twips.
 #pragma once
 
 #include "chart/chart_draw.h"
@@ -37,6 +39,9 @@ public:
     int Scale_Height() const { return kPtHeight; }
     // Logical pixels for a length in twips at this screen's logical dpi.
     static int Px(const QWidget *w, double twips, bool vertical = false);
+    // Pixels per twip of the drawing, across and down.
+    double Sx() const { return width() / double(kPtWidth); }
+    double Sy() const { return height() / double(kPtHeight); }
 
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves into the picture.
     void Redraw_Chart(Chart &c, Chart_Labels *labels);
@@ -71,4 +76,7 @@ public:
     int Scale_Width() const { return kPt0Width; }
     int Scale_Height() const { return kPt0Height; }
     Pt_Box *pt;
+
+protected:
+    void resizeEvent(QResizeEvent *) override;
 };

@@ -125,6 +125,21 @@ void TestLeadNum::numText_data()
     QTest::newRow("minus one") << -1.0f << QStringLiteral("-1");
     QTest::newRow("zero") << 0.0f << QStringLiteral("0");
     QTest::newRow("seven digits") << 0.1f << QStringLiteral("0.1");
+    QTest::newRow("fraction") << 2.5f << QStringLiteral("2.5");
+    // Plain decimal, never an exponent; at most 7 significant digits and
+    // 6 decimals.
+    QTest::newRow("smallest float reads 0") << 1.401298e-45f << QStringLiteral("0");
+    QTest::newRow("negative smallest reads 0") << -1.401298e-45f << QStringLiteral("0");
+    QTest::newRow("below half a millionth") << 4.0e-7f << QStringLiteral("0");
+    QTest::newRow("a millionth") << 1.0e-6f << QStringLiteral("0.000001");
+    QTest::newRow("small, six decimals") << 0.001234567f << QStringLiteral("0.001235");
+    QTest::newRow("seven significant") << 1234.5677f << QStringLiteral("1234.568");
+    QTest::newRow("ten million") << 1.0e7f << QStringLiteral("10000000");
+    QTest::newRow("past 7 digits: zeros") << 123456792.0f << QStringLiteral("123456800");
+    QTest::newRow("negative large") << -98765430000.0f << QStringLiteral("-98765430000");
+    QTest::newRow("largest float") << 3.4028235e38f
+                                   << QStringLiteral("3402823") + QString(32, QLatin1Char('0'));
+    QTest::newRow("rounds up to 1") << 0.99999994f << QStringLiteral("1");
 }
 
 void TestLeadNum::numText()
@@ -133,6 +148,11 @@ void TestLeadNum::numText()
     QFETCH(QString, text);
     QLocale::setDefault(QLocale::c());
     QCOMPARE(Num_Text(v), text);
+    // The locale's decimal separator.
+    QLocale::setDefault(QLocale(QLocale::German));
+    QString local = text;
+    QCOMPARE(Num_Text(v), local.replace(QLatin1Char('.'), QLatin1Char(',')));
+    QLocale::setDefault(QLocale::c());
 }
 
 QTEST_GUILESS_MAIN(TestLeadNum)

@@ -1,7 +1,13 @@
 // The main window on a real database: what its load leaves, its keys, its
-// close box and exit, the live refresh with appends and reloads.
+// close box and exit, the way back from the configuration window, the live
+// refresh with appends and reloads.
 #include "tst_mainwindow_fixture.h"
 
+#include "app/frmsplash.h"
+#include "config/config1.h"
+#include "config/write_journal.h"
+
+#include <QAbstractItemView>
 #include <QtTest>
 
 namespace {
@@ -20,6 +26,12 @@ private slots:
     void keyGuards();
     void closeBoxRefused();
     void escExits();
+    void escHeldOver_data();
+    void escHeldOver();
+    void escInComboListClosesListOnly();
+    void escThroughConfigWindow();
+    void writeProblemOnStatusLine_data();
+    void writeProblemOnStatusLine();
     void exitButton();
     void yLabelsOnTick_data();
     void yLabelsOnTick();
@@ -29,6 +41,8 @@ private slots:
     void noSampleNoAppend();
     void sampleWhileStoppedAppendedNext();
     void colourRestoreCoversAllReadouts();
+    void statusLiveInEveryMode_data();
+    void statusLiveInEveryMode();
     void timer3Labels();
     void repaintTimerDraws();
 };
@@ -43,7 +57,25 @@ void TestMainWindow::init()
     Main_Loaded = 0;
     for (float &v : Val_3X)
         v = 0;
+    for (int32_t &b : Sta_1X)
+        b = 0;
 }
+
+namespace {
+
+// The configuration window on screen, active so that its Esc works.
+CONFIG1 *shownConfigWindow()
+{
+    for (QWidget *t : QApplication::topLevelWidgets()) {
+        if (auto *c = qobject_cast<CONFIG1 *>(t); c && c->isVisible()) {
+            c->activateWindow();
+            return QTest::qWaitForWindowActive(c) ? c : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
 
 void TestMainWindow::cleanup()
 {
@@ -159,9 +191,13 @@ void TestMainWindow::controlsAndCaptions()
         QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label4(%1)").arg(i)));
         QVERIFY(w->findChild<QLabel *>(QStringLiteral("Label7(%1)").arg(i)));
     }
-    // Time labels 1500 twips apart, label 0 under pt's left edge.
+    // Time labels 1500 twips apart on the drawing's scale, label 0 centred
+    // under pt's left edge.
     const int step = w->Label4[1]->x() - w->Label4[0]->x();
-    QVERIFY(std::abs(step - Pt_Box::Px(w.get(), 1500)) <= 1);
+    QVERIFY(std::abs(step - 1500 * w->pt->Sx()) <= 1);
+    const QPoint ptLeft = w->pt->mapTo(w.get(), QPoint(0, 0));
+    const QPoint l0 = w->Label4[0]->mapTo(w.get(), w->Label4[0]->rect().center());
+    QVERIFY(std::abs(l0.x() - ptLeft.x()) <= 1);
     // The Y-range editor waits for a double click; its boxes are named.
     for (const char *n : {"Label9", "Label10", "YKD", "YKD1", "Command26"})
         QVERIFY(!w->findChild<QWidget *>(QLatin1String(n))->isVisible());
@@ -209,7 +245,7 @@ void TestMainWindow::keyGuards()
     QTest::keyClick(w->Combo1, Qt::Key(key));
     QCOMPARE(int(w->Cht.Chart_Zoom), zoomAfter);
     QCOMPARE(int(w->Cht.Page_Back), pageBackAfter);
-    QCOMPARE(w->Timer1.isActive(), pageBackAfter == 0);
+    QCOMPARE(w->Chart_Live(), pageBackAfter == 0);
     QVERIFY(!w->Exit_Requested);
 }
 
@@ -245,6 +281,155 @@ void TestMainWindow::escExits()
     QCOMPARE(Main_Loaded, int16_t(0));
     QCOMPARE(w->Unload_Ok, int16_t(0));
     QVERIFY(!w->Timer1.isActive());
+}
+
+void TestMainWindow::escHeldOver_data()
+{
+    QTest::addColumn<bool>("autoRepeat");
+    QTest::addColumn<int>("msAfterConfig"); // -1: the configuration window was never shown
+    QTest::addColumn<bool>("exits");
+    QTest::newRow("a press exits") << false << -1 << true;
+    QTest::newRow("a held key's repeat") << true << -1 << false;
+    QTest::newRow("at once after CONFIG") << false << 0 << false;
+    QTest::newRow("0.999 s after CONFIG") << false << 999 << false;
+    QTest::newRow("1 s after CONFIG exits") << false << 1000 << true;
+    QTest::newRow("a repeat long after CONFIG") << true << 5000 << false;
+}
+
+void TestMainWindow::escHeldOver()
+{
+    QFETCH(bool, autoRepeat);
+    QFETCH(int, msAfterConfig);
+    QFETCH(bool, exits);
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->show();
+    qint64 now = 100000;
+    w->Mono_Ms = [&now] { return now; };
+    if (msAfterConfig >= 0) {
+        w->Command21_Click();
+        w->Config_Closed();
+        now += msAfterConfig;
+    }
+    w->Combo1->setFocus();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat);
+    QApplication::sendEvent(w->Combo1, &esc);
+    QCOMPARE(w->Exit_Requested, exits);
+    QCOMPARE(w->isVisible(), !exits);
+    QCOMPARE(w->Main_Conn.Is_Open(), !exits);
+}
+
+void TestMainWindow::escInComboListClosesListOnly()
+{
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    w->Combo1->setFocus();
+    w->Combo1->showPopup();
+    QWidget *list = w->Combo1->view()->window();
+    QTRY_VERIFY(list->isVisible());
+    QTest::keyClick(w->Combo1->view(), Qt::Key_Escape);
+    QTRY_VERIFY(!list->isVisible());
+    QVERIFY(!w->Exit_Requested);
+    QVERIFY(w->isVisible());
+}
+
+// The real hand-over: the splash brings up the windows, "CONFIG" opens the
+// configuration window, its Esc closes it, and the Esc that follows at once
+// (a double press) or repeats (a held key) does not end the program.
+void TestMainWindow::escThroughConfigWindow()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 300));
+    Windows win;
+    auto *splash = new frmSplash(win); // deletes itself after the hand-over
+    splash->Timer1_Timer();
+    ssqx *w = win.main.get();
+    QVERIFY(w && w->isVisible());
+    qint64 now = 100000;
+    w->Mono_Ms = [&now] { return now; };
+
+    w->Command21_Click();
+    QVERIFY(!w->isVisible());
+    CONFIG1 *cfg = shownConfigWindow();
+    QVERIFY(cfg);
+    // A refused entry while the configuration window is up.
+    const QString refused = QStringLiteral("平移修正：输入值超出范围");
+    win.journal.Record(12, refused);
+    QTest::keyClick(cfg, Qt::Key_Escape);
+    QVERIFY(w->isVisible());
+    QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(w, &held);
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(!w->Exit_Requested);
+    QVERIFY(w->isVisible());
+    // The refusal outlives the configuration window, on the status line.
+    QVERIFY2(w->Write_State->text().contains(refused), qPrintable(w->Write_State->text()));
+
+    // Opening the configuration window again takes it away.
+    Set_Clock([] { return kNow.addSecs(120); });
+    w->Command21_Click();
+    cfg = shownConfigWindow();
+    QVERIFY(cfg);
+    QVERIFY(w->Write_State->text().isEmpty());
+    QTest::keyClick(cfg, Qt::Key_Escape);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->Write_State->text().isEmpty());
+
+    now += 1000; // a deliberate Esc a second later ends the program
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(w->Exit_Requested);
+}
+
+void TestMainWindow::writeProblemOnStatusLine_data()
+{
+    QTest::addColumn<int>("recordedAt"); // seconds from the main window's return
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("30 s before the return") << -30 << true;
+    QTest::newRow("60 s before") << -60 << true;
+    QTest::newRow("61 s before") << -61 << false;
+    QTest::newRow("a late failure after the return") << 5 << true;
+}
+
+void TestMainWindow::writeProblemOnStatusLine()
+{
+    QFETCH(int, recordedAt);
+    QFETCH(bool, shown);
+    QDateTime t = kNow;
+    Set_Clock([&t] { return t; });
+    Db_Fixture db;
+    auto w = Load_Window();
+    w->show();
+    Write_Journal journal;
+    w->Set_Journal(&journal);
+    const QString failed = QStringLiteral("平移修正：写入失败（端口未打开）");
+
+    w->Command21_Click();
+    journal.Clear(); // what the configuration window does when it loads
+    if (recordedAt <= 0) {
+        t = kNow.addSecs(recordedAt);
+        journal.Record(12, failed);
+    }
+    t = kNow;
+    w->Config_Closed();
+    if (recordedAt > 0) {
+        t = kNow.addSecs(recordedAt);
+        journal.Record(12, failed);
+    }
+    QCOMPARE(w->Write_State->text().contains(failed), shown);
+    if (!shown)
+        return;
+    QVERIFY(w->Write_State->text().contains(kNow.addSecs(recordedAt).toString(QStringLiteral("HH:mm:ss"))));
+    QCOMPARE(w->Write_State->palette().color(w->Write_State->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    // The line stays through the live refresh and the clock.
+    t = kNow.addSecs(600);
+    w->Timer1_Timer();
+    w->Timer3_Timer();
+    QVERIFY(w->Write_State->text().contains(failed));
+    // A write of the same parameter that went through settles it.
+    journal.Settle(12);
+    QVERIFY(w->Write_State->text().isEmpty());
 }
 
 void TestMainWindow::exitButton()
@@ -368,15 +553,17 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
     auto w = Load_Window();
-    w->Command5_Click(); // ruler on: the refresh stops
-    QVERIFY(!w->Timer1.isActive());
+    w->Command5_Click(); // ruler on: live appending stops
+    QVERIFY(!w->Chart_Live());
     Val_3X[0] = 11;
     New_Sample = -1; // a record logged while the ruler is shown
     Val_3X[0] = 22;
     New_Sample = -1; // and another one
+    w->Timer1_Timer(); // the refresh runs on, but does not append
+    QCOMPARE(int(w->Cht.Chart_End), 241);
     QVERIFY(db.Fill(401, 402));
-    w->Command5_Click(); // ruler off: live chart reloaded, refresh running
-    QVERIFY(w->Timer1.isActive());
+    w->Command5_Click(); // ruler off: live chart reloaded, appending again
+    QVERIFY(w->Chart_Live());
     QCOMPARE(w->Cht.Cur_Id, 402);
     QCOMPARE(New_Sample, int16_t(-1)); // not lost
     Val_3X[0] = 33;
@@ -387,12 +574,14 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
 
     // The same after paging back and returning.
     w->Command8_Click();
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
     Val_3X[0] = 44;
     New_Sample = -1;
+    w->Timer1_Timer();
+    QCOMPARE(int(w->Cht.Chart_End), 321); // the page stays as loaded
     w->Command7_Click();
     QCOMPARE(int(w->Cht.Page_Back), 0);
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Chart_Live());
     QCOMPARE(int(w->Cht.Chart_End), 241);
     w->Timer1_Timer();
     QCOMPARE(int(w->Cht.Chart_End), 242);
@@ -418,6 +607,51 @@ void TestMainWindow::colourRestoreCoversAllReadouts()
         QCOMPARE(l->palette().color(QPalette::Window), pink);
     QCOMPARE(w->Label2_9->palette().color(QPalette::Window), green);
     QCOMPARE(w->Label2_10->palette().color(QPalette::Window), green);
+}
+
+void TestMainWindow::statusLiveInEveryMode_data()
+{
+    QTest::addColumn<int>("key");    // F7: page back, F4: ruler
+    QTest::addColumn<int>("slider"); // ruler position, or -2 for none
+    QTest::addColumn<QString>("readout"); // CH1 read-out: live "123.5" or the ruler's record
+    QTest::newRow("paging") << int(Qt::Key_F7) << -2 << QStringLiteral("123.5");
+    QTest::newRow("ruler just on") << int(Qt::Key_F4) << -2 << QStringLiteral("939"); // slot 180
+    QTest::newRow("ruler at 4500") << int(Qt::Key_F4) << 4500 << QStringLiteral("969"); // slot 210
+    QTest::newRow("ruler paged back") << int(Qt::Key_F4) << -1 << QStringLiteral("799"); // 620..940
+}
+
+// While the chart pages back or the ruler is shown, the status cells stay
+// live, and so do the read-outs unless the ruler shows its record on them.
+void TestMainWindow::statusLiveInEveryMode()
+{
+    QFETCH(int, key);
+    QFETCH(int, slider);
+    QFETCH(QString, readout);
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 1000));
+    auto w = Load_Window();
+    w->show();
+    QVERIFY(w->Form_KeyDown(key));
+    if (slider != -2)
+        w->hc->setValue(slider);
+    QVERIFY(!w->Chart_Live());
+    const int end = w->Cht.Chart_End;
+
+    Val_3X[0] = 123.5f;
+    Sta_1X[4] = 1; // channel 2 open circuit
+    QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("通道二开路"));
+    QTRY_COMPARE(w->D_3W[0]->text(), readout);
+    const bool ruler = key == Qt::Key_F4;
+    const QColor back = w->D_3W[0]->palette().color(QPalette::Window);
+    QCOMPARE(back, ruler ? QColor(0xFF, 0xFF, 0x00) : QColor(0xFF, 0xC0, 0xFF));
+    if (ruler) // the ruler's record names itself and its time
+        QCOMPARE(w->Frame4->title(),
+                 QStringLiteral("标尺读数 %1 %2").arg(w->Label2_9->text(), w->Label2_10->text()));
+    else
+        QCOMPARE(w->Frame4->title(), QStringLiteral("实时值"));
+    Sta_1X[4] = 0;
+    QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("   "));
+    QCOMPARE(int(w->Cht.Chart_End), end); // the chart itself stays as it is
 }
 
 void TestMainWindow::timer3Labels()

@@ -34,6 +34,8 @@ void TestMainWindowChart::init()
     Y_Min = 0;
     Y_Max = 0;
     New_Sample = 0;
+    for (float &v : Val_3X)
+        v = 0;
 }
 
 void TestMainWindowChart::cleanup()
@@ -92,7 +94,7 @@ void TestMainWindowChart::pagingFromId1000()
     QCOMPARE(int(c.Chart_End), 321);
     QCOMPARE(c.Chart_Val[1][0], 620.0f);
     QCOMPARE(c.Chart_Val[321][0], 940.0f);
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
     QVERIFY(w->Command7->isEnabled());
     for (int end = 880; end >= 340; end -= 60) {
         QVERIFY(w->Form_KeyDown(Qt::Key_F7));
@@ -121,7 +123,7 @@ void TestMainWindowChart::pagingFromId1000()
     QCOMPARE(c.Chart_Val[5][0], 24.0f);
     QVERIFY(w->Command8->isEnabled());
     QCOMPARE(int(c.Page_Limit), 0);
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
 }
 
 void TestMainWindowChart::pagingWrappedRing()
@@ -161,7 +163,7 @@ void TestMainWindowChart::pageForwardToLive()
     QCOMPARE(c.Chart_Val[241][0], 1010.0f);
     QVERIFY(!w->Command7->isEnabled());
     QVERIFY(w->Command8->isEnabled());
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Chart_Live());
     QVERIFY(!w->Form_KeyDown(Qt::Key_F6));
 
     // From the limit all the way back: F7 is enabled again.
@@ -237,13 +239,18 @@ void TestMainWindowChart::rulerSlot()
     QCOMPARE(l.Y1, 0.0);
     QCOMPARE(l.Y2, 7500.0);
     const Chart &c = w->Cht;
-    QCOMPARE(w->D_3W[0]->text(), Num_Text(c.Chart_Val[slot][0]));
-    QCOMPARE(w->D_3W[1]->text(), Num_Text(c.Chart_Val[slot][1]));
-    QCOMPARE(w->D_3W[4]->text(), Num_Text(c.Chart_Val[slot][4]));
-    QCOMPARE(w->Label2_9->text(), Date_Text(c.Chart_Date[slot]));
-    QCOMPARE(w->Label2_10->text(), Time_Text(c.Chart_Time[slot]));
-    if (slot <= 241) // a live slot: record 759 + slot
+    if (slot <= 241) { // a live slot: record 759 + slot
         QCOMPARE(w->D_3W[0]->text(), QString::number(759 + slot));
+        QCOMPARE(w->D_3W[1]->text(), Num_Text(c.Chart_Val[slot][1]));
+        QCOMPARE(w->D_3W[4]->text(), QStringLiteral("7"));
+        QCOMPARE(w->Label2_9->text(), Date_Text(c.Chart_Date[slot]));
+        QCOMPARE(w->Label2_10->text(), Time_Text(c.Chart_Time[slot]));
+    } else { // no record there yet: nothing that looks like one
+        for (QLabel *l : w->D_3W)
+            QCOMPARE(l->text(), QStringLiteral("—"));
+        QCOMPARE(w->Label2_9->text(), QStringLiteral("无记录"));
+        QCOMPARE(w->Label2_10->text(), QStringLiteral("--:--:--"));
+    }
     const QColor yellow(0xFF, 0xFF, 0);
     QCOMPARE(w->D_3W[3]->palette().color(QPalette::Window), yellow);
     QCOMPARE(w->Label2_10->palette().color(QPalette::Window), yellow);
@@ -263,12 +270,16 @@ void TestMainWindowChart::rulerEndsPage()
     w->hc->setValue(12001); // pages forward, back to the live window
     QCOMPARE(int(w->Cht.Page_Back), 0);
     QCOMPARE(w->Cht.Win_Last_Id, 1000);
-    QCOMPARE(w->D_3W[0]->text(), Num_Text(w->Cht.Chart_Val[260][0]));
+    QCOMPARE(w->D_3W[0]->text(), QStringLiteral("—")); // slot 260: no record yet
     // Back at the live window the ruler still freezes the chart: no live
     // refresh may overwrite its read-out until the ruler is switched off.
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
+    Val_3X[0] = 4321;
+    w->Timer1_Timer();
+    QCOMPARE(w->D_3W[0]->text(), QStringLiteral("—"));
     w->Command5_Click();
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Chart_Live());
+    QCOMPARE(w->D_3W[0]->text(), QStringLiteral("4321"));
 }
 
 void TestMainWindowChart::rulerOnOff()
@@ -281,7 +292,7 @@ void TestMainWindowChart::rulerOnOff()
     QCOMPARE(int(w->Cht.Ruler_On), -1);
     QCOMPARE(w->Command5->text(), QStringLiteral("F4 复原"));
     QVERIFY(w->hc->isEnabled());
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!w->Chart_Live());
     QVERIFY(w->Timer2.isActive());
     QCOMPARE(w->pt->Line1.Colour, QColor(0xFF, 0xFF, 0x00));
     QCOMPARE(w->pt->Line1.X1, 1.0);
@@ -296,7 +307,7 @@ void TestMainWindowChart::rulerOnOff()
     QVERIFY(!w->hc->isEnabled());
     QCOMPARE(w->hc->value(), 0);
     QVERIFY(!(w->hc->focusPolicy() & Qt::TabFocus));
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(w->Chart_Live());
     QCOMPARE(w->pt->Line1.Colour, QColor(0x00, 0xFF, 0x00));
     QCOMPARE(w->pt->Line1.X1, 0.0);
     // Caught up with everything logged meanwhile.
