@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libmodbus-dev
-             libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll)
+             libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3)
 
 qr_install_missing() {
     local missing=()

@@ -1114,6 +1114,16 @@ void ssqx::refreshStateTexts()
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
     const QString log = m_mscom ? m_mscom->Log_Status() : QString();
-    Log_State->setText(log.isEmpty() ? QStringLiteral("记录正常") : log);
-    Log_State->setStyleSheet(log.isEmpty() ? QString() : QStringLiteral("color:#C00000;"));
+    // A notice (the database was replaced and reopened, lost ids recovered)
+    // follows "记录正常" in blue: logging goes on, but the operator should
+    // know what happened to the file.
+    const QString notice = m_mscom ? m_mscom->Log_Notice() : QString();
+    if (!log.isEmpty()) {
+        Log_State->setText(log);
+        Log_State->setStyleSheet(QStringLiteral("color:#C00000;"));
+    } else {
+        Log_State->setText(notice.isEmpty() ? QStringLiteral("记录正常")
+                                            : QStringLiteral("记录正常（%1）").arg(notice));
+        Log_State->setStyleSheet(notice.isEmpty() ? QString() : QStringLiteral("color:#0000C0;"));
+    }
 }
