@@ -221,7 +221,8 @@ int32_t ModbusRTU::openDevice()
         return openFailure(e, dev, &m_error);
     }
     const int fd = modbus_get_socket(ctx);
-    // Other openers are refused by the terminal itself (root excepted).
+    // Other openers are refused by the terminal itself (root excepted); a
+    // device that will not take exclusive mode is still guarded by the lock.
     ioctl(fd, TIOCEXCL);
     // Whatever an earlier user of the line left unread is not ours.
     tcflush(fd, TCIOFLUSH);
