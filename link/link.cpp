@@ -41,12 +41,14 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
         m_worker,
         [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done)]() mutable {
             LinkResult r = job(*rtu);
+            r.drained = rtu->Drained_Bytes();
             // Back on the UI thread: the Link outlives every queued reply
             // because its destructor waits for this thread.
             QMetaObject::invokeMethod(
                 this,
                 [this, r = std::move(r), guard, wantsReply, done = std::move(done)] {
                     --m_pending;
+                    m_drained = r.drained;
                     if (wantsReply && guard)
                         done(r);
                 },

@@ -16,6 +16,7 @@ struct LinkResult {
     int32_t result = kModbusFail; // the operation's result
     QString error;                 // plain-words failure, empty on success
     QVector<int32_t> buf;          // the operation's buffer
+    int64_t drained = 0;           // bytes drained from the line so far
 };
 
 class Link : public QObject {
@@ -38,6 +39,9 @@ public:
 
     // Exchanges issued whose results have not come back yet.
     int Pending() const { return m_pending; }
+    // Late or broken replies read off the line and thrown away, in bytes, as
+    // of the last result that came back.
+    int64_t Drained_Bytes() const { return m_drained; }
 
 private:
     using Read = int32_t (ModbusRTU::*)(int32_t, int32_t, int32_t, int32_t, int32_t *);
@@ -48,4 +52,5 @@ private:
     QObject *m_worker = nullptr; // lives in m_thread, owns the ModbusRTU
     ModbusRTU *m_rtu = nullptr;  // touched only on m_thread
     int m_pending = 0;
+    int64_t m_drained = 0;
 };

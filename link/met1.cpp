@@ -29,6 +29,8 @@ void Met1::Timer1_Timer()
     Link *link = Link::instance();
     if (m_busy || !link)
         return;
+    if (!m_since.isValid())
+        m_since = Clock_Now();
     m_busy = true;
     m_tickOk = true;
     const int32_t port = Link_Par[0];
@@ -73,23 +75,38 @@ void Met1::Timer1_Timer()
     });
 }
 
+// No good poll for more than 1 s (two poll periods). The clock counts whole
+// seconds, so that is two seconds apart on it: between 1 and 2 s of real
+// time, and never a false alarm between good polls 500 ms apart.
+bool Met1::stale() const
+{
+    const QDateTime since = m_lastGood.isValid() ? m_lastGood : m_since;
+    return since.isValid() && since.secsTo(Clock_Now()) > 1;
+}
+
 QString Met1::Health_Text() const
 {
     if (!Timer1.isActive())
         return QStringLiteral("通讯关闭");
-    if (m_failures == 0 && m_lastGood.isValid())
-        return QStringLiteral("通讯正常");
-    if (!m_lastGood.isValid() && m_failures == 0)
-        return QStringLiteral("通讯等待");
+    if (m_failures == 0 && !stale())
+        return m_lastGood.isValid() ? QStringLiteral("通讯正常") : QStringLiteral("通讯等待");
     QString t = QStringLiteral("通讯中断");
     if (m_lastGood.isValid())
         t += QStringLiteral("（最后正常 %1）").arg(m_lastGood.toString(QStringLiteral("HH:mm:ss")));
     return t;
 }
 
+QString Met1::Last_Error() const
+{
+    if (m_lastError.isEmpty() && Timer1.isActive() && stale())
+        return QStringLiteral("超过1秒没有完整应答");
+    return m_lastError;
+}
+
 void Met1::Reset_Health()
 {
     m_failures = 0;
     m_lastGood = QDateTime();
+    m_since = Clock_Now();
     m_lastError.clear();
 }

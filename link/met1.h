@@ -29,8 +29,11 @@ public:
     bool Tick_Busy() const { return m_busy; }
     int Fail_Count() const { return m_failures; } // consecutive failed ticks
     QDateTime Last_Good() const { return m_lastGood; }
-    QString Last_Error() const { return m_lastError; }
-    // Short Chinese text for the main window.
+    // Why the link is interrupted, in plain words; empty while it is not.
+    QString Last_Error() const;
+    // Short Chinese text for the main window, which reads it every second.
+    // It judges by the clock: the link is interrupted once no poll has
+    // succeeded for more than two poll periods, whatever is still in flight.
     QString Health_Text() const;
     void Reset_Health();
 
@@ -38,9 +41,12 @@ signals:
     void Tick_Done();
 
 private:
+    bool stale() const;
+
     bool m_busy = false;
     bool m_tickOk = true;
     int m_failures = 0;
     QDateTime m_lastGood;
+    QDateTime m_since; // polling (re)started: the reference before a first good poll
     QString m_lastError;
 };

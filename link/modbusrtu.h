@@ -4,11 +4,27 @@
 // 32-bit integers. Register or input number n is sent as protocol address
 // n - 1. A ModbusRTU object is used from one thread at a time (the link
 // thread, see link.h); its calls block until their exchange ends.
+//
+// One device at a time: opening closes whatever this object holds, and
+// closing closes it whatever port number is passed. The device is held
+// exclusively (the terminal's exclusive mode and an advisory flock that other
+// well-behaved programs honour), so two masters never share one line.
+//
+// After a failed exchange the line is out of step: a late or broken reply may
+// still be coming. It is read off and thrown away until the line has been
+// quiet for one response time-out, for at most 1 s, before anything else is
+// sent. An exception reply is a whole, well-formed answer and needs no drain.
+//
+// When the device itself fails (an I/O error, a hang-up: an adapter pulled,
+// the far end gone) it is closed, and every call at least a second after the
+// last attempt tries to open the same path with the same settings again;
+// meanwhile calls fail at once with "串口已断开，等待重新连接…". Closing ends
+// the waiting.
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
-#include <map>
 
 struct _modbus;
 
@@ -18,6 +34,7 @@ constexpr int32_t kModbusFail = -8888;       // an exchange failed (time-out, CR
 constexpr int32_t kOpenNoDevice = -1;        // the device named by the port number does not exist
 constexpr int32_t kOpenDenied = -2;          // the user may not open it
 constexpr int32_t kOpenFailed = -3;          // any other reason (bad settings, not a serial device ...)
+constexpr int32_t kOpenBusy = -4;            // another program holds the device
 
 // Device named by port number n: $QR5300M_PORT_DIR/COM<n> when that variable
 // is set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
@@ -29,6 +46,10 @@ int Baud_Of(int32_t baudIndex);
 // time of the longest request and reply we exchange, twice, plus the
 // instrument's turnaround.
 int Response_Timeout_Ms(int baud);
+
+// Plain Chinese words for an error number from libmodbus or the system, the
+// system's own text in brackets where it adds something.
+QString Modbus_Reason(int error);
 
 class ModbusRTU {
 public:
@@ -46,18 +67,37 @@ public:
     int32_t Get_1X_B16(int32_t port, int32_t station, int32_t start, int32_t *buf);
     // Holding registers, as Get_3X_DX.
     int32_t Get_4X_DX(int32_t port, int32_t station, int32_t start, int32_t count, int32_t *buf);
-    // Writes one holding register; kModbusFail when the exchange fails.
+    // Writes one holding register; kModbusFail when the exchange fails or the
+    // instrument's echo names another register or value.
     int32_t Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value);
 
     // Plain-words description of the last failure (empty after a success).
     QString Last_Error() const { return m_error; }
-    bool Is_Open(int32_t port) const { return m_ports.count(port) != 0; }
+    bool Is_Open(int32_t port) const { return m_ctx != nullptr && port == m_port; }
+    // The device failed and is being reopened once a second.
+    bool Is_Waiting() const { return m_waiting; }
+    // Bytes read off the line and thrown away (late or broken replies).
+    int64_t Drained_Bytes() const { return m_drained; }
 
 private:
+    using SteadyClock = std::chrono::steady_clock;
+
+    int32_t openDevice();
+    void closeDevice();
+    void lose();
     _modbus *ready(int32_t port, int32_t station);
     int32_t fail(const QString &why);
+    int32_t failExchange(int error, const QString &why = {});
+    void drainLine(int quietMs);
     int32_t readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count, int32_t *buf);
 
-    std::map<int32_t, _modbus *> m_ports;
+    _modbus *m_ctx = nullptr;
+    int m_lockFd = -1;              // holds the advisory lock on the device
+    int32_t m_port = 0;             // settings of the device held or awaited
+    int m_rate = 0;
+    char m_parity = 'N';
+    bool m_waiting = false;
+    SteadyClock::time_point m_lastTry;
+    int64_t m_drained = 0;
     QString m_error;
 };

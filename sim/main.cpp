@@ -279,17 +279,25 @@ void Simulator::serveRequest()
     auto due = received + std::chrono::microseconds(static_cast<long long>(delayMs * 1000));
     if (!m_pending.empty() && due < m_pending.back().due)
         due = m_pending.back().due;  // replies leave in request order
-    m_pending.push_back({due, reply->frame});
+    if (reply->byteGapMs <= 0) {
+        m_pending.push_back({due, reply->frame});
+        return;
+    }
+    // Dribbled: each byte is a piece of its own, byteGapMs after the last.
+    for (const std::uint8_t byte : reply->frame) {
+        due += std::chrono::milliseconds(reply->byteGapMs);
+        m_pending.push_back({due, {byte}});
+    }
 }
 
 void Simulator::sendDue()
 {
     const auto now = Clock::now();
     while (!m_pending.empty() && m_pending.front().due <= now) {
+        // A reply is written as it is, even when the master gave up on it
+        // long ago: what lies unread on the line is the master's to drain,
+        // as on a real wire.
         const auto &frame = m_pending.front().frame;
-        // Bytes no program has read (say a reply that came too late) are
-        // dropped so they cannot pass for the answer to the next request.
-        tcflush(m_slaveFd, TCIFLUSH);
         if (m_opt.verbose)
             trace("->", frame.data(), frame.size());
         const ssize_t n = write(m_master, frame.data(), frame.size());

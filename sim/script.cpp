@@ -19,10 +19,15 @@ const char *const kCommandHelp =
     "  freeze on|off      stop / resume the variation of all channel values\n"
     "  open C on|off      open sensor on channel C: open flag, value 32767\n"
     "  short C on|off     shorted sensor on channel C: short flag, value -32768\n"
-    "  fault none | silent | late MS | crc | wexc CODE\n"
-    "                     silent: never answer; late: answer MS ms late;\n"
+    "  fault none | silent | late MS | crc | wexc CODE | dribble MS\n"
+    "        | wecho value|reg\n"
+    "                     silent: never answer; late: answer MS ms late (the\n"
+    "                     reply is sent even when nobody waits for it any more);\n"
     "                     crc: corrupt the reply CRC; wexc: refuse every write\n"
-    "                     with exception CODE and store nothing\n"
+    "                     with exception CODE and store nothing; dribble: send\n"
+    "                     each reply one byte at a time, MS ms apart; wecho:\n"
+    "                     store single writes (06) but echo another value\n"
+    "                     (value) or another register (reg)\n"
     "  stats              -> ok reads R writes W (requests to this station)\n"
     "  lastwrite          -> ok REG VALUE | ok none (last write stored)\n"
     "  reset              zero the counters and forget the last write\n"
@@ -155,12 +160,18 @@ std::string runCommand(const std::string &line, Model &model, Slave &slave, bool
             slave.setFault(Fault::Silent);
         else if (kind == "crc" && w.size() == 2)
             slave.setFault(Fault::Crc);
-        else if ((kind == "late" || kind == "wexc") && w.size() == 3) {
+        else if (kind == "wecho" && w.size() == 3 && (w[2] == "value" || w[2] == "reg"))
+            slave.setFault(w[2] == "value" ? Fault::EchoValue : Fault::EchoRegister);
+        else if ((kind == "late" || kind == "wexc" || kind == "dribble") && w.size() == 3) {
             const auto v = number(w[2]);
             if (kind == "late") {
                 if (!v || *v < 0 || *v > 60000)
                     return "err bad delay " + w[2];
                 slave.setFault(Fault::Late, *v);
+            } else if (kind == "dribble") {
+                if (!v || *v < 1 || *v > 10000)
+                    return "err bad gap " + w[2];
+                slave.setFault(Fault::Dribble, *v);
             } else {
                 if (!v || *v < 1 || *v > 255)
                     return "err bad exception code " + w[2];

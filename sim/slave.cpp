@@ -52,6 +52,7 @@ void Slave::setFault(Fault fault, int parameter)
     m_fault = fault;
     m_lateMs = fault == Fault::Late ? parameter : 0;
     m_exceptionCode = fault == Fault::WriteException ? parameter : 0;
+    m_byteGapMs = fault == Fault::Dribble ? parameter : 0;
 }
 
 void Slave::resetCounters()
@@ -91,6 +92,7 @@ std::optional<Reply> Slave::handle(const std::uint8_t *frame, int length)
     reply.frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));  // CRC goes low byte first
     reply.frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     reply.extraDelayMs = m_lateMs;
+    reply.byteGapMs = m_byteGapMs;
     return reply;
 }
 
@@ -154,6 +156,12 @@ std::vector<std::uint8_t> Slave::process(const std::uint8_t *pdu, int length)
         m_lastWriteRegister = start + 1;
         m_lastWriteValue = value;
         out.assign(pdu, pdu + 5);  // the reply echoes the request
+        // A garbled echo: the value was stored, the answer names another
+        // value or another register.
+        if (m_fault == Fault::EchoValue)
+            out[4] = static_cast<std::uint8_t>(out[4] ^ 0x01);
+        else if (m_fault == Fault::EchoRegister)
+            out[2] = static_cast<std::uint8_t>(out[2] ^ 0x01);
         return out;
     }
 

@@ -18,11 +18,15 @@ enum class Fault {
     Late,            // answer lateMs late
     Crc,             // answer with a corrupted CRC
     WriteException,  // refuse every write with exceptionCode
+    Dribble,         // send each reply one byte at a time, byteGapMs apart
+    EchoValue,       // take single writes but echo another value
+    EchoRegister,    // take single writes but echo another register
 };
 
 struct Reply {
     std::vector<std::uint8_t> frame;  // complete frame with CRC
     int extraDelayMs = 0;
+    int byteGapMs = 0;  // > 0: the bytes leave one at a time, this far apart
 };
 
 std::uint16_t crc16(const std::uint8_t *data, std::size_t length);
@@ -54,6 +58,7 @@ private:
     Fault m_fault = Fault::None;
     int m_lateMs = 0;
     int m_exceptionCode = 0;
+    int m_byteGapMs = 0;
     long m_reads = 0;
     long m_writes = 0;
     int m_lastWriteRegister = 0;

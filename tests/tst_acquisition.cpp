@@ -23,6 +23,7 @@ private slots:
     void portAndStationText_data();
     void portAndStationText();
     void openFailureIsShown();
+    void openRefusedWhileHeldElsewhere();
     void closeWithoutOpen();
     void closeRightAfterFailedOpen();
     void closeClosesThePortThatWasOpened();
@@ -174,6 +175,15 @@ void TestAcquisition::openFailureIsShown()
     tick();
     QCOMPARE(m_met->Fail_Count(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), reads);
+}
+
+void TestAcquisition::openRefusedWhileHeldElsewhere()
+{
+    ModbusRTU other; // another master already on the line
+    QCOMPARE(other.OpenPort_Modbus(1, 1, 0), kModbusOk);
+    openAndWait();
+    QCOMPARE(Link_Par[20], kOpenBusy);
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
 }
 
 void TestAcquisition::closeWithoutOpen()

@@ -9,7 +9,11 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
+#include <modbus.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -17,6 +21,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void init();
+    void cleanup();
 
     void portDevice();
     void openFailures_data();
@@ -29,6 +34,13 @@ private slots:
     void faultsFailAndRecover_data();
     void faultsFailAndRecover();
     void lateReplyIsNotTakenForTheNext();
+    void secondOpenerIsRefused();
+    void openClosesWhatIsHeld();
+    void lateRepliesAreDrained();
+    void writeEchoMustMatch_data();
+    void writeEchoMustMatch();
+    void reasonsArePlainWords_data();
+    void reasonsArePlainWords();
 
     void acquisitionPublishes();
     void acquisitionStatusBits_data();
@@ -37,9 +49,14 @@ private slots:
     void failedReadPublishesNothing();
     void tickNeverOverlaps();
     void linkResultsInIssueOrder();
+    void healthFollowsTheClock_data();
+    void healthFollowsTheClock();
+    void deviceComesBack();
 
 private:
     QString open1(ModbusRTU &m);
+    void linkOpen(int32_t port = 1);
+    void linkClose();
     void tickAndWait(Met1 &met);
 
     QTemporaryDir m_dir;
@@ -55,11 +72,6 @@ void TestLink::initTestCase()
     QVERIFY2(m_sim->isReady(), "simulator did not start");
     QCOMPARE(m_sim->command("freeze on"), QStringLiteral("ok"));
     m_link = std::make_unique<Link>();
-    Link_Par[0] = 1;
-    Link_Par[3] = 1;
-    bool opened = false;
-    m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) { opened = r.result == kModbusOk; });
-    QTRY_VERIFY(opened);
 }
 
 void TestLink::cleanupTestCase()
@@ -70,9 +82,32 @@ void TestLink::cleanupTestCase()
 
 void TestLink::init()
 {
+    // The link holds no port unless a test opens it: a port is held by one
+    // master at a time.
+    linkClose();
+    Link_Par[0] = 1;
+    Link_Par[3] = 1;
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("auto").startsWith("ok"));
     QVERIFY(m_sim->command("freeze on").startsWith("ok"));
+}
+
+void TestLink::cleanup()
+{
+    Set_Clock({});
+}
+
+void TestLink::linkOpen(int32_t port)
+{
+    int32_t result = 1;
+    m_link->OpenPort_Modbus(port, 1, 0, this, [&](const LinkResult &r) { result = r.result; });
+    QTRY_COMPARE(result, kModbusOk);
+}
+
+void TestLink::linkClose()
+{
+    m_link->ClosePort_Modbus(Link_Par[0]);
+    QTRY_COMPARE(m_link->Pending(), 0);
 }
 
 QString TestLink::open1(ModbusRTU &m)
@@ -99,6 +134,7 @@ void TestLink::openFailures_data()
     QTest::newRow("no such device") << 7 << 1 << int(kOpenNoDevice) << QStringLiteral("不存在");
     QTest::newRow("port 0") << 0 << 1 << int(kOpenNoDevice) << QStringLiteral("无效");
     QTest::newRow("bad baud index") << 1 << 5 << int(kOpenFailed) << QStringLiteral("参数无效");
+    QTest::newRow("not a serial device") << 9 << 1 << int(kOpenFailed) << QStringLiteral("不是串口");
 }
 
 void TestLink::openFailures()
@@ -107,6 +143,8 @@ void TestLink::openFailures()
     QFETCH(int, baud);
     QFETCH(int, expected);
     QFETCH(QString, words);
+    QFile plain(m_dir.filePath(QStringLiteral("COM9")));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
     ModbusRTU m;
     QCOMPARE(m.OpenPort_Modbus(port, baud, 0), expected);
     QVERIFY2(m.Last_Error().contains(words), qPrintable(m.Last_Error()));
@@ -235,6 +273,126 @@ void TestLink::lateReplyIsNotTakenForTheNext()
     QCOMPARE(word[0], 5);
 }
 
+// Whether the terminal behind a device path is in exclusive mode.
+static int exclusiveMode(const QString &device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int on = -1;
+    if (fd >= 0) {
+        if (ioctl(fd, TIOCGEXCL, &on) != 0)
+            on = -1;
+        ::close(fd);
+    }
+    return on;
+}
+
+// A second master on the line is refused; the advisory lock is what stops it
+// here (root passes the terminal's exclusive mode).
+void TestLink::secondOpenerIsRefused()
+{
+    ModbusRTU first;
+    QCOMPARE(open1(first), QString());
+    ModbusRTU second;
+    QCOMPARE(second.OpenPort_Modbus(1, 1, 0), kOpenBusy);
+    QCOMPARE(second.Last_Error(), QStringLiteral("端口已被其他程序占用"));
+    QVERIFY(!second.Is_Open(1));
+    int32_t buf[16] = {};
+    QCOMPARE(first.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
+    QCOMPARE(exclusiveMode(m_sim->devicePath()), 1);
+    // Closing leaves the terminal as it was and frees the port.
+    QCOMPARE(first.ClosePort_Modbus(1), kModbusOk);
+    QCOMPARE(exclusiveMode(m_sim->devicePath()), 0);
+    QCOMPARE(open1(second), QString());
+    QCOMPARE(second.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
+}
+
+void TestLink::openClosesWhatIsHeld()
+{
+    SimProcess sim2(m_dir.path(), 2);
+    QVERIFY(sim2.isReady());
+    ModbusRTU m;
+    QCOMPARE(open1(m), QString());
+    QCOMPARE(m.OpenPort_Modbus(2, 1, 0), kModbusOk);
+    QVERIFY(!m.Is_Open(1));
+    int32_t buf[16] = {};
+    QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
+    QCOMPARE(m.Get_3X_DX(2, 1, 1, 16, buf), kModbusOk);
+    ModbusRTU other; // port 1 is free for anyone
+    QCOMPARE(open1(other), QString());
+    // Closing, whatever the number, closes what is held.
+    QCOMPARE(m.ClosePort_Modbus(1), kModbusOk);
+    QVERIFY(!m.Is_Open(2));
+    QCOMPARE(m.Get_3X_DX(2, 1, 1, 16, buf), kModbusFail);
+}
+
+// A reply later than the time-out must not pass for the answer to the next
+// request of the same shape: holding registers 1..16 read as 17..32.
+void TestLink::lateRepliesAreDrained()
+{
+    for (int k = 1; k <= 32; ++k)
+        QVERIFY(m_sim->command(QStringLiteral("set hr %1 %2").arg(k).arg(1000 + k)).startsWith("ok"));
+    linkOpen();
+    const qint64 drained = m_link->Drained_Bytes();
+    QVERIFY(m_sim->command("fault late 250").startsWith("ok"));
+    for (int round = 0; round < 2; ++round) {
+        LinkResult first, second;
+        int done = 0;
+        m_link->Get_4X_DX(1, 1, 1, 16, this, [&](const LinkResult &r) { first = r, ++done; });
+        m_link->Get_4X_DX(1, 1, 17, 16, this, [&](const LinkResult &r) { second = r, ++done; });
+        QTRY_COMPARE_WITH_TIMEOUT(done, 2, 5000);
+        QCOMPARE(first.result, kModbusFail);
+        if (second.result == kModbusOk)
+            QCOMPARE(second.buf.value(0), 1017);
+    }
+    // Each late reply (37 bytes) was read off the line and counted.
+    QVERIFY2(m_link->Drained_Bytes() - drained >= 4 * 37, qPrintable(QString::number(m_link->Drained_Bytes())));
+    QVERIFY(m_sim->command("fault none").startsWith("ok"));
+    LinkResult again;
+    m_link->Get_4X_DX(1, 1, 17, 16, this, [&](const LinkResult &r) { again = r; });
+    QTRY_COMPARE(again.result, kModbusOk);
+    QCOMPARE(again.buf.value(0), 1017);
+}
+
+void TestLink::writeEchoMustMatch_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("echo names another value") << QStringLiteral("fault wecho value");
+    QTest::newRow("echo names another register") << QStringLiteral("fault wecho reg");
+}
+
+void TestLink::writeEchoMustMatch()
+{
+    QFETCH(QString, fault);
+    ModbusRTU m;
+    QCOMPARE(open1(m), QString());
+    QVERIFY(m_sim->command(fault).startsWith("ok"));
+    QCOMPARE(m.Set_4X_D1(1, 1, 10, 4), kModbusFail);
+    QCOMPARE(m.Last_Error(), QStringLiteral("仪表应答与写入不符"));
+    QVERIFY(m_sim->command("fault none").startsWith("ok"));
+    QCOMPARE(m.Set_4X_D1(1, 1, 10, 5), kModbusOk);
+    QCOMPARE(m_sim->command("lastwrite"), QStringLiteral("ok 10 5"));
+}
+
+void TestLink::reasonsArePlainWords_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::newRow("bad data") << int(EMBBADDATA);
+    QTest::newRow("bad exception code") << int(EMBBADEXC);
+    QTest::newRow("unknown exception") << int(EMBUNKEXC);
+    QTest::newRow("too many data") << int(EMBMDATA);
+    QTest::newRow("another slave") << int(EMBBADSLAVE);
+    QTest::newRow("negative acknowledge") << int(EMBXNACK);
+    QTest::newRow("gateway path") << int(EMBXGPATH);
+    QTest::newRow("system error") << int(EPROTO);
+}
+
+void TestLink::reasonsArePlainWords()
+{
+    QFETCH(int, error);
+    const QString why = Modbus_Reason(error);
+    QVERIFY2(!why.isEmpty() && why.at(0).unicode() >= 0x4E00, qPrintable(why));
+}
+
 void TestLink::tickAndWait(Met1 &met)
 {
     QSignalSpy done(&met, &Met1::Tick_Done);
@@ -244,6 +402,7 @@ void TestLink::tickAndWait(Met1 &met)
 
 void TestLink::acquisitionPublishes()
 {
+    linkOpen();
     for (int i = 1; i <= 16; ++i)
         QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(i * 10 - 100)).startsWith("ok"));
     Met1 met;
@@ -270,6 +429,7 @@ void TestLink::acquisitionStatusBits_data()
 void TestLink::acquisitionStatusBits()
 {
     QFETCH(int, word);
+    linkOpen();
     for (int k = 0; k < 16; ++k)
         Sta_1X[k] = 7; // must all be rewritten
     QVERIFY(m_sim->command(QStringLiteral("status %1").arg(word)).startsWith("ok"));
@@ -296,6 +456,7 @@ void TestLink::dByte()
 
 void TestLink::failedReadPublishesNothing()
 {
+    linkOpen();
     QVERIFY(m_sim->command("set ir 1 500").startsWith("ok"));
     QVERIFY(m_sim->command("status 5").startsWith("ok"));
     Met1 met;
@@ -328,6 +489,7 @@ void TestLink::failedReadPublishesNothing()
 
 void TestLink::tickNeverOverlaps()
 {
+    linkOpen();
     QVERIFY(m_sim->command("fault late 100").startsWith("ok"));
     QTRY_COMPARE(m_link->Pending(), 0);
     QVERIFY(m_sim->command("reset").startsWith("ok"));
@@ -347,6 +509,7 @@ void TestLink::tickNeverOverlaps()
 
 void TestLink::linkResultsInIssueOrder()
 {
+    linkOpen();
     QStringList order;
     for (int i = 0; i < 5; ++i) {
         m_link->Get_4X_DX(1, 1, 1 + i, 1, this, [&order, i](const LinkResult &) { order << QString::number(i); });
@@ -365,6 +528,88 @@ void TestLink::linkResultsInIssueOrder()
     delete ctx;
     QTRY_COMPARE(m_link->Pending(), 0);
     QVERIFY(!called);
+}
+
+void TestLink::healthFollowsTheClock_data()
+{
+    QTest::addColumn<bool>("goodPollFirst");
+    QTest::newRow("after a good poll") << true;
+    QTest::newRow("no good poll since the open") << false;
+}
+
+// The health text judges by the clock, not by the end of a poll: a reply
+// dribbled one byte every 12 ms keeps a tick in flight for half a second.
+void TestLink::healthFollowsTheClock()
+{
+    QFETCH(bool, goodPollFirst);
+    linkOpen();
+    QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
+    Set_Clock([&now] { return now; });
+    Met1 met;
+    met.Timer1.start();
+    met.Reset_Health();
+    if (goodPollFirst) {
+        tickAndWait(met);
+        QCOMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+    }
+    QVERIFY(m_sim->command("fault dribble 12").startsWith("ok"));
+    QTRY_VERIFY(!met.Tick_Busy());
+    met.Timer1_Timer();
+    QVERIFY(met.Tick_Busy());
+    // On a clock of whole seconds one second may be a few milliseconds.
+    now = now.addSecs(1);
+    QVERIFY2(!met.Health_Text().startsWith(QStringLiteral("通讯中断")), qPrintable(met.Health_Text()));
+    now = now.addSecs(1);
+    QVERIFY(met.Tick_Busy());
+    QVERIFY2(met.Health_Text().startsWith(QStringLiteral("通讯中断")), qPrintable(met.Health_Text()));
+    QVERIFY(!met.Last_Error().isEmpty());
+    // The slow reply does come in whole: that is a good poll.
+    QTRY_COMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+}
+
+// The device goes away (the simulator stops) and comes back on the same
+// path: values flow again without a new open; closing ends the waiting.
+void TestLink::deviceComesBack()
+{
+    auto sim3 = std::make_unique<SimProcess>(m_dir.path(), 3);
+    QVERIFY(sim3->isReady());
+    QVERIFY(sim3->command("set ir 1 31").startsWith("ok"));
+    Link_Par[0] = 3;
+    linkOpen(3);
+    Met1 met;
+    met.Timer1.start();
+    met.Reset_Health();
+    tickAndWait(met);
+    QCOMPARE(Val_3X[0], 31.0f);
+
+    QCOMPARE(sim3->stop(), 0);
+    tickAndWait(met);
+    QVERIFY2(met.Last_Error().contains(QStringLiteral("等待重新连接")), qPrintable(met.Last_Error()));
+    QVERIFY(met.Health_Text().startsWith(QStringLiteral("通讯中断")));
+    QCOMPARE(Val_3X[0], 31.0f);
+
+    sim3.reset();
+    sim3 = std::make_unique<SimProcess>(m_dir.path(), 3);
+    QVERIFY(sim3->isReady());
+    QVERIFY(sim3->command("set ir 1 32").startsWith("ok"));
+    QTRY_COMPARE(Val_3X[0], 32.0f);
+    QCOMPARE(met.Fail_Count(), 0);
+
+    // Gone again, then closed: the device back on its path is left alone.
+    QCOMPARE(sim3->stop(), 0);
+    tickAndWait(met);
+    QVERIFY(met.Last_Error().contains(QStringLiteral("等待重新连接")));
+    met.Timer1.stop();
+    linkClose();
+    sim3.reset();
+    sim3 = std::make_unique<SimProcess>(m_dir.path(), 3);
+    QVERIFY(sim3->isReady());
+    LinkResult after;
+    m_link->Get_3X_DX(3, 1, 1, 16, this, [&](const LinkResult &r) { after = r; });
+    QTRY_VERIFY(!after.error.isEmpty());
+    QVERIFY2(after.error.contains(QStringLiteral("未打开")), qPrintable(after.error));
+    ModbusRTU other; // and nothing of ours holds it
+    QCOMPARE(other.OpenPort_Modbus(3, 1, 0), kModbusOk);
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <climits>
 #include <memory>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +77,26 @@ private:
         for (int k = 0; k < 16; ++k)
             word |= bits[k] ? 1 << k : 0;
         return word;
+    }
+
+    // Whatever arrives on the master's descriptor until `want` bytes are in
+    // or timeoutMs have passed without them.
+    static QByteArray readRaw(modbus_t *ctx, int want, int timeoutMs)
+    {
+        QByteArray got;
+        QElapsedTimer timer;
+        timer.start();
+        while (got.size() < want && timer.elapsed() < timeoutMs) {
+            pollfd p{modbus_get_socket(ctx), POLLIN, 0};
+            if (poll(&p, 1, int(timeoutMs - timer.elapsed())) <= 0)
+                break;
+            char buf[64];
+            const ssize_t n = read(p.fd, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, n);
+        }
+        return got;
     }
 
     // Input register n (one-based) as a signed value; INT_MIN on failure.
@@ -398,6 +420,77 @@ private slots:
         QVERIFY2(timer.elapsed() >= 140, qPrintable(QString::number(timer.elapsed())));
     }
 
+    void lateReplyStaysOnTheLine()
+    {
+        // The master gives up after 300 ms; the reply still comes at 400 ms
+        // and lies unread on the line while the next request is answered.
+        SIM_OK("set ir 1 111");
+        SIM_OK("fault late 400");
+        std::uint16_t v = 0;
+        QCOMPARE(modbus_read_input_registers(m_ctx, 0, 1, &v), -1);
+        QCOMPARE(errno, ETIMEDOUT);
+        pollfd p{modbus_get_socket(m_ctx), POLLIN, 0};
+        QCOMPARE(poll(&p, 1, 2000), 1);
+        SIM_OK("fault none");
+        SIM_OK("set ir 1 222");
+        const std::uint8_t req[] = {1, 0x04, 0x00, 0x00, 0x00, 0x01};
+        QVERIFY(modbus_send_raw_request(m_ctx, req, sizeof req) > 0);
+        // Commands and requests share one loop: once a command has been
+        // answered after the request was counted, its reply is out too.
+        QTRY_COMPARE(simStat(*m_sim, "reads"), 2);
+        QCOMPARE(simStat(*m_sim, "reads"), 2);
+        // 01 04 02 hi lo crc crc, twice: the late reply first.
+        const QByteArray got = readRaw(m_ctx, 14, 2000);
+        QCOMPARE(got.size(), 14);
+        QCOMPARE(int(std::uint8_t(got[4])), 111);
+        QCOMPARE(int(std::uint8_t(got[11])), 222);
+    }
+
+    void faultDribble()
+    {
+        // 16 registers are a 37-byte reply: one byte every 10 ms.
+        SIM_OK("set ir 16 7");
+        SIM_OK("fault dribble 10");
+        const std::uint8_t req[] = {1, 0x04, 0x00, 0x00, 0x00, 0x10};
+        QVERIFY(modbus_send_raw_request(m_ctx, req, sizeof req) > 0);
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(readRaw(m_ctx, 1, 1000).size(), 1);
+        const QByteArray rest = readRaw(m_ctx, 36, 2000);
+        QCOMPARE(rest.size(), 36);
+        QVERIFY2(timer.elapsed() >= 340, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(int(rest[33]), 7);
+        // A master with a byte time-out above the gap takes it whole.
+        std::array<std::uint16_t, 16> regs{};
+        QCOMPARE(modbus_read_input_registers(m_ctx, 0, 16, regs.data()), 16);
+        QCOMPARE(regs[15], 7);
+    }
+
+    void faultWrongEcho_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("echoAddress");
+        QTest::addColumn<int>("echoValue");
+        QTest::newRow("another value") << QStringLiteral("fault wecho value") << 9 << 4;
+        QTest::newRow("another register") << QStringLiteral("fault wecho reg") << 8 << 5;
+    }
+
+    void faultWrongEcho()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, echoAddress);
+        QFETCH(int, echoValue);
+        SIM_OK(fault);
+        const std::uint8_t req[] = {1, 0x06, 0x00, 0x09, 0x00, 0x05};  // register 10 = 5
+        QVERIFY(modbus_send_raw_request(m_ctx, req, sizeof req) > 0);
+        std::uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+        QCOMPARE(modbus_receive_confirmation(m_ctx, rsp), 8);
+        QCOMPARE(int(rsp[1]), 0x06);
+        QCOMPARE((rsp[2] << 8) | rsp[3], echoAddress);
+        QCOMPARE((rsp[4] << 8) | rsp[5], echoValue);
+        QCOMPARE(m_sim->command("get hr 10"), QStringLiteral("ok 5"));  // stored all the same
+    }
+
     void faultWriteException_data()
     {
         QTest::addColumn<int>("code");
@@ -443,7 +536,8 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         for (const char *line : {"bogus", "get hr 49", "get ir 0", "set di 1 2", "set hr 1 70000", "open 5 on",
-                                 "short 1 maybe", "fault bogus", "fault late", "status 0x10000", "stats now"})
+                                 "short 1 maybe", "fault bogus", "fault late", "fault dribble 0", "fault wecho",
+                                 "status 0x10000", "stats now"})
             QTest::newRow(line) << QString::fromLatin1(line);
         QTest::newRow("empty line") << QString();
     }
