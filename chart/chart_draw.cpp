@@ -126,11 +126,19 @@ int32_t Y_Label_Value(int i, int16_t span, int16_t min)
 
 Chart_Painter::Chart_Painter(double twipsPerPixel) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
 {
-    m_grid = QPen(QColor(0xFF, 0x80, 0xFF), m_tpp, Qt::DotLine, Qt::FlatCap);
-    m_gap = QPen(QColor(0xFF, 0xFF, 0x00), m_tpp, Qt::DashLine, Qt::FlatCap);
+    // Cosmetic pens: widths and dot patterns are screen pixels whatever the
+    // twips-to-pixels scale, and thin lines stay on the rasterizer's fast
+    // path (a dotted grid stroked through a scale that differs in x and y
+    // costs several times as much).
+    auto pen = [](QRgb rgb, int width, Qt::PenStyle style, Qt::PenCapStyle cap) {
+        QPen p(QColor::fromRgb(rgb), width, style, cap, Qt::RoundJoin);
+        p.setCosmetic(true);
+        return p;
+    };
+    m_grid = pen(0xFF80FF, 1, Qt::DotLine, Qt::FlatCap);
+    m_gap = pen(0xFFFF00, 1, Qt::DashLine, Qt::FlatCap);
     for (int i = 0; i < 6; ++i)
-        m_curve[i] = QPen(QColor::fromRgb(kCurveRgb[i]), kCurveWidth[i] * m_tpp, Qt::SolidLine, Qt::RoundCap,
-                          Qt::RoundJoin);
+        m_curve[i] = pen(kCurveRgb[i], kCurveWidth[i], Qt::SolidLine, Qt::RoundCap);
 }
 
 void Chart_Painter::Erase(QPainter &p) const
