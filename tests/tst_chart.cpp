@@ -500,18 +500,32 @@ void TestChart::yRange()
     }
 }
 
+// Pixels of the Y-range curves (CH1, CH3, CH4, q5) in column x, rows y0..y1.
+static int Count_Y_Range(const QImage &img, int x, int y0, int y1)
+{
+    int n = 0;
+    for (QRgb rgb : {0xFF0000u, 0x004000u, 0xFF00FFu, 0x0000FFu})
+        n += Count_Column(img, x, y0, y1, rgb);
+    return n;
+}
+
+// Slot 210 (x = 300 at zoom 1) holds v in every quantity, all other slots
+// hold 0 in the Y-range quantities (the bottom edge for every row here),
+// 50 in CH2 (row 250) and 40 in DA (row 333). row: where the Y-range curves
+// meet slot 210; -1: its segments are left out.
 void TestChart::wildValuesDrawSafely_data()
 {
     QTest::addColumn<float>("v");
     QTest::addColumn<int>("span");
     QTest::addColumn<int>("min");
-    QTest::newRow("huge") << 3.0e38f << 1500 << 0;
-    QTest::newRow("minus huge") << -3.0e38f << 1 << -32768;
-    QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 1500 << 0;
-    QTest::newRow("nan") << std::numeric_limits<float>::quiet_NaN() << 1500 << 0;
-    QTest::newRow("span 0") << 1000.0f << 0 << 100;
-    QTest::newRow("offset beyond 16 bits") << 1.0f << 1 << 30000;
-    QTest::newRow("negative span") << 10.0f << -1500 << 0;
+    QTest::addColumn<int>("row");
+    QTest::newRow("huge") << 3.0e38f << 1500 << 0 << -1;
+    QTest::newRow("minus huge") << -3.0e38f << 1 << -32768 << -1;
+    QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << 1500 << 0 << -1;
+    QTest::newRow("nan") << std::numeric_limits<float>::quiet_NaN() << 1500 << 0 << -1;
+    QTest::newRow("span 0") << 1000.0f << 0 << 100 << 500;              // flat along the bottom
+    QTest::newRow("offset beyond 16 bits") << 1.0f << 1 << 30000 << 0;   // offset kept at 0: 1 is the top
+    QTest::newRow("negative span") << 10.0f << -1500 << 0 << 503;        // below the bottom edge
 }
 
 void TestChart::wildValuesDrawSafely()
@@ -519,16 +533,42 @@ void TestChart::wildValuesDrawSafely()
     QFETCH(float, v);
     QFETCH(int, span);
     QFETCH(int, min);
+    QFETCH(int, row);
     Y_Span = int16_t(span);
     Y_Min = int16_t(min);
     auto c = Live_Chart();
-    c->Chart_Zoom = 4;
-    c->Chart_End = 320;
-    for (int s = 0; s <= 321; ++s)
-        for (int q = 0; q < 6; ++q)
-            c->Chart_Val[s][q] = (s % 3) ? v : 0.0f;
+    for (int s = 0; s <= 321; ++s) {
+        for (int q : {0, 2, 3, 5})
+            c->Chart_Val[s][q] = 0.0f;
+        c->Chart_Val[s][1] = 50.0f;
+        c->Chart_Val[s][4] = 40.0f;
+    }
+    for (int q = 0; q < 6; ++q)
+        c->Chart_Val[210][q] = v;
     const QImage img = Render(*c);
-    QCOMPARE(img.size(), QSize(801, 501)); // no crash, no undefined behaviour
+
+    // Away from slot 210 nothing is disturbed: the Y-range curves lie along
+    // the bottom, CH2 and DA on their own rows.
+    for (int x = 0; x <= 600; ++x) {
+        if (x >= 280 && x <= 320 && row != 500)
+            continue;
+        QVERIFY2(Count_Y_Range(img, x, 0, 494) == 0, qPrintable(QStringLiteral("Y-range curve above the bottom at x %1").arg(x)));
+    }
+    for (int x : {20, 270, 330, 580}) {
+        QVERIFY2(Count_Y_Range(img, x, 497, 500) >= 1, qPrintable(QStringLiteral("no curve along the bottom at x %1").arg(x)));
+        QVERIFY(Count_Column(img, x, 248, 252, 0x808000) >= 1);
+        QVERIFY(Count_Column(img, x, 331, 335, 0xC04000) >= 1);
+    }
+    if (row < 0) {
+        // Both segments meeting slot 210 are left out, in every quantity.
+        for (int x = 294; x <= 306; ++x)
+            for (QRgb rgb : {0xFF0000u, 0x004000u, 0xFF00FFu, 0x0000FFu, 0x808000u, 0xC04000u})
+                QVERIFY2(Count_Column(img, x, 0, 500, rgb) == 0, qPrintable(QStringLiteral("curve drawn at x %1").arg(x)));
+    } else if (row <= 500) {
+        QVERIFY(Count_Y_Range(img, 300, row - 2, row + 2) >= 1);
+    } else {
+        QCOMPARE(Count_Y_Range(img, 300, 0, 494), 0);
+    }
 }
 
 QTEST_MAIN(TestChart)

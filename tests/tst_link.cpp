@@ -15,6 +15,29 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace {
+
+// A reply to a read of 16 registers: station, function, count, 32 data
+// bytes, CRC.
+constexpr int kReply16 = 37;
+
+// Bytes lying unread on the terminal behind a device path, -1 when it cannot
+// be asked. Opened beside the master that holds it (root passes its
+// exclusive mode), and nothing is read.
+int unreadBytes(const QString &device)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int n = -1;
+    if (fd >= 0) {
+        if (ioctl(fd, FIONREAD, &n) != 0)
+            n = -1;
+        ::close(fd);
+    }
+    return n;
+}
+
+} // namespace
+
 class TestLink : public QObject {
     Q_OBJECT
 private slots:
@@ -153,6 +176,8 @@ void TestLink::openFailures()
 
 void TestLink::callsOnClosedPortFailAtOnce()
 {
+    const int reads = simStat(*m_sim, "reads"), writes = simStat(*m_sim, "writes");
+    QVERIFY(reads >= 0 && writes >= 0);
     ModbusRTU m;
     int32_t buf[16] = {};
     QElapsedTimer t;
@@ -164,7 +189,8 @@ void TestLink::callsOnClosedPortFailAtOnce()
     QVERIFY(m.Last_Error().contains(QStringLiteral("未打开")));
     // No exchange was attempted, so nothing waited for a time-out.
     QVERIFY(t.elapsed() < Response_Timeout_Ms(9600));
-    QCOMPARE(simStat(*m_sim, "reads"), simStat(*m_sim, "reads"));
+    QCOMPARE(simStat(*m_sim, "reads"), reads);
+    QCOMPARE(simStat(*m_sim, "writes"), writes);
 }
 
 void TestLink::readsUseOneBasedNumbers()
@@ -244,13 +270,16 @@ void TestLink::faultsFailAndRecover()
     QFETCH(QString, words);
     ModbusRTU m;
     QCOMPARE(open1(m), QString());
+    // A stale reply would carry 11, the answer to the next read 77.
+    QVERIFY(m_sim->command("set ir 3 11").startsWith("ok"));
     QVERIFY(m_sim->command(fault).startsWith("ok"));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
     QVERIFY2(m.Last_Error().contains(words), qPrintable(m.Last_Error()));
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 3 77").startsWith("ok"));
-    QTest::qWait(700); // let a late reply land on the line first
+    if (fault.startsWith(QStringLiteral("fault late")))
+        QTRY_COMPARE(unreadBytes(m_sim->devicePath()), kReply16); // the late reply lands after the read gave up
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
     QCOMPARE(buf[2], 77);
 }
@@ -260,17 +289,21 @@ void TestLink::lateReplyIsNotTakenForTheNext()
     ModbusRTU m;
     QCOMPARE(open1(m), QString());
     QVERIFY(m_sim->command("set ir 1 111").startsWith("ok"));
-    QVERIFY(m_sim->command(QStringLiteral("fault late %1").arg(Response_Timeout_Ms(9600) + 50)).startsWith("ok"));
+    // Later than the time-out and than the quiet time waited for after it.
+    const int lateMs = 2 * Response_Timeout_Ms(9600) + 100;
+    QVERIFY(m_sim->command(QStringLiteral("fault late %1").arg(lateMs)).startsWith("ok"));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
-    QTest::qWait(150);
-    // The late input-register reply is still on the line; a status read must
-    // not take it for its own answer.
+    QTRY_COMPARE(unreadBytes(m_sim->devicePath()), kReply16);
+    // The late input-register reply is on the line; a status read must not
+    // take it for its own answer.
+    const int64_t drained = m.Drained_Bytes();
     QVERIFY(m_sim->command("status 5").startsWith("ok"));
     int32_t word[1] = {};
     QCOMPARE(m.Get_1X_B16(1, 1, 1, word), kModbusOk);
     QCOMPARE(word[0], 5);
+    QCOMPARE(m.Drained_Bytes() - drained, int64_t(kReply16));
 }
 
 // Whether the terminal behind a device path is in exclusive mode.
@@ -501,7 +534,8 @@ void TestLink::tickNeverOverlaps()
     met.Timer1_Timer(); // falls due while the first is still waiting
     met.Timer1_Timer();
     QVERIFY(done.wait(3000));
-    QTest::qWait(400);
+    // Anything an overlapping tick had issued would still be on its way.
+    QTRY_COMPARE(m_link->Pending(), 0);
     QCOMPARE(done.count(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), 2);
     QVERIFY(!met.Tick_Busy());
