@@ -1,6 +1,7 @@
 // The configuration window against the instrument simulator: the parameter
 // map as the window shows it, the once-a-second read-back with its decoding,
 // and the write-back of single parameters.
+#include "screen_main.h"
 #include "app/globals.h"
 #include "config/config1.h"
 #include "config/parammap.h"
@@ -1137,22 +1138,7 @@ void TestConfig::failureAfterCloseJournaled()
     QCOMPARE(writes(), 2); // after its one retry
 }
 
-// The configuration window is checked on a large screen (at full size); a
-// small one is the business of tst_configfit.
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    const QString screens = dir.filePath(QStringLiteral("screens.json"));
-    QFile f(screens);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96}]})");
-        f.close();
-    }
-    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.toLocal8Bit());
-    QApplication app(argc, argv);
-    TestConfig test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+// The window is checked at full size on a large screen; a small one is the
+// business of tst_configfit.
+QR_TEST_MAIN_ON_SCREEN(TestConfig, 1920, 1080, 96)
 #include "tst_config.moc"

@@ -1,6 +1,7 @@
 // The configuration window on a small screen: a 1024 x 768 screen at 125 %
 // (819 x 614 logical pixels) holds the whole window with every control, and
 // every caption is readable in full.
+#include "screen_main.h"
 #include "config/config1.h"
 
 #include <QApplication>
@@ -89,23 +90,7 @@ void TestConfigFit::smallScreen()
     QTRY_VERIFY(gone.isNull()); // it deletes itself
 }
 
-// The screen is set up before the application starts: one 1024 x 768 screen
-// at 120 dpi, which Qt shows at 125 %.
-int main(int argc, char **argv)
-{
-    QTemporaryDir dir;
-    const QString screens = dir.filePath(QStringLiteral("screens.json"));
-    QFile f(screens);
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write(R"({"screens": [{"name": "small", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 120}]})");
-        f.close();
-    }
-    if (qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.toLocal8Bit());
-    QApplication app(argc, argv);
-    TestConfigFit test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+// One 1024 x 768 screen at 120 dpi, which Qt shows at 125 %.
+QR_TEST_MAIN_ON_SCREEN(TestConfigFit, 1024, 768, 120)
 
 #include "tst_configfit.moc"

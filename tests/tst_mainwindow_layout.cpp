@@ -2,6 +2,7 @@
 // beside instruments) and with texts that do not fit: everything stays on
 // the screen, the chart scales with its area and keeps values on their rows,
 // and no text moves the layout.
+#include "screen_main.h"
 #include "tst_mainwindow_fixture.h"
 
 #include "link/link.h"
@@ -231,21 +232,6 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     QVERIFY(showsWhole(w->D_3W[0]));
 }
 
-int main(int argc, char **argv)
-{
-    // A 1024 x 768 screen at 96 dpi for the offscreen platform.
-    QTemporaryDir dir;
-    QFile cfg(dir.filePath(QStringLiteral("screen.json")));
-    if (!cfg.open(QIODevice::WriteOnly))
-        return 1;
-    cfg.write(R"({"screens":[{"name":"panel","x":0,"y":0,"width":1024,"height":768,)"
-              R"("logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})");
-    cfg.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + cfg.fileName().toLocal8Bit());
-    QApplication app(argc, argv);
-    TestMainWindowLayout t;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&t, argc, argv);
-}
+QR_TEST_MAIN_ON_SCREEN(TestMainWindowLayout, 1024, 768, 96)
 
 #include "tst_mainwindow_layout.moc"
