@@ -1,0 +1,84 @@
+// The acquisition and logging cycles need no window: with a core
+// application only (creating a widget would abort), they poll the real
+// simulator and write one record per clock second into a real database.
+#include "app/globals.h"
+#include "link/link.h"
+#include "link/met1.h"
+#include "logging/mscom.h"
+#include "testsupport.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestHeadless : public QObject {
+    Q_OBJECT
+private slots:
+    void cyclesWithoutWidgets();
+};
+
+void TestHeadless::cyclesWithoutWidgets()
+{
+    QVERIFY(!qobject_cast<QGuiApplication *>(QCoreApplication::instance()));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
+    const QString db = dir.filePath(QStringLiteral("Rdatabj.db"));
+    qputenv("QR5300M_DB", db.toLocal8Bit());
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    QVERIFY(sim.command("freeze on").startsWith("ok"));
+
+    QDateTime now(QDate(2026, 12, 8), QTime(3, 0, 0));
+    Set_Clock([&now] { return now; });
+    Link link;
+    Met1 met;
+    mscom logger;
+    Link_Par[0] = 1; // port 1, 9600 baud, no parity, station 1
+    Link_Par[1] = 1;
+    Link_Par[2] = 0;
+    Link_Par[3] = 1;
+    int32_t opened = 1;
+    link.OpenPort_Modbus(1, 1, 0, &met, [&opened](const LinkResult &r) { opened = r.result; });
+    QTRY_COMPARE(opened, kModbusOk);
+    logger.Form_Load();
+    QVERIFY(logger.Logging_Ok());
+
+    // Five clock seconds: the instrument's channel 1 reads 100 + s, one
+    // acquisition tick and one logging tick each.
+    for (int s = 1; s <= 5; ++s) {
+        now = now.addSecs(1);
+        QVERIFY(sim.command(QStringLiteral("set ir 1 %1").arg(100 + s)).startsWith("ok"));
+        QSignalSpy done(&met, &Met1::Tick_Done);
+        met.Timer1_Timer();
+        QVERIFY(done.wait(3000));
+        QCOMPARE(Val_3X[0], float(100 + s));
+        logger.Timer1_Timer();
+    }
+    logger.Timer1.stop();
+    link.ClosePort_Modbus(1);
+    QTRY_COMPARE(link.Pending(), 0);
+    Set_Clock({});
+
+    // One record a second, each with the value read in that second.
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        check.setDatabaseName(db);
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec(QStringLiteral("SELECT w_id, w_time, w_v0 FROM pv_data ORDER BY w_id")));
+        int n = 0;
+        while (q.next()) {
+            ++n;
+            QCOMPARE(q.value(0).toInt(), n);
+            QCOMPARE(q.value(1).toDouble(), Time_Serial(QTime(3, 0, n)));
+            QCOMPARE(q.value(2).toFloat(), float(100 + n));
+        }
+        QCOMPARE(n, 5);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+QTEST_GUILESS_MAIN(TestHeadless)
+#include "tst_headless.moc"
