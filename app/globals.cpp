@@ -18,7 +18,6 @@ int16_t New_Sample = 0;
 int16_t Y_Span = 0;
 int16_t Y_Min = 0;
 int16_t Y_Max = 0;
-int16_t Y_Offset = 0;
 
 double Pv_Date = 0, Pv_Time = 0, Lpv_Date = 0, Lpv_Time = 0;
 

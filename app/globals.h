@@ -27,7 +27,6 @@ extern int16_t New_Sample;
 extern int16_t Y_Span;
 extern int16_t Y_Min;
 extern int16_t Y_Max;
-extern int16_t Y_Offset;
 
 // Newest logged record times of this run (date serials, see below).
 extern double Pv_Date, Pv_Time, Lpv_Date, Lpv_Time;

@@ -540,7 +540,7 @@ void ssqx::Draw_Grid()
 
 void ssqx::Draw_Curves()
 {
-    pt->Draw_Curves(Cht, &m_labels);
+    pt->Draw_Curves(Cht, &m_labels, Y_Range{Y_Min, Y_Max, Y_Span});
     for (int i = 0; i <= 8; ++i) {
         Label4[i]->setText(m_labels.Label4[i]);
         Label7[i]->setText(m_labels.Label7[i]);

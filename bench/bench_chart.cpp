@@ -28,7 +28,7 @@ static void BM_Redraw_Chart_Zoom4(benchmark::State &state)
     Pt_Box pt;
     Chart_Labels labels;
     for (auto _ : state) {
-        pt.Redraw_Chart(*c, &labels);
+        pt.Redraw_Chart(*c, &labels, Y_Range{0, 1500, 1500});
         benchmark::DoNotOptimize(pt.Picture().constBits());
     }
     state.counters["budget_ms"] = 5.0;

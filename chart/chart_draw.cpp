@@ -84,18 +84,15 @@ float Y_Scale(int16_t span)
     return float(7500.0 / span);
 }
 
-void Update_Y_Offset(float scale)
+int16_t Y_Offset_Of(float scale, int16_t min)
 {
-    if (Y_Min == 0) {
-        Y_Offset = 0;
-        return;
-    }
     int16_t off = 0;
-    if (Round_I16(double(scale * float(Y_Min)), &off))
-        Y_Offset = off;
+    if (min == 0 || !Round_I16(double(scale * float(min)), &off))
+        return 0;
+    return off;
 }
 
-bool Value_Y(int q, float v, float scale, double *y)
+bool Value_Y(int q, float v, float scale, int16_t offset, double *y)
 {
     const double H = kPtHeight;
     int32_t r = 0;
@@ -113,7 +110,7 @@ bool Value_Y(int q, float v, float scale, double *y)
     default:
         if (!Round_I32(double(scale * v), &r))
             return false;
-        *y = (H + Y_Offset) - r;
+        *y = (H + offset) - r;
         return true;
     }
 }
@@ -162,7 +159,7 @@ void Chart_Painter::Draw_Grid(QPainter &p) const
         p.drawLine(QLineF(375.0 * i, 0, 375.0 * i, kPtHeight));
 }
 
-void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels) const
+void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels, const Y_Range &range) const
 {
     const int L = c.Chart_Zoom;
     const int B = c.Chart_Base;
@@ -207,8 +204,8 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     }
 
     // 5. Y scale.
-    const float scale = Y_Scale(Y_Span);
-    Update_Y_Offset(scale);
+    const float scale = Y_Scale(range.Span);
+    const int16_t offset = Y_Offset_Of(scale, range.Min);
 
     // 6. Curves, one step of six segments at a time; a segment joins two
     // records, never an empty slot (slot 0, or the slots of a short ring).
@@ -221,7 +218,7 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
         for (int i = 0; i < 6; ++i) {
             const int q = kCurveQ[i];
             double ya = 0, yb = 0;
-            if (!Value_Y(q, c.Chart_Val[ps][q], scale, &ya) || !Value_Y(q, c.Chart_Val[s][q], scale, &yb))
+            if (!Value_Y(q, c.Chart_Val[ps][q], scale, offset, &ya) || !Value_Y(q, c.Chart_Val[s][q], scale, offset, &yb))
                 continue;
             double ax = x1, bx = x2;
             if (!Clip(ax, ya, bx, yb))
@@ -232,10 +229,10 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     }
 }
 
-void Chart_Painter::Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels) const
+void Chart_Painter::Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels, const Y_Range &range) const
 {
     Erase(p);
     Draw_Grid(p);
     Apply_Zoom(c);
-    Draw_Curves(p, c, labels);
+    Draw_Curves(p, c, labels, range);
 }

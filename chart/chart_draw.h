@@ -8,6 +8,7 @@
 #pragma once
 
 #include "chart/chart_model.h"
+#include "chart/yrange.h"
 
 #include <QColor>
 #include <QPen>
@@ -27,14 +28,14 @@ void Apply_Zoom(Chart &c);
 
 // Twips per unit of the Y range (7500 / Y_Span as a float); 0 when the span is 0.
 float Y_Scale(int16_t span);
-// Recomputes Y_Offset from the scale and Y_Min. A product that does not fit
-// 16 bits leaves Y_Offset as it was.
-void Update_Y_Offset(float scale);
+// Offset of the Y scale in twips: scale × min rounded to 16 bits (halves to
+// even); 0 when min is 0 or the product does not fit.
+int16_t Y_Offset_Of(float scale, int16_t min);
 
-// y of a value of quantity q (0..5) in pt twips, for the current Y_Offset.
+// y of a value of quantity q (0..5) in pt twips, for a Y scale and offset.
 // False when the value cannot be placed (not finite, or far beyond any
 // integer coordinate); the segment is then left out.
-bool Value_Y(int q, float v, float scale, double *y);
+bool Value_Y(int q, float v, float scale, int16_t offset, double *y);
 
 // Caption of the Y-axis label i (0 bottom .. 6 top) for a Y range.
 int32_t Y_Label_Value(int i, int16_t span, int16_t min);
@@ -56,11 +57,12 @@ public:
     void Erase(QPainter &p) const;
     // Background and dotted grid; called right after Erase.
     void Draw_Grid(QPainter &p) const;
-    // Time labels (when labels is not null), gap markers and curves.
-    // Expects Apply_Zoom to have run; updates Y_Offset.
-    void Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels) const;
+    // Time labels (when labels is not null), gap markers and curves, the
+    // Y-range curves in range (its Max is not read). Expects Apply_Zoom to
+    // have run.
+    void Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels, const Y_Range &range) const;
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves.
-    void Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels) const;
+    void Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels, const Y_Range &range) const;
 
     static const QColor Back_Colour; // #C0FFFF
 

@@ -40,12 +40,12 @@ void Pt_Box::Begin(QPainter &p)
     p.scale(Sx(), Sy());
 }
 
-void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels)
+void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels, const Y_Range &range)
 {
     Ensure_Image();
     QPainter p(&m_image);
     Begin(p);
-    m_painter.Redraw_Chart(p, c, labels);
+    m_painter.Redraw_Chart(p, c, labels, range);
     p.end();
     update();
 }
@@ -69,12 +69,12 @@ void Pt_Box::Draw_Grid()
     update();
 }
 
-void Pt_Box::Draw_Curves(const Chart &c, Chart_Labels *labels)
+void Pt_Box::Draw_Curves(const Chart &c, Chart_Labels *labels, const Y_Range &range)
 {
     Ensure_Image();
     QPainter p(&m_image);
     Begin(p);
-    m_painter.Draw_Curves(p, c, labels);
+    m_painter.Draw_Curves(p, c, labels, range);
     p.end();
     update();
 }

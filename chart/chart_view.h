@@ -44,11 +44,11 @@ public:
     double Sy() const { return height() / double(kPtHeight); }
 
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves into the picture.
-    void Redraw_Chart(Chart &c, Chart_Labels *labels);
+    void Redraw_Chart(Chart &c, Chart_Labels *labels, const Y_Range &range);
     // The steps one by one, for the handlers that interleave other work.
     void Erase();
     void Draw_Grid();
-    void Draw_Curves(const Chart &c, Chart_Labels *labels);
+    void Draw_Curves(const Chart &c, Chart_Labels *labels, const Y_Range &range);
 
     const QImage &Picture() const { return m_image; }
     const Chart_Painter &Painter() const { return m_painter; }

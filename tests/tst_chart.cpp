@@ -16,12 +16,12 @@ namespace {
 constexpr double kTpp = 15.0; // twips per pixel at 96 dpi
 
 // The chart rendered at 96 dpi: 801 x 501 pixels.
-QImage Render(Chart &c, Chart_Labels *labels = nullptr)
+QImage Render(Chart &c, Chart_Labels *labels = nullptr, const Y_Range &range = Y_Range{0, 1500, 1500})
 {
     QImage img(801, 501, QImage::Format_RGB32);
     QPainter p(&img);
     p.scale(1.0 / kTpp, 1.0 / kTpp);
-    Chart_Painter(kTpp).Redraw_Chart(p, c, labels);
+    Chart_Painter(kTpp).Redraw_Chart(p, c, labels, range);
     return img;
 }
 
@@ -82,7 +82,6 @@ int Count_Colour(const QImage &img, QRgb rgb)
 class TestChart : public QObject {
     Q_OBJECT
 private slots:
-    void init();
     void applyZoom_data();
     void applyZoom();
     void valueY_data();
@@ -105,13 +104,6 @@ private slots:
     void wildValuesDrawSafely_data();
     void wildValuesDrawSafely();
 };
-
-void TestChart::init()
-{
-    Y_Span = 1500;
-    Y_Min = 0;
-    Y_Offset = 0;
-}
 
 void TestChart::applyZoom_data()
 {
@@ -173,14 +165,11 @@ void TestChart::valueY()
     QFETCH(int, min);
     QFETCH(double, y);
     QFETCH(int, offset);
-    Y_Span = int16_t(span);
-    Y_Min = int16_t(min);
-    Y_Offset = 1234; // recomputed
-    const float k = Y_Scale(Y_Span);
-    Update_Y_Offset(k);
-    QCOMPARE(int(Y_Offset), offset);
+    const float k = Y_Scale(int16_t(span));
+    const int16_t off = Y_Offset_Of(k, int16_t(min));
+    QCOMPARE(int(off), offset);
     double got = -1;
-    QVERIFY(Value_Y(q, v, k, &got));
+    QVERIFY(Value_Y(q, v, k, off, &got));
     QCOMPARE(got, y);
 }
 
@@ -236,13 +225,11 @@ void TestChart::curveAtMappedRows()
     QFETCH(int, min);
     QFETCH(double, yTwips);
     QFETCH(uint, rgb);
-    Y_Span = int16_t(span);
-    Y_Min = int16_t(min);
     auto c = Live_Chart();
     // Only quantity q leaves the bottom; the others lie where 0 maps.
     for (int s = 0; s <= 321; ++s)
         c->Chart_Val[s][q] = v;
-    const QImage img = Render(*c);
+    const QImage img = Render(*c, nullptr, Y_Range{int16_t(min), 0, int16_t(span)});
     const int row = int(yTwips / kTpp);
     for (int x : {20, 300, 580}) {
         QVERIFY2(Count_Column(img, x, row - 2, row + 2, rgb) >= 1,
@@ -534,8 +521,6 @@ void TestChart::wildValuesDrawSafely()
     QFETCH(int, span);
     QFETCH(int, min);
     QFETCH(int, row);
-    Y_Span = int16_t(span);
-    Y_Min = int16_t(min);
     auto c = Live_Chart();
     for (int s = 0; s <= 321; ++s) {
         for (int q : {0, 2, 3, 5})
@@ -545,7 +530,7 @@ void TestChart::wildValuesDrawSafely()
     }
     for (int q = 0; q < 6; ++q)
         c->Chart_Val[210][q] = v;
-    const QImage img = Render(*c);
+    const QImage img = Render(*c, nullptr, Y_Range{int16_t(min), 0, int16_t(span)});
 
     // Away from slot 210 nothing is disturbed: the Y-range curves lie along
     // the bottom, CH2 and DA on their own rows.
