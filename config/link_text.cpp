@@ -102,6 +102,9 @@ QString Open_Failure_Text(const Link_Error &e, int32_t port)
         why = e.sys != 0 ? QStringLiteral("串口 %1 不接受这些通讯参数（%2）").arg(dev, systemText(e.sys))
                          : Link_Failure_Text(e);
         break;
+    case Link_Fault::Device_Lost:
+        why = QStringLiteral("串口 %1 读写出错，设备可能已拔出（%2）").arg(dev, systemText(e.sys));
+        break;
     case Link_Fault::Io:
         why = QStringLiteral("无法打开串口 %1（%2）").arg(dev, systemText(e.sys));
         break;

@@ -55,6 +55,8 @@ Link_Error Link_Error_Of(int e, bool opening)
             return {Link_Fault::Not_Serial, 0, e};
         case EINVAL:
             return {Link_Fault::Bad_Settings, 0, e};
+        case EIO:
+            return {Link_Fault::Device_Lost, 0, e}; // there, but failing: pulled out?
         default:
             return {Link_Fault::Io, 0, e};
         }

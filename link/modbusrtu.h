@@ -67,7 +67,8 @@ enum class Link_Fault {
     Bad_Reply,     // a well-formed reply that does not fit the request
     Echo_Mismatch, // a write's echo names another register or value
     Exception,     // the instrument refused: exception reply, code in `exception`
-    Device_Lost,   // the device failed and is awaited on its path again
+    Device_Lost,   // the device failed: an I/O error on opening; after an exchange, awaited
+                   // on its path again
     Io,            // any other system error (sys)
 };
 
