@@ -2,6 +2,7 @@
 
 #include "app/globals.h"
 #include "chart/yrange.h"
+#include "config/link_text.h"
 #include "config/write_journal.h"
 #include "link/link.h"
 #include "link/met1.h"
@@ -864,12 +865,13 @@ void ssqx::Command9_Click()
     m_openError.clear();
     const uint32_t seq = ++m_linkSeq;
     if (Link *link = Link::instance()) {
-        link->OpenPort_Modbus(Link_Par[0], Link_Par[1], Link_Par[2], this, [this, seq](const LinkResult &r) {
+        const int32_t port = Link_Par[0];
+        link->OpenPort_Modbus(port, Link_Par[1], Link_Par[2], this, [this, seq, port](const LinkResult &r) {
             Link_Par[20] = r.result;
             // A close or a newer open issued meanwhile owns the state text.
             if (seq != m_linkSeq)
                 return;
-            m_openError = r.result == kModbusOk ? QString() : r.error;
+            m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port);
             refreshStateTexts();
         });
     }
@@ -1103,13 +1105,15 @@ void ssqx::Timer3_Timer()
 
 void ssqx::refreshStateTexts()
 {
-    QString link = m_met1 ? m_met1->Health_Text() : QStringLiteral("通讯关闭");
-    bool bad = link.startsWith(QStringLiteral("通讯中断"));
+    const Link_Health health = m_met1 ? m_met1->Health() : Link_Health::Closed;
+    QString link;
+    bool bad = true;
     if (!m_openError.isEmpty()) {
-        link = QStringLiteral("打开失败：") + m_openError;
-        bad = true;
-    } else if (bad && m_met1 && !m_met1->Last_Error().isEmpty()) {
-        link += QStringLiteral("：") + m_met1->Last_Error();
+        link = m_openError; // the whole line: "打开失败：..."
+    } else {
+        link = m_met1 ? Link_Health_Text(health, m_met1->Last_Good(), m_met1->Last_Error())
+                      : Link_Health_Text(health, QDateTime(), Link_Error());
+        bad = Link_Broken(health);
     }
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());

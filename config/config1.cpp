@@ -1,6 +1,7 @@
 #include "config/config1.h"
 
 #include "app/globals.h"
+#include "config/link_text.h"
 #include "config/write_journal.h"
 #include "link/link.h"
 
@@ -483,8 +484,7 @@ void CONFIG1::Read_Done(int block, const LinkResult &r)
     } else {
         // A failed read leaves its part of the buffer as it was.
         b.failed = true;
-        const QString why = r.error.isEmpty() ? QStringLiteral("仪表无应答") : r.error;
-        m_readMsg = QStringLiteral("读取仪表参数失败：%1").arg(why);
+        m_readMsg = Read_Failure_Text(r.error);
     }
     // Each block's labels follow its read, failed or not.
     Show_Labels(16 * block, 16);
@@ -508,7 +508,7 @@ void CONFIG1::Timer1_Timer()
     for (int block = 0; block < kBlockCount; ++block) {
         if (!link) {
             LinkResult none;
-            none.error = QStringLiteral("通讯未建立");
+            none.error.kind = Link_Fault::Not_Open;
             Read_Done(block, none);
             continue;
         }
@@ -573,11 +573,7 @@ void CONFIG1::Write_Reg(int reg)
     QPointer<Write_Journal> journal(m_journal);
     const QString caption = QString::fromUtf8(kParam[i].caption);
     Link::Done finish = [self, journal, reg, seq, caption](const LinkResult &r) {
-        QString failure;
-        if (r.result == kModbusFail) {
-            const QString why = r.error.isEmpty() ? QStringLiteral("仪表无应答") : r.error;
-            failure = QStringLiteral("%1：写入失败（%2）").arg(caption, why);
-        }
+        const QString failure = r.result == kModbusFail ? Write_Failure_Text(caption, r.error) : QString();
         if (journal) {
             if (failure.isEmpty())
                 journal->Settle(reg);
@@ -590,7 +586,7 @@ void CONFIG1::Write_Reg(int reg)
     Link *link = Link::instance();
     if (!link) {
         LinkResult none;
-        none.error = QStringLiteral("通讯未建立");
+        none.error.kind = Link_Fault::Not_Open;
         finish(none);
         return;
     }

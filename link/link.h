@@ -14,7 +14,7 @@
 
 struct LinkResult {
     int32_t result = kModbusFail; // the operation's result
-    QString error;                 // plain-words failure, empty on success
+    Link_Error error;              // the failure, kind None on success
     QVector<int32_t> buf;          // the operation's buffer
     int64_t drained = 0;           // bytes drained from the line so far
 };

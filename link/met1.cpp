@@ -66,7 +66,7 @@ void Met1::Timer1_Timer()
         if (m_tickOk) {
             m_failures = 0;
             m_lastGood = Clock_Now();
-            m_lastError.clear();
+            m_lastError = {};
         } else if (m_failures < 1000000) {
             ++m_failures;
         }
@@ -84,23 +84,15 @@ bool Met1::stale() const
     return since.isValid() && since.secsTo(Clock_Now()) > 1;
 }
 
-QString Met1::Health_Text() const
+Link_Health Met1::Health() const
 {
     if (!Timer1.isActive())
-        return QStringLiteral("通讯关闭");
-    if (m_failures == 0 && !stale())
-        return m_lastGood.isValid() ? QStringLiteral("通讯正常") : QStringLiteral("通讯等待");
-    QString t = QStringLiteral("通讯中断");
-    if (m_lastGood.isValid())
-        t += QStringLiteral("（最后正常 %1）").arg(m_lastGood.toString(QStringLiteral("HH:mm:ss")));
-    return t;
-}
-
-QString Met1::Last_Error() const
-{
-    if (m_lastError.isEmpty() && Timer1.isActive() && stale())
-        return QStringLiteral("超过1秒没有完整应答");
-    return m_lastError;
+        return Link_Health::Closed;
+    if (m_failures > 0)
+        return Link_Health::Interrupted;
+    if (stale())
+        return Link_Health::Stalled;
+    return m_lastGood.isValid() ? Link_Health::Ok : Link_Health::Waiting_First;
 }
 
 void Met1::Reset_Health()
@@ -108,5 +100,5 @@ void Met1::Reset_Health()
     m_failures = 0;
     m_lastGood = QDateTime();
     m_since = Clock_Now();
-    m_lastError.clear();
+    m_lastError = {};
 }

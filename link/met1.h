@@ -3,10 +3,21 @@
 // Sta_1X, and keeps track of the link's health.
 #pragma once
 
+#include "link/modbusrtu.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
+
+// State of the link as the acquisition sees it.
+enum class Link_Health {
+    Closed,        // polling stopped
+    Waiting_First, // polling, no good poll yet and not late
+    Ok,            // the last poll was good and is recent
+    Interrupted,   // the last poll failed (Last_Error tells why)
+    Stalled,       // no failure, but no complete reply for over two poll periods
+};
 
 class Met1 : public QObject {
     Q_OBJECT
@@ -29,12 +40,11 @@ public:
     bool Tick_Busy() const { return m_busy; }
     int Fail_Count() const { return m_failures; } // consecutive failed ticks
     QDateTime Last_Good() const { return m_lastGood; }
-    // Why the link is interrupted, in plain words; empty while it is not.
-    QString Last_Error() const;
-    // Short Chinese text for the main window, which reads it every second.
-    // It judges by the clock: the link is interrupted once no poll has
-    // succeeded for more than two poll periods, whatever is still in flight.
-    QString Health_Text() const;
+    // Why the last poll failed; kind None after a good one.
+    Link_Error Last_Error() const { return m_lastError; }
+    // Judged by the clock: the link is stalled once no poll has succeeded
+    // for more than two poll periods, whatever is still in flight.
+    Link_Health Health() const;
     void Reset_Health();
 
 signals:
@@ -48,5 +58,5 @@ private:
     int m_failures = 0;
     QDateTime m_lastGood;
     QDateTime m_since; // polling (re)started: the reference before a first good poll
-    QString m_lastError;
+    Link_Error m_lastError;
 };

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <modbus.h>
 #include <poll.h>
@@ -23,16 +22,6 @@ constexpr int kDrainLimitMs = 1000;
 // The device's path is tried again at most this often while it is away.
 constexpr auto kReopenEvery = std::chrono::seconds(1);
 
-QString waitingText()
-{
-    return QStringLiteral("串口已断开，等待重新连接…");
-}
-
-QString systemText(int e)
-{
-    return QString::fromLocal8Bit(std::strerror(e));
-}
-
 // Errors that mean the device itself is gone or broken, not the instrument
 // silent: a closed descriptor, an I/O error, a hang-up (read gives end of
 // file, which libmodbus reports as ECONNRESET).
@@ -46,81 +35,52 @@ bool exceptionReply(int e)
     return e > MODBUS_ENOBASE && e < MODBUS_ENOBASE + MODBUS_EXCEPTION_MAX;
 }
 
-// Result code and plain words of a failed open of `dev`.
-int32_t openFailure(int e, const QString &dev, QString *why)
-{
-    switch (e) {
-    case EACCES:
-    case EPERM:
-        *why = QStringLiteral("没有权限打开串口 %1（需加入 dialout 组）").arg(dev);
-        return kOpenDenied;
-    case ENOENT:
-    case ENXIO:
-    case ENODEV:
-        *why = QStringLiteral("串口 %1 不存在").arg(dev);
-        return kOpenNoDevice;
-    case EBUSY:
-    case EWOULDBLOCK:
-        *why = QStringLiteral("端口已被其他程序占用");
-        return kOpenBusy;
-    case ENOTTY:
-        *why = QStringLiteral("%1 不是串口设备（%2）").arg(dev, systemText(e));
-        return kOpenFailed;
-    case EINVAL:
-        *why = QStringLiteral("串口 %1 不接受这些通讯参数（%2）").arg(dev, systemText(e));
-        return kOpenFailed;
-    case EIO:
-        *why = QStringLiteral("串口 %1 读写出错，设备可能已拔出（%2）").arg(dev, systemText(e));
-        return kOpenFailed;
-    default:
-        *why = QStringLiteral("无法打开串口 %1（%2）").arg(dev, systemText(e));
-        return kOpenFailed;
-    }
-}
-
 } // namespace
 
-QString Modbus_Reason(int e)
+Link_Error Link_Error_Of(int e, bool opening)
 {
+    if (opening) {
+        switch (e) {
+        case EACCES:
+        case EPERM:
+            return {Link_Fault::Denied, 0, e};
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            return {Link_Fault::No_Device, 0, e};
+        case EBUSY:
+        case EWOULDBLOCK:
+            return {Link_Fault::Busy, 0, e};
+        case ENOTTY:
+            return {Link_Fault::Not_Serial, 0, e};
+        case EINVAL:
+            return {Link_Fault::Bad_Settings, 0, e};
+        case EIO:
+            return {Link_Fault::Device_Lost, 0, e}; // there, but failing: pulled out?
+        default:
+            return {Link_Fault::Io, 0, e};
+        }
+    }
     switch (e) {
     case ETIMEDOUT:
-        return QStringLiteral("仪表无应答（超时）");
+        return {Link_Fault::Timeout, 0, 0};
     case EMBBADCRC:
-        return QStringLiteral("应答校验错误（CRC）");
-    case EMBXILFUN:
-        return QStringLiteral("仪表拒绝：非法功能码（illegal function）");
-    case EMBXILADD:
-        return QStringLiteral("仪表拒绝：非法数据地址（illegal data address）");
-    case EMBXILVAL:
-        return QStringLiteral("仪表拒绝：非法数据值（illegal data value）");
-    case EMBXSFAIL:
-        return QStringLiteral("仪表故障（slave device failure）");
-    case EMBXACK:
-        return QStringLiteral("仪表已收到，尚在处理（acknowledge）");
-    case EMBXSBUSY:
-        return QStringLiteral("仪表忙（slave device busy）");
-    case EMBXNACK:
-        return QStringLiteral("仪表无法执行（negative acknowledge）");
-    case EMBXMEMPAR:
-        return QStringLiteral("仪表存储器校验错误（memory parity error）");
-    case EMBXGPATH:
-    case EMBXGTAR:
-        return QStringLiteral("网关转发失败（gateway）");
+        return {Link_Fault::Bad_Frame, 0, 0};
     case EMBBADDATA:
-        return QStringLiteral("应答内容与请求不符");
+    case EMBBADSLAVE:
+        return {Link_Fault::Bad_Reply, 0, 0};
     case EMBBADEXC:
     case EMBUNKEXC:
-        return QStringLiteral("仪表应答了无法识别的异常码");
+        return {Link_Fault::Exception, 0, 0};
     case EMBMDATA:
-        return QStringLiteral("请求的数据过多");
-    case EMBBADSLAVE:
-        return QStringLiteral("应答来自其他站号");
+        return {Link_Fault::Bad_Arguments, 0, 0};
     default:
-        if (deviceLost(e))
-            return QStringLiteral("串口读写出错（%1）").arg(systemText(e));
         if (exceptionReply(e))
-            return QStringLiteral("仪表拒绝（异常码 %1）").arg(e - MODBUS_ENOBASE);
-        return QStringLiteral("通讯出错（%1）").arg(QString::fromLocal8Bit(modbus_strerror(e)));
+            return {Link_Fault::Exception, e - MODBUS_ENOBASE, 0};
+        if (deviceLost(e))
+            return {Link_Fault::Device_Lost, 0, e};
+        // Other libmodbus codes are not the system's numbers.
+        return {Link_Fault::Io, 0, e < MODBUS_ENOBASE ? e : 0};
     }
 }
 
@@ -164,10 +124,26 @@ ModbusRTU::~ModbusRTU()
     closeDevice();
 }
 
-int32_t ModbusRTU::fail(const QString &why)
+int32_t ModbusRTU::fail(Link_Fault kind)
 {
-    m_error = why;
+    m_error = {kind, 0, 0};
     return kModbusFail;
+}
+
+// Result code of a failed open, its kind kept as the last error.
+int32_t ModbusRTU::openFailure(int e)
+{
+    m_error = Link_Error_Of(e, true);
+    switch (m_error.kind) {
+    case Link_Fault::No_Device:
+        return kOpenNoDevice;
+    case Link_Fault::Denied:
+        return kOpenDenied;
+    case Link_Fault::Busy:
+        return kOpenBusy;
+    default:
+        return kOpenFailed;
+    }
 }
 
 int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity)
@@ -176,12 +152,12 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity)
     closeDevice();
     m_waiting = false;
     if (port < 1) {
-        m_error = QStringLiteral("端口号 %1 无效").arg(port);
+        m_error = {Link_Fault::Bad_Port, 0, 0};
         return kOpenNoDevice;
     }
     const int rate = Baud_Of(baud);
     if (rate == 0 || parity < 0 || parity > 2) {
-        m_error = QStringLiteral("通讯参数无效");
+        m_error = {Link_Fault::Bad_Settings, 0, 0};
         return kOpenFailed;
     }
     m_port = port;
@@ -196,29 +172,28 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity)
 int32_t ModbusRTU::openDevice()
 {
     const QString dev = Port_Device(m_port);
-    if (!QFileInfo::exists(dev)) {
-        m_error = QStringLiteral("串口 %1 不存在").arg(dev);
-        return kOpenNoDevice;
-    }
+    if (!QFileInfo::exists(dev))
+        return openFailure(ENOENT);
     const QByteArray path = dev.toLocal8Bit();
     const int lock = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (lock < 0)
-        return openFailure(errno, dev, &m_error);
+        return openFailure(errno);
     if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
         const int e = errno;
         ::close(lock);
-        return openFailure(e == EWOULDBLOCK ? EBUSY : e, dev, &m_error);
+        return openFailure(e == EWOULDBLOCK ? EBUSY : e);
     }
     modbus_t *ctx = modbus_new_rtu(path.constData(), m_rate, m_parity, 8, 1);
     if (!ctx) {
+        const int e = errno;
         ::close(lock);
-        return openFailure(errno, dev, &m_error);
+        return openFailure(e);
     }
     if (modbus_connect(ctx) != 0) {
         const int e = errno;
         modbus_free(ctx);
         ::close(lock);
-        return openFailure(e, dev, &m_error);
+        return openFailure(e);
     }
     const int fd = modbus_get_socket(ctx);
     // Other openers are refused by the terminal itself (root excepted); a
@@ -235,7 +210,7 @@ int32_t ModbusRTU::openDevice()
     m_ctx = ctx;
     m_lockFd = lock;
     m_waiting = false;
-    m_error.clear();
+    m_error = {};
     return kModbusOk;
 }
 
@@ -256,12 +231,12 @@ void ModbusRTU::closeDevice()
 }
 
 // The device failed: let it go and wait for it to come back on its path.
-void ModbusRTU::lose()
+void ModbusRTU::lose(int e)
 {
     closeDevice();
     m_waiting = true;
     m_lastTry = SteadyClock::now();
-    m_error = waitingText();
+    m_error = {Link_Fault::Device_Lost, 0, e};
 }
 
 int32_t ModbusRTU::ClosePort_Modbus(int32_t)
@@ -272,30 +247,30 @@ int32_t ModbusRTU::ClosePort_Modbus(int32_t)
     closeDevice();
     m_waiting = false;
     if (!held)
-        return fail(QStringLiteral("端口未打开"));
-    m_error.clear();
+        return fail(Link_Fault::Not_Open);
+    m_error = {};
     return kModbusOk;
 }
 
 modbus_t *ModbusRTU::ready(int32_t port, int32_t station)
 {
     if ((!m_ctx && !m_waiting) || port != m_port) {
-        m_error = QStringLiteral("端口未打开");
+        fail(Link_Fault::Not_Open);
         return nullptr;
     }
     if (station < 1 || station > 247) {
-        m_error = QStringLiteral("站号 %1 无效").arg(station);
+        fail(Link_Fault::Bad_Station);
         return nullptr;
     }
     if (m_waiting) {
         const auto now = SteadyClock::now();
         if (now - m_lastTry < kReopenEvery) {
-            m_error = waitingText();
+            fail(Link_Fault::Device_Lost);
             return nullptr;
         }
         m_lastTry = now;
         if (openDevice() != kModbusOk) {
-            m_error = waitingText();
+            fail(Link_Fault::Device_Lost);
             return nullptr;
         }
     }
@@ -303,10 +278,8 @@ modbus_t *ModbusRTU::ready(int32_t port, int32_t station)
     // Anything already waiting on the line (a late reply to an earlier
     // request) must not be taken for the answer to this one.
     drainLine(0);
-    if (!m_ctx) {
-        m_error = waitingText();
-        return nullptr;
-    }
+    if (!m_ctx)
+        return nullptr; // lost while draining; lose() told why
     return m_ctx;
 }
 
@@ -333,7 +306,7 @@ void ModbusRTU::drainLine(int quietMs)
         if (rc <= 0)
             return; // quiet long enough
         if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) {
-            lose();
+            lose(0);
             return;
         }
         uint8_t buf[256];
@@ -342,7 +315,7 @@ void ModbusRTU::drainLine(int quietMs)
             m_drained += n;
             quietSince = SteadyClock::now();
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            lose(); // end of file on a terminal is a hang-up
+            lose(n == 0 ? 0 : errno); // end of file on a terminal is a hang-up
             return;
         }
         if (limitLeft <= 0)
@@ -350,20 +323,20 @@ void ModbusRTU::drainLine(int quietMs)
     }
 }
 
-// An exchange failed with error e: the line is brought back in step (or the
-// device given up for lost), and the failure told in plain words, `why` when
-// given.
-int32_t ModbusRTU::failExchange(int e, const QString &why)
+// An exchange failed: the line is brought back in step (or the device given
+// up for lost), and the kind of failure kept.
+int32_t ModbusRTU::failExchange(const Link_Error &error)
 {
-    if (deviceLost(e)) {
-        lose();
+    if (error.kind == Link_Fault::Device_Lost) {
+        lose(error.sys);
         return kModbusFail;
     }
-    if (!exceptionReply(e))
+    if (error.kind != Link_Fault::Exception)
         drainLine(Response_Timeout_Ms(m_rate));
     if (m_waiting)
         return kModbusFail; // lost while draining; lose() told why
-    return fail(why.isEmpty() ? Modbus_Reason(e) : why);
+    m_error = error;
+    return kModbusFail;
 }
 
 int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count,
@@ -373,15 +346,15 @@ int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int3
     if (!ctx)
         return kModbusFail;
     if (!buf || count < 1 || count > kMaxRegisters || start < 1 || start > 65536 - count)
-        return fail(QStringLiteral("读取参数无效"));
+        return fail(Link_Fault::Bad_Arguments);
     uint16_t regs[kMaxRegisters];
     const int n = input ? modbus_read_input_registers(ctx, start - 1, count, regs)
                         : modbus_read_registers(ctx, start - 1, count, regs);
     if (n != count)
-        return failExchange(n < 0 ? errno : EMBBADDATA);
+        return failExchange(Link_Error_Of(n < 0 ? errno : EMBBADDATA, false));
     for (int i = 0; i < count; ++i)
         buf[i] = int16_t(regs[i]);
-    m_error.clear();
+    m_error = {};
     return kModbusOk;
 }
 
@@ -401,17 +374,17 @@ int32_t ModbusRTU::Get_1X_B16(int32_t port, int32_t station, int32_t start, int3
     if (!ctx)
         return kModbusFail;
     if (!buf || start < 1 || start > 65536 - 16)
-        return fail(QStringLiteral("读取参数无效"));
+        return fail(Link_Fault::Bad_Arguments);
     uint8_t bits[16];
     const int n = modbus_read_input_bits(ctx, start - 1, 16, bits);
     if (n != 16)
-        return failExchange(n < 0 ? errno : EMBBADDATA);
+        return failExchange(Link_Error_Of(n < 0 ? errno : EMBBADDATA, false));
     int32_t word = 0;
     for (int i = 0; i < 16; ++i)
         if (bits[i])
             word |= int32_t(1) << i;
     buf[0] = word;
-    m_error.clear();
+    m_error = {};
     return kModbusOk;
 }
 
@@ -420,10 +393,8 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
     modbus_t *ctx = ready(port, station);
     if (!ctx)
         return kModbusFail;
-    if (reg < 1 || reg > 65536)
-        return fail(QStringLiteral("寄存器号无效"));
-    if (value < -32768 || value > 32767)
-        return fail(QStringLiteral("数值 %1 超出16位寄存器范围").arg(value));
+    if (reg < 1 || reg > 65536 || value < -32768 || value > 32767)
+        return fail(Link_Fault::Bad_Arguments);
     // Sent raw so the echo can be held against the request: the instrument
     // answers a write with the request itself, register and value.
     const uint16_t address = uint16_t(reg - 1);
@@ -431,17 +402,15 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
     const uint8_t req[6] = {uint8_t(station),     uint8_t(kWriteSingleRegister), uint8_t(address >> 8),
                             uint8_t(address & 0xFF), uint8_t(word >> 8),           uint8_t(word & 0xFF)};
     if (modbus_send_raw_request(ctx, req, int(sizeof req)) < 0)
-        return failExchange(errno);
+        return failExchange(Link_Error_Of(errno, false));
     uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH];
     const int n = modbus_receive_confirmation(ctx, rsp);
     if (n < 0)
-        return failExchange(errno);
-    if (n >= 5 && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80)) {
-        const int code = rsp[2];
-        return failExchange(code >= 1 && code < MODBUS_EXCEPTION_MAX ? MODBUS_ENOBASE + code : EMBBADEXC);
-    }
+        return failExchange(Link_Error_Of(errno, false));
+    if (n >= 5 && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80))
+        return failExchange({Link_Fault::Exception, rsp[2], 0});
     if (n < 8 || !std::equal(req, req + 6, rsp))
-        return failExchange(EMBBADDATA, QStringLiteral("仪表应答与写入不符"));
-    m_error.clear();
+        return failExchange({Link_Fault::Echo_Mismatch, 0, 0});
+    m_error = {};
     return kModbusOk;
 }

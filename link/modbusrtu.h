@@ -18,8 +18,11 @@
 // When the device itself fails (an I/O error, a hang-up: an adapter pulled,
 // the far end gone) it is closed, and every call at least a second after the
 // last attempt tries to open the same path with the same settings again;
-// meanwhile calls fail at once with "串口已断开，等待重新连接…". Closing ends
-// the waiting.
+// meanwhile calls fail at once with Link_Fault::Device_Lost. Closing ends the
+// waiting.
+//
+// A failure is told as a kind (Link_Error), never as text: the words the
+// operator reads are composed on the user-interface side (config/link_text.h).
 #pragma once
 
 #include <QString>
@@ -47,9 +50,38 @@ int Baud_Of(int32_t baudIndex);
 // instrument's turnaround.
 int Response_Timeout_Ms(int baud);
 
-// Plain Chinese words for an error number from libmodbus or the system, the
-// system's own text in brackets where it adds something.
-QString Modbus_Reason(int error);
+// What went wrong with an open or an exchange.
+enum class Link_Fault {
+    None,
+    Not_Open,      // no port is open, or another port is named
+    Bad_Port,      // port number below 1
+    Bad_Station,   // station outside 1..247: nothing sent
+    Bad_Arguments, // register, count or value out of range: nothing sent
+    Bad_Settings,  // baud or parity index unknown, or refused by the device (sys)
+    No_Device,     // nothing at the device path
+    Denied,        // the user may not open the device
+    Busy,          // another program holds the device
+    Not_Serial,    // the path is not a terminal
+    Timeout,       // no (complete) reply within the response time-out
+    Bad_Frame,     // the reply's CRC is wrong
+    Bad_Reply,     // a well-formed reply that does not fit the request
+    Echo_Mismatch, // a write's echo names another register or value
+    Exception,     // the instrument refused: exception reply, code in `exception`
+    Device_Lost,   // the device failed: an I/O error on opening; after an exchange, awaited
+                   // on its path again
+    Io,            // any other system error (sys)
+};
+
+struct Link_Error {
+    Link_Fault kind = Link_Fault::None;
+    int exception = 0; // Modbus exception code of an exception reply, 0 when unknown
+    int sys = 0;       // the system's error number where one was given
+    friend bool operator==(const Link_Error &, const Link_Error &) = default;
+};
+
+// The kind of failure an error number from the system or libmodbus means,
+// for an open (opening) or an exchange.
+Link_Error Link_Error_Of(int error, bool opening);
 
 class ModbusRTU {
 public:
@@ -71,8 +103,8 @@ public:
     // instrument's echo names another register or value.
     int32_t Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value);
 
-    // Plain-words description of the last failure (empty after a success).
-    QString Last_Error() const { return m_error; }
+    // The last failure (kind None after a success).
+    Link_Error Last_Error() const { return m_error; }
     bool Is_Open(int32_t port) const { return m_ctx != nullptr && port == m_port; }
     // The device failed and is being reopened once a second.
     bool Is_Waiting() const { return m_waiting; }
@@ -84,10 +116,11 @@ private:
 
     int32_t openDevice();
     void closeDevice();
-    void lose();
+    int32_t openFailure(int error);
+    void lose(int error);
     _modbus *ready(int32_t port, int32_t station);
-    int32_t fail(const QString &why);
-    int32_t failExchange(int error, const QString &why = {});
+    int32_t fail(Link_Fault kind);
+    int32_t failExchange(const Link_Error &error);
     void drainLine(int quietMs);
     int32_t readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count, int32_t *buf);
 
@@ -99,5 +132,5 @@ private:
     bool m_waiting = false;
     SteadyClock::time_point m_lastTry;
     int64_t m_drained = 0;
-    QString m_error;
+    Link_Error m_error;
 };

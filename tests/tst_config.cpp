@@ -4,9 +4,11 @@
 #include "screen_main.h"
 #include "app/globals.h"
 #include "config/config1.h"
+#include "config/link_text.h"
 #include "config/parammap.h"
 #include "config/write_journal.h"
 #include "link/link.h"
+#include "link/met1.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -257,6 +259,8 @@ private slots:
     void wheelOverUnfocusedBox();
     void refusedNotSent();
     void exceptionRetriedOnceAndShown();
+    void failureKinds_data();
+    void failureKinds();
     void escWritesFocusedEdit();
     void failureAfterCloseJournaled();
 
@@ -1102,6 +1106,57 @@ void TestConfig::exceptionRetriedOnceAndShown()
     QCOMPARE(writes(), 3);
     QVERIFY(readNow(w));
     QCOMPARE(whole(w->D_4W[2]), QStringLiteral("777"));
+}
+
+void TestConfig::failureKinds_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<Link_Fault>("writeKind");
+    QTest::addColumn<int>("exception");
+    QTest::addColumn<Link_Health>("health");
+    QTest::addColumn<Link_Fault>("pollKind");
+    QTest::newRow("time-out") << QStringLiteral("fault silent") << Link_Fault::Timeout << 0
+                              << Link_Health::Interrupted << Link_Fault::Timeout;
+    QTest::newRow("bad frame") << QStringLiteral("fault crc") << Link_Fault::Bad_Frame << 0
+                               << Link_Health::Interrupted << Link_Fault::Bad_Frame;
+    // The instrument refusing a value is no fault of the link: polls go on.
+    QTest::newRow("exception 3") << QStringLiteral("fault wexc 3") << Link_Fault::Exception << 3
+                                 << Link_Health::Ok << Link_Fault::None;
+}
+
+// A failed write and a failed poll are told by their kind: the window's
+// message and journal entry are composed from it, and the acquisition keeps
+// it as its health.
+void TestConfig::failureKinds()
+{
+    QFETCH(QString, fault);
+    QFETCH(Link_Fault, writeKind);
+    QFETCH(int, exception);
+    QFETCH(Link_Health, health);
+    QFETCH(Link_Fault, pollKind);
+    CONFIG1 *w = openWindow();
+    w->Timer1.stop();
+    QTRY_COMPARE(w->Reads_Out(), 0);
+    Met1 met;
+    met.Timer1.start(3600 * 1000); // health is judged while polling; ticks are called below
+    met.Reset_Health();
+    QCOMPARE(sim(fault), QStringLiteral("ok"));
+
+    QVERIFY(focusOn(w, w->T_3RW[2]));
+    QTest::keyClicks(w->T_3RW[2], QStringLiteral("777"));
+    QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
+    QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QStringLiteral("failed"));
+    QCOMPARE(writes(), 2); // the one retry, whatever the kind
+    const QString told = Write_Failure_Text(QStringLiteral("CH2设定值SV"), Link_Error{writeKind, exception, 0});
+    QCOMPARE(w->Msg_Line->text(), told);
+    QCOMPARE(m_journal->Latest().reg, 3);
+    QCOMPARE(m_journal->Latest().text, told);
+
+    QSignalSpy ticked(&met, &Met1::Tick_Done);
+    met.Timer1_Timer();
+    QVERIFY(ticked.wait(3000));
+    QCOMPARE(met.Health(), health);
+    QCOMPARE(met.Last_Error().kind, pollKind);
 }
 
 void TestConfig::escWritesFocusedEdit()

@@ -1,6 +1,7 @@
 // The Modbus layer and the acquisition cycle against the real simulator over
 // a real pseudo-terminal.
 #include "app/globals.h"
+#include "config/link_text.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "link/modbusrtu.h"
@@ -77,7 +78,7 @@ private slots:
     void deviceComesBack();
 
 private:
-    QString open1(ModbusRTU &m);
+    Link_Fault open1(ModbusRTU &m);
     void linkOpen(int32_t port = 1);
     void linkClose();
     void tickAndWait(Met1 &met);
@@ -133,10 +134,10 @@ void TestLink::linkClose()
     QTRY_COMPARE(m_link->Pending(), 0);
 }
 
-QString TestLink::open1(ModbusRTU &m)
+Link_Fault TestLink::open1(ModbusRTU &m)
 {
     const int32_t r = m.OpenPort_Modbus(1, 1, 0);
-    return r == kModbusOk ? QString() : m.Last_Error();
+    return r == kModbusOk ? Link_Fault::None : m.Last_Error().kind;
 }
 
 void TestLink::portDevice()
@@ -153,11 +154,11 @@ void TestLink::openFailures_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("baud");
     QTest::addColumn<int>("expected");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("no such device") << 7 << 1 << int(kOpenNoDevice) << QStringLiteral("不存在");
-    QTest::newRow("port 0") << 0 << 1 << int(kOpenNoDevice) << QStringLiteral("无效");
-    QTest::newRow("bad baud index") << 1 << 5 << int(kOpenFailed) << QStringLiteral("参数无效");
-    QTest::newRow("not a serial device") << 9 << 1 << int(kOpenFailed) << QStringLiteral("不是串口");
+    QTest::addColumn<Link_Fault>("fault");
+    QTest::newRow("no such device") << 7 << 1 << int(kOpenNoDevice) << Link_Fault::No_Device;
+    QTest::newRow("port 0") << 0 << 1 << int(kOpenNoDevice) << Link_Fault::Bad_Port;
+    QTest::newRow("bad baud index") << 1 << 5 << int(kOpenFailed) << Link_Fault::Bad_Settings;
+    QTest::newRow("not a serial device") << 9 << 1 << int(kOpenFailed) << Link_Fault::Not_Serial;
 }
 
 void TestLink::openFailures()
@@ -165,12 +166,12 @@ void TestLink::openFailures()
     QFETCH(int, port);
     QFETCH(int, baud);
     QFETCH(int, expected);
-    QFETCH(QString, words);
+    QFETCH(Link_Fault, fault);
     QFile plain(m_dir.filePath(QStringLiteral("COM9")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     ModbusRTU m;
     QCOMPARE(m.OpenPort_Modbus(port, baud, 0), expected);
-    QVERIFY2(m.Last_Error().contains(words), qPrintable(m.Last_Error()));
+    QCOMPARE(m.Last_Error().kind, fault);
     QVERIFY(!m.Is_Open(port));
 }
 
@@ -186,7 +187,7 @@ void TestLink::callsOnClosedPortFailAtOnce()
     QCOMPARE(m.Get_1X_B16(1, 1, 1, buf), kModbusFail);
     QCOMPARE(m.Set_4X_D1(1, 1, 1, 5), kModbusFail);
     QCOMPARE(m.ClosePort_Modbus(0), kModbusFail);
-    QVERIFY(m.Last_Error().contains(QStringLiteral("未打开")));
+    QCOMPARE(m.Last_Error().kind, Link_Fault::Not_Open);
     // No exchange was attempted, so nothing waited for a time-out.
     QVERIFY(t.elapsed() < Response_Timeout_Ms(9600));
     QCOMPARE(simStat(*m_sim, "reads"), reads);
@@ -196,7 +197,7 @@ void TestLink::callsOnClosedPortFailAtOnce()
 void TestLink::readsUseOneBasedNumbers()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QVERIFY(m_sim->command("set ir 1 253").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 2 -1").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 16 -12000").startsWith("ok"));
@@ -214,7 +215,7 @@ void TestLink::readsUseOneBasedNumbers()
     QCOMPARE(hr[12], -500);
     // Another station does not answer.
     QCOMPARE(m.Get_3X_DX(1, 2, 1, 16, buf), kModbusFail);
-    QVERIFY(m.Last_Error().contains(QStringLiteral("超时")));
+    QCOMPARE(m.Last_Error().kind, Link_Fault::Timeout);
 }
 
 void TestLink::statusWord_data()
@@ -231,7 +232,7 @@ void TestLink::statusWord()
 {
     QFETCH(int, word);
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QVERIFY(m_sim->command(QStringLiteral("status %1").arg(word)).startsWith("ok"));
     int32_t buf[1] = {-1};
     QCOMPARE(m.Get_1X_B16(1, 1, 1, buf), kModbusOk);
@@ -241,41 +242,42 @@ void TestLink::statusWord()
 void TestLink::writeAndRefusedWrite()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QCOMPARE(m.Set_4X_D1(1, 1, 11, 3), kModbusOk);
     QCOMPARE(m_sim->command("get hr 11"), QStringLiteral("ok 3"));
     QCOMPARE(m_sim->command("lastwrite"), QStringLiteral("ok 11 3"));
     // Out of the register's range: the instrument answers "illegal data value".
     QCOMPARE(m.Set_4X_D1(1, 1, 11, 9), kModbusFail);
-    QVERIFY2(m.Last_Error().contains(QStringLiteral("illegal data value")), qPrintable(m.Last_Error()));
+    QCOMPARE(m.Last_Error(), (Link_Error{Link_Fault::Exception, 3, 0}));
     QCOMPARE(m_sim->command("get hr 11"), QStringLiteral("ok 3"));
     // Outside 16 bits nothing is sent at all.
     const int writes = simStat(*m_sim, "writes");
     QCOMPARE(m.Set_4X_D1(1, 1, 17, 99999), kModbusFail);
+    QCOMPARE(m.Last_Error().kind, Link_Fault::Bad_Arguments);
     QCOMPARE(simStat(*m_sim, "writes"), writes);
 }
 
 void TestLink::faultsFailAndRecover_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("words");
-    QTest::newRow("silent") << QStringLiteral("fault silent") << QStringLiteral("超时");
-    QTest::newRow("bad crc") << QStringLiteral("fault crc") << QStringLiteral("CRC");
-    QTest::newRow("late") << QStringLiteral("fault late 600") << QStringLiteral("超时");
+    QTest::addColumn<Link_Fault>("kind");
+    QTest::newRow("silent") << QStringLiteral("fault silent") << Link_Fault::Timeout;
+    QTest::newRow("bad crc") << QStringLiteral("fault crc") << Link_Fault::Bad_Frame;
+    QTest::newRow("late") << QStringLiteral("fault late 600") << Link_Fault::Timeout;
 }
 
 void TestLink::faultsFailAndRecover()
 {
     QFETCH(QString, fault);
-    QFETCH(QString, words);
+    QFETCH(Link_Fault, kind);
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     // A stale reply would carry 11, the answer to the next read 77.
     QVERIFY(m_sim->command("set ir 3 11").startsWith("ok"));
     QVERIFY(m_sim->command(fault).startsWith("ok"));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
-    QVERIFY2(m.Last_Error().contains(words), qPrintable(m.Last_Error()));
+    QCOMPARE(m.Last_Error().kind, kind);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 3 77").startsWith("ok"));
     if (fault.startsWith(QStringLiteral("fault late")))
@@ -287,7 +289,7 @@ void TestLink::faultsFailAndRecover()
 void TestLink::lateReplyIsNotTakenForTheNext()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QVERIFY(m_sim->command("set ir 1 111").startsWith("ok"));
     // Later than the time-out and than the quiet time waited for after it.
     const int lateMs = 2 * Response_Timeout_Ms(9600) + 100;
@@ -324,10 +326,10 @@ static int exclusiveMode(const QString &device)
 void TestLink::secondOpenerIsRefused()
 {
     ModbusRTU first;
-    QCOMPARE(open1(first), QString());
+    QCOMPARE(open1(first), Link_Fault::None);
     ModbusRTU second;
     QCOMPARE(second.OpenPort_Modbus(1, 1, 0), kOpenBusy);
-    QCOMPARE(second.Last_Error(), QStringLiteral("端口已被其他程序占用"));
+    QCOMPARE(second.Last_Error().kind, Link_Fault::Busy);
     QVERIFY(!second.Is_Open(1));
     int32_t buf[16] = {};
     QCOMPARE(first.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
@@ -335,7 +337,7 @@ void TestLink::secondOpenerIsRefused()
     // Closing leaves the terminal as it was and frees the port.
     QCOMPARE(first.ClosePort_Modbus(1), kModbusOk);
     QCOMPARE(exclusiveMode(m_sim->devicePath()), 0);
-    QCOMPARE(open1(second), QString());
+    QCOMPARE(open1(second), Link_Fault::None);
     QCOMPARE(second.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
 }
 
@@ -344,14 +346,14 @@ void TestLink::openClosesWhatIsHeld()
     SimProcess sim2(m_dir.path(), 2);
     QVERIFY(sim2.isReady());
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QCOMPARE(m.OpenPort_Modbus(2, 1, 0), kModbusOk);
     QVERIFY(!m.Is_Open(1));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
     QCOMPARE(m.Get_3X_DX(2, 1, 1, 16, buf), kModbusOk);
     ModbusRTU other; // port 1 is free for anyone
-    QCOMPARE(open1(other), QString());
+    QCOMPARE(open1(other), Link_Fault::None);
     // Closing, whatever the number, closes what is held.
     QCOMPARE(m.ClosePort_Modbus(1), kModbusOk);
     QVERIFY(!m.Is_Open(2));
@@ -397,10 +399,10 @@ void TestLink::writeEchoMustMatch()
 {
     QFETCH(QString, fault);
     ModbusRTU m;
-    QCOMPARE(open1(m), QString());
+    QCOMPARE(open1(m), Link_Fault::None);
     QVERIFY(m_sim->command(fault).startsWith("ok"));
     QCOMPARE(m.Set_4X_D1(1, 1, 10, 4), kModbusFail);
-    QCOMPARE(m.Last_Error(), QStringLiteral("仪表应答与写入不符"));
+    QCOMPARE(m.Last_Error().kind, Link_Fault::Echo_Mismatch);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QCOMPARE(m.Set_4X_D1(1, 1, 10, 5), kModbusOk);
     QCOMPARE(m_sim->command("lastwrite"), QStringLiteral("ok 10 5"));
@@ -422,7 +424,7 @@ void TestLink::reasonsArePlainWords_data()
 void TestLink::reasonsArePlainWords()
 {
     QFETCH(int, error);
-    const QString why = Modbus_Reason(error);
+    const QString why = Link_Failure_Text(Link_Error_Of(error, false));
     QVERIFY2(!why.isEmpty() && why.at(0).unicode() >= 0x4E00, qPrintable(why));
 }
 
@@ -445,7 +447,7 @@ void TestLink::acquisitionPublishes()
         QCOMPARE(Raw_3X[i], (i + 1) * 10 - 100);
         QCOMPARE(Val_3X[i], float((i + 1) * 10 - 100));
     }
-    QCOMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+    QCOMPARE(met.Health(), Link_Health::Ok);
     QCOMPARE(met.Fail_Count(), 0);
 }
 
@@ -510,14 +512,15 @@ void TestLink::failedReadPublishesNothing()
     QCOMPARE(Sta_1X[2], 1);
     QCOMPARE(met.Fail_Count(), 2);
     QCOMPARE(met.Last_Good(), good);
-    QVERIFY2(met.Health_Text().startsWith(QStringLiteral("通讯中断")), qPrintable(met.Health_Text()));
-    QVERIFY(met.Last_Error().contains(QStringLiteral("超时")));
+    QCOMPARE(met.Health(), Link_Health::Interrupted);
+    QCOMPARE(met.Last_Error().kind, Link_Fault::Timeout);
 
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tickAndWait(met);
     QCOMPARE(Val_3X[0], 600.0f);
     QCOMPARE(Sta_1X[0], 0);
-    QCOMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+    QCOMPARE(met.Health(), Link_Health::Ok);
+    QCOMPARE(met.Last_Error().kind, Link_Fault::None);
 }
 
 void TestLink::tickNeverOverlaps()
@@ -584,7 +587,7 @@ void TestLink::healthFollowsTheClock()
     met.Reset_Health();
     if (goodPollFirst) {
         tickAndWait(met);
-        QCOMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+        QCOMPARE(met.Health(), Link_Health::Ok);
     }
     QVERIFY(m_sim->command("fault dribble 12").startsWith("ok"));
     QTRY_VERIFY(!met.Tick_Busy());
@@ -592,13 +595,14 @@ void TestLink::healthFollowsTheClock()
     QVERIFY(met.Tick_Busy());
     // On a clock of whole seconds one second may be a few milliseconds.
     now = now.addSecs(1);
-    QVERIFY2(!met.Health_Text().startsWith(QStringLiteral("通讯中断")), qPrintable(met.Health_Text()));
+    QCOMPARE(met.Health(), goodPollFirst ? Link_Health::Ok : Link_Health::Waiting_First);
     now = now.addSecs(1);
     QVERIFY(met.Tick_Busy());
-    QVERIFY2(met.Health_Text().startsWith(QStringLiteral("通讯中断")), qPrintable(met.Health_Text()));
-    QVERIFY(!met.Last_Error().isEmpty());
+    QCOMPARE(met.Health(), Link_Health::Stalled);
+    QCOMPARE(Link_Health_Text(met.Health(), met.Last_Good(), met.Last_Error()).section(u'：', 1),
+             QStringLiteral("超过1秒没有完整应答"));
     // The slow reply does come in whole: that is a good poll.
-    QTRY_COMPARE(met.Health_Text(), QStringLiteral("通讯正常"));
+    QTRY_COMPARE(met.Health(), Link_Health::Ok);
 }
 
 // The device goes away (the simulator stops) and comes back on the same
@@ -618,8 +622,8 @@ void TestLink::deviceComesBack()
 
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
-    QVERIFY2(met.Last_Error().contains(QStringLiteral("等待重新连接")), qPrintable(met.Last_Error()));
-    QVERIFY(met.Health_Text().startsWith(QStringLiteral("通讯中断")));
+    QCOMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
+    QCOMPARE(met.Health(), Link_Health::Interrupted);
     QCOMPARE(Val_3X[0], 31.0f);
 
     sim3.reset();
@@ -632,7 +636,7 @@ void TestLink::deviceComesBack()
     // Gone again, then closed: the device back on its path is left alone.
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
-    QVERIFY(met.Last_Error().contains(QStringLiteral("等待重新连接")));
+    QCOMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
     met.Timer1.stop();
     linkClose();
     sim3.reset();
@@ -640,8 +644,8 @@ void TestLink::deviceComesBack()
     QVERIFY(sim3->isReady());
     LinkResult after;
     m_link->Get_3X_DX(3, 1, 1, 16, this, [&](const LinkResult &r) { after = r; });
-    QTRY_VERIFY(!after.error.isEmpty());
-    QVERIFY2(after.error.contains(QStringLiteral("未打开")), qPrintable(after.error));
+    QTRY_VERIFY(after.error.kind != Link_Fault::None);
+    QCOMPARE(after.error.kind, Link_Fault::Not_Open);
     ModbusRTU other; // and nothing of ours holds it
     QCOMPARE(other.OpenPort_Modbus(3, 1, 0), kModbusOk);
 }

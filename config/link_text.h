@@ -1,0 +1,26 @@
+// The operator's words for link failures and link health: every Chinese text
+// about the serial link is composed here, from the kinds the link layer
+// reports (link/modbusrtu.h, link/met1.h).
+#pragma once
+
+#include "link/met1.h"
+#include "link/modbusrtu.h"
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+
+// Why an exchange failed: "仪表无应答（超时）", "应答校验错误（CRC）", ...
+QString Link_Failure_Text(const Link_Error &error);
+// The state line after a failed open of port number `port`:
+// "打开失败：端口已被其他程序占用", "打开失败：串口 <device> 不存在", ...
+QString Open_Failure_Text(const Link_Error &error, int32_t port);
+// The state line of the acquisition: "通讯正常", "通讯关闭", "通讯等待",
+// "通讯中断（最后正常 HH:mm:ss）：<why>".
+QString Link_Health_Text(Link_Health health, const QDateTime &lastGood, const Link_Error &lastError);
+// Whether a health is shown as a fault.
+bool Link_Broken(Link_Health health);
+// A failed read-back of the configuration window.
+QString Read_Failure_Text(const Link_Error &error);
+// A failed write of the parameter captioned `caption`.
+QString Write_Failure_Text(const QString &caption, const Link_Error &error);
