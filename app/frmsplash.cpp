@@ -95,9 +95,10 @@ void frmSplash::Timer1_Timer()
     // that window unloads itself and brings the main window back.
     Write_Journal *journal = &m_windows.journal;
     mainWin->Set_Journal(journal);
-    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, journal] {
+    Read_Back *readBack = &m_windows.readBack;
+    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, journal, readBack] {
         mainWin->hide();
-        auto *config = new CONFIG1(journal); // deletes itself when it closes
+        auto *config = new CONFIG1(*readBack, journal); // deletes itself when it closes
         connect(config, &CONFIG1::Return_Main, mainWin, &ssqx::Config_Closed);
         config->Form_Load();
         config->show();

@@ -2,6 +2,7 @@
 // windows (main window shown; acquisition and logging windows hidden).
 #pragma once
 
+#include "config/parammap.h"
 #include "config/write_journal.h"
 
 #include <QLabel>
@@ -20,6 +21,7 @@ struct Windows {
     std::unique_ptr<Met1> met1;
     std::unique_ptr<mscom> logger;
     Write_Journal journal; // the configuration window's write problems
+    Read_Back readBack;    // the configuration window's read-back buffer
     Windows();
     ~Windows();
 };

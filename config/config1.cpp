@@ -125,7 +125,8 @@ double CONFIG1::Fit_Scale(const QSize &client, const QRect &available)
     return std::clamp(std::min(w, h), 0.5, 1.0);
 }
 
-CONFIG1::CONFIG1(Write_Journal *journal, QWidget *parent) : QWidget(parent), m_journal(journal)
+CONFIG1::CONFIG1(Read_Back &readBack, Write_Journal *journal, QWidget *parent)
+    : QWidget(parent), m_readBack(readBack), m_journal(journal)
 {
     setObjectName(QStringLiteral("CONFIG1"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -461,13 +462,13 @@ void CONFIG1::Show_Back(int k, const QString &text, bool stale)
 void CONFIG1::Show_Labels(int from, int count)
 {
     for (int k = from; k < from + count; ++k) {
-        const Block_State &b = Reg_4X_Block[k / 16];
+        const Block_State &b = m_readBack.Block[k / 16];
         if (!b.read) {
             Show_Back(k, QString(), false); // nothing known yet
             continue;
         }
         QString text;
-        if (!Decode_Text(k + 1, Reg_4X[k], &text))
+        if (!Decode_Text(k + 1, m_readBack.Reg_4X[k], &text))
             text = D_4W[k]->accessibleDescription(); // a code without a text
         Show_Back(k, text, b.failed);
     }
@@ -475,10 +476,10 @@ void CONFIG1::Show_Labels(int from, int count)
 
 void CONFIG1::Read_Done(int block, const LinkResult &r)
 {
-    Block_State &b = Reg_4X_Block[block];
+    Block_State &b = m_readBack.Block[block];
     if (r.result == kModbusOk && r.buf.size() >= 16) {
         for (int k = 0; k < 16; ++k)
-            Reg_4X[16 * block + k] = r.buf[k];
+            m_readBack.Reg_4X[16 * block + k] = r.buf[k];
         b.read = true;
         b.failed = false;
     } else {
@@ -488,7 +489,7 @@ void CONFIG1::Read_Done(int block, const LinkResult &r)
     }
     // Each block's labels follow its read, failed or not.
     Show_Labels(16 * block, 16);
-    if (std::none_of(std::begin(Reg_4X_Block), std::end(Reg_4X_Block), [](const Block_State &s) { return s.failed; }))
+    if (std::none_of(std::begin(m_readBack.Block), std::end(m_readBack.Block), [](const Block_State &s) { return s.failed; }))
         m_readMsg.clear();
     Show_Msg();
 }

@@ -38,7 +38,8 @@ class CONFIG1 : public QWidget {
 public:
     // journal (may be null) outlives the window and hears of every refused
     // or failed write, also of one that fails after the window has closed.
-    explicit CONFIG1(Write_Journal *journal = nullptr, QWidget *parent = nullptr);
+    // readBack is the program's: it outlives the window.
+    explicit CONFIG1(Read_Back &readBack, Write_Journal *journal = nullptr, QWidget *parent = nullptr);
     ~CONFIG1() override;
 
     // Loading: Keep_Open set, the choice lists filled with no entry shown
@@ -48,11 +49,11 @@ public:
     // window.
     void Form_Load();
     // One read cycle: registers 1..48 are read in three blocks of 16 into
-    // Reg_4X and each block's labels are refreshed as it comes back. A label
+    // the read-back buffer and each block's labels are refreshed as it comes back. A label
     // stays blank until its block has been read in this run; while the last
     // read of its block failed it shows the old value greyed, and Msg_Line
     // says why. No new reads are issued while blocks of the previous cycle
-    // are still outstanding (the labels are refreshed from Reg_4X instead).
+    // are still outstanding (the labels are refreshed from the buffer instead).
     void Timer1_Timer();
     // " Esc 返回" (and the Esc key): writes the focused box's pending edit,
     // closes the window (it deletes itself) and emits Return_Main().
@@ -137,6 +138,7 @@ private:
     void Set_Mark(int reg, const char *mark, const QString &message);
     QString Entry_Text(int reg) const;
 
+    Read_Back &m_readBack;
     QPointer<Write_Journal> m_journal;
     double m_scale = 1.0;  // window shrunk to fit its screen
     QFont m_readFont;      // read-back labels, before any fitting

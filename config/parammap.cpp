@@ -2,8 +2,6 @@
 
 #include <iterator>
 
-int32_t Reg_4X[101] = {};
-Block_State Reg_4X_Block[kBlockCount] = {};
 
 namespace {
 

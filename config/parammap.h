@@ -7,21 +7,21 @@
 #include <QString>
 #include <cstdint>
 
-// Read-back buffer of the configuration window: element k holds register
-// k + 1 as last read (0..47 used). Lives for the whole run, so a reopened
-// window starts from what the last one read.
-extern int32_t Reg_4X[101];
-
 // The read-back reads the registers in blocks of 16 (1..16, 17..32, 33..48).
-// Beside the buffer, for the same lifetime: whether a block has been read in
-// this run (until then its values are unknown, not zero) and whether its
-// last read failed (its values may be out of date).
 constexpr int kBlockCount = 3;
 struct Block_State {
-    bool read = false;
-    bool failed = false;
+    bool read = false;   // read in this run (until then its values are unknown, not zero)
+    bool failed = false; // its last read failed (its values may be out of date)
 };
-extern Block_State Reg_4X_Block[kBlockCount];
+
+// What the configuration window knows of the instrument's registers. The
+// program keeps one for its whole run and lends it to each window, so a
+// reopened window starts from what the last one read.
+struct Read_Back {
+    // Read-back buffer: element k holds register k + 1 as last read (0..47 used).
+    int32_t Reg_4X[101] = {};
+    Block_State Block[kBlockCount] = {};
+};
 
 constexpr int kParamCount = 48;
 constexpr int kTabCount = 10;

@@ -275,6 +275,7 @@ private:
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<Link> m_link;
     std::unique_ptr<Write_Journal> m_journal; // outlives each window, as in the program
+    Read_Back m_readBack;                     // likewise
     QPointer<CONFIG1> m_win;
 };
 
@@ -327,7 +328,7 @@ void TestConfig::cleanup()
 
 CONFIG1 *TestConfig::openWindow()
 {
-    auto *w = new CONFIG1(m_journal.get());
+    auto *w = new CONFIG1(m_readBack, m_journal.get());
     m_win = w;
     w->Form_Load();
     w->show();
@@ -634,8 +635,7 @@ void TestConfig::tenthsText()
 
 void TestConfig::firstOpenWithoutLink()
 {
-    std::fill(std::begin(Reg_4X), std::end(Reg_4X), 0);
-    std::fill(std::begin(Reg_4X_Block), std::end(Reg_4X_Block), Block_State{});
+    m_readBack = Read_Back{};
     Link_Par[0] = 0; // never opened: port 0, station 0
     Link_Par[3] = 0;
     CONFIG1 *w = openWindow();
@@ -719,7 +719,7 @@ void TestConfig::labelsShowWholeText()
         for (int k = 0; k < kParamCount; ++k) {
             QLabel *back = w->D_4W[k];
             QString expected;
-            QVERIFY(Decode_Text(k + 1, Reg_4X[k], &expected));
+            QVERIFY(Decode_Text(k + 1, m_readBack.Reg_4X[k], &expected));
             QCOMPARE(whole(back), expected);
             QCOMPARE(back->accessibleName(), QString::fromUtf8(kParam[k].caption));
             QVERIFY2(fits(back), qPrintable(QStringLiteral("%1: %2").arg(back->objectName(), back->text())));
@@ -751,7 +751,7 @@ void TestConfig::readBackAll()
     CONFIG1 *w = openWindow();
     QVERIFY(readNow(w));
     for (int reg = 1; reg <= kParamCount; ++reg)
-        QCOMPARE(Reg_4X[reg - 1], value[reg]);
+        QCOMPARE(m_readBack.Reg_4X[reg - 1], value[reg]);
     for (const MapRow &m : kMap) {
         QString expected;
         const QByteArray coding(m.coding);
@@ -793,7 +793,7 @@ void TestConfig::unknownCodeKeepsLabel()
     QCOMPARE(sim(QStringLiteral("set hr 40 31")), QStringLiteral("ok"));
     QCOMPARE(sim(QStringLiteral("set hr 10 44")), QStringLiteral("ok"));
     QVERIFY(readNow(w));
-    QCOMPARE(Reg_4X[8], 6);
+    QCOMPARE(m_readBack.Reg_4X[8], 6);
     QCOMPARE(whole(w->D_4W[9]), QStringLiteral("44")); // the cycle did run
     QCOMPARE(whole(w->D_4W[8]), QStringLiteral("下限报警"));
     QCOMPARE(whole(w->D_4W[20]), QStringLiteral("通道三变送"));

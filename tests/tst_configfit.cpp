@@ -50,7 +50,8 @@ void TestConfigFit::fitScale()
 
 void TestConfigFit::smallScreen()
 {
-    auto *w = new CONFIG1;
+    Read_Back readBack;
+    auto *w = new CONFIG1(readBack);
     w->Form_Load();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
