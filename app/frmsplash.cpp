@@ -1,24 +1,17 @@
 #include "app/frmsplash.h"
 
-#include "app/globals.h"
+#include "app/session.h"
 #include "app/ssqx.h"
 #include "config/config1.h"
-#include "link/met1.h"
-#include "logging/mscom.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
 Windows::Windows() = default;
-Windows::~Windows()
-{
-    // The logging window goes first: it must not write while the rest closes.
-    logger.reset();
-    main.reset();
-    met1.reset();
-}
+Windows::~Windows() = default;
 
-frmSplash::frmSplash(Windows &windows, QWidget *parent) : QWidget(parent), m_windows(windows)
+frmSplash::frmSplash(InstrumentSession &session, Windows &windows, QWidget *parent)
+    : QWidget(parent), m_session(session), m_windows(windows)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
@@ -55,7 +48,6 @@ frmSplash::frmSplash(Windows &windows, QWidget *parent) : QWidget(parent), m_win
 
 void frmSplash::Form_Load()
 {
-    Y_Span = 1500;
     Timer2.start();
 }
 
@@ -76,34 +68,26 @@ void frmSplash::Timer1_Timer()
     Timer1.stop();
     hide();
 
-    if (!m_windows.main) {
-        m_windows.main = std::make_unique<ssqx>();
-        m_windows.main->Form_Load();
-        m_windows.main->show();
-    }
-    if (!m_windows.met1) {
-        m_windows.met1 = std::make_unique<Met1>();
-        m_windows.met1->Form_Load();
-    }
-    if (!m_windows.logger) {
-        m_windows.logger = std::make_unique<mscom>();
-        m_windows.logger->Form_Load();
-    }
+    deleteLater();
+    if (m_windows.main)
+        return;
+    m_windows.main = std::make_unique<ssqx>(m_session);
     ssqx *mainWin = m_windows.main.get();
-    mainWin->Attach(m_windows.met1.get(), m_windows.logger.get());
+    mainWin->Form_Load();
+    mainWin->show();
+    m_session.met1.Form_Load();
+    m_session.logger.Form_Load();
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
-    Write_Journal *journal = &m_windows.journal;
-    mainWin->Set_Journal(journal);
-    Read_Back *readBack = &m_windows.readBack;
-    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, journal, readBack] {
+    InstrumentSession *session = &m_session;
+    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, session] {
         mainWin->hide();
-        auto *config = new CONFIG1(*readBack, journal); // deletes itself when it closes
+        // Deletes itself when it closes.
+        auto *config = new CONFIG1(session->link, session->settings, session->readBack, &session->journal);
         connect(config, &CONFIG1::Return_Main, mainWin, &ssqx::Config_Closed);
         config->Form_Load();
         config->show();
     });
-    deleteLater();
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *e)

@@ -1,9 +1,6 @@
-// The start-up splash: shows for about 1.5 s, then brings up the working
-// windows (main window shown; acquisition and logging windows hidden).
+// The start-up splash: shows for about 1.5 s, then brings up the main window
+// and starts the session's logging.
 #pragma once
-
-#include "config/parammap.h"
-#include "config/write_journal.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -11,17 +8,13 @@
 #include <cstdint>
 #include <memory>
 
+class InstrumentSession;
 class ssqx;
-class Met1;
-class mscom;
 
-// The working windows; they live as long as the program.
+// The main window the splash brings up; it lives as long as the program and
+// goes before the session it was given.
 struct Windows {
     std::unique_ptr<ssqx> main;
-    std::unique_ptr<Met1> met1;
-    std::unique_ptr<mscom> logger;
-    Write_Journal journal; // the configuration window's write problems
-    Read_Back readBack;    // the configuration window's read-back buffer
     Windows();
     ~Windows();
 };
@@ -29,7 +22,7 @@ struct Windows {
 class frmSplash : public QWidget {
     Q_OBJECT
 public:
-    explicit frmSplash(Windows &windows, QWidget *parent = nullptr);
+    frmSplash(InstrumentSession &session, Windows &windows, QWidget *parent = nullptr);
 
     void Form_Load();
     void Timer2_Timer();
@@ -43,5 +36,6 @@ protected:
     void keyPressEvent(QKeyEvent *e) override;
 
 private:
+    InstrumentSession &m_session;
     Windows &m_windows;
 };

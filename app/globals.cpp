@@ -7,20 +7,6 @@
 #include <cmath>
 #include <limits>
 
-int32_t Link_Par[501] = {};
-int32_t Raw_3X[501] = {};
-float Val_3X[301] = {};
-int32_t Sta_1X[101] = {};
-
-int16_t Main_Loaded = 0;
-int16_t New_Sample = 0;
-
-int16_t Y_Span = 0;
-int16_t Y_Min = 0;
-int16_t Y_Max = 0;
-
-double Pv_Date = 0, Pv_Time = 0, Lpv_Date = 0, Lpv_Time = 0;
-
 namespace {
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }

@@ -1,35 +1,10 @@
-// Module-level tables, flags and small shared helpers. Everything here lives
-// for the whole run and starts at zero, like the instrument's own tables.
+// Small shared helpers: numbers, date serials, the clock and read-out texts.
 #pragma once
 
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
 #include <functional>
-
-// Link settings: 0 port, 1 baud index, 2 parity index, 3 station address,
-// 19 value being written, 20 result of the last open.
-extern int32_t Link_Par[501];
-// Input registers 1..16 as read (elements 0..15).
-extern int32_t Raw_3X[501];
-// Channel values: element i is input register i + 1 as a float, unscaled.
-// 0..3 channels 1..4, 4 the retransmission output.
-extern float Val_3X[301];
-// Status flags: element k is 1 when bit k of the status word is set.
-// Bit k belongs to channel k / 3 + 1; k % 3: 0 alarm, 1 open, 2 short circuit.
-extern int32_t Sta_1X[101];
-
-// Flags shared between windows: -1 true, 0 false.
-extern int16_t Main_Loaded;
-extern int16_t New_Sample;
-
-// Y range of the trend chart (engineering units over the 7500-twip grid).
-extern int16_t Y_Span;
-extern int16_t Y_Min;
-extern int16_t Y_Max;
-
-// Newest logged record times of this run (date serials, see below).
-extern double Pv_Date, Pv_Time, Lpv_Date, Lpv_Time;
 
 // ---------------------------------------------------------------------------
 // Leading number of a text: blanks skipped, optional sign, digits with at most

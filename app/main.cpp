@@ -1,5 +1,5 @@
 #include "app/frmsplash.h"
-#include "link/link.h"
+#include "app/session.h"
 
 #include <QApplication>
 
@@ -9,9 +9,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
 
-    Link link;
-    Windows windows;
-    auto *splash = new frmSplash(windows);
+    InstrumentSession session;
+    Windows windows; // goes before the session
+    auto *splash = new frmSplash(session, windows);
     splash->Form_Load();
     splash->show();
     const int rc = QApplication::exec();

@@ -1,6 +1,7 @@
 #include "app/ssqx.h"
 
 #include "app/globals.h"
+#include "app/session.h"
 #include "chart/yrange.h"
 #include "config/link_text.h"
 #include "config/write_journal.h"
@@ -74,7 +75,7 @@ QPushButton *button(const char *name, const char *caption, QWidget *parent)
 
 } // namespace
 
-ssqx::ssqx(QWidget *parent) : QWidget(parent)
+ssqx::ssqx(InstrumentSession &session, QWidget *parent) : QWidget(parent), m_session(session)
 {
     setObjectName(QStringLiteral("ssqx"));
     setWindowTitle(QStringLiteral("过程控制仪表 QR5300M  OverView"));
@@ -94,23 +95,14 @@ ssqx::ssqx(QWidget *parent) : QWidget(parent)
     Timer3.setObjectName(QStringLiteral("Timer3"));
     Timer3.setInterval(1000);
     connect(&Timer3, &QTimer::timeout, this, &ssqx::Timer3_Timer);
+    connect(&m_session.journal, &Write_Journal::Changed, this, &ssqx::Show_Write_Problem);
+    refreshStateTexts();
 
     // The window sees every key before the control that has the focus.
     qApp->installEventFilter(this);
 }
 
-ssqx::~ssqx()
-{
-    if (Main_Loaded)
-        Main_Loaded = 0;
-}
-
-void ssqx::Attach(Met1 *met1, mscom *logger)
-{
-    m_met1 = met1;
-    m_mscom = logger;
-    refreshStateTexts();
-}
+ssqx::~ssqx() = default;
 
 void ssqx::buildUi()
 {
@@ -484,7 +476,8 @@ void ssqx::Form_Load()
     updatePortDevice();
     // 2.
     Cht.Page_Limit = 0;
-    Main_Loaded = -1;
+    // Records logged from now on reach the chart.
+    connect(&m_session.logger, &mscom::Sample_Logged, this, &ssqx::Note_Sample, Qt::UniqueConnection);
     Cht.Page_Back = 0;
     // 3. Ruler slider off; no zooming in or paging forward yet.
     {
@@ -541,7 +534,7 @@ void ssqx::Draw_Grid()
 
 void ssqx::Draw_Curves()
 {
-    pt->Draw_Curves(Cht, &m_labels, Y_Range{Y_Min, Y_Max, Y_Span});
+    pt->Draw_Curves(Cht, &m_labels, m_session.yRange);
     for (int i = 0; i <= 8; ++i) {
         Label4[i]->setText(m_labels.Label4[i]);
         Label7[i]->setText(m_labels.Label7[i]);
@@ -602,19 +595,19 @@ void ssqx::Append_Sample()
     const int s = Cht.Chart_End;
     if (s >= 0 && s < kChartSlots - 1) {
         for (int q = 0; q <= 5; ++q)
-            Cht.Chart_Val[s][q] = Val_3X[q];
+            Cht.Chart_Val[s][q] = m_session.live.Val_3X[q];
         const QDateTime now = Clock_Now();
         Cht.Chart_Date[s] = Date_Serial(now.date());
         Cht.Chart_Time[s] = Time_Serial(now.time());
     }
-    New_Sample = 0;
+    m_samplePending = false;
     Redraw_Chart();
 }
 
 void ssqx::Set_Y_Labels()
 {
     for (int i = 0; i <= 6; ++i)
-        Label5[i]->setText(QString::number(Y_Label_Value(i, Y_Span, Y_Min)));
+        Label5[i]->setText(QString::number(Y_Label_Value(i, m_session.yRange.Span, m_session.yRange.Min)));
 }
 
 // ---------------------------------------------------------------------------
@@ -836,9 +829,7 @@ void ssqx::Command26_Click()
     }
     Y_Msg->clear();
     Y_Msg->hide();
-    Y_Min = r.Min;
-    Y_Max = r.Max;
-    Y_Span = r.Span;
+    m_session.yRange = r;
 }
 
 void ssqx::updatePortDevice()
@@ -852,6 +843,7 @@ void ssqx::updatePortDevice()
 
 void ssqx::Command9_Click()
 {
+    int32_t *Link_Par = m_session.settings.Link_Par;
     int32_t v = 0;
     Link_Par[0] = Round_I32(Lead_Num(Combo1->currentText()), &v) ? v : 0;
     for (int i = 0; i < 3; ++i)
@@ -864,33 +856,28 @@ void ssqx::Command9_Click()
     Link_Par[3] = Round_I32(Lead_Num(Combo2->currentText()), &v) ? v : 0;
     m_openError.clear();
     const uint32_t seq = ++m_linkSeq;
-    if (Link *link = Link::instance()) {
-        const int32_t port = Link_Par[0];
-        link->OpenPort_Modbus(port, Link_Par[1], Link_Par[2], this, [this, seq, port](const LinkResult &r) {
-            Link_Par[20] = r.result;
-            // A close or a newer open issued meanwhile owns the state text.
-            if (seq != m_linkSeq)
-                return;
-            m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port);
-            refreshStateTexts();
-        });
-    }
+    const int32_t port = Link_Par[0];
+    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], this, [this, seq, port](const LinkResult &r) {
+        m_session.settings.Link_Par[20] = r.result;
+        // A close or a newer open issued meanwhile owns the state text.
+        if (seq != m_linkSeq)
+            return;
+        m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port);
+        refreshStateTexts();
+    });
     Command21->setEnabled(true);
-    if (m_met1) {
-        m_met1->Reset_Health();
-        // Pressing "打开" again keeps the polling rhythm.
-        if (!m_met1->Timer1.isActive())
-            m_met1->Timer1.start();
-    }
+    Met1 &met1 = m_session.met1;
+    met1.Reset_Health();
+    // Pressing "打开" again keeps the polling rhythm.
+    if (!met1.Timer1.isActive())
+        met1.Timer1.start();
     refreshStateTexts();
 }
 
 void ssqx::Command10_Click()
 {
-    if (Link *link = Link::instance())
-        link->ClosePort_Modbus(Link_Par[0]);
-    if (m_met1)
-        m_met1->Timer1.stop();
+    m_session.link.ClosePort_Modbus(m_session.settings.Link_Par[0]);
+    m_session.met1.Timer1.stop();
     Command21->setEnabled(false);
     ++m_linkSeq;
     m_openError.clear();
@@ -913,16 +900,6 @@ void ssqx::Config_Closed()
     Show_Write_Problem();
 }
 
-void ssqx::Set_Journal(Write_Journal *journal)
-{
-    if (m_journal)
-        disconnect(m_journal, nullptr, this, nullptr);
-    m_journal = journal;
-    if (m_journal)
-        connect(m_journal, &Write_Journal::Changed, this, &ssqx::Show_Write_Problem);
-    Show_Write_Problem();
-}
-
 // The newest unsettled write problem of the configuration window, when it
 // arose in the last minute before the window came back or later (a write
 // issued as the window closed may fail afterwards). It stays until the
@@ -930,8 +907,8 @@ void ssqx::Set_Journal(Write_Journal *journal)
 void ssqx::Show_Write_Problem()
 {
     Write_Journal::Entry e;
-    if (m_journal && m_backAt.isValid())
-        e = m_journal->Latest();
+    if (m_backAt.isValid())
+        e = m_session.journal.Latest();
     if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-60)) {
         Write_State->clear();
         return;
@@ -958,7 +935,7 @@ void ssqx::closeEvent(QCloseEvent *e)
         return;
     }
     Main_Conn.Close();
-    Main_Loaded = 0;
+    disconnect(&m_session.logger, &mscom::Sample_Logged, this, &ssqx::Note_Sample);
     Timer1.stop();
     Timer2.stop();
     Timer3.stop();
@@ -1046,10 +1023,10 @@ void ssqx::Show_Live()
     // While the ruler is on the read-outs show its record instead.
     if (Cht.Ruler_On == 0) {
         for (int i = 0; i < 5; ++i)
-            D_3W[i]->setText(Num_Text(Val_3X[i]));
+            D_3W[i]->setText(Num_Text(m_session.live.Val_3X[i]));
     }
     for (int k = 0; k < 12; ++k) {
-        if (Sta_1X[k] != 0) {
+        if (m_session.live.Sta_1X[k] != 0) {
             D_2R[k]->setText(QString::fromUtf8(kStatusText[k]));
             setBg(D_2R[k], "#FFC0C0");
         } else {
@@ -1080,7 +1057,7 @@ void ssqx::Timer1_Timer()
     Set_Y_Labels();
     // 3. A record was logged since the last tick; one logged while paging
     // or under the ruler waits for the live chart.
-    if (New_Sample == -1 && Chart_Live())
+    if (m_samplePending && Chart_Live())
         Append_Sample();
     // 4.
     Show_Live();
@@ -1105,23 +1082,23 @@ void ssqx::Timer3_Timer()
 
 void ssqx::refreshStateTexts()
 {
-    const Link_Health health = m_met1 ? m_met1->Health() : Link_Health::Closed;
+    const Met1 &met1 = m_session.met1;
+    const Link_Health health = met1.Health();
     QString link;
     bool bad = true;
     if (!m_openError.isEmpty()) {
         link = m_openError; // the whole line: "打开失败：..."
     } else {
-        link = m_met1 ? Link_Health_Text(health, m_met1->Last_Good(), m_met1->Last_Error())
-                      : Link_Health_Text(health, QDateTime(), Link_Error());
+        link = Link_Health_Text(health, met1.Last_Good(), met1.Last_Error());
         bad = Link_Broken(health);
     }
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
-    const QString log = m_mscom ? m_mscom->Log_Status() : QString();
+    const QString log = m_session.logger.Log_Status();
     // A notice (the database was replaced and reopened, lost ids recovered)
     // follows "记录正常" in blue: logging goes on, but the operator should
     // know what happened to the file.
-    const QString notice = m_mscom ? m_mscom->Log_Notice() : QString();
+    const QString notice = m_session.logger.Log_Notice();
     if (!log.isEmpty()) {
         Log_State->setText(log);
         Log_State->setStyleSheet(QStringLiteral("color:#C00000;"));

@@ -21,25 +21,25 @@
 #include <functional>
 #include <optional>
 
-class Met1;
-class mscom;
-class Write_Journal;
+class InstrumentSession;
 
 class ssqx : public QWidget {
     Q_OBJECT
 public:
-    explicit ssqx(QWidget *parent = nullptr);
+    // The window reads and writes the session's link settings, live tables
+    // and Y range, drives its acquisition and shows its logging's health and
+    // the configuration window's newest write problem, which stays on the
+    // status line after that window has closed. The session outlives it.
+    explicit ssqx(InstrumentSession &session, QWidget *parent = nullptr);
     ~ssqx() override;
 
-    // The hidden windows this window talks to (set once at start-up).
-    void Attach(Met1 *met1, mscom *logger);
-    // The configuration window's write problems (set once at start-up); the
-    // newest one stays on the status line after that window has closed.
-    void Set_Journal(Write_Journal *journal);
     // The configuration window closed: the main window comes back.
     void Config_Closed();
     // True while the chart appends live samples: not paging, ruler off.
     bool Chart_Live() const { return Cht.Page_Back == 0 && Cht.Ruler_On == 0; }
+    // A record was logged since the chart last took one: several logged
+    // while the chart is not live become one append.
+    bool Sample_Pending() const { return m_samplePending; }
 
     void Form_Load();
     void Show_Live();
@@ -52,7 +52,7 @@ public:
     void Load_History();   // fills the buffer, captions Label2(9) / (10)
     void Append_Sample();  // one logged record arrived (live mode)
     void Reload_Live();    // newest 241 records, redrawn
-    void Set_Y_Labels();   // Label5(0..6) from Y_Span and Y_Min
+    void Set_Y_Labels();   // Label5(0..6) from the Y range's span and minimum
 
     // Handlers.
     void Command1_Click();  // exit
@@ -142,12 +142,13 @@ private:
     void Show_Write_Problem();
     bool Esc_Held_Over(bool autoRepeat) const;
 
-    Met1 *m_met1 = nullptr;
-    mscom *m_mscom = nullptr;
+    void Note_Sample() { m_samplePending = true; }
+
+    InstrumentSession &m_session;
+    bool m_samplePending = false;
     QString m_openError;
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     Chart_Labels m_labels;
-    Write_Journal *m_journal = nullptr;
     std::optional<qint64> m_backMono; // Mono_Ms() when CONFIG gave the window back
     QDateTime m_backAt;               // Clock_Now() then; invalid while CONFIG is up
     bool m_fitted = false;            // sized to its screen at the first show

@@ -10,8 +10,6 @@
 
 static void BM_Redraw_Chart_Zoom4(benchmark::State &state)
 {
-    Y_Span = 1500;
-    Y_Min = 0;
     auto c = std::make_unique<Chart>();
     c->Chart_Zoom = 4;
     c->Chart_End = 321;

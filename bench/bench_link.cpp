@@ -28,6 +28,8 @@ struct Rig {
     QTemporaryDir dir;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<Link> link;
+    Link_Settings settings;
+    Live_Tables live;
     bool ok = false;
 
     Rig()
@@ -35,9 +37,9 @@ struct Rig {
         qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
         sim = std::make_unique<SimProcess>(dir.path(), 1, QStringList{"--pace", "--baud", "9600"});
         link = std::make_unique<Link>();
-        Link_Par[0] = 1;
-        Link_Par[1] = 1;
-        Link_Par[3] = 1;
+        settings.Link_Par[0] = 1;
+        settings.Link_Par[1] = 1;
+        settings.Link_Par[3] = 1;
         QEventLoop loop;
         link->OpenPort_Modbus(1, 1, 0, &loop, [&](const LinkResult &r) {
             ok = sim->isReady() && r.result == kModbusOk;
@@ -61,7 +63,7 @@ void BM_AcquisitionTick(benchmark::State &state)
         return;
     }
     r.sim->command("fault none");
-    Met1 met;
+    Met1 met(*r.link, r.settings, r.live);
     for (auto _ : state) {
         QEventLoop loop;
         QObject::connect(&met, &Met1::Tick_Done, &loop, &QEventLoop::quit);
@@ -85,7 +87,7 @@ void BM_UiGapSilent(benchmark::State &state)
         return;
     }
     r.sim->command("fault silent");
-    Met1 met;
+    Met1 met(*r.link, r.settings, r.live);
     met.Timer1.start();
     double worst = 0;
     for (auto _ : state) {

@@ -66,11 +66,13 @@ struct Logging {
     Logging()
     {
         Set_Clock([] { return g_now; });
-        m = std::make_unique<mscom>();
+        m = std::make_unique<mscom>(live, times);
         m->Form_Load();
         m->Timer1.stop(); // ticks are driven by the benchmark
         m->Timer1_Timer();
     }
+    Live_Tables live;
+    Log_Times times;
     std::unique_ptr<mscom> m;
 };
 

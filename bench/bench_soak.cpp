@@ -7,7 +7,7 @@
 // QR_SOAK_SECONDS sets the length of each run (60 by default).
 #include "app/frmsplash.h"
 #include "app/ssqx.h"
-#include "link/link.h"
+#include "app/session.h"
 #include "testsupport.h"
 
 #include <QApplication>
@@ -92,9 +92,9 @@ void BM_Soak(benchmark::State &state)
         return;
     }
     for (auto _ : state) {
-        Link link;
+        InstrumentSession session;
         Windows windows;
-        auto *splash = new frmSplash(windows);
+        auto *splash = new frmSplash(session, windows);
         splash->Form_Load();
         splash->show();
         runFor(1700);

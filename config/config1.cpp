@@ -125,8 +125,9 @@ double CONFIG1::Fit_Scale(const QSize &client, const QRect &available)
     return std::clamp(std::min(w, h), 0.5, 1.0);
 }
 
-CONFIG1::CONFIG1(Read_Back &readBack, Write_Journal *journal, QWidget *parent)
-    : QWidget(parent), m_readBack(readBack), m_journal(journal)
+CONFIG1::CONFIG1(Link &link, Link_Settings &settings, Read_Back &readBack, Write_Journal *journal,
+                 QWidget *parent)
+    : QWidget(parent), m_link(link), m_settings(settings), m_readBack(readBack), m_journal(journal)
 {
     setObjectName(QStringLiteral("CONFIG1"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -496,7 +497,6 @@ void CONFIG1::Read_Done(int block, const LinkResult &r)
 
 void CONFIG1::Timer1_Timer()
 {
-    Link *link = Link::instance();
     // A silent instrument must not pile up requests: the next cycle waits
     // until every block of this one has come back, and meanwhile the labels
     // show the buffer again.
@@ -504,17 +504,11 @@ void CONFIG1::Timer1_Timer()
         Show_Labels(0, kParamCount);
         return;
     }
-    const int32_t port = Link_Par[0];
-    const int32_t station = Link_Par[3];
+    const int32_t port = m_settings.Link_Par[0];
+    const int32_t station = m_settings.Link_Par[3];
     for (int block = 0; block < kBlockCount; ++block) {
-        if (!link) {
-            LinkResult none;
-            none.error.kind = Link_Fault::Not_Open;
-            Read_Done(block, none);
-            continue;
-        }
         ++m_readsOut;
-        link->Get_4X_DX(port, station, 1 + 16 * block, 16, this, [this, block](const LinkResult &r) {
+        m_link.Get_4X_DX(port, station, 1 + 16 * block, 16, this, [this, block](const LinkResult &r) {
             --m_readsOut;
             Read_Done(block, r);
         });
@@ -564,10 +558,10 @@ void CONFIG1::Write_Reg(int reg)
 
     m_edited[i] = false;
     const int16_t value = check.value;
-    Link_Par[19] = value;
+    m_settings.Link_Par[19] = value;
     const uint32_t seq = ++m_writeSeq[i];
-    const int32_t port = Link_Par[0];
-    const int32_t station = Link_Par[3];
+    const int32_t port = m_settings.Link_Par[0];
+    const int32_t station = m_settings.Link_Par[3];
     // The outcome reaches the journal also when the window has closed in
     // the meantime; the window itself only when it is still there.
     QPointer<CONFIG1> self(this);
@@ -584,19 +578,12 @@ void CONFIG1::Write_Reg(int reg)
         if (self)
             self->Write_Done(reg, seq, r, failure);
     };
-    Link *link = Link::instance();
-    if (!link) {
-        LinkResult none;
-        none.error.kind = Link_Fault::Not_Open;
-        finish(none);
-        return;
-    }
+    Link *link = &m_link;
     // The exchange and its one retry belong to the link, not to the window:
     // a write issued as the window closes still completes (and retries).
     link->Set_4X_D1(port, station, reg, value, link, [=](const LinkResult &r) {
-        Link *again = Link::instance();
-        if (r.result == kModbusFail && again)
-            again->Set_4X_D1(port, station, reg, value, again, finish);
+        if (r.result == kModbusFail)
+            link->Set_4X_D1(port, station, reg, value, link, finish);
         else
             finish(r);
     });

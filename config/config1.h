@@ -11,6 +11,7 @@
 #pragma once
 
 #include "config/parammap.h"
+#include "core/live_data.h"
 
 #include <QFont>
 #include <QPointer>
@@ -24,6 +25,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class Link;
 class Write_Journal;
 struct LinkResult;
 
@@ -38,8 +40,11 @@ class CONFIG1 : public QWidget {
 public:
     // journal (may be null) outlives the window and hears of every refused
     // or failed write, also of one that fails after the window has closed.
-    // readBack is the program's: it outlives the window.
-    explicit CONFIG1(Read_Back &readBack, Write_Journal *journal = nullptr, QWidget *parent = nullptr);
+    // link, settings and readBack are the program's: they outlive the
+    // window. Reads and writes go to the port and station of settings; the
+    // value being written is noted there too.
+    CONFIG1(Link &link, Link_Settings &settings, Read_Back &readBack, Write_Journal *journal = nullptr,
+            QWidget *parent = nullptr);
     ~CONFIG1() override;
 
     // Loading: Keep_Open set, the choice lists filled with no entry shown
@@ -138,6 +143,8 @@ private:
     void Set_Mark(int reg, const char *mark, const QString &message);
     QString Entry_Text(int reg) const;
 
+    Link &m_link;
+    Link_Settings &m_settings;
     Read_Back &m_readBack;
     QPointer<Write_Journal> m_journal;
     double m_scale = 1.0;  // window shrunk to fit its screen

@@ -2,10 +2,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-Link *g_link = nullptr;
-}
-
 Link::Link()
 {
     m_thread.setObjectName(QStringLiteral("modbus-link"));
@@ -13,13 +9,10 @@ Link::Link()
     m_worker->moveToThread(&m_thread);
     m_rtu = new ModbusRTU;
     m_thread.start();
-    g_link = this;
 }
 
 Link::~Link()
 {
-    if (g_link == this)
-        g_link = nullptr;
     // Jobs still queued run before the thread ends; the ports close with the
     // ModbusRTU object on the link thread's side of the queue.
     ModbusRTU *rtu = m_rtu;
@@ -28,8 +21,6 @@ Link::~Link()
     m_thread.wait();
     delete m_worker;
 }
-
-Link *Link::instance() { return g_link; }
 
 void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done)
 {

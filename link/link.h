@@ -27,9 +27,6 @@ public:
     Link();
     ~Link() override;
 
-    // The program's one link; exists while a Link object lives.
-    static Link *instance();
-
     void OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done);
     void ClosePort_Modbus(int32_t port, QObject *ctx = nullptr, Done done = {});
     void Get_3X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done);

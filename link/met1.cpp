@@ -3,7 +3,8 @@
 #include "app/globals.h"
 #include "link/link.h"
 
-Met1::Met1(QObject *parent) : QObject(parent)
+Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, QObject *parent)
+    : QObject(parent), m_link(link), m_settings(settings), m_live(live)
 {
     setObjectName(QStringLiteral("Met1"));
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -26,17 +27,16 @@ void Met1::D_Byte(uint8_t b)
 
 void Met1::Timer1_Timer()
 {
-    Link *link = Link::instance();
-    if (m_busy || !link)
+    if (m_busy)
         return;
     if (!m_since.isValid())
         m_since = Clock_Now();
     m_busy = true;
     m_tickOk = true;
-    const int32_t port = Link_Par[0];
-    const int32_t station = Link_Par[3];
+    const int32_t port = m_settings.Link_Par[0];
+    const int32_t station = m_settings.Link_Par[3];
 
-    link->Get_3X_DX(port, station, 1, 16, this, [this](const LinkResult &r) {
+    m_link.Get_3X_DX(port, station, 1, 16, this, [this](const LinkResult &r) {
         // A failed read publishes nothing: the tables keep their last good values.
         if (r.result != kModbusOk || r.buf.size() < 16) {
             m_tickOk = false;
@@ -44,21 +44,21 @@ void Met1::Timer1_Timer()
             return;
         }
         for (int i = 0; i < 16; ++i) {
-            Raw_3X[i] = r.buf[i];
-            Val_3X[i] = float(Raw_3X[i]);
+            m_live.Raw_3X[i] = r.buf[i];
+            m_live.Val_3X[i] = float(m_live.Raw_3X[i]);
         }
     });
-    link->Get_1X_B16(port, station, 1, this, [this](const LinkResult &r) {
+    m_link.Get_1X_B16(port, station, 1, this, [this](const LinkResult &r) {
         if (r.result == kModbusOk && !r.buf.isEmpty()) {
             // The status word carries 16 flags, bit k = status input k + 1.
             Word_1X[0] = r.buf[0];
             const uint16_t word = uint16_t(Word_1X[0] & 0xFFFF);
             D_Byte(uint8_t(word & 0xFF));
             for (int k = 0; k < 8; ++k)
-                Sta_1X[k] = Bit_B[k];
+                m_live.Sta_1X[k] = Bit_B[k];
             D_Byte(uint8_t(word >> 8));
             for (int k = 0; k < 8; ++k)
-                Sta_1X[8 + k] = Bit_B[k];
+                m_live.Sta_1X[8 + k] = Bit_B[k];
         } else {
             m_tickOk = false;
             m_lastError = r.error;

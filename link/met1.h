@@ -1,14 +1,18 @@
 // The hidden acquisition window: while the link is open its 500 ms timer polls
-// input registers 1..16 and the 16 status inputs into Raw_3X, Val_3X and
-// Sta_1X, and keeps track of the link's health.
+// input registers 1..16 and the 16 status inputs into the live tables
+// (Raw_3X, Val_3X, Sta_1X), and keeps track of the link's health. It has no
+// window of its own.
 #pragma once
 
+#include "core/live_data.h"
 #include "link/modbusrtu.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
+
+class Link;
 
 // State of the link as the acquisition sees it.
 enum class Link_Health {
@@ -22,7 +26,9 @@ enum class Link_Health {
 class Met1 : public QObject {
     Q_OBJECT
 public:
-    explicit Met1(QObject *parent = nullptr);
+    // Polls over link the port and station of settings into live; all three
+    // outlive the object.
+    Met1(Link &link, const Link_Settings &settings, Live_Tables &live, QObject *parent = nullptr);
 
     void Form_Load() {}
     // One acquisition tick: both exchanges are issued; their results are
@@ -52,6 +58,10 @@ signals:
 
 private:
     bool stale() const;
+
+    Link &m_link;
+    const Link_Settings &m_settings;
+    Live_Tables &m_live;
 
     bool m_busy = false;
     bool m_tickOk = true;

@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-mscom::mscom(QObject *parent) : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"), Db_Conn::Role::Writer)
+mscom::mscom(const Live_Tables &live, Log_Times &times, QObject *parent)
+    : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_live(live), m_times(times)
 {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);
@@ -25,9 +26,9 @@ double mscom::Elapsed(const QDateTime &now, double date, double time)
     return std::fabs(Round_Even((days + part) * 24 * 60 * 60));
 }
 
-double mscom::okitime() const { return Elapsed(Clock_Now(), Pv_Date, Pv_Time); }
+double mscom::okitime() const { return Elapsed(Clock_Now(), m_times.Pv_Date, m_times.Pv_Time); }
 
-double mscom::Rec1_time() const { return Elapsed(Clock_Now(), Lpv_Date, Lpv_Time); }
+double mscom::Rec1_time() const { return Elapsed(Clock_Now(), m_times.Lpv_Date, m_times.Lpv_Time); }
 
 void mscom::Stopped()
 {
@@ -53,13 +54,13 @@ void mscom::Timer1_Timer()
     const double time = Time_Serial(now.time());
     float values[8];
     for (int i = 0; i < 8; ++i)
-        values[i] = Val_3X[i];
+        values[i] = m_live.Val_3X[i];
 
-    bool wrote = false, failed = false;
-    if (Elapsed(now, Pv_Date, Pv_Time) >= 1) {
+    bool wrote = false, failed = false, dueSample = false;
+    if (Elapsed(now, m_times.Pv_Date, m_times.Pv_Time) >= 1) {
         // Taken before the write: a failed write waits a full second.
-        Pv_Date = date;
-        Pv_Time = time;
+        m_times.Pv_Date = date;
+        m_times.Pv_Time = time;
         if (haveIds && Log_Conn.Write_Record(Db_Ring::Pv, Pv_Id + 1, date, time, values)) {
             Pv_Id += 1;
             wrote = true;
@@ -68,12 +69,11 @@ void mscom::Timer1_Timer()
         }
         // The live chart moves on every second, logged or not: while logging
         // is stopped the operator still sees the instrument's trend.
-        if (Main_Loaded == -1)
-            New_Sample = -1;
+        dueSample = true;
     }
-    if (Elapsed(now, Lpv_Date, Lpv_Time) >= 10) {
-        Lpv_Date = date;
-        Lpv_Time = time;
+    if (Elapsed(now, m_times.Lpv_Date, m_times.Lpv_Time) >= 10) {
+        m_times.Lpv_Date = date;
+        m_times.Lpv_Time = time;
         if (haveIds && Log_Conn.Write_Record(Db_Ring::Lpv, Lpv_Id + 1, date, time, values)) {
             Lpv_Id += 1;
             wrote = true;
@@ -88,4 +88,7 @@ void mscom::Timer1_Timer()
         Stopped();
     else if (wrote)
         m_status.clear();
+    // Told last, when the status texts are up to date.
+    if (dueSample)
+        emit Sample_Logged();
 }

@@ -1,8 +1,9 @@
-// The logging window: never shown, it owns the 100 ms timer that writes the
-// channel values into the two log rings, one record per clock second into
+// The logging cycle (no window): its 100 ms timer writes the channel values
+// of the live tables into the two log rings, one record per clock second into
 // pv_data and one every ten seconds into Lpv_wdjl.
 #pragma once
 
+#include "core/live_data.h"
 #include "logging/log_db.h"
 
 #include <QDateTime>
@@ -15,7 +16,9 @@ class mscom : public QObject
 {
     Q_OBJECT
 public:
-    explicit mscom(QObject *parent = nullptr);
+    // Logs the channel values of live; times holds the newest logged record
+    // times of this run. Both outlive the object.
+    mscom(const Live_Tables &live, Log_Times &times, QObject *parent = nullptr);
 
     // Opens Log_Conn (the database's one writer: while another running copy
     // of the program holds the database, this one retries once a second and
@@ -45,10 +48,17 @@ public:
     int32_t Pv_Id = 0;  // newest pv_data id, re-read from sl_void every tick
     int32_t Lpv_Id = 0; // newest Lpv_wdjl id, likewise
 
+signals:
+    // A one-second record was due and tried, written or not: the live chart
+    // moves on every second, also while logging is stopped.
+    void Sample_Logged();
+
 private:
     static double Elapsed(const QDateTime &now, double date, double time);
     void Stopped();
 
+    const Live_Tables &m_live;
+    Log_Times &m_times;
     QString m_status;
     QString m_notice;
 };

@@ -1,9 +1,8 @@
 // The main window's link controls and status panel, with the acquisition
 // window polling the real simulator.
 #include "app/globals.h"
+#include "app/session.h"
 #include "app/ssqx.h"
-#include "link/link.h"
-#include "link/met1.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
@@ -40,8 +39,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<Met1> m_met;
+    std::unique_ptr<InstrumentSession> m_session; // a fresh one for each test
     std::unique_ptr<ssqx> m_win;
 };
 
@@ -53,47 +51,41 @@ void TestAcquisition::initTestCase()
     m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
     QVERIFY(m_sim->isReady());
     QVERIFY(m_sim->command("freeze on").startsWith("ok"));
-    m_link = std::make_unique<Link>();
 }
 
 void TestAcquisition::cleanupTestCase()
 {
-    m_link.reset();
     m_sim.reset();
 }
 
 void TestAcquisition::init()
 {
-    std::fill(std::begin(Link_Par), std::end(Link_Par), 0);
-    std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
-    std::fill(std::begin(Sta_1X), std::end(Sta_1X), 0);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("auto").startsWith("ok"));
-    m_met = std::make_unique<Met1>();
-    m_win = std::make_unique<ssqx>();
+    m_session = std::make_unique<InstrumentSession>();
+    m_win = std::make_unique<ssqx>(*m_session);
     m_win->Form_Load();
-    m_win->Attach(m_met.get(), nullptr);
 }
 
 void TestAcquisition::cleanup()
 {
     m_win->Command10_Click();
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_session->link.Pending(), 0);
     m_win->Unload_Ok = 0;
     m_win.reset();
-    m_met.reset();
+    m_session.reset();
 }
 
 void TestAcquisition::openAndWait()
 {
     m_win->Command9_Click();
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_session->link.Pending(), 0);
 }
 
 void TestAcquisition::tick()
 {
-    QSignalSpy done(m_met.get(), &Met1::Tick_Done);
-    m_met->Timer1_Timer();
+    QSignalSpy done(&m_session->met1, &Met1::Tick_Done);
+    m_session->met1.Timer1_Timer();
     QVERIFY(done.wait(3000));
 }
 
@@ -121,19 +113,19 @@ void TestAcquisition::loadFillsLinkControls()
 void TestAcquisition::openWithDefaults()
 {
     openAndWait();
-    QCOMPARE(Link_Par[0], 1);
-    QCOMPARE(Link_Par[1], 1);
-    QCOMPARE(Link_Par[2], 0);
-    QCOMPARE(Link_Par[3], 1);
-    QCOMPARE(Link_Par[20], kModbusOk);
-    QVERIFY(m_met->Timer1.isActive());
+    QCOMPARE(m_session->settings.Link_Par[0], 1);
+    QCOMPARE(m_session->settings.Link_Par[1], 1);
+    QCOMPARE(m_session->settings.Link_Par[2], 0);
+    QCOMPARE(m_session->settings.Link_Par[3], 1);
+    QCOMPARE(m_session->settings.Link_Par[20], kModbusOk);
+    QVERIFY(m_session->met1.Timer1.isActive());
     QVERIFY(m_win->Command21->isEnabled());
     m_win->Option1[2]->setChecked(true);
     m_win->Option2[2]->setChecked(true);
     openAndWait(); // a second open reads the controls again
-    QCOMPARE(Link_Par[1], 2);
-    QCOMPARE(Link_Par[2], 2);
-    QCOMPARE(Link_Par[20], kModbusOk);
+    QCOMPARE(m_session->settings.Link_Par[1], 2);
+    QCOMPARE(m_session->settings.Link_Par[2], 2);
+    QCOMPARE(m_session->settings.Link_Par[20], kModbusOk);
 }
 
 void TestAcquisition::portAndStationText_data()
@@ -157,9 +149,9 @@ void TestAcquisition::portAndStationText()
     m_win->Combo1->setEditText(port);
     m_win->Combo2->setEditText(station);
     openAndWait();
-    QCOMPARE(Link_Par[0], portNo);
-    QCOMPARE(Link_Par[3], stationNo);
-    QVERIFY(Link_Par[20] != kModbusOk); // none of these ports exists
+    QCOMPARE(m_session->settings.Link_Par[0], portNo);
+    QCOMPARE(m_session->settings.Link_Par[3], stationNo);
+    QVERIFY(m_session->settings.Link_Par[20] != kModbusOk); // none of these ports exists
 }
 
 void TestAcquisition::openFailureIsShown()
@@ -167,13 +159,13 @@ void TestAcquisition::openFailureIsShown()
     m_win->Combo1->setEditText(QStringLiteral("5 "));
     QCOMPARE(m_win->Port_Dev->text(), m_dir.path() + "/COM5");
     openAndWait();
-    QCOMPARE(Link_Par[20], kOpenNoDevice);
+    QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
     QVERIFY2(m_win->Link_State->text().contains(QStringLiteral("打开失败")), qPrintable(m_win->Link_State->text()));
     QVERIFY(m_win->Link_State->text().contains(m_dir.path() + "/COM5"));
     // The polls go on and fail at once, without reaching any instrument.
     const int reads = simStat(*m_sim, "reads");
     tick();
-    QCOMPARE(m_met->Fail_Count(), 1);
+    QCOMPARE(m_session->met1.Fail_Count(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), reads);
 }
 
@@ -182,16 +174,16 @@ void TestAcquisition::openRefusedWhileHeldElsewhere()
     ModbusRTU other; // another master already on the line
     QCOMPARE(other.OpenPort_Modbus(1, 1, 0), kModbusOk);
     openAndWait();
-    QCOMPARE(Link_Par[20], kOpenBusy);
+    QCOMPARE(m_session->settings.Link_Par[20], kOpenBusy);
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
 }
 
 void TestAcquisition::closeWithoutOpen()
 {
     m_win->Command10_Click();
-    QTRY_COMPARE(m_link->Pending(), 0);
-    QCOMPARE(Link_Par[0], 0);
-    QVERIFY(!m_met->Timer1.isActive());
+    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QCOMPARE(m_session->settings.Link_Par[0], 0);
+    QVERIFY(!m_session->met1.Timer1.isActive());
     QVERIFY(!m_win->Command21->isEnabled());
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
 }
@@ -203,9 +195,9 @@ void TestAcquisition::closeRightAfterFailedOpen()
     m_win->Combo1->setEditText(QStringLiteral("5 "));
     m_win->Command9_Click();
     m_win->Command10_Click();
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_session->link.Pending(), 0);
     QCoreApplication::processEvents();
-    QCOMPARE(Link_Par[20], kOpenNoDevice);
+    QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
 }
 
@@ -213,14 +205,14 @@ void TestAcquisition::closeClosesThePortThatWasOpened()
 {
     openAndWait();
     tick();
-    QCOMPARE(m_met->Fail_Count(), 0);
+    QCOMPARE(m_session->met1.Fail_Count(), 0);
     m_win->Combo1->setEditText(QStringLiteral("2 "));
     m_win->Command10_Click();
-    QTRY_COMPARE(m_link->Pending(), 0);
-    QCOMPARE(Link_Par[0], 1);
+    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QCOMPARE(m_session->settings.Link_Par[0], 1);
     // Port 1 is really closed: a read on it now fails at once.
     bool failed = false;
-    m_link->Get_3X_DX(1, 1, 1, 16, this, [&](const LinkResult &r) { failed = r.result == kModbusFail; });
+    m_session->link.Get_3X_DX(1, 1, 1, 16, this, [&](const LinkResult &r) { failed = r.result == kModbusFail; });
     QTRY_VERIFY(failed);
 }
 
@@ -243,7 +235,7 @@ void TestAcquisition::liveValuesAndStatusCells()
     QCOMPARE(m_win->D_2R[9]->text(), QStringLiteral("通道四报警"));
     QCOMPARE(m_win->D_2R[8]->palette().color(QPalette::Window), QColor(0xFFC0C0));
     QCOMPARE(m_win->D_2R[7]->palette().color(QPalette::Window), QColor(0xC0FFFF));
-    m_met->Timer1.start();
+    m_session->met1.Timer1.start();
     m_win->Timer3_Timer();
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
 }
@@ -269,7 +261,7 @@ void TestAcquisition::showLiveCells()
         QCOMPARE(m_win->D_2R[k]->text(), QStringLiteral("   "));
         QCOMPARE(m_win->D_2R[k]->palette().color(QPalette::Window), QColor(0xC0FFFF));
     }
-    Sta_1X[cell] = value;
+    m_session->live.Sta_1X[cell] = value;
     m_win->Show_Live();
     for (int k = 0; k < 12; ++k) {
         QCOMPARE(m_win->D_2R[k]->text(), k == cell ? text : QStringLiteral("   "));
@@ -307,14 +299,14 @@ void TestAcquisition::reopenOverwritesAllValues()
     openAndWait();
     tick();
     m_win->Command10_Click();
-    QVERIFY(!m_met->Timer1.isActive());
-    QCOMPARE(Val_3X[15], 16.0f); // closing keeps the last values
+    QVERIFY(!m_session->met1.Timer1.isActive());
+    QCOMPARE(m_session->live.Val_3X[15], 16.0f); // closing keeps the last values
     for (int i = 1; i <= 16; ++i)
         QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(-i)).startsWith("ok"));
     openAndWait();
     tick();
     for (int i = 0; i < 16; ++i)
-        QCOMPARE(Val_3X[i], float(-(i + 1)));
+        QCOMPARE(m_session->live.Val_3X[i], float(-(i + 1)));
 }
 
 void TestAcquisition::escapeExits()

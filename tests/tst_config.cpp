@@ -274,6 +274,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<Link> m_link;
+    Link_Settings m_settings;                 // the program's, like the link
+    Live_Tables m_live;
     std::unique_ptr<Write_Journal> m_journal; // outlives each window, as in the program
     Read_Back m_readBack;                     // likewise
     QPointer<CONFIG1> m_win;
@@ -289,11 +291,11 @@ void TestConfig::initTestCase()
     m_sim = std::make_unique<SimProcess>(m_dir->path());
     QVERIFY(m_sim->isReady());
     m_link = std::make_unique<Link>();
-    Link_Par[0] = 1;
-    Link_Par[3] = 1;
+    m_settings.Link_Par[0] = 1;
+    m_settings.Link_Par[3] = 1;
     bool done = false;
     int32_t result = -1;
-    Link::instance()->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) {
+    m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) {
         result = r.result;
         done = true;
     });
@@ -309,8 +311,8 @@ void TestConfig::cleanupTestCase()
 
 void TestConfig::init()
 {
-    Link_Par[0] = 1;
-    Link_Par[3] = 1;
+    m_settings.Link_Par[0] = 1;
+    m_settings.Link_Par[3] = 1;
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     QCOMPARE(sim(QStringLiteral("reset")), QStringLiteral("ok"));
     m_journal = std::make_unique<Write_Journal>();
@@ -323,12 +325,12 @@ void TestConfig::cleanup()
         delete m_win;
     }
     // Let the link finish whatever a test left running.
-    QTRY_COMPARE_WITH_TIMEOUT(Link::instance()->Pending(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_link->Pending(), 0, 10000);
 }
 
 CONFIG1 *TestConfig::openWindow()
 {
-    auto *w = new CONFIG1(m_readBack, m_journal.get());
+    auto *w = new CONFIG1(*m_link, m_settings, m_readBack, m_journal.get());
     m_win = w;
     w->Form_Load();
     w->show();
@@ -636,8 +638,8 @@ void TestConfig::tenthsText()
 void TestConfig::firstOpenWithoutLink()
 {
     m_readBack = Read_Back{};
-    Link_Par[0] = 0; // never opened: port 0, station 0
-    Link_Par[3] = 0;
+    m_settings.Link_Par[0] = 0; // never opened: port 0, station 0
+    m_settings.Link_Par[3] = 0;
     CONFIG1 *w = openWindow();
     QVERIFY(w->Timer1.isActive());
     QCOMPARE(w->Timer1.interval(), 1000);
@@ -818,7 +820,7 @@ void TestConfig::reopenKeepsBufferResetsFields()
     QCOMPARE(writes(), 1);
 
     // Reopen on a port that does not exist: every read fails.
-    Link_Par[0] = 9;
+    m_settings.Link_Par[0] = 9;
     CONFIG1 *again = openWindow();
     for (int i = 0; i < kParamCount; ++i) {
         QVERIFY(whole(again->D_4W[i]).isEmpty());
@@ -844,7 +846,7 @@ void TestConfig::silentInstrumentDoesNotPileUp()
     for (int k = 0; k < 5; ++k)
         w->Timer1_Timer();
     QCOMPARE(w->Reads_Out(), 3);
-    QCOMPARE(Link::instance()->Pending(), 3);
+    QCOMPARE(m_link->Pending(), 3);
     QTRY_COMPARE_WITH_TIMEOUT(w->Reads_Out(), 0, 10000);
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     // The labels still show what was read before.
@@ -876,7 +878,7 @@ void TestConfig::escKeyReturns()
     QTest::keyClick(w->Combo[1], Qt::Key_Escape);
     QCOMPARE(back.count(), 1);
     QTRY_VERIFY(m_win.isNull());
-    QVERIFY(QTest::qWaitFor([] { return Link::instance()->Pending() == 0; }, 5000));
+    QVERIFY(QTest::qWaitFor([this] { return m_link->Pending() == 0; }, 5000));
     QCOMPARE(writes(), 0); // the focused box was not edited
 }
 
@@ -939,7 +941,7 @@ void TestConfig::writeBack()
     QVERIFY(!e->hasFocus());
     QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok %1 %2").arg(reg).arg(value));
     QCOMPARE(writes(), 1);
-    QCOMPARE(Link_Par[19], value);
+    QCOMPARE(m_settings.Link_Par[19], value);
     QVERIFY(!w->Edited(reg));
     QCOMPARE(e->property("Mark").toString(), QString());
     if (auto *edit = qobject_cast<QLineEdit *>(e))
@@ -1040,7 +1042,7 @@ void TestConfig::refusedNotSent()
     QWidget *unit = w->Entry(47);
     QVERIFY(enter(correction, QStringLiteral("-32768")));
     QTRY_COMPARE(correction->property("Mark").toString(), QStringLiteral("refused"));
-    QCOMPARE(Link::instance()->Pending(), 0); // nothing was sent
+    QCOMPARE(m_link->Pending(), 0); // nothing was sent
     QVERIFY2(w->Msg_Line->text().contains(QStringLiteral("-500～500")), qPrintable(w->Msg_Line->text()));
     QCOMPARE(correction->toolTip(), w->Msg_Line->text());
     QCOMPARE(qobject_cast<QLineEdit *>(correction)->text(), QStringLiteral("-32768"));
@@ -1137,7 +1139,7 @@ void TestConfig::failureKinds()
     CONFIG1 *w = openWindow();
     w->Timer1.stop();
     QTRY_COMPARE(w->Reads_Out(), 0);
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start(3600 * 1000); // health is judged while polling; ticks are called below
     met.Reset_Health();
     QCOMPARE(sim(fault), QStringLiteral("ok"));

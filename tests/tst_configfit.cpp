@@ -3,6 +3,7 @@
 // every caption is readable in full.
 #include "screen_main.h"
 #include "config/config1.h"
+#include "link/link.h"
 
 #include <QApplication>
 #include <QFile>
@@ -50,8 +51,10 @@ void TestConfigFit::fitScale()
 
 void TestConfigFit::smallScreen()
 {
+    Link link;
+    Link_Settings settings;
     Read_Back readBack;
-    auto *w = new CONFIG1(readBack);
+    auto *w = new CONFIG1(link, settings, readBack);
     w->Form_Load();
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));

@@ -1,10 +1,8 @@
-// The acquisition and logging cycles need no window: with a core
-// application only (creating a widget would abort), they poll the real
+// The session and its acquisition and logging cycles need no window: with a
+// core application only (creating a widget would abort), they poll the real
 // simulator and write one record per clock second into a real database.
 #include "app/globals.h"
-#include "link/link.h"
-#include "link/met1.h"
-#include "logging/mscom.h"
+#include "app/session.h"
 #include "testsupport.h"
 
 #include <QSqlDatabase>
@@ -32,9 +30,11 @@ void TestHeadless::cyclesWithoutWidgets()
 
     QDateTime now(QDate(2026, 12, 8), QTime(3, 0, 0));
     Set_Clock([&now] { return now; });
-    Link link;
-    Met1 met;
-    mscom logger;
+    InstrumentSession session;
+    Link &link = session.link;
+    Met1 &met = session.met1;
+    mscom &logger = session.logger;
+    int32_t *Link_Par = session.settings.Link_Par;
     Link_Par[0] = 1; // port 1, 9600 baud, no parity, station 1
     Link_Par[1] = 1;
     Link_Par[2] = 0;
@@ -53,7 +53,7 @@ void TestHeadless::cyclesWithoutWidgets()
         QSignalSpy done(&met, &Met1::Tick_Done);
         met.Timer1_Timer();
         QVERIFY(done.wait(3000));
-        QCOMPARE(Val_3X[0], float(100 + s));
+        QCOMPARE(session.live.Val_3X[0], float(100 + s));
         logger.Timer1_Timer();
     }
     logger.Timer1.stop();

@@ -296,19 +296,20 @@ private slots:
 
     void loggedRecordsReachTheChart()
     {
-        // The logging window writes through Log_Conn, the chart reads the
+        // The logging writes through Log_Conn, the chart reads the
         // same file through Main_Conn.
         const QString path = New_Db();
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
         Set_Clock([&] { return now; });
-        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0;
         Db_Conn main(QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        mscom m;
+        Live_Tables live;
+        Log_Times times;
+        mscom m(live, times);
         m.Form_Load();
         for (int s = 1; s <= 5; ++s) {
-            Val_3X[0] = float(s);
-            Val_3X[7] = float(-s);
+            live.Val_3X[0] = float(s);
+            live.Val_3X[7] = float(-s);
             m.Timer1_Timer();
             now = now.addSecs(1);
         }
@@ -324,7 +325,6 @@ private slots:
             QCOMPARE(c->Chart_Time[236 + i], Time_Serial(QTime(9, 30, i - 1)));
         }
         QVERIFY(!Slot_Has_Record(*c, 236));
-        std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
     }
 
     void readCurIdFailureKeepsValue()

@@ -86,6 +86,8 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<Link> m_link;
+    Link_Settings m_settings;
+    Live_Tables m_live;
 };
 
 void TestLink::initTestCase()
@@ -109,8 +111,9 @@ void TestLink::init()
     // The link holds no port unless a test opens it: a port is held by one
     // master at a time.
     linkClose();
-    Link_Par[0] = 1;
-    Link_Par[3] = 1;
+    m_live = {};
+    m_settings.Link_Par[0] = 1;
+    m_settings.Link_Par[3] = 1;
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("auto").startsWith("ok"));
     QVERIFY(m_sim->command("freeze on").startsWith("ok"));
@@ -130,7 +133,7 @@ void TestLink::linkOpen(int32_t port)
 
 void TestLink::linkClose()
 {
-    m_link->ClosePort_Modbus(Link_Par[0]);
+    m_link->ClosePort_Modbus(m_settings.Link_Par[0]);
     QTRY_COMPARE(m_link->Pending(), 0);
 }
 
@@ -440,12 +443,12 @@ void TestLink::acquisitionPublishes()
     linkOpen();
     for (int i = 1; i <= 16; ++i)
         QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(i * 10 - 100)).startsWith("ok"));
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start();
     tickAndWait(met);
     for (int i = 0; i < 16; ++i) {
-        QCOMPARE(Raw_3X[i], (i + 1) * 10 - 100);
-        QCOMPARE(Val_3X[i], float((i + 1) * 10 - 100));
+        QCOMPARE(m_live.Raw_3X[i], (i + 1) * 10 - 100);
+        QCOMPARE(m_live.Val_3X[i], float((i + 1) * 10 - 100));
     }
     QCOMPARE(met.Health(), Link_Health::Ok);
     QCOMPARE(met.Fail_Count(), 0);
@@ -466,19 +469,19 @@ void TestLink::acquisitionStatusBits()
     QFETCH(int, word);
     linkOpen();
     for (int k = 0; k < 16; ++k)
-        Sta_1X[k] = 7; // must all be rewritten
+        m_live.Sta_1X[k] = 7; // must all be rewritten
     QVERIFY(m_sim->command(QStringLiteral("status %1").arg(word)).startsWith("ok"));
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start();
     tickAndWait(met);
     for (int k = 0; k < 16; ++k)
-        QCOMPARE(Sta_1X[k], (word >> k) & 1);
+        QCOMPARE(m_live.Sta_1X[k], (word >> k) & 1);
     QCOMPARE(met.Word_1X[0], word);
 }
 
 void TestLink::dByte()
 {
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.D_Byte(5);
     const uint8_t five[8] = {1, 0, 1, 0, 0, 0, 0, 0};
     QVERIFY(std::equal(five, five + 8, met.Bit_B));
@@ -494,10 +497,10 @@ void TestLink::failedReadPublishesNothing()
     linkOpen();
     QVERIFY(m_sim->command("set ir 1 500").startsWith("ok"));
     QVERIFY(m_sim->command("status 5").startsWith("ok"));
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start();
     tickAndWait(met);
-    QCOMPARE(Val_3X[0], 500.0f);
+    QCOMPARE(m_live.Val_3X[0], 500.0f);
     const QDateTime good = met.Last_Good();
     QVERIFY(good.isValid());
 
@@ -506,10 +509,10 @@ void TestLink::failedReadPublishesNothing()
     QVERIFY(m_sim->command("fault silent").startsWith("ok"));
     tickAndWait(met);
     tickAndWait(met);
-    QCOMPARE(Val_3X[0], 500.0f);
-    QCOMPARE(Raw_3X[0], 500);
-    QCOMPARE(Sta_1X[0], 1);
-    QCOMPARE(Sta_1X[2], 1);
+    QCOMPARE(m_live.Val_3X[0], 500.0f);
+    QCOMPARE(m_live.Raw_3X[0], 500);
+    QCOMPARE(m_live.Sta_1X[0], 1);
+    QCOMPARE(m_live.Sta_1X[2], 1);
     QCOMPARE(met.Fail_Count(), 2);
     QCOMPARE(met.Last_Good(), good);
     QCOMPARE(met.Health(), Link_Health::Interrupted);
@@ -517,8 +520,8 @@ void TestLink::failedReadPublishesNothing()
 
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tickAndWait(met);
-    QCOMPARE(Val_3X[0], 600.0f);
-    QCOMPARE(Sta_1X[0], 0);
+    QCOMPARE(m_live.Val_3X[0], 600.0f);
+    QCOMPARE(m_live.Sta_1X[0], 0);
     QCOMPARE(met.Health(), Link_Health::Ok);
     QCOMPARE(met.Last_Error().kind, Link_Fault::None);
 }
@@ -529,7 +532,7 @@ void TestLink::tickNeverOverlaps()
     QVERIFY(m_sim->command("fault late 100").startsWith("ok"));
     QTRY_COMPARE(m_link->Pending(), 0);
     QVERIFY(m_sim->command("reset").startsWith("ok"));
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     // (timer left stopped: only the direct calls below may start ticks)
     QSignalSpy done(&met, &Met1::Tick_Done);
     met.Timer1_Timer();
@@ -582,7 +585,7 @@ void TestLink::healthFollowsTheClock()
     linkOpen();
     QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
     Set_Clock([&now] { return now; });
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start();
     met.Reset_Health();
     if (goodPollFirst) {
@@ -612,25 +615,25 @@ void TestLink::deviceComesBack()
     auto sim3 = std::make_unique<SimProcess>(m_dir.path(), 3);
     QVERIFY(sim3->isReady());
     QVERIFY(sim3->command("set ir 1 31").startsWith("ok"));
-    Link_Par[0] = 3;
+    m_settings.Link_Par[0] = 3;
     linkOpen(3);
-    Met1 met;
+    Met1 met(*m_link, m_settings, m_live);
     met.Timer1.start();
     met.Reset_Health();
     tickAndWait(met);
-    QCOMPARE(Val_3X[0], 31.0f);
+    QCOMPARE(m_live.Val_3X[0], 31.0f);
 
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
     QCOMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
     QCOMPARE(met.Health(), Link_Health::Interrupted);
-    QCOMPARE(Val_3X[0], 31.0f);
+    QCOMPARE(m_live.Val_3X[0], 31.0f);
 
     sim3.reset();
     sim3 = std::make_unique<SimProcess>(m_dir.path(), 3);
     QVERIFY(sim3->isReady());
     QVERIFY(sim3->command("set ir 1 32").startsWith("ok"));
-    QTRY_COMPARE(Val_3X[0], 32.0f);
+    QTRY_COMPARE(m_live.Val_3X[0], 32.0f);
     QCOMPARE(met.Fail_Count(), 0);
 
     // Gone again, then closed: the device back on its path is left alone.

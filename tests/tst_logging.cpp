@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSignalSpy>
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,16 +89,18 @@ int Child_Main()
     const QByteArray mode = qgetenv("QR_LOG_CHILD");
     g_now = QDateTime(QDate(2026, 3, 12), QTime(8, 0, 0));
     Set_Clock([] { return g_now; });
+    Live_Tables live;
+    Log_Times times;
     if (mode == "nobody") {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
-        mscom m;
+        mscom m(live, times);
         m.Form_Load();
         m.Timer1_Timer();
         std::printf("%s\n", m.Log_Status().toUtf8().constData());
         return 0;
     }
-    mscom m;
+    mscom m(live, times);
     if (!m.Log_Conn.Open())
         return 3;
     char line[16];
@@ -105,7 +108,7 @@ int Child_Main()
         if (mode == "step" && !std::fgets(line, sizeof line, stdin))
             return 0;
         for (int q = 0; q < 8; ++q)
-            Val_3X[q] = float(n * 10 + q);
+            live.Val_3X[q] = float(n * 10 + q);
         m.Timer1_Timer();
         if (m.Pv_Id != n)
             return 2;
@@ -135,6 +138,8 @@ class TstLogging : public QObject
     QTemporaryDir m_dir;
     QString m_path;
     int m_serial = 0;
+    Live_Tables m_live; // what the acquisition would have published
+    Log_Times m_times;
 
     QList<int> Sl_Void() { return Ints(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).value(0)); }
     QList<QVariantList> Rows(const char *table) { return Sql(m_path, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table))); }
@@ -148,10 +153,8 @@ private slots:
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
         g_now = kStart;
         Set_Clock([] { return g_now; });
-        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0;
-        std::fill(std::begin(Val_3X), std::end(Val_3X), 0.0f);
-        Main_Loaded = 0;
-        New_Sample = 0;
+        m_live = {};
+        m_times = {};
     }
     void cleanup() { Set_Clock({}); }
 
@@ -232,17 +235,10 @@ private slots:
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
     }
 
-    void firstTick_data()
-    {
-        QTest::addColumn<int>("mainLoaded");
-        QTest::newRow("main window loaded") << -1;
-        QTest::newRow("main window unloaded") << 0;
-    }
     void firstTick()
     {
-        QFETCH(int, mainLoaded);
-        Main_Loaded = int16_t(mainLoaded);
-        mscom m;
+        mscom m(m_live, m_times);
+        QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         QVERIFY(m.Timer1.isActive());
         QCOMPARE(m.Timer1.interval(), 100);
@@ -251,7 +247,7 @@ private slots:
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
         QCOMPARE(m.Pv_Id, 1);
         QCOMPARE(m.Lpv_Id, 1);
-        QCOMPARE(New_Sample, int16_t(mainLoaded ? -1 : 0));
+        QCOMPARE(logged.count(), 1);
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {
             const QList<QVariantList> rows = Rows(t);
             QCOMPARE(rows.size(), 1);
@@ -263,20 +259,20 @@ private slots:
             for (int i = 3; i < 11; ++i)
                 QCOMPARE(r[i].toFloat(), 0.0f); // link closed, nothing acquired yet
         }
-        QCOMPARE(Pv_Date, Date_Serial(kStart.date()));
-        QCOMPARE(Pv_Time, 0.5);
+        QCOMPARE(m_times.Pv_Date, Date_Serial(kStart.date()));
+        QCOMPARE(m_times.Pv_Time, 0.5);
     }
 
     void cadence()
     {
-        Main_Loaded = -1;
-        mscom m;
+        mscom m(m_live, m_times);
+        QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         Tick(m);
-        New_Sample = 0; // taken by the chart
+        logged.clear(); // taken by the chart
         Tick(m);        // same second: nothing due
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
-        QCOMPARE(New_Sample, int16_t(0));
+        QCOMPARE(logged.count(), 0);
         QCOMPARE(m.okitime(), 0.0);
         for (int s = 1; s <= 9; ++s) {
             Advance(1);
@@ -285,8 +281,8 @@ private slots:
             Tick(m);
             Tick(m);
             QCOMPARE(Sl_Void(), QList<int>({1 + s, 1 + s, 1, 1}));
-            QCOMPARE(New_Sample, int16_t(-1));
-            New_Sample = 0;
+            QCOMPARE(logged.count(), 1);
+            logged.clear();
         }
         Advance(1);
         Tick(m);
@@ -311,7 +307,7 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(int, next);
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         bool ok = false;
         Sql(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1, lpv_id = %1, lpv_id_copy = %1").arg(stored), &ok);
@@ -320,7 +316,7 @@ private slots:
             Sql(m_path, QStringLiteral("INSERT INTO %1 VALUES (1, 1.0, 0.5, 9, 9, 9, 9, 9, 9, 9, 9)").arg(QLatin1String(t)), &ok);
             QVERIFY(ok);
         }
-        Val_3X[0] = 12.5f;
+        m_live.Val_3X[0] = 12.5f;
         Tick(m);
         QCOMPARE(Sl_Void(), QList<int>({next, next, next, next}));
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {
@@ -335,7 +331,7 @@ private slots:
 
     void clockBack()
     {
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m);
         Advance(1);
@@ -359,10 +355,10 @@ private slots:
 
     void linkClosedKeepsLastValues()
     {
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         const float acquired[9] = {101.5f, -20.25f, 1300, 0.125f, 16.5f, 5, 6, 7, 8};
-        std::copy(std::begin(acquired), std::end(acquired), Val_3X);
+        std::copy(std::begin(acquired), std::end(acquired), m_live.Val_3X);
         for (int s = 0; s < 3; ++s) { // link closed: Val_3X no longer changes
             Tick(m);
             Advance(1);
@@ -379,15 +375,15 @@ private slots:
     void restartContinues()
     {
         {
-            mscom m;
+            mscom m(m_live, m_times);
             m.Form_Load();
             Tick(m);
             Advance(1);
             Tick(m);
         }
         QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
-        Pv_Date = Pv_Time = Lpv_Date = Lpv_Time = 0; // a new run
-        mscom m;
+        m_times = {}; // a new run
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m); // same clock second as the last record: both written anyway
         QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
@@ -401,7 +397,7 @@ private slots:
         // get date and time of the same instant.
         const QDateTime before(QDate(2026, 3, 12), QTime(23, 59, 59));
         const QDateTime after(QDate(2026, 3, 13), QTime(0, 0, 0));
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         int calls = 0;
         Set_Clock([&] { return calls++ % 2 == 0 ? before : after; });
@@ -428,8 +424,8 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(QString, trigger);
-        Main_Loaded = -1;
-        mscom m;
+        mscom m(m_live, m_times);
+        QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         bool ok = false;
         Sql(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(stored), &ok);
@@ -443,8 +439,8 @@ private slots:
         Tick(m);
         // A Chinese reason; SQLite's own text in brackets.
         QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：写入被数据库的约束拒绝（refused）"));
-        QCOMPARE(New_Sample, int16_t(-1)); // the live chart still moves on
-        New_Sample = 0;
+        QCOMPARE(logged.count(), 1); // the live chart still moves on
+        logged.clear();
         QCOMPARE(Sl_Void(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
         QCOMPARE(Rows("pv_data"), rowsBefore);
 
@@ -457,7 +453,7 @@ private slots:
         QCOMPARE(Sl_Void(), QList<int>({next, next, 1, 1}));
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT w_date, w_v0 FROM pv_data WHERE w_id = %1").arg(next)),
                  QList<QVariantList>({{Date_Serial(kStart.date()), 0.0}}));
-        QCOMPARE(New_Sample, int16_t(-1));
+        QCOMPARE(logged.count(), 1);
     }
 
     void readOnly()
@@ -466,7 +462,7 @@ private slots:
         // switched to query_only fails its writes with SQLITE_READONLY and,
         // like a connection opened on a write-protected file, stays so until
         // it is opened again.
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m);
         QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
@@ -486,7 +482,7 @@ private slots:
 
     void locked()
     {
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m);
         {
@@ -519,7 +515,7 @@ private slots:
     {
         Db_Conn main(QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         for (int s = 0; s < 3; ++s) {
             Tick(m);
@@ -546,7 +542,7 @@ private slots:
 
     void folderGone()
     {
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m);
         const QString dir = QFileInfo(m_path).absolutePath();
@@ -569,7 +565,7 @@ private slots:
     {
         // The database's page limit stands in for a full disk: both end in
         // SQLITE_FULL.
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         Tick(m);
         const int pages = Sql(m_path, QStringLiteral("PRAGMA page_count")).value(0).value(0).toInt();
@@ -624,7 +620,7 @@ private slots:
         QFETCH(QString, why);
         if (statements == QStringList({"corrupt"})) {
             {
-                mscom m;
+                mscom m(m_live, m_times);
                 m.Form_Load();
                 for (int s = 0; s < 600; ++s) {
                     Tick(m);
@@ -664,21 +660,19 @@ private slots:
             QVERIFY(!Load_History(chart, c));
             QCOMPARE(chart.Chart_Val[5][0], 0.0f);
         }
-        Main_Loaded = -1;
-        mscom m;
+        mscom m(m_live, m_times);
+        QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         QVERIFY(!m.Logging_Ok());
         QVERIFY2(m.Log_Status().startsWith(QStringLiteral("记录已停止：")) && m.Log_Status().contains(m_path) && m.Log_Status().contains(why),
                  qPrintable(m.Log_Status()));
         for (int s = 0; s < 5; ++s) {
             Advance(1);
-            New_Sample = 0;
+            logged.clear();
             Tick(m);
             QVERIFY(!m.Logging_Ok());
-            QCOMPARE(New_Sample, int16_t(-1)); // the live chart still follows the seconds
+            QCOMPARE(logged.count(), 1); // the live chart still follows the seconds
         }
-        Main_Loaded = 0;
-        New_Sample = 0;
         QCOMPARE(QFileInfo(m_path).size(), size);
         QCOMPARE(File_Hash(m_path), hash);
         QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
@@ -703,9 +697,9 @@ private slots:
             Sql(m_path, QLatin1String(s), &ok);
             QVERIFY2(ok, s);
         }
-        Val_3X[0] = 1.5f;
-        Val_3X[7] = 8.5f;
-        mscom m;
+        m_live.Val_3X[0] = 1.5f;
+        m_live.Val_3X[7] = 8.5f;
+        mscom m(m_live, m_times);
         m.Form_Load();
         QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
         Tick(m);
@@ -736,12 +730,12 @@ private slots:
         QFETCH(QString, how);
         Db_Conn main(QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         int ticks = 0;
         auto run = [&](int n) {
             for (int s = 0; s < n; ++s) {
-                Val_3X[0] = float(++ticks);
+                m_live.Val_3X[0] = float(++ticks);
                 Tick(m);
                 Advance(1);
             }
@@ -849,9 +843,9 @@ private slots:
         QCOMPARE(cur, 20);
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")), damaged); // a reader never writes
 
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
-        Val_3X[0] = 99;
+        m_live.Val_3X[0] = 99;
         Tick(m);
         QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
         QCOMPARE(Sl_Void(), QList<int>({21, 21, 6, 6}));
@@ -897,17 +891,17 @@ private slots:
         QVERIFY(Read_Cur_Id(main, cur));
         QCOMPARE(cur, 5);
 
-        Main_Loaded = -1;
-        mscom m;
+        mscom m(m_live, m_times);
+        QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         const QString inUse = QStringLiteral("记录已停止：数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId());
         QCOMPARE(m.Log_Status(), inUse);
         for (int s = 0; s < 3; ++s) {
             Advance(1);
-            New_Sample = 0;
+            logged.clear();
             Tick(m);
             QCOMPARE(m.Log_Status(), inUse);
-            QCOMPARE(New_Sample, int16_t(-1)); // the live chart still moves on
+            QCOMPARE(logged.count(), 1); // the live chart still moves on
         }
         step(6);
         QCOMPARE(Sl_Void(), QList<int>({6, 6, 1, 1}));
@@ -953,7 +947,7 @@ private slots:
         Db_Conn main(QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
         QCOMPARE(main.Fault_Text(), text);
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：") + text);
         Advance(1);
@@ -975,7 +969,7 @@ private slots:
         const QString dir = QFileInfo(m_path).absolutePath();
         if (dbThere) {
             {
-                mscom m;
+                mscom m(m_live, m_times);
                 m.Form_Load();
                 Tick(m);
             }
@@ -1007,7 +1001,7 @@ private slots:
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
         if (tool.isEmpty())
             QSKIP("no sqlite3 tool");
-        mscom m;
+        mscom m(m_live, m_times);
         m.Form_Load();
         for (int s = 0; s < 20; ++s) {
             Tick(m);

@@ -45,20 +45,15 @@ private slots:
     void statusLiveInEveryMode();
     void timer3Labels();
     void repaintTimerDraws();
+
+private:
+    std::unique_ptr<InstrumentSession> m_session; // a fresh one for each test
 };
 
 void TestMainWindow::init()
 {
     Set_Clock([] { return kNow; });
-    Y_Span = 1500;
-    Y_Min = 0;
-    Y_Max = 0;
-    New_Sample = 0;
-    Main_Loaded = 0;
-    for (float &v : Val_3X)
-        v = 0;
-    for (int32_t &b : Sta_1X)
-        b = 0;
+    m_session = std::make_unique<InstrumentSession>();
 }
 
 namespace {
@@ -79,6 +74,7 @@ CONFIG1 *shownConfigWindow()
 
 void TestMainWindow::cleanup()
 {
+    m_session.reset();
     Set_Clock({});
 }
 
@@ -86,7 +82,7 @@ void TestMainWindow::loadResults()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 500));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     const Chart &c = w->Cht;
     QCOMPARE(c.Cur_Id, 500);
     QCOMPARE(c.Win_Last_Id, 500);
@@ -112,7 +108,8 @@ void TestMainWindow::loadResults()
     QCOMPARE(w->Label4[6]->text(), Time_Text(Time_Serial(db.start.addSecs(500).time())));
     QCOMPARE(w->Label4[7]->text(), Time_Text(Time_Serial(db.start.addSecs(510).time())));
     QCOMPARE(w->Label4[8]->text(), Time_Text(Time_Serial(db.start.addSecs(520).time())));
-    QCOMPARE(Main_Loaded, int16_t(-1));
+    emit m_session->logger.Sample_Logged(); // logged records reach the window
+    QVERIFY(w->Sample_Pending());
     QCOMPARE(w->Unload_Ok, int16_t(-1));
     QVERIFY(w->Main_Conn.Is_Open());
     // Sizes in twips.
@@ -135,7 +132,7 @@ void TestMainWindow::loadResults()
 void TestMainWindow::loadOnFreshDatabase()
 {
     Db_Fixture db; // tables only, sl_void 0
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     QCOMPARE(w->Cht.Cur_Id, 0);
     QCOMPARE(w->Cht.Chart_Val[241][0], 0.0f);
     QCOMPARE(int(w->Cht.Chart_End), 241);
@@ -145,7 +142,7 @@ void TestMainWindow::loadOnFreshDatabase()
 void TestMainWindow::controlsAndCaptions()
 {
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     QCOMPARE(w->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
     struct Btn {
         const char *name, *caption;
@@ -235,7 +232,7 @@ void TestMainWindow::keyGuards()
     QFETCH(int, pageBackAfter);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 2000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     for (int z = 1; z < zoomBefore; ++z)
         w->Command4_Click();
@@ -253,17 +250,18 @@ void TestMainWindow::closeBoxRefused()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 300));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
     QVERIFY(w->Main_Conn.Is_Open());
-    QCOMPARE(Main_Loaded, int16_t(-1));
+    emit m_session->logger.Sample_Logged(); // logged records reach the window
+    QVERIFY(w->Sample_Pending());
     QVERIFY(w->Timer1.isActive());
     QVERIFY(!w->Exit_Requested);
     // Live samples still come and the database still answers.
     QVERIFY(db.Fill(301, 320));
-    New_Sample = -1;
+    emit m_session->logger.Sample_Logged();
     w->Reload_Live();
     QCOMPARE(w->Cht.Cur_Id, 320);
 }
@@ -271,14 +269,15 @@ void TestMainWindow::closeBoxRefused()
 void TestMainWindow::escExits()
 {
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     w->Combo1->setFocus();
     QTest::keyClick(w->Combo1, Qt::Key_Escape);
     QVERIFY(w->Exit_Requested);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
-    QCOMPARE(Main_Loaded, int16_t(0));
+    emit m_session->logger.Sample_Logged(); // no longer heard
+    QVERIFY(!w->Sample_Pending());
     QCOMPARE(w->Unload_Ok, int16_t(0));
     QVERIFY(!w->Timer1.isActive());
 }
@@ -302,7 +301,7 @@ void TestMainWindow::escHeldOver()
     QFETCH(int, msAfterConfig);
     QFETCH(bool, exits);
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     qint64 now = 100000;
     w->Mono_Ms = [&now] { return now; };
@@ -322,7 +321,7 @@ void TestMainWindow::escHeldOver()
 void TestMainWindow::escInComboListClosesListOnly()
 {
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     w->Combo1->setFocus();
@@ -342,8 +341,11 @@ void TestMainWindow::escThroughConfigWindow()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 300));
+    // As the program starts: a session and the window the splash brings up.
+    m_session.reset();
+    InstrumentSession session;
     Windows win;
-    auto *splash = new frmSplash(win); // deletes itself after the hand-over
+    auto *splash = new frmSplash(session, win); // deletes itself after the hand-over
     splash->Timer1_Timer();
     ssqx *w = win.main.get();
     QVERIFY(w && w->isVisible());
@@ -356,7 +358,7 @@ void TestMainWindow::escThroughConfigWindow()
     QVERIFY(cfg);
     // A refused entry while the configuration window is up.
     const QString refused = QStringLiteral("平移修正：输入值超出范围");
-    win.journal.Record(12, refused);
+    session.journal.Record(12, refused);
     QTest::keyClick(cfg, Qt::Key_Escape);
     QVERIFY(w->isVisible());
     QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
@@ -399,10 +401,9 @@ void TestMainWindow::writeProblemOnStatusLine()
     QDateTime t = kNow;
     Set_Clock([&t] { return t; });
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
-    Write_Journal journal;
-    w->Set_Journal(&journal);
+    Write_Journal &journal = m_session->journal;
     const QString failed = QStringLiteral("平移修正：写入失败（端口未打开）");
 
     w->Command21_Click();
@@ -435,7 +436,7 @@ void TestMainWindow::writeProblemOnStatusLine()
 void TestMainWindow::exitButton()
 {
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QTest::mouseClick(w->Command1, Qt::LeftButton);
     QVERIFY(w->Exit_Requested);
@@ -459,9 +460,9 @@ void TestMainWindow::yLabelsOnTick()
     QFETCH(int, min);
     QFETCH(QStringList, texts);
     Db_Fixture db;
-    auto w = Load_Window();
-    Y_Span = int16_t(span);
-    Y_Min = int16_t(min);
+    auto w = Load_Window(*m_session);
+    m_session->yRange.Span = int16_t(span);
+    m_session->yRange.Min = int16_t(min);
     w->Timer1_Timer();
     for (int i = 0; i <= 6; ++i)
         QCOMPARE(w->Label5[i]->text(), texts[i]);
@@ -482,25 +483,25 @@ void TestMainWindow::liveReloadPoint()
     QFETCH(int, zoom);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     for (int z = 1; z < zoom; ++z)
         w->Command4_Click();
     const int appends = 20 * zoom;
     // The logging cycle writes one record per append meanwhile.
     QVERIFY(db.Fill(1001, 1000 + appends));
     for (int i = 1; i < appends; ++i) {
-        Val_3X[0] = float(5000 + i);
-        New_Sample = -1;
+        m_session->live.Val_3X[0] = float(5000 + i);
+        emit m_session->logger.Sample_Logged();
         w->Timer1_Timer();
-        QCOMPARE(New_Sample, int16_t(0));
+        QVERIFY(!w->Sample_Pending());
         QCOMPARE(int(w->Cht.Chart_End), 241 + i);
         QCOMPARE(w->Cht.Chart_Val[241 + i][0], float(5000 + i));
     }
     QCOMPARE(w->Cht.Cur_Id, 1000); // no reload yet
-    Val_3X[0] = 9999;
-    Val_3X[1] = 12.5f;
-    Val_3X[5] = -3;
-    New_Sample = -1;
+    m_session->live.Val_3X[0] = 9999;
+    m_session->live.Val_3X[1] = 12.5f;
+    m_session->live.Val_3X[5] = -3;
+    emit m_session->logger.Sample_Logged();
     w->Timer1_Timer();
     // Reloaded: the newest record back in slot 241, then the sample on it.
     QCOMPARE(w->Cht.Cur_Id, 1000 + appends);
@@ -513,18 +514,18 @@ void TestMainWindow::liveReloadPoint()
     QCOMPARE(w->Cht.Chart_Val[241][5], -3.0f);
     QCOMPARE(w->Cht.Chart_Date[241], Date_Serial(kNow.date()));
     QCOMPARE(w->Cht.Chart_Time[241], Time_Serial(kNow.time()));
-    QCOMPARE(New_Sample, int16_t(0));
+    QVERIFY(!w->Sample_Pending());
 }
 
 void TestMainWindow::zoomInPastReloadPoint()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     for (int z = 1; z < 4; ++z)
         w->Command4_Click();
     for (int i = 0; i < 59; ++i) {
-        New_Sample = -1;
+        emit m_session->logger.Sample_Logged();
         w->Timer1_Timer();
     }
     QCOMPARE(int(w->Cht.Chart_End), 300);
@@ -532,7 +533,7 @@ void TestMainWindow::zoomInPastReloadPoint()
         w->Command3_Click();
     QCOMPARE(int(w->Cht.Chart_End), 300); // zooming leaves the buffer alone
     QVERIFY(db.Fill(1001, 1005));
-    New_Sample = -1;
+    emit m_session->logger.Sample_Logged();
     w->Timer1_Timer(); // 301 is past the level-1 reload point 261
     QCOMPARE(int(w->Cht.Chart_End), 241);
     QCOMPARE(w->Cht.Cur_Id, 1005);
@@ -542,7 +543,7 @@ void TestMainWindow::noSampleNoAppend()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     for (int i = 0; i < 5; ++i)
         w->Timer1_Timer();
     QCOMPARE(int(w->Cht.Chart_End), 241);
@@ -552,31 +553,31 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->Command5_Click(); // ruler on: live appending stops
     QVERIFY(!w->Chart_Live());
-    Val_3X[0] = 11;
-    New_Sample = -1; // a record logged while the ruler is shown
-    Val_3X[0] = 22;
-    New_Sample = -1; // and another one
+    m_session->live.Val_3X[0] = 11;
+    emit m_session->logger.Sample_Logged(); // a record logged while the ruler is shown
+    m_session->live.Val_3X[0] = 22;
+    emit m_session->logger.Sample_Logged(); // and another one
     w->Timer1_Timer(); // the refresh runs on, but does not append
     QCOMPARE(int(w->Cht.Chart_End), 241);
     QVERIFY(db.Fill(401, 402));
     w->Command5_Click(); // ruler off: live chart reloaded, appending again
     QVERIFY(w->Chart_Live());
     QCOMPARE(w->Cht.Cur_Id, 402);
-    QCOMPARE(New_Sample, int16_t(-1)); // not lost
-    Val_3X[0] = 33;
+    QVERIFY(w->Sample_Pending()); // not lost
+    m_session->live.Val_3X[0] = 33;
     w->Timer1_Timer();
     QCOMPARE(int(w->Cht.Chart_End), 242); // one append for both records
     QCOMPARE(w->Cht.Chart_Val[242][0], 33.0f);
-    QCOMPARE(New_Sample, int16_t(0));
+    QVERIFY(!w->Sample_Pending());
 
     // The same after paging back and returning.
     w->Command8_Click();
     QVERIFY(!w->Chart_Live());
-    Val_3X[0] = 44;
-    New_Sample = -1;
+    m_session->live.Val_3X[0] = 44;
+    emit m_session->logger.Sample_Logged();
     w->Timer1_Timer();
     QCOMPARE(int(w->Cht.Chart_End), 321); // the page stays as loaded
     w->Command7_Click();
@@ -592,7 +593,7 @@ void TestMainWindow::colourRestoreCoversAllReadouts()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     const QColor yellow(0xFF, 0xFF, 0), pink(0xFF, 0xC0, 0xFF), green(0x80, 0xFF, 0x80);
     w->Command5_Click();
     w->hc->setValue(4500);
@@ -629,7 +630,7 @@ void TestMainWindow::statusLiveInEveryMode()
     QFETCH(QString, readout);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(key));
     if (slider != -2)
@@ -637,8 +638,8 @@ void TestMainWindow::statusLiveInEveryMode()
     QVERIFY(!w->Chart_Live());
     const int end = w->Cht.Chart_End;
 
-    Val_3X[0] = 123.5f;
-    Sta_1X[4] = 1; // channel 2 open circuit
+    m_session->live.Val_3X[0] = 123.5f;
+    m_session->live.Sta_1X[4] = 1; // channel 2 open circuit
     QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("通道二开路"));
     QTRY_COMPARE(w->D_3W[0]->text(), readout);
     const bool ruler = key == Qt::Key_F4;
@@ -649,7 +650,7 @@ void TestMainWindow::statusLiveInEveryMode()
                  QStringLiteral("标尺读数 %1 %2").arg(w->Label2_9->text(), w->Label2_10->text()));
     else
         QCOMPARE(w->Frame4->title(), QStringLiteral("实时值"));
-    Sta_1X[4] = 0;
+    m_session->live.Sta_1X[4] = 0;
     QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("   "));
     QCOMPARE(int(w->Cht.Chart_End), end); // the chart itself stays as it is
 }
@@ -657,7 +658,7 @@ void TestMainWindow::statusLiveInEveryMode()
 void TestMainWindow::timer3Labels()
 {
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->Timer3_Timer();
     QCOMPARE(w->Label2_9->text(), QStringLiteral("03-12-2026"));
     QCOMPARE(w->Label2_10->text(), QStringLiteral("18:42:05"));
@@ -673,12 +674,12 @@ void TestMainWindow::repaintTimerDraws()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     const QImage before = w->pt->Picture().copy();
-    Y_Span = 750; // curves twice as tall
+    m_session->yRange.Span = 750; // curves twice as tall
     w->Timer2_Timer();
     QVERIFY(w->pt->Picture() != before);
-    Y_Span = 1500;
+    m_session->yRange.Span = 1500;
     w->Timer2_Timer();
     QCOMPARE(w->pt->Picture(), before);
 }

@@ -25,21 +25,20 @@ private slots:
     void rulerOnOff();
     void yRangeEditor_data();
     void yRangeEditor();
+
+private:
+    std::unique_ptr<InstrumentSession> m_session; // a fresh one for each test
 };
 
 void TestMainWindowChart::init()
 {
     Set_Clock([] { return kNow; });
-    Y_Span = 1500;
-    Y_Min = 0;
-    Y_Max = 0;
-    New_Sample = 0;
-    for (float &v : Val_3X)
-        v = 0;
+    m_session = std::make_unique<InstrumentSession>();
 }
 
 void TestMainWindowChart::cleanup()
 {
+    m_session.reset();
     Set_Clock({});
 }
 
@@ -70,7 +69,7 @@ void TestMainWindowChart::zoomSteps()
     QFETCH(bool, out);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 600));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     for (int p : presses)
         w->Form_KeyDown(p > 0 ? Qt::Key_F1 : Qt::Key_F2);
     QCOMPARE(int(w->Cht.Chart_Zoom), zoom);
@@ -86,7 +85,7 @@ void TestMainWindowChart::pagingFromId1000()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     const Chart &c = w->Cht;
     QVERIFY(w->Form_KeyDown(Qt::Key_F7));
     QCOMPARE(c.Win_Last_Id, 940);
@@ -132,7 +131,7 @@ void TestMainWindowChart::pagingWrappedRing()
     // The ring ran full and wrapped: 31..65500 are older than 1..30.
     QVERIFY(db.Fill(31, 65500, db.start, 65500));
     QVERIFY(db.Fill(1, 30, db.start.addSecs(65500 - 31 + 1), 30));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     QCOMPARE(w->Cht.Cur_Id, 30);
     // The live window crosses the ring's end: 65290..65500 then 1..30.
     QCOMPARE(w->Cht.Chart_Val[1][0], 65290.0f);
@@ -149,7 +148,7 @@ void TestMainWindowChart::pageForwardToLive()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->Command8_Click();
     QCOMPARE(w->Cht.Win_Last_Id, 940);
     QVERIFY(db.Fill(1001, 1010)); // logged while paging
@@ -170,7 +169,7 @@ void TestMainWindowChart::pageForwardToLive()
     w.reset();
     Db_Fixture small;
     QVERIFY(small.Fill(1, 400));
-    auto v = Load_Window();
+    auto v = Load_Window(*m_session);
     v->Command8_Click(); // 400 - 60 = 340 > 321: page ending 340
     QCOMPARE(v->Cht.Win_Last_Id, 340);
     v->Command8_Click(); // 400 - 120 = 280: limit
@@ -187,7 +186,7 @@ void TestMainWindowChart::pagingStopsAtRingSize()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 30)); // wrapped ring case: Cur_Id below every page
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->Cht.Page_Back = 1085; // n = 65160 on the next press: still inside
     w->Command8_Click();
     QVERIFY(w->Command8->isEnabled());
@@ -225,7 +224,7 @@ void TestMainWindowChart::rulerSlot()
     QFETCH(int, slot);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     for (int z = 1; z < zoom; ++z)
         w->Command4_Click();
     w->Command5_Click();
@@ -260,7 +259,7 @@ void TestMainWindowChart::rulerEndsPage()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->Command5_Click();
     w->hc->setValue(-1); // pages back
     QCOMPARE(int(w->Cht.Page_Back), 1);
@@ -274,7 +273,7 @@ void TestMainWindowChart::rulerEndsPage()
     // Back at the live window the ruler still freezes the chart: no live
     // refresh may overwrite its read-out until the ruler is switched off.
     QVERIFY(!w->Chart_Live());
-    Val_3X[0] = 4321;
+    m_session->live.Val_3X[0] = 4321;
     w->Timer1_Timer();
     QCOMPARE(w->D_3W[0]->text(), QStringLiteral("—"));
     w->Command5_Click();
@@ -286,7 +285,7 @@ void TestMainWindowChart::rulerOnOff()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 500));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(Qt::Key_F4));
     QCOMPARE(int(w->Cht.Ruler_On), -1);
@@ -353,7 +352,7 @@ void TestMainWindowChart::yRangeEditor()
     QFETCH(int, span);
     QFETCH(QString, message);
     Db_Fixture db;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(!w->YKD->isVisible());
     QTest::mouseDClick(w->Label5[3], Qt::LeftButton);
@@ -365,9 +364,9 @@ void TestMainWindowChart::yRangeEditor()
     w->YKD->setText(maxText);
     w->YKD1->setText(minText);
     QTest::mouseClick(w->Command26, Qt::LeftButton);
-    QCOMPARE(int(Y_Min), min);
-    QCOMPARE(int(Y_Max), max);
-    QCOMPARE(int(Y_Span), span);
+    QCOMPARE(int(m_session->yRange.Min), min);
+    QCOMPARE(int(m_session->yRange.Max), max);
+    QCOMPARE(int(m_session->yRange.Span), span);
     QCOMPARE(w->Y_Msg->isVisible(), !accepted);
     QCOMPARE(w->Y_Msg->text(), message);
     if (accepted) {
@@ -379,7 +378,7 @@ void TestMainWindowChart::yRangeEditor()
         w->YKD->setText(QStringLiteral("800"));
         w->YKD1->setText(QStringLiteral("-200"));
         w->Command26_Click();
-        QCOMPARE(int(Y_Span), 1000);
+        QCOMPARE(int(m_session->yRange.Span), 1000);
         QVERIFY(!w->Y_Msg->isVisible());
     }
     QVERIFY(w->YKD->isVisible()); // the editor stays

@@ -1,8 +1,10 @@
 // Shared by the main-window tests: a real database file in a temporary
-// folder, filled with plain SQL, and the window loaded on it.
+// folder, filled with plain SQL, and the window loaded on it with a session
+// of its own.
 #pragma once
 
 #include "app/globals.h"
+#include "app/session.h"
 #include "app/ssqx.h"
 #include "logging/log_db.h"
 
@@ -61,9 +63,11 @@ struct Db_Fixture {
     bool Fill(int first, int last) { return Fill(first, last, start.addSecs(first), last); }
 };
 
-inline std::unique_ptr<ssqx> Load_Window()
+// The window on a session that outlives it. A fresh session is what the
+// program starts with: tables at zero, the Y range at its starting span.
+inline std::unique_ptr<ssqx> Load_Window(InstrumentSession &session)
 {
-    auto w = std::make_unique<ssqx>();
+    auto w = std::make_unique<ssqx>(session);
     w->Form_Load();
     return w;
 }

@@ -52,20 +52,20 @@ private slots:
     void messagesKeepLayout();
     void readoutsShowWholeValues_data();
     void readoutsShowWholeValues();
+
+private:
+    std::unique_ptr<InstrumentSession> m_session; // a fresh one for each test
 };
 
 void TestMainWindowLayout::init()
 {
     Set_Clock([] { return kNow; });
-    Y_Span = 1500;
-    Y_Min = 0;
-    New_Sample = 0;
-    for (float &v : Val_3X)
-        v = 0;
+    m_session = std::make_unique<InstrumentSession>();
 }
 
 void TestMainWindowLayout::cleanup()
 {
+    m_session.reset();
     Set_Clock({});
 }
 
@@ -73,7 +73,7 @@ void TestMainWindowLayout::fitsSmallScreen()
 {
     Db_Fixture db;
     QVERIFY(db.Fill(1, 600));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     const QRect screen = w->screen()->geometry();
@@ -124,13 +124,13 @@ void TestMainWindowLayout::valuesOnTheirRows()
     QFETCH(int, min);
     QFETCH(int, label);
     QFETCH(QSize, size);
-    Y_Span = int16_t(span);
-    Y_Min = int16_t(min);
-    const int value = Y_Label_Value(label, Y_Span, Y_Min);
+    m_session->yRange.Span = int16_t(span);
+    m_session->yRange.Min = int16_t(min);
+    const int value = Y_Label_Value(label, m_session->yRange.Span, m_session->yRange.Min);
     // Quantity 0 of record id i is i: slot 240 (x = 9000) holds `value`.
     Db_Fixture db;
     QVERIFY(db.Fill(1, value + 1));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     if (size.isValid())
@@ -163,7 +163,7 @@ void TestMainWindowLayout::messagesKeepLayout()
     qputenv("QR5300M_PORT_DIR", longDir.toLocal8Bit());
     Db_Fixture db;
     Link link;
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     settle();
@@ -211,7 +211,7 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     QLocale::setDefault(QLocale::c());
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window();
+    auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     settle();
@@ -222,7 +222,7 @@ void TestMainWindowLayout::readoutsShowWholeValues()
         w->Command5_Click();
         w->hc->setValue(150);
     } else {
-        Val_3X[0] = value;
+        m_session->live.Val_3X[0] = value;
         w->Timer1_Timer();
     }
     settle();

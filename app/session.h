@@ -1,0 +1,33 @@
+// One run of the program with its instrument: the link and everything the
+// windows share. Built once in main() and lent by reference to the windows;
+// tests build one for each window they load.
+#pragma once
+
+#include "chart/yrange.h"
+#include "config/parammap.h"
+#include "config/write_journal.h"
+#include "core/live_data.h"
+#include "link/link.h"
+#include "link/met1.h"
+#include "logging/mscom.h"
+
+class InstrumentSession {
+public:
+    InstrumentSession() = default;
+    InstrumentSession(const InstrumentSession &) = delete;
+    InstrumentSession &operator=(const InstrumentSession &) = delete;
+
+    Link link;             // every Modbus exchange of the run
+    Link_Settings settings; // port, baud, parity and station as last opened
+    Live_Tables live;      // the acquisition's latest values and status flags
+    Read_Back readBack;    // the configuration window's read-back buffer
+    Write_Journal journal; // the configuration window's write problems
+    // Y range of the trend chart (engineering units over the 7500-twip grid).
+    Y_Range yRange{0, 0, 1500};
+    Log_Times logTimes; // newest logged record times of this run
+
+    // The two hidden cycles; the logger is declared last so that it goes
+    // first: it must not write while the rest closes.
+    Met1 met1{link, settings, live};
+    mscom logger{live, logTimes};
+};
