@@ -25,9 +25,10 @@ public:
     // Y range of the trend chart (engineering units over the 7500-twip grid).
     Y_Range yRange{0, 0, 1500};
     Log_Times logTimes; // newest logged record times of this run
+    Db_Files dbFiles;   // the log database connections of this run
 
     // The two hidden cycles; the logger is declared last so that it goes
     // first: it must not write while the rest closes.
     Met1 met1{link, settings, live};
-    mscom logger{live, logTimes};
+    mscom logger{live, logTimes, dbFiles};
 };

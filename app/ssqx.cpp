@@ -75,7 +75,8 @@ QPushButton *button(const char *name, const char *caption, QWidget *parent)
 
 } // namespace
 
-ssqx::ssqx(InstrumentSession &session, QWidget *parent) : QWidget(parent), m_session(session)
+ssqx::ssqx(InstrumentSession &session, QWidget *parent)
+    : QWidget(parent), Main_Conn(session.dbFiles, QStringLiteral("Main_Conn")), m_session(session)
 {
     setObjectName(QStringLiteral("ssqx"));
     setWindowTitle(QStringLiteral("过程控制仪表 QR5300M  OverView"));

@@ -112,7 +112,7 @@ public:
 
     // The chart buffer and state, and the window's own database connection.
     Chart Cht;
-    Db_Conn Main_Conn{QStringLiteral("Main_Conn")};
+    Db_Conn Main_Conn;
 
     int16_t Unload_Ok = 0;
     bool Exit_Requested = false; // set by the exit path (tests watch it)

@@ -29,7 +29,8 @@ qint64 g_fileBytes = 0;
 bool Make_Full_Database()
 {
     {
-        Db_Conn setup(QStringLiteral("setup"));
+        Db_Files files;
+        Db_Conn setup(files, QStringLiteral("setup"));
         if (!setup.Open())
             return false;
     }
@@ -66,13 +67,14 @@ struct Logging {
     Logging()
     {
         Set_Clock([] { return g_now; });
-        m = std::make_unique<mscom>(live, times);
+        m = std::make_unique<mscom>(live, times, files);
         m->Form_Load();
         m->Timer1.stop(); // ticks are driven by the benchmark
         m->Timer1_Timer();
     }
     Live_Tables live;
     Log_Times times;
+    Db_Files files;
     std::unique_ptr<mscom> m;
 };
 
@@ -117,7 +119,8 @@ void BM_Logging_Second(benchmark::State &state)
 
 void BM_Load_History(benchmark::State &state)
 {
-    Db_Conn main(QStringLiteral("Main_Conn"));
+    Db_Files files;
+    Db_Conn main(files, QStringLiteral("Main_Conn"));
     if (!main.Open()) {
         state.SkipWithError("open failed");
         return;

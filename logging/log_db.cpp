@@ -24,14 +24,6 @@
 
 namespace {
 
-// Open connections, so that a deleted or replaced file closes all of them
-// before a new file is created at the same path.
-std::vector<Db_Conn *> &registry()
-{
-    static std::vector<Db_Conn *> all;
-    return all;
-}
-
 QString quoted(const QString &name)
 {
     QString n = name;
@@ -145,15 +137,15 @@ struct Db_Conn::Stmts {
     } pv, lpv;
 };
 
-Db_Conn::Db_Conn(const QString &conn_name, Role role) : m_name(conn_name), m_role(role)
+Db_Conn::Db_Conn(Db_Files &files, const QString &conn_name, Role role) : m_files(files), m_name(conn_name), m_role(role)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    registry().push_back(this);
+    m_files.m_conns.push_back(this);
 }
 
 Db_Conn::~Db_Conn()
 {
-    auto &all = registry();
+    auto &all = m_files.m_conns;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
     Close_Connection();
     Drop_Lock();
@@ -270,7 +262,7 @@ void Db_Conn::File_Changed()
     // No connection may stay on the old file: it would go on reading (and
     // writing) a file that is no longer the one at the path.
     const QString path = m_path;
-    for (Db_Conn *c : registry()) {
+    for (Db_Conn *c : m_files.m_conns) {
         if (c->m_open && c->m_path == path) {
             c->Close_Connection();
             c->m_lastTry = QDateTime();
@@ -283,7 +275,7 @@ void Db_Conn::Own_Write(const File_Sig &before)
 {
     // Connections that knew the file as it was know it as it is now.
     const File_Sig after = Sig_Of(m_path);
-    for (Db_Conn *c : registry())
+    for (Db_Conn *c : m_files.m_conns)
         if (c->m_open && c->m_path == m_path && (c == this || c->m_sig == before))
             c->m_sig = after;
 }
@@ -427,15 +419,15 @@ bool Db_Conn::Check_Schema(bool &empty)
     };
     // The full check reads the whole file (some 30 ms when the rings are
     // full): once per file, not at every new open after a fault.
-    static std::pair<QString, File_Sig> verified;
     const File_Sig sig = Sig_Of(m_path);
-    if (!(verified.first == m_path && verified.second == sig)) {
+    if (!(m_files.m_verifiedPath == m_path && m_files.m_verifiedSig == sig)) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
             return Fail(q.lastError(), true);
         if (q.value(0).toString() != QLatin1String("ok"))
             return foreign(QStringLiteral("文件已损坏"));
         q.finish();
-        verified = {m_path, sig};
+        m_files.m_verifiedPath = m_path;
+        m_files.m_verifiedSig = sig;
     }
 
     QString *cols[] = {m_slCols, m_pvCols, m_lpvCols};

@@ -1,8 +1,9 @@
 // The log database: one SQLite file holding the bookkeeping row `sl_void`
 // and the two record rings `pv_data` (one-second) and `Lpv_wdjl` (ten-second).
 //
-// Each user of the file (main window, logging window) owns one Db_Conn, a
-// named Qt Sql connection with its prepared statements. A Db_Conn never
+// Each user of the file (main window, logging) owns one Db_Conn, a named Qt
+// Sql connection with its prepared statements; the connections of one run
+// know each other through the run's Db_Files. A Db_Conn never
 // alters a file that is not ours: it creates the tables only in a missing or
 // empty file, and it refuses a file whose tables are not the three it needs.
 //
@@ -26,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 // Where the database lives: $QR5300M_DB when set, else Rdatabj.db in the
 // user's data folder ($XDG_DATA_HOME/qr5300m, ~/.local/share/qr5300m), which
@@ -45,6 +47,8 @@ enum class Db_Fault {
 
 enum class Db_Ring { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
 
+class Db_Files;
+
 class Db_Conn
 {
 public:
@@ -52,8 +56,9 @@ public:
         Reader, // reads; creates the tables only in a missing or empty file
         Writer, // the one connection that writes records: takes the lock file
     };
-    // conn_name names the Qt Sql connection ("Main_Conn", "Log_Conn").
-    explicit Db_Conn(const QString &conn_name, Role role = Role::Reader);
+    // conn_name names the Qt Sql connection ("Main_Conn", "Log_Conn");
+    // files (the run's connections) outlives the object.
+    Db_Conn(Db_Files &files, const QString &conn_name, Role role = Role::Reader);
     ~Db_Conn();
     Db_Conn(const Db_Conn &) = delete;
     Db_Conn &operator=(const Db_Conn &) = delete;
@@ -104,6 +109,7 @@ public:
     void End_Window();
 
 private:
+    friend class Db_Files;
     struct Stmts;
     struct File_Sig {
         bool exists = false;
@@ -133,6 +139,7 @@ private:
     void Set_Fault(Db_Fault f, const QString &text);
     void Close_Connection();
 
+    Db_Files &m_files;
     QString m_name;
     Role m_role;
     QString m_path;
@@ -151,4 +158,22 @@ private:
     QString m_faultText;
     QString m_notice;
     QString m_pvCols[11], m_lpvCols[11], m_slCols[4];
+};
+
+// The database connections of one run of the program: every live one, so
+// that a deleted or replaced file closes all of those on it before a new
+// file is created at its path, and the file whose whole content was last
+// verified (a full check reads all of it: once per file, not at every open).
+class Db_Files
+{
+public:
+    Db_Files() = default;
+    Db_Files(const Db_Files &) = delete;
+    Db_Files &operator=(const Db_Files &) = delete;
+
+private:
+    friend class Db_Conn;
+    std::vector<Db_Conn *> m_conns;
+    QString m_verifiedPath;
+    Db_Conn::File_Sig m_verifiedSig;
 };

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-mscom::mscom(const Live_Tables &live, Log_Times &times, QObject *parent)
-    : QObject(parent), Log_Conn(QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_live(live), m_times(times)
+mscom::mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent)
+    : QObject(parent), Log_Conn(files, QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_live(live), m_times(times)
 {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);

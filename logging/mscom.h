@@ -17,8 +17,9 @@ class mscom : public QObject
     Q_OBJECT
 public:
     // Logs the channel values of live; times holds the newest logged record
-    // times of this run. Both outlive the object.
-    mscom(const Live_Tables &live, Log_Times &times, QObject *parent = nullptr);
+    // times of this run, files the run's database connections. All three
+    // outlive the object.
+    mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent = nullptr);
 
     // Opens Log_Conn (the database's one writer: while another running copy
     // of the program holds the database, this one retries once a second and

@@ -1,14 +1,17 @@
-// The session and its acquisition and logging cycles need no window: with a
-// core application only (creating a widget would abort), they poll the real
-// simulator and write one record per clock second into a real database.
+// The session, its acquisition and logging cycles and the history loading
+// need no window: with a core application only (creating a widget would
+// abort), they poll the real simulator, write one record per clock second
+// into a real database and read the records back into a chart buffer.
 #include "app/globals.h"
 #include "app/session.h"
+#include "logging/history.h"
 #include "testsupport.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 class TestHeadless : public QObject {
     Q_OBJECT
@@ -59,6 +62,20 @@ void TestHeadless::cyclesWithoutWidgets()
     logger.Timer1.stop();
     link.ClosePort_Modbus(1);
     QTRY_COMPARE(link.Pending(), 0);
+
+    // The newest records, as the chart loads them.
+    {
+        Db_Conn reader(session.dbFiles, QStringLiteral("Main_Conn"));
+        QVERIFY(reader.Open());
+        auto chart = std::make_unique<Chart>();
+        QVERIFY(Read_Cur_Id(reader, chart->Cur_Id));
+        QCOMPARE(chart->Cur_Id, 5);
+        chart->Win_Last_Id = chart->Cur_Id;
+        chart->Load_Count = 241;
+        QVERIFY(Load_History(*chart, reader));
+        for (int s = 1; s <= 5; ++s)
+            QCOMPARE(chart->Chart_Val[236 + s][0], float(100 + s));
+    }
     Set_Clock({});
 
     // One record a second, each with the value read in that second.

@@ -68,6 +68,7 @@ class TstHistory : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    Db_Files m_files; // the connections of this run
     QString m_ringPath;
     int m_serial = 0;
 
@@ -75,7 +76,7 @@ class TstHistory : public QObject
     {
         const QString path = m_dir.filePath(QStringLiteral("h%1.db").arg(++m_serial));
         qputenv("QR5300M_DB", path.toLocal8Bit());
-        Db_Conn c(QStringLiteral("setup"));
+        Db_Conn c(m_files, QStringLiteral("setup"));
         return c.Open() ? path : QString();
     }
 
@@ -84,7 +85,7 @@ class TstHistory : public QObject
     std::unique_ptr<Chart> Load_Ring_Window(int winLast, int loadCount)
     {
         qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         if (!main.Open())
             return nullptr;
         auto c = std::make_unique<Chart>();
@@ -232,7 +233,7 @@ private slots:
         for (int i = 0; i < times.size(); ++i)
             recs.append({i + 1, times[i]});
         QVERIFY(Fill(path, recs));
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -254,7 +255,7 @@ private slots:
         for (int id = 1; id <= 100; ++id)
             recs.append({id, t0.addSecs(id)});
         QVERIFY(Fill(path, recs));
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -277,7 +278,7 @@ private slots:
     void freshDatabase()
     {
         const QString path = New_Db();
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -301,11 +302,11 @@ private slots:
         const QString path = New_Db();
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
         Set_Clock([&] { return now; });
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         Live_Tables live;
         Log_Times times;
-        mscom m(live, times);
+        mscom m(live, times, m_files);
         m.Form_Load();
         for (int s = 1; s <= 5; ++s) {
             live.Val_3X[0] = float(s);
@@ -331,7 +332,7 @@ private slots:
     {
         const QString path = m_dir.filePath(QStringLiteral("nowhere/x.db"));
         qputenv("QR5300M_DB", path.toLocal8Bit());
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
         QCOMPARE(main.Fault(), Db_Fault::Missing);
         int32_t cur = 1234;

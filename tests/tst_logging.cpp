@@ -91,16 +91,17 @@ int Child_Main()
     Set_Clock([] { return g_now; });
     Live_Tables live;
     Log_Times times;
+    Db_Files files;
     if (mode == "nobody") {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
-        mscom m(live, times);
+        mscom m(live, times, files);
         m.Form_Load();
         m.Timer1_Timer();
         std::printf("%s\n", m.Log_Status().toUtf8().constData());
         return 0;
     }
-    mscom m(live, times);
+    mscom m(live, times, files);
     if (!m.Log_Conn.Open())
         return 3;
     char line[16];
@@ -136,6 +137,7 @@ class TstLogging : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    Db_Files m_files; // the connections of this run
     QString m_path;
     int m_serial = 0;
     Live_Tables m_live; // what the acquisition would have published
@@ -190,7 +192,7 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
         {
-            Db_Conn c(QStringLiteral("Main_Conn"));
+            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(c.Open());
             QCOMPARE(c.Fault(), Db_Fault::None);
             QVERIFY(c.Fault_Text().isEmpty());
@@ -228,7 +230,7 @@ private slots:
         QVERIFY(!ok);
         // Opening again keeps what is there.
         {
-            Db_Conn c(QStringLiteral("Main_Conn"));
+            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(c.Open());
         }
         QCOMPARE(Rows("pv_data").size(), 1);
@@ -237,7 +239,7 @@ private slots:
 
     void firstTick()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         QVERIFY(m.Timer1.isActive());
@@ -265,7 +267,7 @@ private slots:
 
     void cadence()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         Tick(m);
@@ -307,7 +309,7 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(int, next);
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         bool ok = false;
         Sql(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1, lpv_id = %1, lpv_id_copy = %1").arg(stored), &ok);
@@ -331,7 +333,7 @@ private slots:
 
     void clockBack()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m);
         Advance(1);
@@ -355,7 +357,7 @@ private slots:
 
     void linkClosedKeepsLastValues()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         const float acquired[9] = {101.5f, -20.25f, 1300, 0.125f, 16.5f, 5, 6, 7, 8};
         std::copy(std::begin(acquired), std::end(acquired), m_live.Val_3X);
@@ -375,7 +377,7 @@ private slots:
     void restartContinues()
     {
         {
-            mscom m(m_live, m_times);
+            mscom m(m_live, m_times, m_files);
             m.Form_Load();
             Tick(m);
             Advance(1);
@@ -383,7 +385,7 @@ private slots:
         }
         QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
         m_times = {}; // a new run
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m); // same clock second as the last record: both written anyway
         QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
@@ -397,7 +399,7 @@ private slots:
         // get date and time of the same instant.
         const QDateTime before(QDate(2026, 3, 12), QTime(23, 59, 59));
         const QDateTime after(QDate(2026, 3, 13), QTime(0, 0, 0));
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         int calls = 0;
         Set_Clock([&] { return calls++ % 2 == 0 ? before : after; });
@@ -424,7 +426,7 @@ private slots:
     {
         QFETCH(int, stored);
         QFETCH(QString, trigger);
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         bool ok = false;
@@ -462,7 +464,7 @@ private slots:
         // switched to query_only fails its writes with SQLITE_READONLY and,
         // like a connection opened on a write-protected file, stays so until
         // it is opened again.
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m);
         QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
@@ -482,7 +484,7 @@ private slots:
 
     void locked()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m);
         {
@@ -513,9 +515,9 @@ private slots:
 
     void deletedFile()
     {
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         for (int s = 0; s < 3; ++s) {
             Tick(m);
@@ -542,7 +544,7 @@ private slots:
 
     void folderGone()
     {
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m);
         const QString dir = QFileInfo(m_path).absolutePath();
@@ -565,7 +567,7 @@ private slots:
     {
         // The database's page limit stands in for a full disk: both end in
         // SQLITE_FULL.
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m);
         const int pages = Sql(m_path, QStringLiteral("PRAGMA page_count")).value(0).value(0).toInt();
@@ -620,7 +622,7 @@ private slots:
         QFETCH(QString, why);
         if (statements == QStringList({"corrupt"})) {
             {
-                mscom m(m_live, m_times);
+                mscom m(m_live, m_times, m_files);
                 m.Form_Load();
                 for (int s = 0; s < 600; ++s) {
                     Tick(m);
@@ -648,7 +650,7 @@ private slots:
         const qint64 size = QFileInfo(m_path).size();
         QVERIFY(size > 0);
         {
-            Db_Conn c(QStringLiteral("Main_Conn"));
+            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(!c.Open());
             QCOMPARE(c.Fault(), Db_Fault::Foreign);
             QVERIFY2(c.Fault_Text().contains(m_path) && c.Fault_Text().contains(why), qPrintable(c.Fault_Text()));
@@ -660,7 +662,7 @@ private slots:
             QVERIFY(!Load_History(chart, c));
             QCOMPARE(chart.Chart_Val[5][0], 0.0f);
         }
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         QVERIFY(!m.Logging_Ok());
@@ -699,7 +701,7 @@ private slots:
         }
         m_live.Val_3X[0] = 1.5f;
         m_live.Val_3X[7] = 8.5f;
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
         Tick(m);
@@ -728,9 +730,9 @@ private slots:
         // are open on the file: it is taken as it is, and logging goes on
         // from its ids.
         QFETCH(QString, how);
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         int ticks = 0;
         auto run = [&](int n) {
@@ -817,7 +819,7 @@ private slots:
         // 1..5) today early on; the newest records are pv 20 and Lpv 5.
         QFETCH(QString, damage);
         {
-            Db_Conn setup(QStringLiteral("setup"));
+            Db_Conn setup(m_files, QStringLiteral("setup"));
             QVERIFY(setup.Open());
         }
         const QDateTime today(kStart.date(), QTime(0, 10, 0)), yesterday(kStart.date().addDays(-1), QTime(23, 0, 0));
@@ -836,14 +838,14 @@ private slots:
         const QList<QVariantList> damaged = Sql(m_path, QStringLiteral("SELECT * FROM sl_void"));
         const QList<QVariantList> pvBefore = Rows("pv_data"), lpvBefore = Rows("Lpv_wdjl");
 
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         int32_t cur = 0;
         QVERIFY(Read_Cur_Id(main, cur));
         QCOMPARE(cur, 20);
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")), damaged); // a reader never writes
 
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         m_live.Val_3X[0] = 99;
         Tick(m);
@@ -885,13 +887,13 @@ private slots:
         };
         for (int n = 1; n <= 5; ++n)
             step(n);
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         int32_t cur = 0;
         QVERIFY(Read_Cur_Id(main, cur));
         QCOMPARE(cur, 5);
 
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         const QString inUse = QStringLiteral("记录已停止：数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId());
@@ -944,10 +946,10 @@ private slots:
         m_path = dir + QStringLiteral("/Rdatabj.db");
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
         const QString text = QString(why).replace(QStringLiteral("%1"), dir).replace(QStringLiteral("%2"), file.fileName());
-        Db_Conn main(QStringLiteral("Main_Conn"));
+        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
         QCOMPARE(main.Fault_Text(), text);
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：") + text);
         Advance(1);
@@ -969,7 +971,7 @@ private slots:
         const QString dir = QFileInfo(m_path).absolutePath();
         if (dbThere) {
             {
-                mscom m(m_live, m_times);
+                mscom m(m_live, m_times, m_files);
                 m.Form_Load();
                 Tick(m);
             }
@@ -1001,7 +1003,7 @@ private slots:
         const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
         if (tool.isEmpty())
             QSKIP("no sqlite3 tool");
-        mscom m(m_live, m_times);
+        mscom m(m_live, m_times, m_files);
         m.Form_Load();
         for (int s = 0; s < 20; ++s) {
             Tick(m);
