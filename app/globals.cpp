@@ -11,12 +11,6 @@ namespace {
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
 
-std::function<QDateTime()> &clockFn()
-{
-    static std::function<QDateTime()> fn;
-    return fn;
-}
-
 const QDate kEpoch(1899, 12, 30);
 
 } // namespace
@@ -154,16 +148,6 @@ QTime Serial_Time(double serial)
 QString Date_Text(double serial) { return Serial_Date(serial).toString(QStringLiteral("yyyy-MM-dd")); }
 
 QString Time_Text(double serial) { return Serial_Time(serial).toString(QStringLiteral("HH:mm:ss")); }
-
-QDateTime Clock_Now()
-{
-    QDateTime t = clockFn() ? clockFn()() : QDateTime::currentDateTime();
-    // Whole seconds, like the clock the logging relies on.
-    const QTime tm = t.time();
-    return QDateTime(t.date(), QTime(tm.hour(), tm.minute(), tm.second()));
-}
-
-void Set_Clock(std::function<QDateTime()> clock) { clockFn() = std::move(clock); }
 
 QString Num_Text(float v)
 {

@@ -1,4 +1,4 @@
-// Small shared helpers: numbers, date serials, the clock and read-out texts.
+// Small shared helpers: numbers, date serials and read-out texts.
 #pragma once
 
 #include <QDateTime>
@@ -38,10 +38,6 @@ QTime Serial_Time(double serial);
 // fraction of a day ("18:42:00"), as the chart labels show them.
 QString Date_Text(double serial);
 QString Time_Text(double serial);
-
-// The system clock, to the second. Tests replace it with Set_Clock.
-QDateTime Clock_Now();
-void Set_Clock(std::function<QDateTime()> clock); // empty function = real clock
 
 // Text of a value as the read-outs show it: plain decimal (no exponent) with
 // at most 7 significant digits and at most 6 decimals, so a value below

@@ -6,6 +6,7 @@
 #include "chart/yrange.h"
 #include "config/parammap.h"
 #include "config/write_journal.h"
+#include "core/clock.h"
 #include "core/live_data.h"
 #include "link/link.h"
 #include "link/met1.h"
@@ -17,18 +18,19 @@ public:
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
 
-    Link link;             // every Modbus exchange of the run
-    Link_Settings settings; // port, baud, parity and station as last opened
-    Live_Tables live;      // the acquisition's latest values and status flags
-    Read_Back readBack;    // the configuration window's read-back buffer
-    Write_Journal journal; // the configuration window's write problems
+    Clock clock;                  // the time everything goes by (tests set it)
+    Link link;                    // every Modbus exchange of the run
+    Link_Settings settings;       // port, baud, parity and station as last opened
+    Live_Tables live;             // the acquisition's latest values and status flags
+    Read_Back readBack;           // the configuration window's read-back buffer
+    Write_Journal journal{clock}; // the configuration window's write problems
     // Y range of the trend chart (engineering units over the 7500-twip grid).
     Y_Range yRange{0, 0, 1500};
-    Log_Times logTimes; // newest logged record times of this run
-    Db_Files dbFiles;   // the log database connections of this run
+    Log_Times logTimes;      // newest logged record times of this run
+    Db_Files dbFiles{clock}; // the log database connections of this run
 
     // The two hidden cycles; the logger is declared last so that it goes
     // first: it must not write while the rest closes.
-    Met1 met1{link, settings, live};
+    Met1 met1{link, settings, live, clock};
     mscom logger{live, logTimes, dbFiles};
 };

@@ -597,7 +597,7 @@ void ssqx::Append_Sample()
     if (s >= 0 && s < kChartSlots - 1) {
         for (int q = 0; q <= 5; ++q)
             Cht.Chart_Val[s][q] = m_session.live.Val_3X[q];
-        const QDateTime now = Clock_Now();
+        const QDateTime now = m_session.clock.Now();
         Cht.Chart_Date[s] = Date_Serial(now.date());
         Cht.Chart_Time[s] = Time_Serial(now.time());
     }
@@ -896,7 +896,7 @@ void ssqx::Command21_Click()
 void ssqx::Config_Closed()
 {
     m_backMono = Mono_Ms();
-    m_backAt = Clock_Now();
+    m_backAt = m_session.clock.Now();
     show();
     Show_Write_Problem();
 }
@@ -1074,7 +1074,7 @@ void ssqx::Timer2_Timer()
 void ssqx::Timer3_Timer()
 {
     if (Cht.Ruler_On == 0) {
-        const QDateTime now = Clock_Now();
+        const QDateTime now = m_session.clock.Now();
         Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
         Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
     }

@@ -150,6 +150,6 @@ private:
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     Chart_Labels m_labels;
     std::optional<qint64> m_backMono; // Mono_Ms() when CONFIG gave the window back
-    QDateTime m_backAt;               // Clock_Now() then; invalid while CONFIG is up
+    QDateTime m_backAt;               // the clock then; invalid while CONFIG is up
     bool m_fitted = false;            // sized to its screen at the first show
 };

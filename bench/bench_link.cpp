@@ -30,6 +30,7 @@ struct Rig {
     std::unique_ptr<Link> link;
     Link_Settings settings;
     Live_Tables live;
+    Clock clock;
     bool ok = false;
 
     Rig()
@@ -63,7 +64,7 @@ void BM_AcquisitionTick(benchmark::State &state)
         return;
     }
     r.sim->command("fault none");
-    Met1 met(*r.link, r.settings, r.live);
+    Met1 met(*r.link, r.settings, r.live, r.clock);
     for (auto _ : state) {
         QEventLoop loop;
         QObject::connect(&met, &Met1::Tick_Done, &loop, &QEventLoop::quit);
@@ -87,7 +88,7 @@ void BM_UiGapSilent(benchmark::State &state)
         return;
     }
     r.sim->command("fault silent");
-    Met1 met(*r.link, r.settings, r.live);
+    Met1 met(*r.link, r.settings, r.live, r.clock);
     met.Timer1.start();
     double worst = 0;
     for (auto _ : state) {

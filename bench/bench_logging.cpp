@@ -29,7 +29,8 @@ qint64 g_fileBytes = 0;
 bool Make_Full_Database()
 {
     {
-        Db_Files files;
+        Clock clock;
+        Db_Files files(clock);
         Db_Conn setup(files, QStringLiteral("setup"));
         if (!setup.Open())
             return false;
@@ -66,7 +67,7 @@ bool Make_Full_Database()
 struct Logging {
     Logging()
     {
-        Set_Clock([] { return g_now; });
+        clock.Set([] { return g_now; });
         m = std::make_unique<mscom>(live, times, files);
         m->Form_Load();
         m->Timer1.stop(); // ticks are driven by the benchmark
@@ -74,7 +75,8 @@ struct Logging {
     }
     Live_Tables live;
     Log_Times times;
-    Db_Files files;
+    Clock clock;
+    Db_Files files{clock};
     std::unique_ptr<mscom> m;
 };
 
@@ -119,7 +121,8 @@ void BM_Logging_Second(benchmark::State &state)
 
 void BM_Load_History(benchmark::State &state)
 {
-    Db_Files files;
+    Clock clock;
+    Db_Files files(clock);
     Db_Conn main(files, QStringLiteral("Main_Conn"));
     if (!main.Open()) {
         state.SkipWithError("open failed");

@@ -1,11 +1,9 @@
 #include "config/write_journal.h"
 
-#include "app/globals.h"
-
 void Write_Journal::Record(int reg, const QString &text)
 {
     Settle(reg);
-    m_open.append(Entry{reg, text, Clock_Now()});
+    m_open.append(Entry{reg, text, m_clock.Now()});
     emit Changed();
 }
 

@@ -4,6 +4,8 @@
 // main window shows what is still open here on its status line.
 #pragma once
 
+#include "core/clock.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -16,10 +18,11 @@ public:
     struct Entry {
         int reg = 0;    // 1..48; 0 = no entry
         QString text;   // the operator message ("平移修正：写入失败（…）")
-        QDateTime when; // Clock_Now() when it was recorded
+        QDateTime when; // the clock when it was recorded
     };
 
-    using QObject::QObject;
+    // Entries are stamped by clock, which outlives the object.
+    explicit Write_Journal(const Clock &clock, QObject *parent = nullptr) : QObject(parent), m_clock(clock) {}
 
     // A refusal or a failed write of register reg, now.
     void Record(int reg, const QString &text);
@@ -35,5 +38,6 @@ signals:
     void Changed();
 
 private:
+    const Clock &m_clock;
     QVector<Entry> m_open; // unsettled problems, oldest first, one per register
 };

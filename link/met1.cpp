@@ -3,8 +3,8 @@
 #include "app/globals.h"
 #include "link/link.h"
 
-Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, QObject *parent)
-    : QObject(parent), m_link(link), m_settings(settings), m_live(live)
+Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const Clock &clock, QObject *parent)
+    : QObject(parent), m_link(link), m_settings(settings), m_live(live), m_clock(clock)
 {
     setObjectName(QStringLiteral("Met1"));
     Timer1.setObjectName(QStringLiteral("Timer1"));
@@ -30,7 +30,7 @@ void Met1::Timer1_Timer()
     if (m_busy)
         return;
     if (!m_since.isValid())
-        m_since = Clock_Now();
+        m_since = m_clock.Now();
     m_busy = true;
     m_tickOk = true;
     const int32_t port = m_settings.Link_Par[0];
@@ -65,7 +65,7 @@ void Met1::Timer1_Timer()
         }
         if (m_tickOk) {
             m_failures = 0;
-            m_lastGood = Clock_Now();
+            m_lastGood = m_clock.Now();
             m_lastError = {};
         } else if (m_failures < 1000000) {
             ++m_failures;
@@ -81,7 +81,7 @@ void Met1::Timer1_Timer()
 bool Met1::stale() const
 {
     const QDateTime since = m_lastGood.isValid() ? m_lastGood : m_since;
-    return since.isValid() && since.secsTo(Clock_Now()) > 1;
+    return since.isValid() && since.secsTo(m_clock.Now()) > 1;
 }
 
 Link_Health Met1::Health() const
@@ -99,6 +99,6 @@ void Met1::Reset_Health()
 {
     m_failures = 0;
     m_lastGood = QDateTime();
-    m_since = Clock_Now();
+    m_since = m_clock.Now();
     m_lastError = {};
 }

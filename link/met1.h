@@ -4,6 +4,7 @@
 // window of its own.
 #pragma once
 
+#include "core/clock.h"
 #include "core/live_data.h"
 #include "link/modbusrtu.h"
 
@@ -26,9 +27,9 @@ enum class Link_Health {
 class Met1 : public QObject {
     Q_OBJECT
 public:
-    // Polls over link the port and station of settings into live; all three
-    // outlive the object.
-    Met1(Link &link, const Link_Settings &settings, Live_Tables &live, QObject *parent = nullptr);
+    // Polls over link the port and station of settings into live and judges
+    // the link's health by clock; all four outlive the object.
+    Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const Clock &clock, QObject *parent = nullptr);
 
     void Form_Load() {}
     // One acquisition tick: both exchanges are issued; their results are
@@ -62,6 +63,7 @@ private:
     Link &m_link;
     const Link_Settings &m_settings;
     Live_Tables &m_live;
+    const Clock &m_clock;
 
     bool m_busy = false;
     bool m_tickOk = true;

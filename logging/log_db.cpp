@@ -329,14 +329,14 @@ bool Db_Conn::Fail(const QSqlError &err, bool close)
     }
     if (close || reopen) {
         Close_Connection();
-        m_lastTry = Clock_Now(); // the next try in the next clock second
+        m_lastTry = m_files.clock.Now(); // the next try in the next clock second
     }
     return false;
 }
 
 bool Db_Conn::Open()
 {
-    m_lastTry = Clock_Now();
+    m_lastTry = m_files.clock.Now();
     Close_Connection();
     m_path = Db_Path();
     if (m_role == Role::Writer && !Take_Lock())
@@ -560,7 +560,7 @@ bool Db_Conn::Ensure_Open()
             File_Changed();
         } else if (m_role == Role::Writer && !Take_Lock()) {
             Close_Connection(); // another copy holds the lock now: it writes
-            m_lastTry = Clock_Now();
+            m_lastTry = m_files.clock.Now();
             return false;
         } else {
             return true;
@@ -568,7 +568,7 @@ bool Db_Conn::Ensure_Open()
     }
     if (m_fault == Db_Fault::Foreign && Sig_Of(Db_Path()) == m_foreignSig)
         return false; // still the same foreign file: never touch it
-    if (m_lastTry.isValid() && Clock_Now() == m_lastTry)
+    if (m_lastTry.isValid() && m_files.clock.Now() == m_lastTry)
         return false;
     return Open();
 }

@@ -18,6 +18,8 @@
 // writes; the kernel drops the lock with the process, however it ends.
 #pragma once
 
+#include "core/clock.h"
+
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -167,9 +169,13 @@ private:
 class Db_Files
 {
 public:
-    Db_Files() = default;
+    // The connections try a failed open again at most once per second of
+    // clock, which outlives the object.
+    explicit Db_Files(const Clock &clock) : clock(clock) {}
     Db_Files(const Db_Files &) = delete;
     Db_Files &operator=(const Db_Files &) = delete;
+
+    const Clock &clock;
 
 private:
     friend class Db_Conn;

@@ -6,7 +6,8 @@
 #include <cmath>
 
 mscom::mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent)
-    : QObject(parent), Log_Conn(files, QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_live(live), m_times(times)
+    : QObject(parent), Log_Conn(files, QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_clock(files.clock), m_live(live),
+      m_times(times)
 {
     Timer1.setInterval(100);
     connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);
@@ -26,9 +27,9 @@ double mscom::Elapsed(const QDateTime &now, double date, double time)
     return std::fabs(Round_Even((days + part) * 24 * 60 * 60));
 }
 
-double mscom::okitime() const { return Elapsed(Clock_Now(), m_times.Pv_Date, m_times.Pv_Time); }
+double mscom::okitime() const { return Elapsed(m_clock.Now(), m_times.Pv_Date, m_times.Pv_Time); }
 
-double mscom::Rec1_time() const { return Elapsed(Clock_Now(), m_times.Lpv_Date, m_times.Lpv_Time); }
+double mscom::Rec1_time() const { return Elapsed(m_clock.Now(), m_times.Lpv_Date, m_times.Lpv_Time); }
 
 void mscom::Stopped()
 {
@@ -49,7 +50,7 @@ void mscom::Timer1_Timer()
 
     // One reading of the clock for the whole step, so a record's date and
     // time of day always belong together.
-    const QDateTime now = Clock_Now();
+    const QDateTime now = m_clock.Now();
     const double date = Date_Serial(now.date());
     const double time = Time_Serial(now.time());
     float values[8];

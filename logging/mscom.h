@@ -17,8 +17,8 @@ class mscom : public QObject
     Q_OBJECT
 public:
     // Logs the channel values of live; times holds the newest logged record
-    // times of this run, files the run's database connections. All three
-    // outlive the object.
+    // times of this run, files the run's database connections and the clock
+    // the logging goes by. All three outlive the object.
     mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent = nullptr);
 
     // Opens Log_Conn (the database's one writer: while another running copy
@@ -55,6 +55,7 @@ signals:
     void Sample_Logged();
 
 private:
+    const Clock &m_clock;
     static double Elapsed(const QDateTime &now, double date, double time);
     void Stopped();
 

@@ -276,6 +276,7 @@ private:
     std::unique_ptr<Link> m_link;
     Link_Settings m_settings;                 // the program's, like the link
     Live_Tables m_live;
+    Clock m_clock;
     std::unique_ptr<Write_Journal> m_journal; // outlives each window, as in the program
     Read_Back m_readBack;                     // likewise
     QPointer<CONFIG1> m_win;
@@ -315,7 +316,7 @@ void TestConfig::init()
     m_settings.Link_Par[3] = 1;
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     QCOMPARE(sim(QStringLiteral("reset")), QStringLiteral("ok"));
-    m_journal = std::make_unique<Write_Journal>();
+    m_journal = std::make_unique<Write_Journal>(m_clock);
 }
 
 void TestConfig::cleanup()
@@ -1139,7 +1140,7 @@ void TestConfig::failureKinds()
     CONFIG1 *w = openWindow();
     w->Timer1.stop();
     QTRY_COMPARE(w->Reads_Out(), 0);
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start(3600 * 1000); // health is judged while polling; ticks are called below
     met.Reset_Health();
     QCOMPARE(sim(fault), QStringLiteral("ok"));

@@ -32,8 +32,8 @@ void TestHeadless::cyclesWithoutWidgets()
     QVERIFY(sim.command("freeze on").startsWith("ok"));
 
     QDateTime now(QDate(2026, 12, 8), QTime(3, 0, 0));
-    Set_Clock([&now] { return now; });
     InstrumentSession session;
+    session.clock.Set([&now] { return now; });
     Link &link = session.link;
     Met1 &met = session.met1;
     mscom &logger = session.logger;
@@ -76,7 +76,6 @@ void TestHeadless::cyclesWithoutWidgets()
         for (int s = 1; s <= 5; ++s)
             QCOMPARE(chart->Chart_Val[236 + s][0], float(100 + s));
     }
-    Set_Clock({});
 
     // One record a second, each with the value read in that second.
     {

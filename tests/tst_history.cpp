@@ -68,7 +68,8 @@ class TstHistory : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    Db_Files m_files; // the connections of this run
+    Clock m_clock;
+    Db_Files m_files{m_clock}; // the connections of this run
     QString m_ringPath;
     int m_serial = 0;
 
@@ -110,7 +111,7 @@ private slots:
             ring.append({id, Ring_Time(id)});
         QVERIFY(Fill(m_ringPath, ring));
     }
-    void cleanup() { Set_Clock({}); }
+    void cleanup() { m_clock.Set({}); }
 
     void clearChart()
     {
@@ -301,7 +302,7 @@ private slots:
         // same file through Main_Conn.
         const QString path = New_Db();
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
-        Set_Clock([&] { return now; });
+        m_clock.Set([&] { return now; });
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         Live_Tables live;

@@ -88,6 +88,7 @@ private:
     std::unique_ptr<Link> m_link;
     Link_Settings m_settings;
     Live_Tables m_live;
+    Clock m_clock;
 };
 
 void TestLink::initTestCase()
@@ -121,7 +122,7 @@ void TestLink::init()
 
 void TestLink::cleanup()
 {
-    Set_Clock({});
+    m_clock.Set({});
 }
 
 void TestLink::linkOpen(int32_t port)
@@ -443,7 +444,7 @@ void TestLink::acquisitionPublishes()
     linkOpen();
     for (int i = 1; i <= 16; ++i)
         QVERIFY(m_sim->command(QStringLiteral("set ir %1 %2").arg(i).arg(i * 10 - 100)).startsWith("ok"));
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     tickAndWait(met);
     for (int i = 0; i < 16; ++i) {
@@ -471,7 +472,7 @@ void TestLink::acquisitionStatusBits()
     for (int k = 0; k < 16; ++k)
         m_live.Sta_1X[k] = 7; // must all be rewritten
     QVERIFY(m_sim->command(QStringLiteral("status %1").arg(word)).startsWith("ok"));
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     tickAndWait(met);
     for (int k = 0; k < 16; ++k)
@@ -481,7 +482,7 @@ void TestLink::acquisitionStatusBits()
 
 void TestLink::dByte()
 {
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.D_Byte(5);
     const uint8_t five[8] = {1, 0, 1, 0, 0, 0, 0, 0};
     QVERIFY(std::equal(five, five + 8, met.Bit_B));
@@ -497,7 +498,7 @@ void TestLink::failedReadPublishesNothing()
     linkOpen();
     QVERIFY(m_sim->command("set ir 1 500").startsWith("ok"));
     QVERIFY(m_sim->command("status 5").startsWith("ok"));
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     tickAndWait(met);
     QCOMPARE(m_live.Val_3X[0], 500.0f);
@@ -532,7 +533,7 @@ void TestLink::tickNeverOverlaps()
     QVERIFY(m_sim->command("fault late 100").startsWith("ok"));
     QTRY_COMPARE(m_link->Pending(), 0);
     QVERIFY(m_sim->command("reset").startsWith("ok"));
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     // (timer left stopped: only the direct calls below may start ticks)
     QSignalSpy done(&met, &Met1::Tick_Done);
     met.Timer1_Timer();
@@ -584,8 +585,8 @@ void TestLink::healthFollowsTheClock()
     QFETCH(bool, goodPollFirst);
     linkOpen();
     QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
-    Set_Clock([&now] { return now; });
-    Met1 met(*m_link, m_settings, m_live);
+    m_clock.Set([&now] { return now; });
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     met.Reset_Health();
     if (goodPollFirst) {
@@ -617,7 +618,7 @@ void TestLink::deviceComesBack()
     QVERIFY(sim3->command("set ir 1 31").startsWith("ok"));
     m_settings.Link_Par[0] = 3;
     linkOpen(3);
-    Met1 met(*m_link, m_settings, m_live);
+    Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     met.Reset_Health();
     tickAndWait(met);

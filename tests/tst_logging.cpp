@@ -88,10 +88,11 @@ int Child_Main()
 {
     const QByteArray mode = qgetenv("QR_LOG_CHILD");
     g_now = QDateTime(QDate(2026, 3, 12), QTime(8, 0, 0));
-    Set_Clock([] { return g_now; });
+    Clock clock;
+    clock.Set([] { return g_now; });
     Live_Tables live;
     Log_Times times;
-    Db_Files files;
+    Db_Files files(clock);
     if (mode == "nobody") {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
@@ -137,7 +138,8 @@ class TstLogging : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    Db_Files m_files; // the connections of this run
+    Clock m_clock;
+    Db_Files m_files{m_clock}; // the connections of this run
     QString m_path;
     int m_serial = 0;
     Live_Tables m_live; // what the acquisition would have published
@@ -154,11 +156,11 @@ private slots:
         QDir().mkpath(QFileInfo(m_path).absolutePath());
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
         g_now = kStart;
-        Set_Clock([] { return g_now; });
+        m_clock.Set([] { return g_now; });
         m_live = {};
         m_times = {};
     }
-    void cleanup() { Set_Clock({}); }
+    void cleanup() { m_clock.Set({}); }
 
     void dbPath()
     {
@@ -402,7 +404,7 @@ private slots:
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
         int calls = 0;
-        Set_Clock([&] { return calls++ % 2 == 0 ? before : after; });
+        m_clock.Set([&] { return calls++ % 2 == 0 ? before : after; });
         Tick(m);
         QVERIFY(calls >= 1);
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {

@@ -52,8 +52,8 @@ private:
 
 void TestMainWindow::init()
 {
-    Set_Clock([] { return kNow; });
     m_session = std::make_unique<InstrumentSession>();
+    m_session->clock.Set([] { return kNow; });
 }
 
 namespace {
@@ -75,7 +75,6 @@ CONFIG1 *shownConfigWindow()
 void TestMainWindow::cleanup()
 {
     m_session.reset();
-    Set_Clock({});
 }
 
 void TestMainWindow::loadResults()
@@ -344,6 +343,7 @@ void TestMainWindow::escThroughConfigWindow()
     // As the program starts: a session and the window the splash brings up.
     m_session.reset();
     InstrumentSession session;
+    session.clock.Set([] { return kNow; });
     Windows win;
     auto *splash = new frmSplash(session, win); // deletes itself after the hand-over
     splash->Timer1_Timer();
@@ -370,7 +370,7 @@ void TestMainWindow::escThroughConfigWindow()
     QVERIFY2(w->Write_State->text().contains(refused), qPrintable(w->Write_State->text()));
 
     // Opening the configuration window again takes it away.
-    Set_Clock([] { return kNow.addSecs(120); });
+    session.clock.Set([] { return kNow.addSecs(120); });
     w->Command21_Click();
     cfg = shownConfigWindow();
     QVERIFY(cfg);
@@ -399,7 +399,7 @@ void TestMainWindow::writeProblemOnStatusLine()
     QFETCH(int, recordedAt);
     QFETCH(bool, shown);
     QDateTime t = kNow;
-    Set_Clock([&t] { return t; });
+    m_session->clock.Set([&t] { return t; });
     Db_Fixture db;
     auto w = Load_Window(*m_session);
     w->show();
@@ -665,7 +665,7 @@ void TestMainWindow::timer3Labels()
     w->Command5_Click();
     w->hc->setValue(150);
     const QString shown = w->Label2_10->text();
-    Set_Clock([] { return kNow.addSecs(3); });
+    m_session->clock.Set([] { return kNow.addSecs(3); });
     w->Timer3_Timer(); // the ruler owns the labels
     QCOMPARE(w->Label2_10->text(), shown);
 }

@@ -32,14 +32,13 @@ private:
 
 void TestMainWindowChart::init()
 {
-    Set_Clock([] { return kNow; });
     m_session = std::make_unique<InstrumentSession>();
+    m_session->clock.Set([] { return kNow; });
 }
 
 void TestMainWindowChart::cleanup()
 {
     m_session.reset();
-    Set_Clock({});
 }
 
 void TestMainWindowChart::zoomSteps_data()

@@ -25,7 +25,8 @@ struct Db_Fixture {
     {
         path = dir.filePath(QStringLiteral("Rdatabj.db"));
         qputenv("QR5300M_DB", path.toLocal8Bit());
-        Db_Files files;
+        Clock clock;
+        Db_Files files(clock);
         Db_Conn init(files, QStringLiteral("Fixture_Init"));
         init.Open(); // creates the three tables
         init.Close();

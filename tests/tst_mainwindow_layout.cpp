@@ -59,14 +59,13 @@ private:
 
 void TestMainWindowLayout::init()
 {
-    Set_Clock([] { return kNow; });
     m_session = std::make_unique<InstrumentSession>();
+    m_session->clock.Set([] { return kNow; });
 }
 
 void TestMainWindowLayout::cleanup()
 {
     m_session.reset();
-    Set_Clock({});
 }
 
 void TestMainWindowLayout::fitsSmallScreen()

@@ -1,0 +1,11 @@
+#include "core/clock.h"
+
+QDateTime Clock::Now() const
+{
+    const QDateTime t = m_source ? m_source() : QDateTime::currentDateTime();
+    // Whole seconds, like the clock the logging relies on.
+    const QTime tm = t.time();
+    return QDateTime(t.date(), QTime(tm.hour(), tm.minute(), tm.second()));
+}
+
+void Clock::Set(std::function<QDateTime()> source) { m_source = std::move(source); }
