@@ -1,6 +1,5 @@
 #include "link/met1.h"
 
-#include "app/globals.h"
 #include "link/link.h"
 
 Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const Clock &clock, QObject *parent)
