@@ -29,7 +29,7 @@ public:
     Log_Times logTimes;      // newest logged record times of this run
     Db_Files dbFiles{clock}; // the log database connections of this run
 
-    // The two hidden cycles; the logger is declared last so that it goes
+    // The two cycles (no windows); the logger is declared last so that it goes
     // first: it must not write while the rest closes.
     Met1 met1{link, settings, live, clock};
     mscom logger{live, logTimes, dbFiles};

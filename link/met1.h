@@ -1,7 +1,6 @@
-// The hidden acquisition window: while the link is open its 500 ms timer polls
-// input registers 1..16 and the 16 status inputs into the live tables
-// (Raw_3X, Val_3X, Sta_1X), and keeps track of the link's health. It has no
-// window of its own.
+// The acquisition cycle (no window): while the link is open its 500 ms timer
+// polls input registers 1..16 and the 16 status inputs into the live tables
+// (Raw_3X, Val_3X, Sta_1X), and keeps track of the link's health.
 #pragma once
 
 #include "core/clock.h"
