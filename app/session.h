@@ -4,10 +4,10 @@
 #pragma once
 
 #include "chart/yrange.h"
-#include "config/parammap.h"
 #include "config/write_journal.h"
 #include "core/clock.h"
 #include "core/live_data.h"
+#include "core/parammap.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "logging/mscom.h"

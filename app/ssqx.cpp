@@ -1,10 +1,12 @@
 #include "app/ssqx.h"
 
-#include "app/globals.h"
 #include "app/session.h"
 #include "chart/yrange.h"
 #include "config/link_text.h"
+#include "config/set_back.h"
 #include "config/write_journal.h"
+#include "core/dates.h"
+#include "core/numbers.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "logging/history.h"

@@ -4,8 +4,8 @@
 
 #include "app/fit_label.h"
 #include "chart/chart_draw.h"
-#include "chart/chart_model.h"
 #include "chart/chart_view.h"
+#include "core/chart_model.h"
 #include "logging/log_db.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // One full repaint of the trend chart: zoom level 4, every slot filled, the
 // six curves moving, into the drawing area's backing image (offscreen).
-#include "app/globals.h"
 #include "chart/chart_view.h"
+#include "core/dates.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

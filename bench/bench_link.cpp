@@ -4,7 +4,7 @@
 // simulator pacing at 9600 baud, against the wire time of the bytes of both
 // exchanges. BM_UiGapSilent: with the simulator silent and the link open, the
 // longest time the UI thread goes without handling events.
-#include "app/globals.h"
+
 #include "link/link.h"
 #include "link/met1.h"
 #include "testsupport.h"

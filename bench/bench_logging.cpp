@@ -3,8 +3,8 @@
 // The logging tick runs on the UI thread every 100 ms; in one second it reads
 // sl_void ten times and writes one record (plus one ten-second record in ten
 // seconds). All figures are wall-clock time: a commit waits for the disk.
-#include "app/globals.h"
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
+#include "core/dates.h"
 #include "logging/history.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"

@@ -1,6 +1,7 @@
 #include "chart/chart_draw.h"
 
-#include "app/globals.h"
+#include "core/dates.h"
+#include "core/numbers.h"
 
 #include <QPainter>
 #include <cmath>

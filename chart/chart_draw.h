@@ -7,8 +7,8 @@
 // how many twips one pixel spans (15 at 96 dpi).
 #pragma once
 
-#include "chart/chart_model.h"
 #include "chart/yrange.h"
+#include "core/chart_model.h"
 
 #include <QColor>
 #include <QPen>

@@ -1,6 +1,6 @@
 #include "chart/yrange.h"
 
-#include "app/globals.h"
+#include "core/numbers.h"
 
 Y_Check Check_Y_Range(const QString &maxText, const QString &minText, Y_Range *out)
 {

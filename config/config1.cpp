@@ -1,7 +1,7 @@
 #include "config/config1.h"
 
-#include "app/globals.h"
 #include "config/link_text.h"
+#include "config/set_back.h"
 #include "config/write_journal.h"
 #include "link/link.h"
 

@@ -10,8 +10,8 @@
 //     w->show();
 #pragma once
 
-#include "config/parammap.h"
 #include "core/live_data.h"
+#include "core/parammap.h"
 
 #include <QFont>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "logging/history.h"
 
-#include "app/globals.h"
+#include "core/numbers.h"
 
 #include <QSqlQuery>
 #include <QVariant>

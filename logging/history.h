@@ -2,7 +2,7 @@
 // chart buffer of the main window.
 #pragma once
 
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
 #include "logging/log_db.h"
 
 #include <cstdint>

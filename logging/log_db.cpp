@@ -1,7 +1,7 @@
 #include "logging/log_db.h"
 
-#include "app/globals.h"
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
+#include "core/numbers.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,8 @@
 #include "logging/mscom.h"
 
-#include "app/globals.h"
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
+#include "core/dates.h"
+#include "core/numbers.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 // The main window's link controls and status panel, with the acquisition
 // window polling the real simulator.
-#include "app/globals.h"
+
 #include "app/session.h"
 #include "app/ssqx.h"
 #include "testsupport.h"

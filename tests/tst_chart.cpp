@@ -1,8 +1,9 @@
 // The trend chart drawn into an image: zoom table, grid, curves of known
 // values, gap markers, time labels, Y labels and the Y-range rule.
-#include "app/globals.h"
 #include "chart/chart_draw.h"
 #include "chart/yrange.h"
+#include "core/dates.h"
+#include "core/numbers.h"
 
 #include <QImage>
 #include <QPainter>

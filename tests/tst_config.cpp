@@ -2,11 +2,11 @@
 // map as the window shows it, the once-a-second read-back with its decoding,
 // and the write-back of single parameters.
 #include "screen_main.h"
-#include "app/globals.h"
+
 #include "config/config1.h"
 #include "config/link_text.h"
-#include "config/parammap.h"
 #include "config/write_journal.h"
+#include "core/parammap.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "testsupport.h"

@@ -2,8 +2,8 @@
 // need no window: with a core application only (creating a widget would
 // abort), they poll the real simulator, write one record per clock second
 // into a real database and read the records back into a chart buffer.
-#include "app/globals.h"
 #include "app/session.h"
+#include "core/dates.h"
 #include "logging/history.h"
 #include "testsupport.h"
 

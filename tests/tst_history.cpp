@@ -1,6 +1,6 @@
 // Loading windows of the pv_data ring into the chart buffer.
-#include "app/globals.h"
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
+#include "core/dates.h"
 #include "logging/history.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"

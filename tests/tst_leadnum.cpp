@@ -1,6 +1,7 @@
 // Reading the leading number of a text, and rounding it: the rule behind the
 // port and station boxes, the Y-range editor and the parameter write-back.
-#include "app/globals.h"
+#include "core/dates.h"
+#include "core/numbers.h"
 
 #include <QtTest>
 #include <cmath>

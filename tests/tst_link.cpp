@@ -1,6 +1,6 @@
 // The Modbus layer and the acquisition cycle against the real simulator over
 // a real pseudo-terminal.
-#include "app/globals.h"
+
 #include "config/link_text.h"
 #include "link/link.h"
 #include "link/met1.h"

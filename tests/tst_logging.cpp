@@ -1,6 +1,6 @@
 // The log database and the logging cycle, on real SQLite files.
-#include "app/globals.h"
-#include "chart/chart_model.h"
+#include "core/chart_model.h"
+#include "core/dates.h"
 #include "logging/history.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"

@@ -1,5 +1,6 @@
 // Chart interaction on the main window: zoom steps, paging through the
 // ring, the ruler cursor and the Y-range editor.
+#include "core/numbers.h"
 #include "tst_mainwindow_fixture.h"
 
 #include <QtTest>

@@ -3,9 +3,9 @@
 // of its own.
 #pragma once
 
-#include "app/globals.h"
 #include "app/session.h"
 #include "app/ssqx.h"
+#include "core/dates.h"
 #include "logging/log_db.h"
 
 #include <QSqlDatabase>

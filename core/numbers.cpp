@@ -1,17 +1,13 @@
-#include "app/globals.h"
+#include "core/numbers.h"
 
-#include <QLabel>
 #include <QLocale>
 #include <algorithm>
-#include <cfenv>
 #include <cmath>
 #include <limits>
 
 namespace {
 
 bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
-const QDate kEpoch(1899, 12, 30);
 
 } // namespace
 
@@ -123,32 +119,6 @@ bool Round_I16(double v, int16_t *out)
     return true;
 }
 
-double Date_Serial(const QDate &d) { return double(kEpoch.daysTo(d)); }
-
-double Time_Serial(const QTime &t) { return t.msecsSinceStartOfDay() / 1000 / 86400.0; }
-
-QDate Serial_Date(double serial)
-{
-    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
-        return kEpoch;
-    return kEpoch.addDays(qint64(std::floor(serial)));
-}
-
-QTime Serial_Time(double serial)
-{
-    if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
-        return QTime(0, 0);
-    const double frac = serial - std::floor(serial);
-    int secs = int(std::lround(frac * 86400.0));
-    if (secs >= 86400)
-        secs = 0;
-    return QTime(0, 0).addSecs(secs);
-}
-
-QString Date_Text(double serial) { return Serial_Date(serial).toString(QStringLiteral("yyyy-MM-dd")); }
-
-QString Time_Text(double serial) { return Serial_Time(serial).toString(QStringLiteral("HH:mm:ss")); }
-
 QString Num_Text(float v)
 {
     QLocale loc;
@@ -184,19 +154,4 @@ QString Num_Text(float v)
     if (t.startsWith(u'-'))
         t.replace(0, 1, loc.negativeSign());
     return t;
-}
-
-void Set_Back(QLabel *label, const QColor &colour)
-{
-    if (!label)
-        return;
-    if (!label->autoFillBackground()) {
-        label->setAutoFillBackground(true);
-        label->setFrameShape(QFrame::Box);
-    }
-    if (label->palette().color(QPalette::Window) == colour)
-        return;
-    QPalette p = label->palette();
-    p.setColor(QPalette::Window, colour);
-    label->setPalette(p);
 }

@@ -1,4 +1,4 @@
-#include "config/parammap.h"
+#include "core/parammap.h"
 
 #include <iterator>
 

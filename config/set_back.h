@@ -1,0 +1,10 @@
+// Background colour of a read-out label, for the configuration window and
+// the main window alike.
+#pragma once
+
+class QLabel;
+class QColor;
+
+// Does nothing when the label already has the colour (the live refresh sets
+// colours five times a second).
+void Set_Back(QLabel *label, const QColor &colour);
