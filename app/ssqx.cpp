@@ -924,7 +924,7 @@ void ssqx::Command1_Click()
     // The exit path alone closes the window's database objects.
     Main_Conn.Close();
     Unload_Ok = 0;
-    Exit_Requested = true;
+    emit Exit_Asked();
     close();
     qApp->quit();
 }

@@ -115,12 +115,13 @@ public:
     Db_Conn Main_Conn;
 
     int16_t Unload_Ok = 0;
-    bool Exit_Requested = false; // set by the exit path (tests watch it)
     // Monotonic milliseconds; tests replace it.
     std::function<qint64()> Mono_Ms;
 
 signals:
     void Config_Requested();
+    // The exit path runs: the window closes and the program ends.
+    void Exit_Asked();
 
 protected:
     void closeEvent(QCloseEvent *e) override;

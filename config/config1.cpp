@@ -281,11 +281,10 @@ void CONFIG1::Build()
         image->setObjectName(QLatin1String(name));
         image->setPixmap(placeholder(w, h, tint));
         image->setGeometry(Twips(x), Twips(kImageTop), w, h);
-        return image;
     };
-    Image2 = picture("Image2", 30, 332, 271, QColor(0x40, 0x70, 0xB0));
-    Image1 = picture("Image1", 4980, 285, 270, QColor(0x40, 0x90, 0x60));
-    Image3 = picture("Image3", 9270, 297, 270, QColor(0xA0, 0x50, 0x40));
+    picture("Image2", 30, 332, 271, QColor(0x40, 0x70, 0xB0));
+    picture("Image1", 4980, 285, 270, QColor(0x40, 0x90, 0x60));
+    picture("Image3", 9270, 297, 270, QColor(0xA0, 0x50, 0x40));
 
     Msg_Line = new QLabel(this);
     Msg_Line->setObjectName(QStringLiteral("Msg_Line"));

@@ -68,24 +68,6 @@ public:
     // it since it was last written or since the window was loaded.
     void T_3RW_LostFocus(int Index);
     void Combo_LostFocus(int n); // n = 1..18
-    void Combo1_LostFocus() { Combo_LostFocus(1); }
-    void Combo2_LostFocus() { Combo_LostFocus(2); }
-    void Combo3_LostFocus() { Combo_LostFocus(3); }
-    void Combo4_LostFocus() { Combo_LostFocus(4); }
-    void Combo5_LostFocus() { Combo_LostFocus(5); }
-    void Combo6_LostFocus() { Combo_LostFocus(6); }
-    void Combo7_LostFocus() { Combo_LostFocus(7); }
-    void Combo8_LostFocus() { Combo_LostFocus(8); }
-    void Combo9_LostFocus() { Combo_LostFocus(9); }
-    void Combo10_LostFocus() { Combo_LostFocus(10); }
-    void Combo11_LostFocus() { Combo_LostFocus(11); }
-    void Combo12_LostFocus() { Combo_LostFocus(12); }
-    void Combo13_LostFocus() { Combo_LostFocus(13); }
-    void Combo14_LostFocus() { Combo_LostFocus(14); }
-    void Combo15_LostFocus() { Combo_LostFocus(15); }
-    void Combo16_LostFocus() { Combo_LostFocus(16); }
-    void Combo17_LostFocus() { Combo_LostFocus(17); }
-    void Combo18_LostFocus() { Combo_LostFocus(18); }
 
     // Entry control of register reg (1..48): a text box or a choice box.
     QWidget *Entry(int reg) const;
@@ -113,9 +95,6 @@ public:
     QLabel *Label2[kParamCount] = {};
     QLineEdit *T_3RW[kParamCount] = {};
     QComboBox *Combo[kComboCount + 1] = {};
-    QLabel *Image1 = nullptr;
-    QLabel *Image2 = nullptr;
-    QLabel *Image3 = nullptr;
     QPushButton *Command11 = nullptr;
     // One status line for refused values and failed writes (the field itself
     // is marked too: property "Mark" is "refused" or "failed") and for a

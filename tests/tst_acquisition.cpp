@@ -311,10 +311,11 @@ void TestAcquisition::reopenOverwritesAllValues()
 
 void TestAcquisition::escapeExits()
 {
+    QSignalSpy exited(m_win.get(), &ssqx::Exit_Asked);
     m_win->show();
     m_win->Combo1->setFocus();
     QTest::keyClick(m_win->Combo1, Qt::Key_Escape);
-    QVERIFY(m_win->Exit_Requested);
+    QCOMPARE(exited.count(), 1);
     QCOMPARE(m_win->Unload_Ok, int16_t(0));
 }
 

@@ -232,6 +232,7 @@ void TestMainWindow::keyGuards()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 2000));
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     for (int z = 1; z < zoomBefore; ++z)
         w->Command4_Click();
@@ -242,7 +243,7 @@ void TestMainWindow::keyGuards()
     QCOMPARE(int(w->Cht.Chart_Zoom), zoomAfter);
     QCOMPARE(int(w->Cht.Page_Back), pageBackAfter);
     QCOMPARE(w->Chart_Live(), pageBackAfter == 0);
-    QVERIFY(!w->Exit_Requested);
+    QVERIFY(exited.isEmpty());
 }
 
 void TestMainWindow::closeBoxRefused()
@@ -250,6 +251,7 @@ void TestMainWindow::closeBoxRefused()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 300));
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
@@ -257,7 +259,7 @@ void TestMainWindow::closeBoxRefused()
     emit m_session->logger.Sample_Logged(); // logged records reach the window
     QVERIFY(w->Sample_Pending());
     QVERIFY(w->Timer1.isActive());
-    QVERIFY(!w->Exit_Requested);
+    QVERIFY(exited.isEmpty());
     // Live samples still come and the database still answers.
     QVERIFY(db.Fill(301, 320));
     emit m_session->logger.Sample_Logged();
@@ -269,10 +271,11 @@ void TestMainWindow::escExits()
 {
     Db_Fixture db;
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     w->Combo1->setFocus();
     QTest::keyClick(w->Combo1, Qt::Key_Escape);
-    QVERIFY(w->Exit_Requested);
+    QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
     emit m_session->logger.Sample_Logged(); // no longer heard
@@ -301,6 +304,7 @@ void TestMainWindow::escHeldOver()
     QFETCH(bool, exits);
     Db_Fixture db;
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     qint64 now = 100000;
     w->Mono_Ms = [&now] { return now; };
@@ -312,7 +316,7 @@ void TestMainWindow::escHeldOver()
     w->Combo1->setFocus();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat);
     QApplication::sendEvent(w->Combo1, &esc);
-    QCOMPARE(w->Exit_Requested, exits);
+    QCOMPARE(exited.count(), int(exits));
     QCOMPARE(w->isVisible(), !exits);
     QCOMPARE(w->Main_Conn.Is_Open(), !exits);
 }
@@ -321,6 +325,7 @@ void TestMainWindow::escInComboListClosesListOnly()
 {
     Db_Fixture db;
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     w->Combo1->setFocus();
@@ -329,7 +334,7 @@ void TestMainWindow::escInComboListClosesListOnly()
     QTRY_VERIFY(list->isVisible());
     QTest::keyClick(w->Combo1->view(), Qt::Key_Escape);
     QTRY_VERIFY(!list->isVisible());
-    QVERIFY(!w->Exit_Requested);
+    QVERIFY(exited.isEmpty());
     QVERIFY(w->isVisible());
 }
 
@@ -349,6 +354,7 @@ void TestMainWindow::escThroughConfigWindow()
     splash->Timer1_Timer();
     ssqx *w = win.main.get();
     QVERIFY(w && w->isVisible());
+    QSignalSpy exited(w, &ssqx::Exit_Asked);
     qint64 now = 100000;
     w->Mono_Ms = [&now] { return now; };
 
@@ -364,7 +370,7 @@ void TestMainWindow::escThroughConfigWindow()
     QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(w, &held);
     QTest::keyClick(w, Qt::Key_Escape);
-    QVERIFY(!w->Exit_Requested);
+    QVERIFY(exited.isEmpty());
     QVERIFY(w->isVisible());
     // The refusal outlives the configuration window, on the status line.
     QVERIFY2(w->Write_State->text().contains(refused), qPrintable(w->Write_State->text()));
@@ -381,7 +387,7 @@ void TestMainWindow::escThroughConfigWindow()
 
     now += 1000; // a deliberate Esc a second later ends the program
     QTest::keyClick(w, Qt::Key_Escape);
-    QVERIFY(w->Exit_Requested);
+    QCOMPARE(exited.count(), 1);
 }
 
 void TestMainWindow::writeProblemOnStatusLine_data()
@@ -437,9 +443,10 @@ void TestMainWindow::exitButton()
 {
     Db_Fixture db;
     auto w = Load_Window(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
     QTest::mouseClick(w->Command1, Qt::LeftButton);
-    QVERIFY(w->Exit_Requested);
+    QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
 }
