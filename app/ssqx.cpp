@@ -491,16 +491,16 @@ void ssqx::Form_Load()
     Command3->setEnabled(false);
     Command7->setEnabled(false);
     // 4.
-    for (int s = 1; s <= 321; ++s)
+    for (int s = 1; s <= kPageLoad; ++s)
         Cht.Chart_Gap[s] = 0;
     Cht.Chart_Zoom = 1;
     // 5. The window's own connection; the newest record id.
     Main_Conn.Open();
     Read_Cur_Id(Main_Conn, Cht.Cur_Id);
     // 6.
-    Cht.Load_Count = 241;
+    Cht.Load_Count = kLiveLoad;
     Cht.Win_Last_Id = Cht.Cur_Id;
-    Cht.Chart_End = 241;
+    Cht.Chart_End = kLiveLoad;
     // 7.
     Unload_Ok = -1;
     // 8. pt0 and pt have their twip sizes from creation.
@@ -581,8 +581,8 @@ void ssqx::Reload_Live()
 {
     Read_Cur_Id(Main_Conn, Cht.Cur_Id);
     Cht.Win_Last_Id = Cht.Cur_Id;
-    Cht.Load_Count = 241;
-    Cht.Chart_End = 241;
+    Cht.Load_Count = kLiveLoad;
+    Cht.Chart_End = kLiveLoad;
     Load_History();
     Redraw_Chart();
 }
@@ -592,8 +592,8 @@ void ssqx::Append_Sample()
     if (Cht.Chart_End < kChartSlots - 1)
         ++Cht.Chart_End;
     // The curve reached the right edge (or lies past it after a zoom in):
-    // back a quarter screen, newest record in slot 241.
-    if (Cht.Chart_End >= 241 + 20 * Cht.Chart_Zoom)
+    // back a quarter screen, newest record in slot kLiveLoad.
+    if (Cht.Chart_End >= kLiveLoad + kReloadStep * Cht.Chart_Zoom)
         Reload_Live();
     const int s = Cht.Chart_End;
     if (s >= 0 && s < kChartSlots - 1) {
@@ -673,8 +673,8 @@ void ssqx::Command8_Click()
 {
     if (Cht.Page_Back < INT16_MAX)
         ++Cht.Page_Back;
-    Cht.Load_Count = 321;
-    const int32_t n = 60 * int32_t(Cht.Page_Back);
+    Cht.Load_Count = kPageLoad;
+    const int32_t n = kPageStep * int32_t(Cht.Page_Back);
     // Live appending ends (the refresh itself goes on: status and
     // read-outs stay live).
     if (Cht.Page_Back >= 1)
@@ -682,13 +682,13 @@ void ssqx::Command8_Click()
     // Limit: the page would reach back past the oldest record. That is the
     // ring's first record while it has not wrapped, and otherwise the record
     // after the newest one (the ring holds 65500).
-    if ((Cht.Cur_Id > n && Cht.Cur_Id - n <= 321) || n > kRingSize - 321) {
+    if ((Cht.Cur_Id > n && Cht.Cur_Id - n <= kPageLoad) || n > kRingSize - kPageLoad) {
         Command8->setEnabled(false);
         Cht.Page_Limit = -1;
         return;
     }
     Set_Window_End(n);
-    Cht.Chart_End = 321;
+    Cht.Chart_End = kPageLoad;
     Load_History();
     pt->Erase();
     Draw_Grid();
@@ -701,10 +701,10 @@ void ssqx::Command7_Click()
     pt->Erase();
     if (Cht.Page_Back > INT16_MIN)
         --Cht.Page_Back;
-    Cht.Load_Count = 321;
+    Cht.Load_Count = kPageLoad;
     if (Cht.Page_Back != 0) {
-        Set_Window_End(60 * int32_t(Cht.Page_Back));
-        Cht.Chart_End = 321;
+        Set_Window_End(kPageStep * int32_t(Cht.Page_Back));
+        Cht.Chart_End = kPageLoad;
         Load_History();
         pt->Erase();
         Draw_Grid();
@@ -713,9 +713,9 @@ void ssqx::Command7_Click()
     } else {
         // Back to live data, from the newest record on.
         Read_Cur_Id(Main_Conn, Cht.Cur_Id);
-        Cht.Load_Count = 241;
+        Cht.Load_Count = kLiveLoad;
         Cht.Win_Last_Id = Cht.Cur_Id;
-        Cht.Chart_End = 241;
+        Cht.Chart_End = kLiveLoad;
         Load_History();
         Command7->setEnabled(false);
         pt->Erase();
@@ -907,12 +907,14 @@ void ssqx::Config_Closed()
 // arose in the last minute before the window came back or later (a write
 // issued as the window closed may fail afterwards). It stays until the
 // configuration window is opened again, which clears the journal.
+constexpr int kWriteProblemSecs = 60;
+
 void ssqx::Show_Write_Problem()
 {
     Write_Journal::Entry e;
     if (m_backAt.isValid())
         e = m_session.journal.Latest();
-    if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-60)) {
+    if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-kWriteProblemSecs)) {
         Write_State->clear();
         return;
     }

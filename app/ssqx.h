@@ -51,7 +51,7 @@ public:
     void Draw_Curves();    // also writes the time labels Label4 / Label7
     void Load_History();   // fills the buffer, captions Label2(9) / (10)
     void Append_Sample();  // one logged record arrived (live mode)
-    void Reload_Live();    // newest 241 records, redrawn
+    void Reload_Live();    // newest kLiveLoad records, redrawn
     void Set_Y_Labels();   // Label5(0..6) from the Y range's span and minimum
 
     // Handlers.

@@ -13,8 +13,9 @@ struct Zoom_Row {
     int16_t base;
 };
 // Twips per slot and the slot at x = 0 for zoom levels 1..4. Slot 240 sits on
-// x = 9000 at every level.
+// x = 9000 at every level: zoom level L shows kZoomSlots * L slots left of it.
 constexpr Zoom_Row kZoom[4] = {{150.0f, 180}, {75.0f, 120}, {50.0f, 60}, {37.5f, 0}};
+constexpr int kZoomSlots = 60;
 
 // Curves in drawing order: quantity and colour; widths 2, 2, 1, 1, 1, 1.
 constexpr int kCurveQ[6] = {2, 0, 1, 3, 4, 5};
@@ -177,13 +178,13 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
             labels->Label4[i] = has ? Time_Text(c.Chart_Time[s]) : QString();
             labels->Label7[i] = has ? Date_Text(c.Chart_Date[s]) : QString();
         }
-        // 2. Live mode: labels 7 and 8 run ahead of slot 241 into the free
-        // quarter of the screen (when slot 241 holds a record to count from).
-        if (c.Load_Count < 320 && Slot_Has_Record(c, 241)) {
+        // 2. Live mode: labels 7 and 8 run ahead of slot kLiveLoad into the
+        // free quarter of the screen (when it holds a record to count from).
+        if (c.Load_Count < kPageLoad && Slot_Has_Record(c, kLiveLoad)) {
             const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
             for (int j = 0; j < 2; ++j) {
-                double t = c.Chart_Time[241] + double(d[j]);
-                double day = c.Chart_Date[241];
+                double t = c.Chart_Time[kLiveLoad] + double(d[j]);
+                double day = c.Chart_Date[kLiveLoad];
                 if (t > 1) {
                     day += 1;
                     t -= 1;
@@ -195,7 +196,7 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     }
 
     // 3. Gap markers.
-    const int K = 60 * L + c.Chart_End - 241;
+    const int K = kZoomSlots * L + c.Chart_End - kLiveLoad;
     for (int k = 1; k <= K; ++k) {
         if (!Slot_Ok(B + k) || c.Chart_Gap[B + k] <= 0)
             continue;

@@ -10,7 +10,7 @@
 
 void Clear_Chart(Chart &c)
 {
-    for (int s = 0; s <= 321; ++s) {
+    for (int s = 0; s <= kPageLoad; ++s) {
         c.Chart_Date[s] = 0;
         c.Chart_Time[s] = 0;
         for (int q = 0; q <= 8; ++q)
@@ -21,7 +21,7 @@ void Clear_Chart(Chart &c)
 bool Load_History(Chart &c, Db_Conn &Main_Conn)
 {
     Clear_Chart(c);
-    for (int s = 0; s <= 321; ++s)
+    for (int s = 0; s <= kPageLoad; ++s)
         c.Chart_Gap[s] = 0;
 
     // 64-bit arithmetic: the ids come from the file and may be anything.
@@ -29,7 +29,7 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     const bool crossing = last < c.Load_Count;
     const qint64 before = crossing ? kRingSize - (qint64(c.Load_Count) - last) : last - c.Load_Count;
     c.Win_Before_Id = Clamp_I32(before);
-    const int count = std::clamp(c.Load_Count, 0, 321);
+    const int count = std::clamp(c.Load_Count, 0, kPageLoad);
 
     // Not crossing: ids Win_Before_Id + 1 .. Win_Last_Id. Crossing: ids up to
     // Win_Last_Id and above Win_Before_Id.

@@ -7,11 +7,11 @@
 
 #include <cstdint>
 
-// Slots 0..321: date and time 0, quantities 0..8 zero. Slot 322 and the
+// Slots 0..kPageLoad: date and time 0, quantities 0..8 zero. Slot 322 and the
 // gap marks are left alone.
 void Clear_Chart(Chart &c);
 
-// Clears the buffer and the gap marks 0..321, sets c.Win_Before_Id and puts
+// Clears the buffer and the gap marks 0..kPageLoad, sets c.Win_Before_Id and puts
 // the c.Load_Count records ending with id c.Win_Last_Id (counted cyclically
 // through the ring) into slots 1..Load_Count in order of date and time, with
 // a gap mark on every record more than about five minutes away from the
