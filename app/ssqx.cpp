@@ -495,8 +495,13 @@ void ssqx::Form_Load()
         Cht.Chart_Gap[s] = 0;
     Cht.Chart_Zoom = 1;
     // 5. The window's own connection; the newest record id.
-    Main_Conn.Open();
-    Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+    bool dbOk = Main_Conn.Open();
+    if (!dbOk)
+        History_Failed();
+    if (!Read_Cur_Id(Main_Conn, Cht.Cur_Id) && dbOk) {
+        History_Failed();
+        dbOk = false;
+    }
     // 6.
     Cht.Load_Count = kLiveLoad;
     Cht.Win_Last_Id = Cht.Cur_Id;
@@ -510,7 +515,7 @@ void ssqx::Form_Load()
         hc->setValue(0);
     }
     // 9. The live chart.
-    Load_History();
+    Load_History(dbOk);
     pt->Erase();
     Draw_Grid();
     Apply_Zoom();
@@ -552,9 +557,13 @@ void ssqx::Redraw_Chart()
     Draw_Curves();
 }
 
-void ssqx::Load_History()
+void ssqx::Load_History(bool idOk)
 {
-    ::Load_History(Cht, Main_Conn);
+    if (!::Load_History(Cht, Main_Conn))
+        History_Failed();
+    else if (idOk)
+        m_historyError.clear();
+    refreshStateTexts();
     // Captions: the first slot on screen (slot 1 before the first zoom).
     const int s = Cht.Chart_Base + 1;
     if (s >= 0 && s < kChartSlots)
@@ -577,13 +586,22 @@ void ssqx::Show_Slot_Time(int s)
     }
 }
 
+// The database's own words follow the operator's text.
+void ssqx::History_Failed()
+{
+    const QString why = Main_Conn.Fault_Text();
+    m_historyError = why.isEmpty() ? QStringLiteral("历史读取失败") : QStringLiteral("历史读取失败：") + why;
+}
+
 void ssqx::Reload_Live()
 {
-    Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+    const bool idOk = Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+    if (!idOk)
+        History_Failed();
     Cht.Win_Last_Id = Cht.Cur_Id;
     Cht.Load_Count = kLiveLoad;
     Cht.Chart_End = kLiveLoad;
-    Load_History();
+    Load_History(idOk);
     Redraw_Chart();
 }
 
@@ -712,11 +730,13 @@ void ssqx::Command7_Click()
         Draw_Curves();
     } else {
         // Back to live data, from the newest record on.
-        Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+        const bool idOk = Read_Cur_Id(Main_Conn, Cht.Cur_Id);
+        if (!idOk)
+            History_Failed();
         Cht.Load_Count = kLiveLoad;
         Cht.Win_Last_Id = Cht.Cur_Id;
         Cht.Chart_End = kLiveLoad;
-        Load_History();
+        Load_History(idOk);
         Command7->setEnabled(false);
         pt->Erase();
         Draw_Grid();
@@ -1099,7 +1119,11 @@ void ssqx::refreshStateTexts()
     }
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
-    const QString log = m_session.logger.Log_Status();
+    // The window's own failed reads join the logging's failures: both are
+    // the database.
+    QString log = m_session.logger.Log_Status();
+    if (!m_historyError.isEmpty())
+        log = log.isEmpty() ? m_historyError : log + QStringLiteral("；") + m_historyError;
     // A notice (the database was replaced and reopened, lost ids recovered)
     // follows "记录正常" in blue: logging goes on, but the operator should
     // know what happened to the file.

@@ -49,7 +49,10 @@ public:
     void Redraw_Chart();   // erase pt, Draw_Grid, Apply_Zoom, Draw_Curves
     void Draw_Grid();
     void Draw_Curves();    // also writes the time labels Label4 / Label7
-    void Load_History();   // fills the buffer, captions Label2(9) / (10)
+    // Fills the buffer, captions Label2(9) / (10). A failed read is shown on
+    // the logging status line until a read succeeds; idOk = false: reading
+    // the newest id just failed, and that failure stays shown.
+    void Load_History(bool idOk = true);
     void Append_Sample();  // one logged record arrived (live mode)
     void Reload_Live();    // newest kLiveLoad records, redrawn
     void Set_Y_Labels();   // Label5(0..6) from the Y range's span and minimum
@@ -141,6 +144,7 @@ private:
     void Show_Slot_Time(int s);
     void Show_Ruler_Readout(int v);
     void Show_Write_Problem();
+    void History_Failed();
     bool Esc_Held_Over(bool autoRepeat) const;
 
     void Note_Sample() { m_samplePending = true; }
@@ -148,6 +152,7 @@ private:
     InstrumentSession &m_session;
     bool m_samplePending = false;
     QString m_openError;
+    QString m_historyError; // the window's last failed database read, until one succeeds
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     Chart_Labels m_labels;
     std::optional<qint64> m_backMono; // Mono_Ms() when CONFIG gave the window back

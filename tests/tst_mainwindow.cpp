@@ -33,6 +33,7 @@ private slots:
     void writeProblemOnStatusLine_data();
     void writeProblemOnStatusLine();
     void exitButton();
+    void historyReadFailureShown();
     void yLabelsOnTick_data();
     void yLabelsOnTick();
     void liveReloadPoint_data();
@@ -449,6 +450,32 @@ void TestMainWindow::exitButton()
     QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
+}
+
+// The window's own database reads fail (the file's folder is missing): the
+// window still comes up and says why, until a read succeeds.
+void TestMainWindow::historyReadFailureShown()
+{
+    QDateTime t = kNow;
+    m_session->clock.Set([&t] { return t; });
+    Db_Fixture db;
+    const QString folder = db.dir.filePath(QStringLiteral("later"));
+    qputenv("QR5300M_DB", QDir(folder).filePath(QStringLiteral("Rdatabj.db")).toLocal8Bit());
+    auto w = Load_Window(*m_session);
+    w->show();
+    QVERIFY(!w->Main_Conn.Is_Open());
+    const QString failed = QStringLiteral("历史读取失败：");
+    QVERIFY2(w->Log_State->text().contains(failed + w->Main_Conn.Fault_Text()), qPrintable(w->Log_State->text()));
+    QVERIFY(!w->Main_Conn.Fault_Text().isEmpty());
+    QCOMPARE(w->Log_State->palette().color(w->Log_State->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    w->Timer3_Timer(); // stays through the clock's refresh
+    QVERIFY(w->Log_State->text().contains(failed));
+
+    QVERIFY(QDir().mkpath(folder));
+    t = t.addSecs(2); // a failed open is tried again once a second
+    w->Reload_Live();
+    QVERIFY(w->Main_Conn.Is_Open());
+    QVERIFY2(!w->Log_State->text().contains(failed), qPrintable(w->Log_State->text()));
 }
 
 void TestMainWindow::yLabelsOnTick_data()
