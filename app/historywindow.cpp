@@ -380,10 +380,6 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
         const qint64 s = quick[i].seconds;
         connect(m_quickButtons[i], &QPushButton::clicked, this, [this, s] { loadLast(s); });
     }
-    m_ringLabel = new QLabel(this);
-    m_ringLabel->setObjectName(QStringLiteral("ringLabel"));
-    m_ringLabel->setAccessibleName(QStringLiteral("记录"));
-    rangeRow->addWidget(m_ringLabel);
     rangeRow->addStretch(1);
     root->addLayout(rangeRow);
 
@@ -401,6 +397,11 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
         channelRow->addWidget(box);
     }
     channelRow->addStretch(1);
+    m_ringLabel = new QLabel(this);
+    m_ringLabel->setObjectName(QStringLiteral("ringLabel"));
+    m_ringLabel->setAccessibleName(QStringLiteral("记录"));
+    channelRow->addWidget(m_ringLabel);
+    channelRow->addSpacing(16);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_statusLabel->setAccessibleName(QStringLiteral("状态"));
@@ -418,6 +419,7 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     split->addWidget(m_eventList);
     split->setStretchFactor(0, 4);
     split->setStretchFactor(1, 1);
+    split->setSizes({900, 300});
     root->addWidget(split, 1);
 
     m_readout = new QLabel(this);
@@ -501,7 +503,7 @@ void HistoryWindow::loadFinished(QFutureWatcher<LoadResult> *watcher)
 {
     m_pending.removeOne(watcher);
     watcher->deleteLater();
-    LoadResult r = watcher->result();
+    LoadResult r = watcher->future().takeResult();
     if (r.id != m_request) // superseded by a newer request
         return;
     m_statusLabel->clear();
