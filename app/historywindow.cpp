@@ -470,8 +470,9 @@ HistoryWindow::~HistoryWindow()
     }
 }
 
-void HistoryWindow::load(const QDateTime &from, const QDateTime &to)
+void HistoryWindow::load(const QDateTime &fromAsked, const QDateTime &toAsked)
 {
+    const QDateTime from = std::min(fromAsked, toAsked), to = std::max(fromAsked, toAsked);
     m_fromEdit->setDateTime(from);
     m_toEdit->setDateTime(to);
     const quint64 id = ++m_request;

@@ -120,7 +120,8 @@ public:
     HistoryWindow(InstrumentSession &session, HistoryLoader loader, QWidget *parent = nullptr);
     ~HistoryWindow() override;
 
-    // Asks for the records between from and to (off the UI thread).
+    // Asks for the records between from and to, in either order (off the UI
+    // thread); the fields show the range asked.
     void load(const QDateTime &from, const QDateTime &to);
     // The last hours before now, as the quick-range buttons do.
     void loadLast(qint64 seconds);

@@ -140,9 +140,8 @@ std::vector<TimeTick> timeTicks(qint64 fromMs, qint64 toMs, double widthPx, doub
     const qint64 offset = qint64(QDateTime::fromMSecsSinceEpoch(fromMs).offsetFromUtc()) * kSecond;
     const qint64 shift = step % (7 * kDay) == 0 ? 4 * kDay : 0;
     const qint64 local = fromMs + offset - shift;
+    // The first round time at or after from (division truncates toward 0).
     qint64 t = (local / step + (local % step > 0 ? 1 : 0)) * step + shift - offset;
-    if (local < 0 && local % step == 0)
-        t = local + shift - offset;
 
     const QString timeFormat = step < kMinute ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
     QDate lastDate;
