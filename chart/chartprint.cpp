@@ -41,14 +41,18 @@ void printChart(QPainter &p, const QRectF &page, const ChartPrintHeader &header,
     p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignLeft | Qt::AlignVCenter, line1);
     p.setFont(font);
     const QFontMetricsF fm(font, p.device());
-    p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignRight | Qt::AlignVCenter,
-               QStringLiteral("打印时间 ") + dateTimeText(header.printedAt));
+    if (header.printedAt.isValid())
+        p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   QStringLiteral("打印时间 ") + dateTimeText(header.printedAt));
     y += tm.height() + 4 * px;
 
     // Line 2: the time range.
-    p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("时间 ") + dateTimeText(header.from) + QStringLiteral(" 至 ") + dateTimeText(header.to));
-    y += fm.height() + 2 * px;
+    if (header.from.isValid() || header.to.isValid()) {
+        p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                   QStringLiteral("时间 ") + dateTimeText(header.from) + QStringLiteral(" 至 ") +
+                       dateTimeText(header.to));
+        y += fm.height() + 2 * px;
+    }
 
     // Line 3: the channels, each a colour swatch, its caption and its scale.
     double x = page.left();

@@ -245,11 +245,12 @@ void HistoryPlot::paint(QPainter &p, const QRectF &rect, const HistoryPlotInput 
         }
     }
 
-    // Curves, reduced to one column a device pixel.
+    // Curves, reduced to one column a device pixel; on a printer's fine
+    // pixels one column a quarter of a screen pixel (some 400 dpi) is plenty.
     p.setClipRect(area);
     const std::vector<HistoryRecord> *records = in.records;
     if (hasSpan && records && !records->empty()) {
-        const int columns = std::max(1, int(std::ceil(area.width())));
+        const int columns = std::max(1, int(std::ceil(area.width() / std::max(1.0, px / 4))));
         reduceColumns(*records, from, to, columns, m_columns);
         const double colW = area.width() / columns;
         // The records just outside the span, so lines run on to the edges.
