@@ -1,4 +1,5 @@
 // The log database and the logging cycle, on real SQLite files.
+#include "app/log_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history.h"
@@ -99,7 +100,7 @@ int Child_Main()
         mscom m(live, times, files);
         m.Form_Load();
         m.Timer1_Timer();
-        std::printf("%s\n", m.Log_Status().toUtf8().constData());
+        std::printf("%s\n", m.logState().reason.toUtf8().constData());
         return 0;
     }
     mscom m(live, times, files);
@@ -442,7 +443,7 @@ private slots:
 
         Tick(m);
         // A Chinese reason; SQLite's own text in brackets.
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：写入被数据库的约束拒绝（refused）"));
+        QCOMPARE(m.logState().reason, QStringLiteral("写入被数据库的约束拒绝（refused）"));
         QCOMPARE(logged.count(), 1); // the live chart still moves on
         logged.clear();
         QCOMPARE(Sl_Void(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
@@ -452,7 +453,7 @@ private slots:
         QVERIFY(ok);
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         const int next = stored >= 65500 ? 1 : stored + 1;
         QCOMPARE(Sl_Void(), QList<int>({next, next, 1, 1}));
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT w_date, w_v0 FROM pv_data WHERE w_id = %1").arg(next)),
@@ -467,19 +468,25 @@ private slots:
         // like a connection opened on a write-protected file, stays so until
         // it is opened again.
         mscom m(m_live, m_times, m_files);
+        QSignalSpy states(&m, &mscom::logStateChanged);
         m.Form_Load();
         Tick(m);
+        QCOMPARE(states.count(), 0);
         QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
         Advance(1);
         Tick(m);
-        QVERIFY(!m.Logging_Ok());
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库只读"));
+        const LogState readOnly{true, Db_Fault::Read_Only, QStringLiteral("数据库只读")};
+        QCOMPARE(states.count(), 1);
+        QVERIFY(states.takeFirst().value(0).value<LogState>() == readOnly);
+        QVERIFY(m.logState() == readOnly);
+        QCOMPARE(logStateText(readOnly), QStringLiteral("记录已停止：数据库只读"));
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
         Tick(m); // same second: no new attempt
-        QVERIFY(!m.Logging_Ok());
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QCOMPARE(states.count(), 1); // told on change only
+        QVERIFY(states.takeFirst().value(0).value<LogState>() == LogState());
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
         QCOMPARE(Rows("pv_data").size(), 2);
     }
@@ -501,7 +508,8 @@ private slots:
             t.start();
             Tick(m);
             QVERIFY2(t.elapsed() < 500, "a locked database must not hold up the tick");
-            QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库被锁定"));
+            QCOMPARE(m.logState().fault, Db_Fault::Locked);
+            QCOMPARE(m.logState().reason, QStringLiteral("数据库被锁定"));
             Advance(1);
             Tick(m);
             QVERIFY(!m.Logging_Ok());
@@ -511,7 +519,7 @@ private slots:
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
     }
 
@@ -531,7 +539,7 @@ private slots:
         for (const char *suffix : {"", "-wal", "-shm"})
             QFile::remove(m_path + QLatin1String(suffix));
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QVERIFY(QFile::exists(m_path));
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
         QCOMPARE(Rows("pv_data").size(), 1);
@@ -553,7 +561,8 @@ private slots:
         QVERIFY(QDir(dir).removeRecursively());
         Advance(1);
         Tick(m);
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：数据库文件夹 %1 不存在").arg(dir));
+        QCOMPARE(m.logState().fault, Db_Fault::Missing);
+        QCOMPARE(m.logState().reason, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
         QVERIFY(!QFile::exists(m_path));
         Advance(1);
         Tick(m);
@@ -561,7 +570,7 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0})); // a fresh file; the ten-second record is not due
     }
 
@@ -580,7 +589,8 @@ private slots:
             Tick(m);
             written += m.Logging_Ok() ? 1 : 0;
         }
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：磁盘已满"));
+        QCOMPARE(m.logState().fault, Db_Fault::Full);
+        QCOMPARE(m.logState().reason, QStringLiteral("磁盘已满"));
         const QList<int> sl = Sl_Void();
         QCOMPARE(sl[0], written);
         QCOMPARE(sl[1], written);
@@ -593,7 +603,7 @@ private slots:
         QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void()[0], written + 1);
         QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
     }
@@ -668,8 +678,8 @@ private slots:
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
         QVERIFY(!m.Logging_Ok());
-        QVERIFY2(m.Log_Status().startsWith(QStringLiteral("记录已停止：")) && m.Log_Status().contains(m_path) && m.Log_Status().contains(why),
-                 qPrintable(m.Log_Status()));
+        QCOMPARE(m.logState().fault, Db_Fault::Foreign);
+        QVERIFY2(m.logState().reason.contains(m_path) && m.logState().reason.contains(why), qPrintable(m.logState().reason));
         for (int s = 0; s < 5; ++s) {
             Advance(1);
             logged.clear();
@@ -684,7 +694,7 @@ private slots:
         QVERIFY(QFile::remove(m_path));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         // The ten-second ring counts its period from the last attempt.
         QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
         Advance(10);
@@ -705,7 +715,7 @@ private slots:
         m_live.Val_3X[7] = 8.5f;
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         Tick(m);
         QCOMPARE(Sl_Void(), QList<int>({8, 8, 4, 4}));
         const QVariantList pv = Rows("pv_data").value(0), lpv = Rows("Lpv_wdjl").value(0);
@@ -735,6 +745,7 @@ private slots:
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         mscom m(m_live, m_times, m_files);
+        QSignalSpy notices(&m, &mscom::noticeRaised);
         m.Form_Load();
         int ticks = 0;
         auto run = [&](int n) {
@@ -761,12 +772,17 @@ private slots:
         QVERIFY(Read_Cur_Id(main, cur));
         QCOMPARE(cur, 330);
 
-        QString deletedNotice;
+        QCOMPARE(notices.count(), 0);
         if (how.startsWith(QStringLiteral("rm"))) {
             QVERIFY(QFile::remove(m_path));
+            const QDateTime at = g_now;
             run(3); // a fresh file, ids 1..3
             QCOMPARE(Sl_Void().value(0), 3);
-            deletedNotice = m.Log_Notice();
+            QCOMPARE(notices.count(), 1);
+            const LogNotice deleted = notices.takeFirst().value(0).value<LogNotice>();
+            QCOMPARE(deleted.kind, DbNotice::FileRecreated);
+            QCOMPARE(deleted.time, at);
+            QCOMPARE(logNoticeText(deleted), at.toString(QStringLiteral("HH:mm:ss ")) + QStringLiteral("数据库文件已被删除，已新建一个空数据库"));
         }
         if (how.startsWith(QStringLiteral("cp"))) {
             QFile in(backup), out(m_path); // same inode, new content
@@ -777,7 +793,7 @@ private slots:
         }
         const int before = ticks;
         run(5);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
         QCOMPARE(Sl_Void().mid(0, 2), QList<int>({35, 35}));
         const QList<QVariantList> pv = Rows("pv_data");
@@ -791,12 +807,11 @@ private slots:
         QVERIFY(Read_Cur_Id(main, cur)); // the main window reads the new file
         QCOMPARE(cur, 35);
         // Said once: a later tick brings no new notice.
-        const QString notice = m.Log_Notice();
-        QVERIFY2(notice.endsWith(QStringLiteral("数据库文件已被替换或被其他程序改动，已重新打开")), qPrintable(notice));
-        if (how.startsWith(QStringLiteral("rm")))
-            QVERIFY2(deletedNotice.endsWith(QStringLiteral("数据库文件已被删除，已新建一个空数据库")), qPrintable(deletedNotice));
+        QCOMPARE(notices.count(), 1);
+        QCOMPARE(notices.at(0).value(0).value<LogNotice>().kind, DbNotice::FileReplaced);
+        QVERIFY(logNoticeText(m.lastNotice()).endsWith(QStringLiteral(" 数据库文件已被替换或被其他程序改动，已重新打开")));
         run(2);
-        QCOMPARE(m.Log_Notice(), notice);
+        QCOMPARE(notices.count(), 1);
         // Nothing is left beside the file that another one could take for its
         // own: no write-ahead log, and a journal with a zeroed header.
         QCOMPARE(Sql(m_path, QStringLiteral("PRAGMA journal_mode")).value(0).value(0).toString(), QStringLiteral("delete"));
@@ -848,13 +863,17 @@ private slots:
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT * FROM sl_void")), damaged); // a reader never writes
 
         mscom m(m_live, m_times, m_files);
+        QSignalSpy notices(&m, &mscom::noticeRaised);
         m.Form_Load();
         m_live.Val_3X[0] = 99;
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({21, 21, 6, 6}));
         QCOMPARE(Sql(m_path, QStringLiteral("SELECT count(*) FROM sl_void")).value(0).value(0).toInt(), 1);
-        QVERIFY2(m.Log_Notice().contains(QStringLiteral("sl_void")), qPrintable(m.Log_Notice()));
+        QCOMPARE(notices.count(), 1);
+        const LogNotice recovered = m.lastNotice();
+        QCOMPARE(recovered.kind, DbNotice::IdsRecovered);
+        QCOMPARE(logNoticeText(recovered), QStringLiteral("12:00:00 表 sl_void 中的最新记录号无法读出，已按记录时间取回并存回（pv_data 20，Lpv_wdjl 5）"));
         const QList<QVariantList> pv = Rows("pv_data"), lpv = Rows("Lpv_wdjl");
         QCOMPARE(pv[20][3].toFloat(), 99.0f);
         QCOMPARE(lpv[5][3].toFloat(), 99.0f);
@@ -864,11 +883,10 @@ private slots:
         for (int i = 0; i < 8; ++i)
             if (i != 5)
                 QCOMPARE(lpv[i], lpvBefore[i]);
-        const QString notice = m.Log_Notice();
         Advance(1);
         Tick(m);
         QCOMPARE(Sl_Void(), QList<int>({22, 22, 6, 6}));
-        QCOMPARE(m.Log_Notice(), notice); // said once
+        QCOMPARE(notices.count(), 1); // said once
     }
 
     void secondCopy()
@@ -898,13 +916,14 @@ private slots:
         mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::Sample_Logged);
         m.Form_Load();
-        const QString inUse = QStringLiteral("记录已停止：数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId());
-        QCOMPARE(m.Log_Status(), inUse);
+        const LogState inUse{true, Db_Fault::In_Use,
+                             QStringLiteral("数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId())};
+        QVERIFY2(m.logState() == inUse, qPrintable(m.logState().reason));
         for (int s = 0; s < 3; ++s) {
             Advance(1);
             logged.clear();
             Tick(m);
-            QCOMPARE(m.Log_Status(), inUse);
+            QVERIFY(m.logState() == inUse);
             QCOMPARE(logged.count(), 1); // the live chart still moves on
         }
         step(6);
@@ -916,7 +935,7 @@ private slots:
         QVERIFY(child.waitForFinished());
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({7, 7, 1, 1})); // the ten-second record counts from the last attempt
         QFile lock(m_path + QStringLiteral(".lock"));
         QVERIFY(lock.open(QIODevice::ReadOnly));
@@ -953,10 +972,10 @@ private slots:
         QCOMPARE(main.Fault_Text(), text);
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：") + text);
+        QCOMPARE(m.logState().reason, text);
         Advance(1);
         Tick(m);
-        QCOMPARE(m.Log_Status(), QStringLiteral("记录已停止：") + text);
+        QCOMPARE(m.logState().reason, text);
     }
 
     void folderNotWritable_data()
@@ -993,7 +1012,7 @@ private slots:
             QSKIP("cannot switch to user nobody");
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(),
-                 QStringLiteral("记录已停止：数据库文件夹 %1 不可写入（Permission denied）").arg(dir));
+                 QStringLiteral("数据库文件夹 %1 不可写入（Permission denied）").arg(dir));
         if (dbThere)
             QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
     }
@@ -1020,7 +1039,7 @@ private slots:
         QCOMPARE(Ints(Sql(copy, QStringLiteral("SELECT * FROM sl_void")).value(0)), QList<int>({20, 20, 2, 2}));
         QCOMPARE(Sql(copy, QStringLiteral("SELECT * FROM pv_data ORDER BY 1")), Rows("pv_data"));
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.Log_Status()));
+        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
         QCOMPARE(Sl_Void(), QList<int>({21, 21, 3, 3}));
     }
 
