@@ -1,5 +1,6 @@
 #include "app/ssqx.h"
 
+#include "app/log_text.h"
 #include "app/session.h"
 #include "chart/yrange.h"
 #include "config/link_text.h"
@@ -99,6 +100,10 @@ ssqx::ssqx(InstrumentSession &session, QWidget *parent)
     Timer3.setInterval(1000);
     connect(&Timer3, &QTimer::timeout, this, &ssqx::Timer3_Timer);
     connect(&m_session.journal, &Write_Journal::Changed, this, &ssqx::Show_Write_Problem);
+    // The state lines follow the cycles' health as it changes.
+    connect(&m_session.met1, &Met1::healthChanged, this, &ssqx::refreshStateTexts);
+    connect(&m_session.logger, &mscom::logStateChanged, this, &ssqx::refreshStateTexts);
+    connect(&m_session.logger, &mscom::noticeRaised, this, &ssqx::refreshStateTexts);
     refreshStateTexts();
 
     // The window sees every key before the control that has the focus.
@@ -1102,32 +1107,30 @@ void ssqx::Timer3_Timer()
         Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
         Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
     }
-    refreshStateTexts();
 }
 
 void ssqx::refreshStateTexts()
 {
-    const Met1 &met1 = m_session.met1;
-    const Link_Health health = met1.Health();
+    const LinkState state = m_session.met1.linkState();
     QString link;
     bool bad = true;
     if (!m_openError.isEmpty()) {
         link = m_openError; // the whole line: "打开失败：..."
     } else {
-        link = Link_Health_Text(health, met1.Last_Good(), met1.Last_Error());
-        bad = Link_Broken(health);
+        link = Link_Health_Text(state.health, state.lastGood, state.error);
+        bad = Link_Broken(state.health);
     }
     Link_State->setText(link);
     Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
     // The window's own failed reads join the logging's failures: both are
     // the database.
-    QString log = m_session.logger.Log_Status();
+    QString log = logStateText(m_session.logger.logState());
     if (!m_historyError.isEmpty())
         log = log.isEmpty() ? m_historyError : log + QStringLiteral("；") + m_historyError;
     // A notice (the database was replaced and reopened, lost ids recovered)
     // follows "记录正常" in blue: logging goes on, but the operator should
     // know what happened to the file.
-    const QString notice = m_session.logger.Log_Notice();
+    const QString notice = logNoticeText(m_session.logger.lastNotice());
     if (!log.isEmpty()) {
         Log_State->setText(log);
         Log_State->setStyleSheet(QStringLiteral("color:#C00000;"));

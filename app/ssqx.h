@@ -74,7 +74,7 @@ public:
     void hc_Change(int value);
     void Timer1_Timer();    // 200 ms live refresh
     void Timer2_Timer();    // 1 s chart repaint
-    void Timer3_Timer();    // 1 s date, time and health texts
+    void Timer3_Timer();    // 1 s date and time
     // autoRepeat: the key is held and the keyboard repeats it.
     bool Form_KeyDown(int key, bool autoRepeat = false);
 

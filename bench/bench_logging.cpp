@@ -8,11 +8,10 @@
 #include "logging/history.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"
+#include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -22,45 +21,16 @@
 namespace {
 
 QDateTime g_now(QDate(2026, 3, 12), QTime(12, 0, 0));
-QString g_path;
 qint64 g_fileBytes = 0;
 
 // Both rings full (65500 records each), newest ids in the middle of the ring.
-bool Make_Full_Database()
+bool Make_Full_Database(const TempDatabase &db)
 {
-    {
-        Clock clock;
-        Db_Files files(clock);
-        Db_Conn setup(files, QStringLiteral("setup"));
-        if (!setup.Open())
-            return false;
-    }
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(g_path);
-        ok = db.open() && db.transaction();
-        for (const char *table : {"pv_data", "Lpv_wdjl"}) {
-            QSqlQuery q(db);
-            ok = ok && q.prepare(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(QLatin1String(table)));
-            const int step = table[0] == 'p' ? 1 : 10;
-            for (int id = 1; ok && id <= kRingSize; ++id) {
-                const QDateTime t = g_now.addSecs(qint64(id - kRingSize) * step);
-                q.bindValue(0, id);
-                q.bindValue(1, Date_Serial(t.date()));
-                q.bindValue(2, Time_Serial(t.time()));
-                for (int k = 0; k < 8; ++k)
-                    q.bindValue(3 + k, double(float(id % 1500) + 0.25f * float(k)));
-                ok = q.exec();
-            }
-        }
-        QSqlQuery q(db);
-        ok = ok && q.exec(QStringLiteral("UPDATE sl_void SET pv_id = 30000, pv_id_copy = 30000, lpv_id = 30000, lpv_id_copy = 30000"));
-        ok = ok && db.commit();
-        ok = ok && q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
-    g_fileBytes = QFileInfo(g_path).size();
+    bool ok = db.isValid() && db.fill(Db_Ring::Pv, 1, kRingSize, g_now.addSecs(1 - kRingSize))
+              && db.fill(Db_Ring::Lpv, 1, kRingSize, g_now.addSecs(10 * (1 - kRingSize)), 10);
+    if (ok)
+        sqlRows(db.path(), QStringLiteral("UPDATE sl_void SET pv_id = 30000, pv_id_copy = 30000, lpv_id = 30000, lpv_id_copy = 30000"), &ok);
+    g_fileBytes = QFileInfo(db.path()).size();
     return ok;
 }
 
@@ -149,19 +119,18 @@ BENCHMARK(BM_Load_History)->Args({30000, 321})->Args({100, 321})->Args({30000, 2
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTemporaryDir dir; // on disk, so commits pay for their fsync
-    g_path = dir.filePath(QStringLiteral("Rdatabj.db"));
-    qputenv("QR5300M_DB", g_path.toLocal8Bit());
-    if (!Make_Full_Database()) {
-        std::fprintf(stderr, "could not build the database at %s\n", qPrintable(g_path));
+    const TempDatabase db; // on disk, so commits pay for their fsync
+    const QString path = db.path();
+    if (!Make_Full_Database(db)) {
+        std::fprintf(stderr, "could not build the database at %s\n", qPrintable(path));
         return 1;
     }
-    std::printf("database with both rings full: %lld bytes (%s)\n", static_cast<long long>(g_fileBytes), qPrintable(g_path));
+    std::printf("database with both rings full: %lld bytes (%s)\n", static_cast<long long>(g_fileBytes), qPrintable(path));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::printf("database after the runs: %lld bytes\n", static_cast<long long>(QFileInfo(g_path).size()));
+    std::printf("database after the runs: %lld bytes\n", static_cast<long long>(QFileInfo(path).size()));
     return 0;
 }

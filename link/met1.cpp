@@ -9,6 +9,17 @@ Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const C
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(500);
     connect(&Timer1, &QTimer::timeout, this, &Met1::Timer1_Timer);
+    m_healthTimer.setInterval(1000);
+    connect(&m_healthTimer, &QTimer::timeout, this, &Met1::checkHealth);
+    // Whoever starts or stops the polling (the open and close buttons), the
+    // health follows at once, and is watched by the clock while it runs.
+    m_pollingNotifier = Timer1.bindableActive().addNotifier([this] {
+        if (Timer1.isActive())
+            m_healthTimer.start();
+        else
+            m_healthTimer.stop();
+        checkHealth();
+    });
 }
 
 void Met1::D_Byte(uint8_t b)
@@ -40,6 +51,7 @@ void Met1::Timer1_Timer()
         if (r.result != kModbusOk || r.buf.size() < 16) {
             m_tickOk = false;
             m_lastError = r.error;
+            checkHealth(); // a stalled link now knows why
             return;
         }
         for (int i = 0; i < 16; ++i) {
@@ -70,6 +82,7 @@ void Met1::Timer1_Timer()
             ++m_failures;
         }
         m_busy = false;
+        checkHealth();
         emit Tick_Done();
     });
 }
@@ -100,4 +113,18 @@ void Met1::Reset_Health()
     m_lastGood = QDateTime();
     m_since = m_clock.Now();
     m_lastError = {};
+    checkHealth();
+}
+
+void Met1::checkHealth()
+{
+    LinkState now;
+    now.health = Health();
+    now.lastGood = m_lastGood;
+    if (now.health == Link_Health::Interrupted || now.health == Link_Health::Stalled)
+        now.error = m_lastError;
+    if (now == m_state)
+        return;
+    m_state = now;
+    emit healthChanged(m_state);
 }

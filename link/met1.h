@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QPropertyNotifier>
 #include <QTimer>
 #include <cstdint>
 
@@ -21,6 +22,15 @@ enum class Link_Health {
     Ok,            // the last poll was good and is recent
     Interrupted,   // the last poll failed (Last_Error tells why)
     Stalled,       // no failure, but no complete reply for over two poll periods
+};
+
+// The link's state as the operator sees it: the health, the time of the last
+// good poll and, while the link is broken, why.
+struct LinkState {
+    Link_Health health = Link_Health::Closed;
+    QDateTime lastGood;
+    Link_Error error; // kind None unless Interrupted or Stalled
+    friend bool operator==(const LinkState &, const LinkState &) = default;
 };
 
 class Met1 : public QObject {
@@ -52,9 +62,17 @@ public:
     // for more than two poll periods, whatever is still in flight.
     Link_Health Health() const;
     void Reset_Health();
+    // The state last told by healthChanged.
+    LinkState linkState() const { return m_state; }
+    // Judges the state now and tells it when it has changed. Runs after
+    // every poll result, when polling starts or stops, on Reset_Health, and
+    // once a second of its own while polling, so that a link that goes
+    // silent with a reply still pending turns stale by the clock alone.
+    void checkHealth();
 
 signals:
     void Tick_Done();
+    void healthChanged(const LinkState &state);
 
 private:
     bool stale() const;
@@ -70,4 +88,7 @@ private:
     QDateTime m_lastGood;
     QDateTime m_since; // polling (re)started: the reference before a first good poll
     Link_Error m_lastError;
+    LinkState m_state;
+    QTimer m_healthTimer;
+    QPropertyNotifier m_pollingNotifier; // Timer1 started or stopped (declared after it)
 };

@@ -349,8 +349,7 @@ bool Db_Conn::Open()
     Set_Fault(Db_Fault::None, QString());
     ++m_opens;
     if (std::exchange(m_changed, false))
-        m_notice = existed ? QStringLiteral("数据库文件已被替换或被其他程序改动，已重新打开")
-                           : QStringLiteral("数据库文件已被删除，已新建一个空数据库");
+        m_notice = {existed ? DbNotice::FileReplaced : DbNotice::FileRecreated, {}, 0, 0};
     return true;
 }
 
@@ -620,7 +619,7 @@ bool Db_Conn::Read_Ids(int32_t &pv_id, int32_t &lpv_id)
         });
         if (!repaired)
             return false;
-        m_notice = QStringLiteral("表 sl_void 中的最新记录号无法读出，已按记录时间取回并存回（pv_data %1，Lpv_wdjl %2）").arg(ids[0]).arg(ids[1]);
+        m_notice = {DbNotice::IdsRecovered, {}, ids[0], ids[1]};
     }
     pv_id = ids[0];
     lpv_id = ids[1];

@@ -49,6 +49,21 @@ enum class Db_Fault {
 
 enum class Db_Ring { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
 
+// Something a connection did on its own that the operator should know of;
+// logging goes on.
+enum class DbNotice {
+    None,
+    FileReplaced,  // the file was replaced or changed by another program, and reopened
+    FileRecreated, // the file was deleted; a fresh empty one was made
+    IdsRecovered,  // sl_void's newest ids were unreadable, taken from the rings and stored back
+};
+
+struct LogNotice {
+    DbNotice kind = DbNotice::None;
+    QDateTime time;             // clock time of the logging step that met it
+    int32_t pvId = 0, lpvId = 0; // IdsRecovered: the ids taken from the rings
+};
+
 class Db_Files;
 
 class Db_Conn
@@ -85,9 +100,10 @@ public:
     QString Fault_Text() const { return m_faultText; }
     QString Path() const { return m_path; }
     QString Name() const { return m_name; }
-    // An informational text for the operator (the file was replaced and
-    // reopened, sl_void was repaired), handed out once; empty when none.
-    QString Take_Notice() { return std::exchange(m_notice, QString()); }
+    // What the connection last did on its own (the file was replaced and
+    // reopened, sl_void was repaired), handed out once; kind None when
+    // nothing happened. The time is left to the caller.
+    LogNotice Take_Notice() { return std::exchange(m_notice, LogNotice()); }
 
     // sl_void positions 0 and 2 (newest pv_data and Lpv_wdjl ids). An id
     // that cannot be read as one (null, text, blob, negative, no row) is
@@ -158,7 +174,7 @@ private:
     QString m_lockPath;
     Db_Fault m_fault = Db_Fault::None;
     QString m_faultText;
-    QString m_notice;
+    LogNotice m_notice;
     QString m_pvCols[11], m_lpvCols[11], m_slCols[4];
 };
 

@@ -34,7 +34,15 @@ double mscom::Rec1_time() const { return Elapsed(m_clock.Now(), m_times.Lpv_Date
 
 void mscom::Stopped()
 {
-    m_status = QStringLiteral("记录已停止：") + Log_Conn.Fault_Text();
+    setState({true, Log_Conn.Fault(), Log_Conn.Fault_Text()});
+}
+
+void mscom::setState(const LogState &state)
+{
+    if (state == m_state)
+        return;
+    m_state = state;
+    emit logStateChanged(m_state);
 }
 
 void mscom::Timer1_Timer()
@@ -83,14 +91,17 @@ void mscom::Timer1_Timer()
             failed = true;
         }
     }
-    const QString notice = Log_Conn.Take_Notice();
-    if (!notice.isEmpty())
-        m_notice = now.toString(QStringLiteral("HH:mm:ss ")) + notice;
+    LogNotice notice = Log_Conn.Take_Notice();
     if (failed)
         Stopped();
     else if (wrote)
-        m_status.clear();
-    // Told last, when the status texts are up to date.
+        setState({});
+    if (notice.kind != DbNotice::None) {
+        notice.time = now;
+        m_notice = notice;
+        emit noticeRaised(m_notice);
+    }
+    // Told last, when the states are up to date.
     if (dueSample)
         emit Sample_Logged();
 }

@@ -12,6 +12,15 @@
 #include <QTimer>
 #include <cstdint>
 
+// Whether records are being written and, when not, why: the fault's kind and
+// the database's own reason ("数据库只读", "磁盘已满", ...).
+struct LogState {
+    bool stopped = false;
+    Db_Fault fault = Db_Fault::None;
+    QString reason;
+    friend bool operator==(const LogState &, const LogState &) = default;
+};
+
 class mscom : public QObject
 {
     Q_OBJECT
@@ -33,16 +42,12 @@ public:
     double okitime() const;
     double Rec1_time() const;
 
-    // False while records cannot be written; Log_Status() then says why in a
-    // short text for the main window ("记录已停止：数据库只读"), and is empty
-    // while logging runs.
-    bool Logging_Ok() const { return m_status.isEmpty(); }
-    QString Log_Status() const { return m_status; }
-    // The last thing the logging did on its own that the operator should
-    // know of, with its clock time ("12:00:05 数据库文件已被替换或被其他程序
-    // 改动，已重新打开"); empty until there is one. Informational: logging
-    // goes on.
-    QString Log_Notice() const { return m_notice; }
+    // False while records cannot be written; logState() then says why.
+    bool Logging_Ok() const { return !m_state.stopped; }
+    // The state last told by logStateChanged.
+    LogState logState() const { return m_state; }
+    // The last notice told by noticeRaised; kind None until there is one.
+    LogNotice lastNotice() const { return m_notice; }
 
     QTimer Timer1;
     Db_Conn Log_Conn;
@@ -53,14 +58,20 @@ signals:
     // A one-second record was due and tried, written or not: the live chart
     // moves on every second, also while logging is stopped.
     void Sample_Logged();
+    // Logging stopped, its reason changed, or it runs again.
+    void logStateChanged(const LogState &state);
+    // The database connection did something on its own the operator should
+    // know of (told once per event).
+    void noticeRaised(const LogNotice &notice);
 
 private:
     const Clock &m_clock;
     static double Elapsed(const QDateTime &now, double date, double time);
     void Stopped();
+    void setState(const LogState &state);
 
     const Live_Tables &m_live;
     Log_Times &m_times;
-    QString m_status;
-    QString m_notice;
+    LogState m_state;
+    LogNotice m_notice;
 };

@@ -1,6 +1,12 @@
 #include "testsupport.h"
 
+#include "core/clock.h"
+#include "core/dates.h"
+
 #include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
 {
@@ -78,4 +84,77 @@ int simStat(SimProcess &sim, const QString &which)
     bool ok = false;
     const int value = words.at(at + 1).toInt(&ok);
     return ok ? value : -1;
+}
+
+QList<QVariantList> sqlRows(const QString &path, const QString &statement, bool *ok)
+{
+    const QString name = QStringLiteral("testsupport_sql");
+    QList<QVariantList> rows;
+    bool ran = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            ran = q.exec(statement);
+            while (ran && q.next()) {
+                QVariantList row;
+                for (int i = 0; i < q.record().count(); ++i)
+                    row << q.value(i);
+                rows << row;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (ok)
+        *ok = ran;
+    return rows;
+}
+
+bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs, const RingValue &value)
+{
+    const QString name = QStringLiteral("testsupport_fill");
+    const bool pv = ring == Db_Ring::Pv;
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open() && db.transaction();
+        QSqlQuery q(db);
+        ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                 .arg(pv ? QStringLiteral("pv_data") : QStringLiteral("Lpv_wdjl")));
+        for (int k = 0; ok && k < count; ++k) {
+            const int id = firstId + k;
+            const QDateTime t = start.addSecs(qint64(k) * stepSecs);
+            q.bindValue(0, id);
+            q.bindValue(1, Date_Serial(t.date()));
+            q.bindValue(2, Time_Serial(t.time()));
+            for (int i = 0; i < 8; ++i)
+                q.bindValue(3 + i, value ? value(id, i) : id + i / 8.0);
+            ok = q.exec();
+        }
+        const QString newest = pv ? QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1")
+                                  : QStringLiteral("UPDATE sl_void SET lpv_id = %1, lpv_id_copy = %1");
+        ok = ok && count > 0 && q.exec(newest.arg(firstId + count - 1));
+        ok = ok && db.commit();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("Rdatabj.db")))
+{
+    select();
+    m_valid = m_dir.isValid();
+    if (m_valid && create) {
+        Clock clock;
+        Db_Files files(clock);
+        Db_Conn conn(files, QStringLiteral("testsupport_create"));
+        m_valid = conn.Open();
+    }
+}
+
+void TempDatabase::select() const
+{
+    qputenv("QR5300M_DB", m_path.toLocal8Bit());
 }

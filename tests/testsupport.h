@@ -1,9 +1,16 @@
-// Helpers shared by the tests and benchmarks (Qt Core only, no Qt Test).
+// Helpers shared by the tests and benchmarks (no Qt Test).
 #pragma once
 
+#include "logging/log_db.h"
+
+#include <QDateTime>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+#include <functional>
 
 // One running instrument simulator (QR_SIM_PATH), driven through its
 // command language on standard input. The port appears as
@@ -51,3 +58,46 @@ private:
 // Counter from the simulator's "stats" answer: which = "reads" or "writes".
 // Returns -1 when the answer cannot be read.
 int simStat(SimProcess &sim, const QString &which);
+
+// Runs one SQL statement on a connection of its own to the database file at
+// path and returns the rows it gave; *ok tells whether it ran.
+QList<QVariantList> sqlRows(const QString &path, const QString &statement, bool *ok = nullptr);
+
+// Value of quantity q (0..7) of the record with id `id`.
+using RingValue = std::function<double(int id, int q)>;
+
+// Writes count records straight into a ring of the database file at path,
+// adding or overwriting: ids firstId, firstId + 1, ..., the k-th taken at
+// start + k * stepSecs, with values value(id, q) (by default id + q / 8, so
+// each value tells its record and quantity); then stores the last id as the
+// ring's newest in sl_void. The file must hold the tables. False on failure.
+bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs = 1,
+              const RingValue &value = {});
+
+// A database file of its own (Rdatabj.db) in a temporary folder, named in
+// $QR5300M_DB for the connections opened after it; made with its three
+// tables and a zeroed sl_void unless `create` is false.
+//
+//     TempDatabase db;
+//     QVERIFY(db.fill(Db_Ring::Pv, 1, 300, start)); // ids 1..300, newest 300
+class TempDatabase
+{
+public:
+    explicit TempDatabase(bool create = true);
+
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_path; }
+    QString folder() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+    // Names this file in $QR5300M_DB again (after another one was).
+    void select() const;
+    bool fill(Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs = 1, const RingValue &value = {}) const
+    {
+        return fillRing(m_path, ring, firstId, count, start, stepSecs, value);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    bool m_valid = false;
+};

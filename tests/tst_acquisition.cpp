@@ -30,6 +30,7 @@ private slots:
     void showLiveCells_data();
     void showLiveCells();
     void silentInstrumentShowsInterrupted();
+    void healthFollowsOpenTicksAndClock();
     void reopenOverwritesAllValues();
     void escapeExits();
 
@@ -235,8 +236,6 @@ void TestAcquisition::liveValuesAndStatusCells()
     QCOMPARE(m_win->D_2R[9]->text(), QStringLiteral("通道四报警"));
     QCOMPARE(m_win->D_2R[8]->palette().color(QPalette::Window), QColor(0xFFC0C0));
     QCOMPARE(m_win->D_2R[7]->palette().color(QPalette::Window), QColor(0xC0FFFF));
-    m_session->met1.Timer1.start();
-    m_win->Timer3_Timer();
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
 }
 
@@ -279,17 +278,50 @@ void TestAcquisition::silentInstrumentShowsInterrupted()
     QVERIFY(m_sim->command("set ir 1 401").startsWith("ok"));
     QVERIFY(m_sim->command("fault silent").startsWith("ok"));
     tick();
-    m_win->Timer3_Timer();
     m_win->Show_Live();
     QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("400"));
     QVERIFY2(m_win->Link_State->text().startsWith(QStringLiteral("通讯中断")), qPrintable(m_win->Link_State->text()));
     QVERIFY(m_win->Link_State->text().contains(QStringLiteral("超时")));
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tick();
-    m_win->Timer3_Timer();
     m_win->Show_Live();
     QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("401"));
     QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+}
+
+// The state line follows the acquisition's health as it changes, with no
+// timer of the window: open, a good poll, the clock passing two seconds with
+// no poll, close.
+void TestAcquisition::healthFollowsOpenTicksAndClock()
+{
+    QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
+    m_session->clock.Set([&now] { return now; });
+    Met1 &met = m_session->met1;
+    QSignalSpy spy(&met, &Met1::healthChanged);
+    auto health = [&spy] {
+        QList<Link_Health> seen;
+        for (const QList<QVariant> &args : spy)
+            seen << args.at(0).value<LinkState>().health;
+        spy.clear();
+        return seen;
+    };
+    openAndWait();
+    tick();
+    QTRY_VERIFY(!met.Tick_Busy());
+    QCOMPARE(health(), QList<Link_Health>({Link_Health::Waiting_First, Link_Health::Ok}));
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+    met.checkHealth(); // nothing changed: nothing told
+    QCOMPARE(spy.count(), 0);
+
+    met.Timer1.setInterval(3600 * 1000); // no more ticks of its own
+    now = now.addSecs(2);
+    met.checkHealth();
+    QCOMPARE(health(), QList<Link_Health>({Link_Health::Stalled}));
+    QVERIFY(met.linkState() == (LinkState{Link_Health::Stalled, QDateTime(now.date(), QTime(10, 0, 0)), {}}));
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯中断（最后正常 10:00:00）：超过1秒没有完整应答"));
+    m_win->Command10_Click();
+    QCOMPARE(health(), QList<Link_Health>({Link_Health::Closed}));
+    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
 }
 
 void TestAcquisition::reopenOverwritesAllValues()

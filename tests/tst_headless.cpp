@@ -7,9 +7,6 @@
 #include "logging/history.h"
 #include "testsupport.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -22,12 +19,10 @@ private slots:
 void TestHeadless::cyclesWithoutWidgets()
 {
     QVERIFY(!qobject_cast<QGuiApplication *>(QCoreApplication::instance()));
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
-    const QString db = dir.filePath(QStringLiteral("Rdatabj.db"));
-    qputenv("QR5300M_DB", db.toLocal8Bit());
-    SimProcess sim(dir.path(), 1);
+    const TempDatabase db(false); // made by the logging
+    QVERIFY(db.isValid());
+    qputenv("QR5300M_PORT_DIR", db.folder().toLocal8Bit());
+    SimProcess sim(db.folder(), 1);
     QVERIFY(sim.isReady());
     QVERIFY(sim.command("freeze on").startsWith("ok"));
 
@@ -78,22 +73,10 @@ void TestHeadless::cyclesWithoutWidgets()
     }
 
     // One record a second, each with the value read in that second.
-    {
-        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
-        check.setDatabaseName(db);
-        QVERIFY(check.open());
-        QSqlQuery q(check);
-        QVERIFY(q.exec(QStringLiteral("SELECT w_id, w_time, w_v0 FROM pv_data ORDER BY w_id")));
-        int n = 0;
-        while (q.next()) {
-            ++n;
-            QCOMPARE(q.value(0).toInt(), n);
-            QCOMPARE(q.value(1).toDouble(), Time_Serial(QTime(3, 0, n)));
-            QCOMPARE(q.value(2).toFloat(), float(100 + n));
-        }
-        QCOMPARE(n, 5);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    const QList<QVariantList> rows = sqlRows(db.path(), QStringLiteral("SELECT w_id, w_time, w_v0 FROM pv_data ORDER BY w_id"));
+    QCOMPARE(rows.size(), 5);
+    for (int n = 1; n <= 5; ++n)
+        QCOMPARE(rows[n - 1], (QVariantList{n, Time_Serial(QTime(3, 0, n)), double(100 + n)}));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

@@ -4,46 +4,14 @@
 #include "logging/history.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"
+#include "testsupport.h"
 
-#include <QDir>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
 
 namespace {
-
-// Writes pv_data records straight into the file: id -> when, values id + q/8.
-bool Fill(const QString &path, const QList<std::pair<int, QDateTime>> &records)
-{
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(path);
-        ok = db.open() && db.transaction();
-        QSqlQuery q(db);
-        ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO pv_data VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        for (const auto &[id, when] : records) {
-            if (!ok)
-                break;
-            q.bindValue(0, id);
-            q.bindValue(1, Date_Serial(when.date()));
-            q.bindValue(2, Time_Serial(when.time()));
-            for (int k = 0; k < 8; ++k)
-                q.bindValue(3 + k, double(id) + k / 8.0);
-            ok = q.exec();
-        }
-        ok = ok && db.commit();
-        QSqlQuery ids(db);
-        if (!records.isEmpty())
-            ok = ok && ids.exec(QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(records.last().first));
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
-    return ok;
-}
 
 void Scribble(Chart &c)
 {
@@ -57,7 +25,7 @@ void Scribble(Chart &c)
 }
 
 // The full ring: newest id 100, ids 101..65500 older than ids 1..100, one
-// second apart, across a midnight (at id 4801).
+// second apart, across a midnight (at id 4801). Values as fillRing's.
 const QDateTime kRingStart = QDateTime(QDate(2026, 3, 12), QTime(0, 0, 0)).addSecs(-4700);
 QDateTime Ring_Time(int id) { return kRingStart.addSecs((id - 101 + kRingSize) % kRingSize); }
 
@@ -67,25 +35,15 @@ class TstHistory : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
     Clock m_clock;
     Db_Files m_files{m_clock}; // the connections of this run
-    QString m_ringPath;
-    int m_serial = 0;
-
-    QString New_Db()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("h%1.db").arg(++m_serial));
-        qputenv("QR5300M_DB", path.toLocal8Bit());
-        Db_Conn c(m_files, QStringLiteral("setup"));
-        return c.Open() ? path : QString();
-    }
+    TempDatabase m_ring;
 
     // The window ending at winLast of the full test ring, loaded into a
     // scribbled chart; null when the database or the load fails.
     std::unique_ptr<Chart> Load_Ring_Window(int winLast, int loadCount)
     {
-        qputenv("QR5300M_DB", m_ringPath.toLocal8Bit());
+        m_ring.select();
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         if (!main.Open())
             return nullptr;
@@ -101,15 +59,9 @@ class TstHistory : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_ringPath = New_Db();
-        QVERIFY(!m_ringPath.isEmpty());
-        QList<std::pair<int, QDateTime>> ring;
-        for (int id = 101; id <= kRingSize; ++id)
-            ring.append({id, Ring_Time(id)});
-        for (int id = 1; id <= 100; ++id)
-            ring.append({id, Ring_Time(id)});
-        QVERIFY(Fill(m_ringPath, ring));
+        QVERIFY(m_ring.isValid());
+        QVERIFY(m_ring.fill(Db_Ring::Pv, 101, kRingSize - 100, Ring_Time(101)));
+        QVERIFY(m_ring.fill(Db_Ring::Pv, 1, 100, Ring_Time(1)));
     }
     void cleanup() { m_clock.Set({}); }
 
@@ -228,12 +180,9 @@ private slots:
     {
         QFETCH(QList<QDateTime>, times);
         QFETCH(QList<int>, marked);
-        const QString path = New_Db();
-        QVERIFY(!path.isEmpty());
-        QList<std::pair<int, QDateTime>> recs;
+        TempDatabase db;
         for (int i = 0; i < times.size(); ++i)
-            recs.append({i + 1, times[i]});
-        QVERIFY(Fill(path, recs));
+            QVERIFY(db.fill(Db_Ring::Pv, i + 1, 1, times[i]));
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
@@ -250,12 +199,9 @@ private slots:
         // 100 records and windows of 321 and 241 slots: the records end in
         // the window's last slot, the slots before them stay empty, and no
         // gap is marked next to an empty slot.
-        const QString path = New_Db();
-        QList<std::pair<int, QDateTime>> recs;
+        TempDatabase db;
         const QDateTime t0(QDate(2026, 3, 12), QTime(0, 1, 0));
-        for (int id = 1; id <= 100; ++id)
-            recs.append({id, t0.addSecs(id)});
-        QVERIFY(Fill(path, recs));
+        QVERIFY(db.fill(Db_Ring::Pv, 1, 100, t0.addSecs(1)));
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
@@ -278,7 +224,7 @@ private slots:
 
     void freshDatabase()
     {
-        const QString path = New_Db();
+        const TempDatabase db;
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
@@ -300,7 +246,7 @@ private slots:
     {
         // The logging writes through Log_Conn, the chart reads the
         // same file through Main_Conn.
-        const QString path = New_Db();
+        const TempDatabase db;
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
         m_clock.Set([&] { return now; });
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
@@ -331,8 +277,7 @@ private slots:
 
     void readCurIdFailureKeepsValue()
     {
-        const QString path = m_dir.filePath(QStringLiteral("nowhere/x.db"));
-        qputenv("QR5300M_DB", path.toLocal8Bit());
+        qputenv("QR5300M_DB", m_ring.filePath(QStringLiteral("nowhere/x.db")).toLocal8Bit());
         Db_Conn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
         QCOMPARE(main.Fault(), Db_Fault::Missing);

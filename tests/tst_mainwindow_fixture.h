@@ -1,15 +1,14 @@
 // Shared by the main-window tests: a real database file in a temporary
-// folder, filled with plain SQL, and the window loaded on it with a session
-// of its own.
+// folder, filled straight through SQL (fillRing), and the window loaded on
+// it with a session of its own.
 #pragma once
 
 #include "app/session.h"
 #include "app/ssqx.h"
 #include "core/dates.h"
 #include "logging/log_db.h"
+#include "testsupport.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <memory>
@@ -36,30 +35,10 @@ struct Db_Fixture {
     // `newest` in sl_void.
     bool Fill(int first, int last, const QDateTime &at, int newest)
     {
-        bool ok = true;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("Fixture_Fill"));
-            db.setDatabaseName(path);
-            ok = db.open() && db.transaction();
-            QSqlQuery ins(db);
-            ok = ok && ins.prepare(QStringLiteral("INSERT OR REPLACE INTO pv_data VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
-            for (int id = first; ok && id <= last; ++id) {
-                const QDateTime t = at.addSecs(id - first);
-                ins.bindValue(0, id);
-                ins.bindValue(1, Date_Serial(t.date()));
-                ins.bindValue(2, Time_Serial(t.time()));
-                const float v[8] = {float(id), float(id) / 2, 0, 0, 7, 0, 0, 0};
-                for (int q = 0; q < 8; ++q)
-                    ins.bindValue(3 + q, double(v[q]));
-                ok = ins.exec();
-            }
-            QSqlQuery q(db);
-            ok = ok && q.exec(QStringLiteral("DELETE FROM sl_void"));
-            ok = ok && q.exec(QStringLiteral("INSERT INTO sl_void VALUES (%1, %1, 0, 0)").arg(newest));
-            ok = ok && db.commit();
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("Fixture_Fill"));
+        const auto value = [](int id, int q) { return q == 0 ? id : q == 1 ? id / 2.0 : q == 4 ? 7 : 0; };
+        bool ok = fillRing(path, Db_Ring::Pv, first, last - first + 1, at, 1, value);
+        if (ok && newest != last)
+            sqlRows(path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(newest), &ok);
         return ok;
     }
     bool Fill(int first, int last) { return Fill(first, last, start.addSecs(first), last); }
