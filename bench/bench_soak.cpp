@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -118,8 +119,8 @@ void BM_Soak(benchmark::State &state)
         state.counters["rss_mb"] = statusMb("VmRSS:");
         state.counters["peak_rss_mb"] = statusMb("VmHWM:");
         state.counters["missing_s"] = missingSeconds(dir.path() + "/Rdatabj.db", from, to);
-        state.counters["link_state_ok"] = windows.main->Link_State->text() == QStringLiteral("通讯正常");
-        windows.main->Unload_Ok = 0;
+        const auto *linkState = windows.main->findChild<QLabel *>(QStringLiteral("Link_State"));
+        state.counters["link_state_ok"] = linkState && linkState->text() == QStringLiteral("通讯正常");
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != windows.main.get())
                 w->deleteLater();

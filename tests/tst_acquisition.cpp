@@ -4,6 +4,7 @@
 #include "app/session.h"
 #include "app/ssqx.h"
 #include "testsupport.h"
+#include "tst_mainwindow_fixture.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -72,7 +73,6 @@ void TestAcquisition::cleanup()
 {
     m_win->Command10_Click();
     QTRY_COMPARE(m_session->link.Pending(), 0);
-    m_win->Unload_Ok = 0;
     m_win.reset();
     m_session.reset();
 }
@@ -92,22 +92,22 @@ void TestAcquisition::tick()
 
 void TestAcquisition::loadFillsLinkControls()
 {
-    QCOMPARE(m_win->Combo1->count(), 20);
-    QCOMPARE(m_win->Combo1->itemText(0), QStringLiteral("1 "));
-    QCOMPARE(m_win->Combo1->itemText(19), QStringLiteral("20 "));
-    QCOMPARE(m_win->Combo1->currentText(), QStringLiteral("1 "));
-    QCOMPARE(m_win->Combo2->count(), 16);
-    QCOMPARE(m_win->Combo2->itemText(15), QStringLiteral("16 "));
-    QCOMPARE(m_win->Combo2->currentText(), QStringLiteral("1 "));
-    QVERIFY(m_win->Option1[1]->isChecked());
-    QVERIFY(m_win->Option2[0]->isChecked());
-    QCOMPARE(m_win->Port_Dev->text(), m_dir.path() + "/COM1");
-    QVERIFY(m_win->Command21->isEnabled());
+    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->count(), 20);
+    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->itemText(0), QStringLiteral("1 "));
+    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->itemText(19), QStringLiteral("20 "));
+    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->currentText(), QStringLiteral("1 "));
+    QCOMPARE(control<QComboBox>(*m_win, "Combo2")->count(), 16);
+    QCOMPARE(control<QComboBox>(*m_win, "Combo2")->itemText(15), QStringLiteral("16 "));
+    QCOMPARE(control<QComboBox>(*m_win, "Combo2")->currentText(), QStringLiteral("1 "));
+    QVERIFY(control<QRadioButton>(*m_win, "Option1", 1)->isChecked());
+    QVERIFY(control<QRadioButton>(*m_win, "Option2", 0)->isChecked());
+    QCOMPARE(control<Fit_Label>(*m_win, "Port_Dev")->text(), m_dir.path() + "/COM1");
+    QVERIFY(control<QPushButton>(*m_win, "Command21")->isEnabled());
     // Controls are found by their names.
     QVERIFY(m_win->findChild<QLabel *>("D_2R(11)"));
     QVERIFY(m_win->findChild<QLabel *>("D_3W(4)"));
     QCOMPARE(m_win->findChild<QLabel *>("D_2R(0)")->text(), QStringLiteral("报警一OFF"));
-    QCOMPARE(m_win->Combo1->accessibleName(), QStringLiteral("通讯端口"));
+    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->accessibleName(), QStringLiteral("通讯端口"));
     QCOMPARE(m_win->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
 }
 
@@ -120,9 +120,9 @@ void TestAcquisition::openWithDefaults()
     QCOMPARE(m_session->settings.Link_Par[3], 1);
     QCOMPARE(m_session->settings.Link_Par[20], kModbusOk);
     QVERIFY(m_session->met1.Timer1.isActive());
-    QVERIFY(m_win->Command21->isEnabled());
-    m_win->Option1[2]->setChecked(true);
-    m_win->Option2[2]->setChecked(true);
+    QVERIFY(control<QPushButton>(*m_win, "Command21")->isEnabled());
+    control<QRadioButton>(*m_win, "Option1", 2)->setChecked(true);
+    control<QRadioButton>(*m_win, "Option2", 2)->setChecked(true);
     openAndWait(); // a second open reads the controls again
     QCOMPARE(m_session->settings.Link_Par[1], 2);
     QCOMPARE(m_session->settings.Link_Par[2], 2);
@@ -147,8 +147,8 @@ void TestAcquisition::portAndStationText()
     QFETCH(QString, station);
     QFETCH(int, portNo);
     QFETCH(int, stationNo);
-    m_win->Combo1->setEditText(port);
-    m_win->Combo2->setEditText(station);
+    control<QComboBox>(*m_win, "Combo1")->setEditText(port);
+    control<QComboBox>(*m_win, "Combo2")->setEditText(station);
     openAndWait();
     QCOMPARE(m_session->settings.Link_Par[0], portNo);
     QCOMPARE(m_session->settings.Link_Par[3], stationNo);
@@ -157,12 +157,12 @@ void TestAcquisition::portAndStationText()
 
 void TestAcquisition::openFailureIsShown()
 {
-    m_win->Combo1->setEditText(QStringLiteral("5 "));
-    QCOMPARE(m_win->Port_Dev->text(), m_dir.path() + "/COM5");
+    control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("5 "));
+    QCOMPARE(control<Fit_Label>(*m_win, "Port_Dev")->text(), m_dir.path() + "/COM5");
     openAndWait();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
-    QVERIFY2(m_win->Link_State->text().contains(QStringLiteral("打开失败")), qPrintable(m_win->Link_State->text()));
-    QVERIFY(m_win->Link_State->text().contains(m_dir.path() + "/COM5"));
+    QVERIFY2(control<Fit_Label>(*m_win, "Link_State")->text().contains(QStringLiteral("打开失败")), qPrintable(control<Fit_Label>(*m_win, "Link_State")->text()));
+    QVERIFY(control<Fit_Label>(*m_win, "Link_State")->text().contains(m_dir.path() + "/COM5"));
     // The polls go on and fail at once, without reaching any instrument.
     const int reads = simStat(*m_sim, "reads");
     tick();
@@ -176,7 +176,7 @@ void TestAcquisition::openRefusedWhileHeldElsewhere()
     QCOMPARE(other.OpenPort_Modbus(1, 1, 0), kModbusOk);
     openAndWait();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenBusy);
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
 }
 
 void TestAcquisition::closeWithoutOpen()
@@ -185,21 +185,21 @@ void TestAcquisition::closeWithoutOpen()
     QTRY_COMPARE(m_session->link.Pending(), 0);
     QCOMPARE(m_session->settings.Link_Par[0], 0);
     QVERIFY(!m_session->met1.Timer1.isActive());
-    QVERIFY(!m_win->Command21->isEnabled());
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
+    QVERIFY(!control<QPushButton>(*m_win, "Command21")->isEnabled());
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
 }
 
 // "关闭" pressed before a failing open has answered: the window says the link
 // is closed, not that the (earlier) open failed.
 void TestAcquisition::closeRightAfterFailedOpen()
 {
-    m_win->Combo1->setEditText(QStringLiteral("5 "));
+    control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("5 "));
     m_win->Command9_Click();
     m_win->Command10_Click();
     QTRY_COMPARE(m_session->link.Pending(), 0);
     QCoreApplication::processEvents();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
 }
 
 void TestAcquisition::closeClosesThePortThatWasOpened()
@@ -207,7 +207,7 @@ void TestAcquisition::closeClosesThePortThatWasOpened()
     openAndWait();
     tick();
     QCOMPARE(m_session->met1.Fail_Count(), 0);
-    m_win->Combo1->setEditText(QStringLiteral("2 "));
+    control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("2 "));
     m_win->Command10_Click();
     QTRY_COMPARE(m_session->link.Pending(), 0);
     QCOMPARE(m_session->settings.Link_Par[0], 1);
@@ -230,13 +230,13 @@ void TestAcquisition::liveValuesAndStatusCells()
     m_win->Show_Live();
     const char *expect[5] = {"253", "-12", "0", "1300", "-1"};
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(m_win->D_3W[i]->text(), QString::fromLatin1(expect[i]));
+        QCOMPARE(control<Fit_Label>(*m_win, "D_3W", i)->text(), QString::fromLatin1(expect[i]));
     for (int k = 0; k < 12; ++k)
-        QCOMPARE(m_win->D_2R[k]->text() != QStringLiteral("   "), k >= 8);
-    QCOMPARE(m_win->D_2R[9]->text(), QStringLiteral("通道四报警"));
-    QCOMPARE(m_win->D_2R[8]->palette().color(QPalette::Window), QColor(0xFFC0C0));
-    QCOMPARE(m_win->D_2R[7]->palette().color(QPalette::Window), QColor(0xC0FFFF));
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+        QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->text() != QStringLiteral("   "), k >= 8);
+    QCOMPARE(control<QLabel>(*m_win, "D_2R", 9)->text(), QStringLiteral("通道四报警"));
+    QCOMPARE(control<QLabel>(*m_win, "D_2R", 8)->palette().color(QPalette::Window), QColor(0xFFC0C0));
+    QCOMPARE(control<QLabel>(*m_win, "D_2R", 7)->palette().color(QPalette::Window), QColor(0xC0FFFF));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
 }
 
 void TestAcquisition::showLiveCells_data()
@@ -257,17 +257,17 @@ void TestAcquisition::showLiveCells()
     QFETCH(QString, text);
     m_win->Show_Live();
     for (int k = 0; k < 12; ++k) {
-        QCOMPARE(m_win->D_2R[k]->text(), QStringLiteral("   "));
-        QCOMPARE(m_win->D_2R[k]->palette().color(QPalette::Window), QColor(0xC0FFFF));
+        QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->text(), QStringLiteral("   "));
+        QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->palette().color(QPalette::Window), QColor(0xC0FFFF));
     }
     m_session->live.Sta_1X[cell] = value;
     m_win->Show_Live();
     for (int k = 0; k < 12; ++k) {
-        QCOMPARE(m_win->D_2R[k]->text(), k == cell ? text : QStringLiteral("   "));
-        QCOMPARE(m_win->D_2R[k]->palette().color(QPalette::Window), QColor(k == cell ? 0xFFC0C0 : 0xC0FFFF));
+        QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->text(), k == cell ? text : QStringLiteral("   "));
+        QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->palette().color(QPalette::Window), QColor(k == cell ? 0xFFC0C0 : 0xC0FFFF));
     }
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(m_win->D_3W[i]->text(), QStringLiteral("0"));
+        QCOMPARE(control<Fit_Label>(*m_win, "D_3W", i)->text(), QStringLiteral("0"));
 }
 
 void TestAcquisition::silentInstrumentShowsInterrupted()
@@ -279,14 +279,14 @@ void TestAcquisition::silentInstrumentShowsInterrupted()
     QVERIFY(m_sim->command("fault silent").startsWith("ok"));
     tick();
     m_win->Show_Live();
-    QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("400"));
-    QVERIFY2(m_win->Link_State->text().startsWith(QStringLiteral("通讯中断")), qPrintable(m_win->Link_State->text()));
-    QVERIFY(m_win->Link_State->text().contains(QStringLiteral("超时")));
+    QCOMPARE(control<Fit_Label>(*m_win, "D_3W", 0)->text(), QStringLiteral("400"));
+    QVERIFY2(control<Fit_Label>(*m_win, "Link_State")->text().startsWith(QStringLiteral("通讯中断")), qPrintable(control<Fit_Label>(*m_win, "Link_State")->text()));
+    QVERIFY(control<Fit_Label>(*m_win, "Link_State")->text().contains(QStringLiteral("超时")));
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tick();
     m_win->Show_Live();
-    QCOMPARE(m_win->D_3W[0]->text(), QStringLiteral("401"));
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+    QCOMPARE(control<Fit_Label>(*m_win, "D_3W", 0)->text(), QStringLiteral("401"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
 }
 
 // The state line follows the acquisition's health as it changes, with no
@@ -309,7 +309,7 @@ void TestAcquisition::healthFollowsOpenTicksAndClock()
     tick();
     QTRY_VERIFY(!met.Tick_Busy());
     QCOMPARE(health(), QList<Link_Health>({Link_Health::Waiting_First, Link_Health::Ok}));
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯正常"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
     met.checkHealth(); // nothing changed: nothing told
     QCOMPARE(spy.count(), 0);
 
@@ -318,10 +318,10 @@ void TestAcquisition::healthFollowsOpenTicksAndClock()
     met.checkHealth();
     QCOMPARE(health(), QList<Link_Health>({Link_Health::Stalled}));
     QVERIFY(met.linkState() == (LinkState{Link_Health::Stalled, QDateTime(now.date(), QTime(10, 0, 0)), {}}));
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯中断（最后正常 10:00:00）：超过1秒没有完整应答"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯中断（最后正常 10:00:00）：超过1秒没有完整应答"));
     m_win->Command10_Click();
     QCOMPARE(health(), QList<Link_Health>({Link_Health::Closed}));
-    QCOMPARE(m_win->Link_State->text(), QStringLiteral("通讯关闭"));
+    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
 }
 
 void TestAcquisition::reopenOverwritesAllValues()
@@ -345,10 +345,10 @@ void TestAcquisition::escapeExits()
 {
     QSignalSpy exited(m_win.get(), &ssqx::Exit_Asked);
     m_win->show();
-    m_win->Combo1->setFocus();
-    QTest::keyClick(m_win->Combo1, Qt::Key_Escape);
+    control<QComboBox>(*m_win, "Combo1")->setFocus();
+    QTest::keyClick(control<QComboBox>(*m_win, "Combo1"), Qt::Key_Escape);
     QCOMPARE(exited.count(), 1);
-    QCOMPARE(m_win->Unload_Ok, int16_t(0));
+    QVERIFY(!m_win->isVisible());
 }
 
 QTEST_MAIN(TestAcquisition)

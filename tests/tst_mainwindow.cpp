@@ -36,9 +36,7 @@ private slots:
     void historyReadFailureShown();
     void yLabelsOnTick_data();
     void yLabelsOnTick();
-    void liveReloadPoint_data();
     void liveReloadPoint();
-    void zoomInPastReloadPoint();
     void noSampleNoAppend();
     void sampleWhileStoppedAppendedNext();
     void colourRestoreCoversAllReadouts();
@@ -71,6 +69,13 @@ CONFIG1 *shownConfigWindow()
     return nullptr;
 }
 
+// An Esc press as the keyboard delivers it (shortcuts first), or one the
+// keyboard repeats because the key is held.
+void pressEsc(QWidget *to, bool autoRepeat)
+{
+    QTest::simulateEvent(to, true, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat);
+}
+
 } // namespace
 
 void TestMainWindow::cleanup()
@@ -83,7 +88,7 @@ void TestMainWindow::loadResults()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 500));
     auto w = Load_Window(*m_session);
-    const Chart &c = w->Cht;
+    const Chart &c = w->chart();
     QCOMPARE(c.Cur_Id, 500);
     QCOMPARE(c.Win_Last_Id, 500);
     QCOMPARE(c.Load_Count, 241);
@@ -101,41 +106,40 @@ void TestMainWindow::loadResults()
     QCOMPARE(c.Chart_Val[0][0], 0.0f);
     // The captions show slot 1: the zoom table had not run at load time.
     const QDateTime slot1 = db.start.addSecs(260);
-    QCOMPARE(w->Label2_9->text(), Date_Text(Date_Serial(slot1.date())));
-    QCOMPARE(w->Label2_10->text(), Time_Text(Time_Serial(slot1.time())));
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), Date_Text(Date_Serial(slot1.date())));
+    QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), Time_Text(Time_Serial(slot1.time())));
     // Time labels: slots 181, 191, ... 241 and two labels ahead.
-    QCOMPARE(w->Label4[0]->text(), Time_Text(Time_Serial(db.start.addSecs(440).time())));
-    QCOMPARE(w->Label4[6]->text(), Time_Text(Time_Serial(db.start.addSecs(500).time())));
-    QCOMPARE(w->Label4[7]->text(), Time_Text(Time_Serial(db.start.addSecs(510).time())));
-    QCOMPARE(w->Label4[8]->text(), Time_Text(Time_Serial(db.start.addSecs(520).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 0)->text(), Time_Text(Time_Serial(db.start.addSecs(440).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 6)->text(), Time_Text(Time_Serial(db.start.addSecs(500).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 7)->text(), Time_Text(Time_Serial(db.start.addSecs(510).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 8)->text(), Time_Text(Time_Serial(db.start.addSecs(520).time())));
     emit m_session->logger.Sample_Logged(); // logged records reach the window
     QVERIFY(w->Sample_Pending());
-    QCOMPARE(w->Unload_Ok, int16_t(-1));
     QVERIFY(w->Main_Conn.Is_Open());
     // Sizes in twips.
-    QCOMPARE(w->pt0->Scale_Width(), 12010);
-    QCOMPARE(w->pt0->Scale_Height(), 7510);
-    QCOMPARE(w->pt->Scale_Width(), 12008);
-    QCOMPARE(w->pt->Scale_Height(), 7508);
-    QCOMPARE(w->pt->width(), Pt_Box::Px(w->pt, 12008));
-    QCOMPARE(w->pt->height(), Pt_Box::Px(w->pt, 7508, true));
-    QVERIFY(!w->pt->Picture().isNull());
+    QCOMPARE(control<Pt0_Box>(*w, "pt0")->Scale_Width(), 12010);
+    QCOMPARE(control<Pt0_Box>(*w, "pt0")->Scale_Height(), 7510);
+    QCOMPARE(control<Pt_Box>(*w, "pt")->Scale_Width(), 12008);
+    QCOMPARE(control<Pt_Box>(*w, "pt")->Scale_Height(), 7508);
+    QCOMPARE(control<Pt_Box>(*w, "pt")->width(), Pt_Box::Px(control<Pt_Box>(*w, "pt"), 12008));
+    QCOMPARE(control<Pt_Box>(*w, "pt")->height(), Pt_Box::Px(control<Pt_Box>(*w, "pt"), 7508, true));
+    QVERIFY(!control<Pt_Box>(*w, "pt")->Picture().isNull());
     // Timers: live refresh, repaint, clock.
-    QVERIFY(w->Timer1.isActive());
-    QVERIFY(w->Timer2.isActive());
-    QVERIFY(w->Timer3.isActive());
-    QCOMPARE(w->Timer1.interval(), 200);
-    QCOMPARE(w->Timer2.interval(), 1000);
-    QCOMPARE(w->Timer3.interval(), 1000);
+    QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
+    QVERIFY(control<QTimer>(*w, "Timer2")->isActive());
+    QVERIFY(control<QTimer>(*w, "Timer3")->isActive());
+    QCOMPARE(control<QTimer>(*w, "Timer1")->interval(), 200);
+    QCOMPARE(control<QTimer>(*w, "Timer2")->interval(), 1000);
+    QCOMPARE(control<QTimer>(*w, "Timer3")->interval(), 1000);
 }
 
 void TestMainWindow::loadOnFreshDatabase()
 {
     Db_Fixture db; // tables only, sl_void 0
     auto w = Load_Window(*m_session);
-    QCOMPARE(w->Cht.Cur_Id, 0);
-    QCOMPARE(w->Cht.Chart_Val[241][0], 0.0f);
-    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(w->chart().Cur_Id, 0);
+    QCOMPARE(w->chart().Chart_Val[241][0], 0.0f);
+    QCOMPARE(int(w->chart().Chart_End), 241);
     QVERIFY(w->Main_Conn.Is_Open());
 }
 
@@ -180,7 +184,7 @@ void TestMainWindow::controlsAndCaptions()
         QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label6(%1)").arg(i))->text(), QLatin1String(blue[i]));
     }
     // Label5 runs bottom to top, 1250 twips apart.
-    QVERIFY(w->Label5[0]->y() > w->Label5[6]->y());
+    QVERIFY(control<QLabel>(*w, "Label5", 0)->y() > control<QLabel>(*w, "Label5", 6)->y());
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(0)"))->text(), QStringLiteral("PV"));
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(1)"))->text(), QStringLiteral("OP"));
     QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8(2)"))->text(), QStringLiteral("SV"));
@@ -190,21 +194,21 @@ void TestMainWindow::controlsAndCaptions()
     }
     // Time labels 1500 twips apart on the drawing's scale, label 0 centred
     // under pt's left edge.
-    const int step = w->Label4[1]->x() - w->Label4[0]->x();
-    QVERIFY(std::abs(step - 1500 * w->pt->Sx()) <= 1);
-    const QPoint ptLeft = w->pt->mapTo(w.get(), QPoint(0, 0));
-    const QPoint l0 = w->Label4[0]->mapTo(w.get(), w->Label4[0]->rect().center());
+    const int step = control<QLabel>(*w, "Label4", 1)->x() - control<QLabel>(*w, "Label4", 0)->x();
+    QVERIFY(std::abs(step - 1500 * control<Pt_Box>(*w, "pt")->Sx()) <= 1);
+    const QPoint ptLeft = control<Pt_Box>(*w, "pt")->mapTo(w.get(), QPoint(0, 0));
+    const QPoint l0 = control<QLabel>(*w, "Label4", 0)->mapTo(w.get(), control<QLabel>(*w, "Label4", 0)->rect().center());
     QVERIFY(std::abs(l0.x() - ptLeft.x()) <= 1);
     // The Y-range editor waits for a double click; its boxes are named.
     for (const char *n : {"Label9", "Label10", "YKD", "YKD1", "Command26"})
         QVERIFY(!w->findChild<QWidget *>(QLatin1String(n))->isVisible());
-    QCOMPARE(w->YKD->accessibleName(), QStringLiteral("Y轴最大值"));
-    QCOMPARE(w->YKD1->accessibleName(), QStringLiteral("Y轴最小值"));
-    QCOMPARE(w->Label9->buddy(), w->YKD);
-    QCOMPARE(w->YKD1->text(), QStringLiteral("0"));
-    QVERIFY(w->YKD->text().isEmpty());
-    QCOMPARE(w->Label2_9->autoFillBackground(), true);
-    QCOMPARE(w->D_3W[4]->palette().color(QPalette::Window), QColor(0xFF, 0xC0, 0xFF));
+    QCOMPARE(control<QLineEdit>(*w, "YKD")->accessibleName(), QStringLiteral("Y轴最大值"));
+    QCOMPARE(control<QLineEdit>(*w, "YKD1")->accessibleName(), QStringLiteral("Y轴最小值"));
+    QCOMPARE(control<QLabel>(*w, "Label9")->buddy(), control<QLineEdit>(*w, "YKD"));
+    QCOMPARE(control<QLineEdit>(*w, "YKD1")->text(), QStringLiteral("0"));
+    QVERIFY(control<QLineEdit>(*w, "YKD")->text().isEmpty());
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->autoFillBackground(), true);
+    QCOMPARE(control<QLabel>(*w, "D_3W", 4)->palette().color(QPalette::Window), QColor(0xFF, 0xC0, 0xFF));
 }
 
 void TestMainWindow::keyGuards_data()
@@ -235,14 +239,15 @@ void TestMainWindow::keyGuards()
     auto w = Load_Window(*m_session);
     QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
     for (int z = 1; z < zoomBefore; ++z)
         w->Command4_Click();
-    QCOMPARE(int(w->Cht.Chart_Zoom), zoomBefore);
+    QCOMPARE(int(w->chart().Chart_Zoom), zoomBefore);
     // The window sees the key before the control with the focus.
-    w->Combo1->setFocus();
-    QTest::keyClick(w->Combo1, Qt::Key(key));
-    QCOMPARE(int(w->Cht.Chart_Zoom), zoomAfter);
-    QCOMPARE(int(w->Cht.Page_Back), pageBackAfter);
+    control<QComboBox>(*w, "Combo1")->setFocus();
+    QTest::keyClick(control<QComboBox>(*w, "Combo1"), Qt::Key(key));
+    QCOMPARE(int(w->chart().Chart_Zoom), zoomAfter);
+    QCOMPARE(int(w->chart().Page_Back), pageBackAfter);
     QCOMPARE(w->Chart_Live(), pageBackAfter == 0);
     QVERIFY(exited.isEmpty());
 }
@@ -259,13 +264,13 @@ void TestMainWindow::closeBoxRefused()
     QVERIFY(w->Main_Conn.Is_Open());
     emit m_session->logger.Sample_Logged(); // logged records reach the window
     QVERIFY(w->Sample_Pending());
-    QVERIFY(w->Timer1.isActive());
+    QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(exited.isEmpty());
     // Live samples still come and the database still answers.
     QVERIFY(db.Fill(301, 320));
     emit m_session->logger.Sample_Logged();
     w->Reload_Live();
-    QCOMPARE(w->Cht.Cur_Id, 320);
+    QCOMPARE(w->chart().Cur_Id, 320);
 }
 
 void TestMainWindow::escExits()
@@ -274,15 +279,15 @@ void TestMainWindow::escExits()
     auto w = Load_Window(*m_session);
     QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
-    w->Combo1->setFocus();
-    QTest::keyClick(w->Combo1, Qt::Key_Escape);
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    control<QComboBox>(*w, "Combo1")->setFocus();
+    QTest::keyClick(control<QComboBox>(*w, "Combo1"), Qt::Key_Escape);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
     emit m_session->logger.Sample_Logged(); // no longer heard
     QVERIFY(!w->Sample_Pending());
-    QCOMPARE(w->Unload_Ok, int16_t(0));
-    QVERIFY(!w->Timer1.isActive());
+    QVERIFY(!control<QTimer>(*w, "Timer1")->isActive());
 }
 
 void TestMainWindow::escHeldOver_data()
@@ -314,9 +319,9 @@ void TestMainWindow::escHeldOver()
         w->Config_Closed();
         now += msAfterConfig;
     }
-    w->Combo1->setFocus();
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), autoRepeat);
-    QApplication::sendEvent(w->Combo1, &esc);
+    control<QComboBox>(*w, "Combo1")->setFocus();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    pressEsc(control<QComboBox>(*w, "Combo1"), autoRepeat);
     QCOMPARE(exited.count(), int(exits));
     QCOMPARE(w->isVisible(), !exits);
     QCOMPARE(w->Main_Conn.Is_Open(), !exits);
@@ -328,15 +333,26 @@ void TestMainWindow::escInComboListClosesListOnly()
     auto w = Load_Window(*m_session);
     QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    w->Combo1->setFocus();
-    w->Combo1->showPopup();
-    QWidget *list = w->Combo1->view()->window();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    control<QComboBox>(*w, "Combo1")->setFocus();
+    control<QComboBox>(*w, "Combo1")->showPopup();
+    QWidget *list = control<QComboBox>(*w, "Combo1")->view()->window();
     QTRY_VERIFY(list->isVisible());
-    QTest::keyClick(w->Combo1->view(), Qt::Key_Escape);
+    QCOMPARE(QApplication::activePopupWidget(), list); // the Esc is the list's
+    QTest::keyClick(control<QComboBox>(*w, "Combo1")->view(), Qt::Key_Escape);
     QTRY_VERIFY(!list->isVisible());
     QVERIFY(exited.isEmpty());
     QVERIFY(w->isVisible());
+    control<QComboBox>(*w, "Combo1")->showPopup();
+    QTRY_VERIFY(list->isVisible());
+    // F4 too closes the list only; F7 leaves it open and does nothing.
+    QTest::keyClick(control<QComboBox>(*w, "Combo1")->view(), Qt::Key_F7);
+    QVERIFY(list->isVisible());
+    QTest::keyClick(control<QComboBox>(*w, "Combo1")->view(), Qt::Key_F4);
+    QTRY_VERIFY(!list->isVisible());
+    QVERIFY(w->Chart_Live());
+    QCOMPARE(int(w->chart().Page_Back), 0);
+    QCOMPARE(int(w->chart().Ruler_On), 0);
 }
 
 // The real hand-over: the splash brings up the windows, "CONFIG" opens the
@@ -368,23 +384,23 @@ void TestMainWindow::escThroughConfigWindow()
     session.journal.Record(12, refused);
     QTest::keyClick(cfg, Qt::Key_Escape);
     QVERIFY(w->isVisible());
-    QKeyEvent held(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(), true);
-    QApplication::sendEvent(w, &held);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    pressEsc(w, true);
     QTest::keyClick(w, Qt::Key_Escape);
     QVERIFY(exited.isEmpty());
     QVERIFY(w->isVisible());
     // The refusal outlives the configuration window, on the status line.
-    QVERIFY2(w->Write_State->text().contains(refused), qPrintable(w->Write_State->text()));
+    QVERIFY2(control<QLabel>(*w, "Write_State")->text().contains(refused), qPrintable(control<QLabel>(*w, "Write_State")->text()));
 
     // Opening the configuration window again takes it away.
     session.clock.Set([] { return kNow.addSecs(120); });
     w->Command21_Click();
     cfg = shownConfigWindow();
     QVERIFY(cfg);
-    QVERIFY(w->Write_State->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
     QTest::keyClick(cfg, Qt::Key_Escape);
     QVERIFY(w->isVisible());
-    QVERIFY(w->Write_State->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
 
     now += 1000; // a deliberate Esc a second later ends the program
     QTest::keyClick(w, Qt::Key_Escape);
@@ -425,19 +441,19 @@ void TestMainWindow::writeProblemOnStatusLine()
         t = kNow.addSecs(recordedAt);
         journal.Record(12, failed);
     }
-    QCOMPARE(w->Write_State->text().contains(failed), shown);
+    QCOMPARE(control<QLabel>(*w, "Write_State")->text().contains(failed), shown);
     if (!shown)
         return;
-    QVERIFY(w->Write_State->text().contains(kNow.addSecs(recordedAt).toString(QStringLiteral("HH:mm:ss"))));
-    QCOMPARE(w->Write_State->palette().color(w->Write_State->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    QVERIFY(control<QLabel>(*w, "Write_State")->text().contains(kNow.addSecs(recordedAt).toString(QStringLiteral("HH:mm:ss"))));
+    QCOMPARE(control<QLabel>(*w, "Write_State")->palette().color(control<QLabel>(*w, "Write_State")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
     // The line stays through the live refresh and the clock.
     t = kNow.addSecs(600);
     w->Timer1_Timer();
     w->Timer3_Timer();
-    QVERIFY(w->Write_State->text().contains(failed));
+    QVERIFY(control<QLabel>(*w, "Write_State")->text().contains(failed));
     // A write of the same parameter that went through settles it.
     journal.Settle(12);
-    QVERIFY(w->Write_State->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
 }
 
 void TestMainWindow::exitButton()
@@ -446,7 +462,7 @@ void TestMainWindow::exitButton()
     auto w = Load_Window(*m_session);
     QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
     w->show();
-    QTest::mouseClick(w->Command1, Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>(*w, "Command1"), Qt::LeftButton);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->Main_Conn.Is_Open());
@@ -465,17 +481,17 @@ void TestMainWindow::historyReadFailureShown()
     w->show();
     QVERIFY(!w->Main_Conn.Is_Open());
     const QString failed = QStringLiteral("历史读取失败：");
-    QVERIFY2(w->Log_State->text().contains(failed + w->Main_Conn.Fault_Text()), qPrintable(w->Log_State->text()));
+    QVERIFY2(control<QLabel>(*w, "Log_State")->text().contains(failed + w->Main_Conn.Fault_Text()), qPrintable(control<QLabel>(*w, "Log_State")->text()));
     QVERIFY(!w->Main_Conn.Fault_Text().isEmpty());
-    QCOMPARE(w->Log_State->palette().color(w->Log_State->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    QCOMPARE(control<QLabel>(*w, "Log_State")->palette().color(control<QLabel>(*w, "Log_State")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
     w->Timer3_Timer(); // stays through the clock's refresh
-    QVERIFY(w->Log_State->text().contains(failed));
+    QVERIFY(control<QLabel>(*w, "Log_State")->text().contains(failed));
 
     QVERIFY(QDir().mkpath(folder));
     t = t.addSecs(2); // a failed open is tried again once a second
     w->Reload_Live();
     QVERIFY(w->Main_Conn.Is_Open());
-    QVERIFY2(!w->Log_State->text().contains(failed), qPrintable(w->Log_State->text()));
+    QVERIFY2(!control<QLabel>(*w, "Log_State")->text().contains(failed), qPrintable(control<QLabel>(*w, "Log_State")->text()));
 }
 
 void TestMainWindow::yLabelsOnTick_data()
@@ -499,28 +515,19 @@ void TestMainWindow::yLabelsOnTick()
     m_session->yRange.Min = int16_t(min);
     w->Timer1_Timer();
     for (int i = 0; i <= 6; ++i)
-        QCOMPARE(w->Label5[i]->text(), texts[i]);
-    QCOMPARE(w->Label19->text(), QStringLiteral("150"));
+        QCOMPARE(control<QLabel>(*w, "Label5", i)->text(), texts[i]);
+    QCOMPARE(control<QLabel>(*w, "Label19")->text(), QStringLiteral("150"));
 }
 
-void TestMainWindow::liveReloadPoint_data()
-{
-    QTest::addColumn<int>("zoom");
-    QTest::newRow("level 1: 20th append") << 1;
-    QTest::newRow("level 2: 40th append") << 2;
-    QTest::newRow("level 3: 60th append") << 3;
-    QTest::newRow("level 4: 80th append") << 4;
-}
-
+// Logged records reach the chart through the live refresh, with the live
+// values and the clock, until the 20th reloads the live window (the rule at
+// every zoom level is tested in tst_chartcontroller).
 void TestMainWindow::liveReloadPoint()
 {
-    QFETCH(int, zoom);
     Db_Fixture db;
     QVERIFY(db.Fill(1, 1000));
     auto w = Load_Window(*m_session);
-    for (int z = 1; z < zoom; ++z)
-        w->Command4_Click();
-    const int appends = 20 * zoom;
+    const int appends = 20;
     // The logging cycle writes one record per append meanwhile.
     QVERIFY(db.Fill(1001, 1000 + appends));
     for (int i = 1; i < appends; ++i) {
@@ -528,49 +535,27 @@ void TestMainWindow::liveReloadPoint()
         emit m_session->logger.Sample_Logged();
         w->Timer1_Timer();
         QVERIFY(!w->Sample_Pending());
-        QCOMPARE(int(w->Cht.Chart_End), 241 + i);
-        QCOMPARE(w->Cht.Chart_Val[241 + i][0], float(5000 + i));
+        QCOMPARE(int(w->chart().Chart_End), 241 + i);
+        QCOMPARE(w->chart().Chart_Val[241 + i][0], float(5000 + i));
     }
-    QCOMPARE(w->Cht.Cur_Id, 1000); // no reload yet
+    QCOMPARE(w->chart().Cur_Id, 1000); // no reload yet
     m_session->live.Val_3X[0] = 9999;
     m_session->live.Val_3X[1] = 12.5f;
     m_session->live.Val_3X[5] = -3;
     emit m_session->logger.Sample_Logged();
     w->Timer1_Timer();
     // Reloaded: the newest record back in slot 241, then the sample on it.
-    QCOMPARE(w->Cht.Cur_Id, 1000 + appends);
-    QCOMPARE(w->Cht.Win_Last_Id, 1000 + appends);
-    QCOMPARE(int(w->Cht.Chart_End), 241);
-    QCOMPARE(w->Cht.Chart_Val[240][0], float(999 + appends));
-    QCOMPARE(w->Cht.Chart_Val[1][0], float(760 + appends));
-    QCOMPARE(w->Cht.Chart_Val[241][0], 9999.0f);
-    QCOMPARE(w->Cht.Chart_Val[241][1], 12.5f);
-    QCOMPARE(w->Cht.Chart_Val[241][5], -3.0f);
-    QCOMPARE(w->Cht.Chart_Date[241], Date_Serial(kNow.date()));
-    QCOMPARE(w->Cht.Chart_Time[241], Time_Serial(kNow.time()));
+    QCOMPARE(w->chart().Cur_Id, 1000 + appends);
+    QCOMPARE(w->chart().Win_Last_Id, 1000 + appends);
+    QCOMPARE(int(w->chart().Chart_End), 241);
+    QCOMPARE(w->chart().Chart_Val[240][0], float(999 + appends));
+    QCOMPARE(w->chart().Chart_Val[1][0], float(760 + appends));
+    QCOMPARE(w->chart().Chart_Val[241][0], 9999.0f);
+    QCOMPARE(w->chart().Chart_Val[241][1], 12.5f);
+    QCOMPARE(w->chart().Chart_Val[241][5], -3.0f);
+    QCOMPARE(w->chart().Chart_Date[241], Date_Serial(kNow.date()));
+    QCOMPARE(w->chart().Chart_Time[241], Time_Serial(kNow.time()));
     QVERIFY(!w->Sample_Pending());
-}
-
-void TestMainWindow::zoomInPastReloadPoint()
-{
-    Db_Fixture db;
-    QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window(*m_session);
-    for (int z = 1; z < 4; ++z)
-        w->Command4_Click();
-    for (int i = 0; i < 59; ++i) {
-        emit m_session->logger.Sample_Logged();
-        w->Timer1_Timer();
-    }
-    QCOMPARE(int(w->Cht.Chart_End), 300);
-    for (int z = 4; z > 1; --z)
-        w->Command3_Click();
-    QCOMPARE(int(w->Cht.Chart_End), 300); // zooming leaves the buffer alone
-    QVERIFY(db.Fill(1001, 1005));
-    emit m_session->logger.Sample_Logged();
-    w->Timer1_Timer(); // 301 is past the level-1 reload point 261
-    QCOMPARE(int(w->Cht.Chart_End), 241);
-    QCOMPARE(w->Cht.Cur_Id, 1005);
 }
 
 void TestMainWindow::noSampleNoAppend()
@@ -580,7 +565,7 @@ void TestMainWindow::noSampleNoAppend()
     auto w = Load_Window(*m_session);
     for (int i = 0; i < 5; ++i)
         w->Timer1_Timer();
-    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(int(w->chart().Chart_End), 241);
 }
 
 void TestMainWindow::sampleWhileStoppedAppendedNext()
@@ -595,16 +580,16 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
     m_session->live.Val_3X[0] = 22;
     emit m_session->logger.Sample_Logged(); // and another one
     w->Timer1_Timer(); // the refresh runs on, but does not append
-    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(int(w->chart().Chart_End), 241);
     QVERIFY(db.Fill(401, 402));
     w->Command5_Click(); // ruler off: live chart reloaded, appending again
     QVERIFY(w->Chart_Live());
-    QCOMPARE(w->Cht.Cur_Id, 402);
+    QCOMPARE(w->chart().Cur_Id, 402);
     QVERIFY(w->Sample_Pending()); // not lost
     m_session->live.Val_3X[0] = 33;
     w->Timer1_Timer();
-    QCOMPARE(int(w->Cht.Chart_End), 242); // one append for both records
-    QCOMPARE(w->Cht.Chart_Val[242][0], 33.0f);
+    QCOMPARE(int(w->chart().Chart_End), 242); // one append for both records
+    QCOMPARE(w->chart().Chart_Val[242][0], 33.0f);
     QVERIFY(!w->Sample_Pending());
 
     // The same after paging back and returning.
@@ -613,14 +598,14 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
     m_session->live.Val_3X[0] = 44;
     emit m_session->logger.Sample_Logged();
     w->Timer1_Timer();
-    QCOMPARE(int(w->Cht.Chart_End), 321); // the page stays as loaded
+    QCOMPARE(int(w->chart().Chart_End), 321); // the page stays as loaded
     w->Command7_Click();
-    QCOMPARE(int(w->Cht.Page_Back), 0);
+    QCOMPARE(int(w->chart().Page_Back), 0);
     QVERIFY(w->Chart_Live());
-    QCOMPARE(int(w->Cht.Chart_End), 241);
+    QCOMPARE(int(w->chart().Chart_End), 241);
     w->Timer1_Timer();
-    QCOMPARE(int(w->Cht.Chart_End), 242);
-    QCOMPARE(w->Cht.Chart_Val[242][0], 44.0f);
+    QCOMPARE(int(w->chart().Chart_End), 242);
+    QCOMPARE(w->chart().Chart_Val[242][0], 44.0f);
 }
 
 void TestMainWindow::colourRestoreCoversAllReadouts()
@@ -630,18 +615,18 @@ void TestMainWindow::colourRestoreCoversAllReadouts()
     auto w = Load_Window(*m_session);
     const QColor yellow(0xFF, 0xFF, 0), pink(0xFF, 0xC0, 0xFF), green(0x80, 0xFF, 0x80);
     w->Command5_Click();
-    w->hc->setValue(4500);
-    for (QLabel *l : w->D_3W)
-        QCOMPARE(l->palette().color(QPalette::Window), yellow);
-    QCOMPARE(w->Label2_9->palette().color(QPalette::Window), yellow);
+    control<QSlider>(*w, "hc")->setValue(4500);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(control<QLabel>(*w, "D_3W", i)->palette().color(QPalette::Window), yellow);
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->palette().color(QPalette::Window), yellow);
     w->Timer1_Timer(); // ruler on: no colour changes
-    QCOMPARE(w->D_3W[0]->palette().color(QPalette::Window), yellow);
+    QCOMPARE(control<QLabel>(*w, "D_3W", 0)->palette().color(QPalette::Window), yellow);
     w->Command5_Click();
     w->Timer1_Timer();
-    for (QLabel *l : w->D_3W)
-        QCOMPARE(l->palette().color(QPalette::Window), pink);
-    QCOMPARE(w->Label2_9->palette().color(QPalette::Window), green);
-    QCOMPARE(w->Label2_10->palette().color(QPalette::Window), green);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(control<QLabel>(*w, "D_3W", i)->palette().color(QPalette::Window), pink);
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->palette().color(QPalette::Window), green);
+    QCOMPARE(control<QLabel>(*w, "Label2(10)")->palette().color(QPalette::Window), green);
 }
 
 void TestMainWindow::statusLiveInEveryMode_data()
@@ -668,25 +653,25 @@ void TestMainWindow::statusLiveInEveryMode()
     w->show();
     QVERIFY(w->Form_KeyDown(key));
     if (slider != -2)
-        w->hc->setValue(slider);
+        control<QSlider>(*w, "hc")->setValue(slider);
     QVERIFY(!w->Chart_Live());
-    const int end = w->Cht.Chart_End;
+    const int end = w->chart().Chart_End;
 
     m_session->live.Val_3X[0] = 123.5f;
     m_session->live.Sta_1X[4] = 1; // channel 2 open circuit
-    QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("通道二开路"));
-    QTRY_COMPARE(w->D_3W[0]->text(), readout);
+    QTRY_COMPARE(control<QLabel>(*w, "D_2R", 4)->text(), QStringLiteral("通道二开路"));
+    QTRY_COMPARE(control<QLabel>(*w, "D_3W", 0)->text(), readout);
     const bool ruler = key == Qt::Key_F4;
-    const QColor back = w->D_3W[0]->palette().color(QPalette::Window);
+    const QColor back = control<QLabel>(*w, "D_3W", 0)->palette().color(QPalette::Window);
     QCOMPARE(back, ruler ? QColor(0xFF, 0xFF, 0x00) : QColor(0xFF, 0xC0, 0xFF));
     if (ruler) // the ruler's record names itself and its time
-        QCOMPARE(w->Frame4->title(),
-                 QStringLiteral("标尺读数 %1 %2").arg(w->Label2_9->text(), w->Label2_10->text()));
+        QCOMPARE(control<QGroupBox>(*w, "Frame4")->title(),
+                 QStringLiteral("标尺读数 %1 %2").arg(control<QLabel>(*w, "Label2(9)")->text(), control<QLabel>(*w, "Label2(10)")->text()));
     else
-        QCOMPARE(w->Frame4->title(), QStringLiteral("实时值"));
+        QCOMPARE(control<QGroupBox>(*w, "Frame4")->title(), QStringLiteral("实时值"));
     m_session->live.Sta_1X[4] = 0;
-    QTRY_COMPARE(w->D_2R[4]->text(), QStringLiteral("   "));
-    QCOMPARE(int(w->Cht.Chart_End), end); // the chart itself stays as it is
+    QTRY_COMPARE(control<QLabel>(*w, "D_2R", 4)->text(), QStringLiteral("   "));
+    QCOMPARE(int(w->chart().Chart_End), end); // the chart itself stays as it is
 }
 
 void TestMainWindow::timer3Labels()
@@ -694,14 +679,14 @@ void TestMainWindow::timer3Labels()
     Db_Fixture db;
     auto w = Load_Window(*m_session);
     w->Timer3_Timer();
-    QCOMPARE(w->Label2_9->text(), QStringLiteral("03-12-2026"));
-    QCOMPARE(w->Label2_10->text(), QStringLiteral("18:42:05"));
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), QStringLiteral("03-12-2026"));
+    QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), QStringLiteral("18:42:05"));
     w->Command5_Click();
-    w->hc->setValue(150);
-    const QString shown = w->Label2_10->text();
+    control<QSlider>(*w, "hc")->setValue(150);
+    const QString shown = control<QLabel>(*w, "Label2(10)")->text();
     m_session->clock.Set([] { return kNow.addSecs(3); });
     w->Timer3_Timer(); // the ruler owns the labels
-    QCOMPARE(w->Label2_10->text(), shown);
+    QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), shown);
 }
 
 void TestMainWindow::repaintTimerDraws()
@@ -709,13 +694,13 @@ void TestMainWindow::repaintTimerDraws()
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
     auto w = Load_Window(*m_session);
-    const QImage before = w->pt->Picture().copy();
+    const QImage before = control<Pt_Box>(*w, "pt")->Picture().copy();
     m_session->yRange.Span = 750; // curves twice as tall
     w->Timer2_Timer();
-    QVERIFY(w->pt->Picture() != before);
+    QVERIFY(control<Pt_Box>(*w, "pt")->Picture() != before);
     m_session->yRange.Span = 1500;
     w->Timer2_Timer();
-    QCOMPARE(w->pt->Picture(), before);
+    QCOMPARE(control<Pt_Box>(*w, "pt")->Picture(), before);
 }
 
 QTEST_MAIN(TestMainWindow)

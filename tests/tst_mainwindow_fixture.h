@@ -3,15 +3,39 @@
 // it with a session of its own.
 #pragma once
 
+#include "app/fit_label.h"
 #include "app/session.h"
 #include "app/ssqx.h"
+#include "chart/chart_view.h"
 #include "core/dates.h"
 #include "logging/log_db.h"
 #include "testsupport.h"
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
 #include <QTemporaryDir>
 #include <QVariant>
 #include <memory>
+
+// A control (or timer) of a window, found by its name; the window keeps
+// its controls to itself.
+template <typename T>
+T *control(const QObject &window, const QString &name)
+{
+    return window.findChild<T *>(name);
+}
+// Element i of a control array: "D_3W(2)".
+template <typename T>
+T *control(const QObject &window, const char *array, int i)
+{
+    return control<T>(window, QStringLiteral("%1(%2)").arg(QLatin1String(array)).arg(i));
+}
 
 // Record id i carries the value i in quantity 0, i / 2 in quantity 1 and
 // 7 in quantity 4, so a slot tells which record it holds.
@@ -42,6 +66,24 @@ struct Db_Fixture {
         return ok;
     }
     bool Fill(int first, int last) { return Fill(first, last, start.addSecs(first), last); }
+
+    // Gives record `id` the value v in quantity 0.
+    bool setValue(int id, float v)
+    {
+        bool ok = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("Fixture_Set"));
+            db.setDatabaseName(path);
+            QSqlQuery q(db);
+            ok = db.open() && q.prepare(QStringLiteral("UPDATE pv_data SET w_v0 = ? WHERE w_id = ?"));
+            q.bindValue(0, double(v));
+            q.bindValue(1, id);
+            ok = ok && q.exec() && q.numRowsAffected() == 1;
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("Fixture_Set"));
+        return ok;
+    }
 };
 
 // The window on a session that outlives it. A fresh session is what the

@@ -79,10 +79,10 @@ void TestMainWindowLayout::fitsSmallScreen()
     QCOMPARE(screen.size(), QSize(1024, 768));
     QVERIFY(screen.contains(w->frameGeometry()));
     // The Y-range editor and its message come up inside it too.
-    QTest::mouseDClick(w->Label5[3], Qt::LeftButton);
-    w->YKD->setText(QStringLiteral("99999"));
+    QTest::mouseDClick(control<Fit_Label>(*w, "Label5", 3), Qt::LeftButton);
+    control<QLineEdit>(*w, "YKD")->setText(QStringLiteral("99999"));
     w->Command26_Click();
-    QVERIFY(w->Y_Msg->isVisible());
+    QVERIFY(control<Fit_Label>(*w, "Y_Msg")->isVisible());
     settle();
     QVERIFY(screen.contains(w->frameGeometry()));
     for (QWidget *c : w->findChildren<QWidget *>()) {
@@ -99,8 +99,8 @@ void TestMainWindowLayout::fitsSmallScreen()
             QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
     // The chart is smaller than its twip size and still drawn whole.
-    QVERIFY(w->pt->width() < Pt_Box::Px(w->pt, kPtWidth));
-    QCOMPARE(w->pt->Picture().size(), w->pt->size() * w->pt->devicePixelRatioF());
+    QVERIFY(control<Pt_Box>(*w, "pt")->width() < Pt_Box::Px(control<Pt_Box>(*w, "pt"), kPtWidth));
+    QCOMPARE(control<Pt_Box>(*w, "pt")->Picture().size(), control<Pt_Box>(*w, "pt")->size() * control<Pt_Box>(*w, "pt")->devicePixelRatioF());
 }
 
 void TestMainWindowLayout::valuesOnTheirRows_data()
@@ -136,9 +136,9 @@ void TestMainWindowLayout::valuesOnTheirRows()
         w->resize(size);
     settle();
     w->Timer1_Timer();
-    QCOMPARE(w->Label5[label]->text(), QString::number(value));
-    const QImage img = w->pt->Picture();
-    const int x = int(9000 * w->pt->Sx() * img.devicePixelRatio()) - 1;
+    QCOMPARE(control<Fit_Label>(*w, "Label5", label)->text(), QString::number(value));
+    const QImage img = control<Pt_Box>(*w, "pt")->Picture();
+    const int x = int(9000 * control<Pt_Box>(*w, "pt")->Sx() * img.devicePixelRatio()) - 1;
     int sum = 0, n = 0;
     for (int y = 0; y < img.height(); ++y) {
         if (img.pixel(x, y) == qRgb(0xFF, 0x00, 0x00)) {
@@ -148,8 +148,8 @@ void TestMainWindowLayout::valuesOnTheirRows()
     }
     QVERIFY(n > 0);
     const double curveY = sum / double(n) / img.devicePixelRatio();
-    const QPoint labelAt = w->Label5[label]->mapToGlobal(w->Label5[label]->rect().center());
-    const double labelY = labelAt.y() - w->pt->mapToGlobal(QPoint(0, 0)).y();
+    const QPoint labelAt = control<Fit_Label>(*w, "Label5", label)->mapToGlobal(control<Fit_Label>(*w, "Label5", label)->rect().center());
+    const double labelY = labelAt.y() - control<Pt_Box>(*w, "pt")->mapToGlobal(QPoint(0, 0)).y();
     QVERIFY2(std::abs(curveY - labelY) <= 2.0, qPrintable(QStringLiteral("curve %1, label %2").arg(curveY).arg(labelY)));
 }
 
@@ -168,21 +168,21 @@ void TestMainWindowLayout::messagesKeepLayout()
     settle();
     const QSize size = w->size();
     QList<QRect> places;
-    const QList<QWidget *> buttons{w->Command9, w->Command10, w->Command8, w->Command4, w->Command1, w->Command21};
+    const QList<QWidget *> buttons{control<QPushButton>(*w, "Command9"), control<QPushButton>(*w, "Command10"), control<QPushButton>(*w, "Command8"), control<QPushButton>(*w, "Command4"), control<QPushButton>(*w, "Command1"), control<QPushButton>(*w, "Command21")};
     for (QWidget *b : buttons)
         places << QRect(b->mapTo(w.get(), QPoint(0, 0)), b->size());
 
-    w->Combo1->setEditText(QStringLiteral("3 "));
+    control<QComboBox>(*w, "Combo1")->setEditText(QStringLiteral("3 "));
     w->Command9_Click(); // the port does not exist: the failure names the long path
-    QTRY_VERIFY(w->Link_State->text().contains(longDir));
-    w->Log_State->setText(QStringLiteral("记录已停止：") + QString(200, QChar(0x5199)));
+    QTRY_VERIFY(control<Fit_Label>(*w, "Link_State")->text().contains(longDir));
+    control<Fit_Label>(*w, "Log_State")->setText(QStringLiteral("记录已停止：") + QString(200, QChar(0x5199)));
     settle();
 
     QCOMPARE(w->size(), size);
     for (int i = 0; i < buttons.size(); ++i)
         QCOMPARE(QRect(buttons[i]->mapTo(w.get(), QPoint(0, 0)), buttons[i]->size()), places[i]);
-    QVERIFY(w->Port_Dev->text().contains(longDir));
-    for (Fit_Label *l : {w->Port_Dev, w->Link_State, w->Log_State}) {
+    QVERIFY(control<Fit_Label>(*w, "Port_Dev")->text().contains(longDir));
+    for (Fit_Label *l : {control<Fit_Label>(*w, "Port_Dev"), control<Fit_Label>(*w, "Link_State"), control<Fit_Label>(*w, "Log_State")}) {
         QVERIFY2(l->Elided(), qPrintable(l->objectName()));
         QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
@@ -210,25 +210,26 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     QLocale::setDefault(QLocale::c());
     Db_Fixture db;
     QVERIFY(db.Fill(1, 400));
+    if (ruler) // record 340 lands in slot 181: one step right of x = 0
+        QVERIFY(db.setValue(340, value));
     auto w = Load_Window(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     settle();
     const QSize size = w->size();
-    const QRect box = w->D_3W[0]->geometry();
+    const QRect box = control<Fit_Label>(*w, "D_3W", 0)->geometry();
     if (ruler) {
-        w->Cht.Chart_Val[181][0] = value; // slot 181: one step right of x = 0
         w->Command5_Click();
-        w->hc->setValue(150);
+        control<QSlider>(*w, "hc")->setValue(150);
     } else {
         m_session->live.Val_3X[0] = value;
         w->Timer1_Timer();
     }
     settle();
-    QCOMPARE(w->D_3W[0]->text(), text);
-    QCOMPARE(w->D_3W[0]->geometry(), box);
+    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), text);
+    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->geometry(), box);
     QCOMPARE(w->size(), size);
-    QVERIFY(showsWhole(w->D_3W[0]));
+    QVERIFY(showsWhole(control<Fit_Label>(*w, "D_3W", 0)));
 }
 
 QR_TEST_MAIN_ON_SCREEN(TestMainWindowLayout, 1024, 768, 96)

@@ -1,0 +1,285 @@
+#include "app/chart_panel.h"
+
+#include "app/fit_label.h"
+#include "chart/chart_controller.h"
+#include "chart/chart_view.h"
+#include "chart/yrange.h"
+
+#include <QBoxLayout>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <cmath>
+
+namespace {
+
+// The chart's area: slider, pt0, axis and time labels. Its preferred size is
+// the chart at its twip size; it may be made smaller (or larger), and the
+// panel lays its parts out again on every resize.
+class Chart_Frame : public QWidget {
+public:
+    using QWidget::QWidget;
+    QSize Hint;
+    QSize sizeHint() const override { return Hint; }
+};
+
+// Layout of the chart area in twips: the Y-axis columns on the left, the
+// ruler slider above the chart, the legend on the right, the time and date
+// rows below it.
+constexpr int kLeft = 1300;  // pt0's left edge
+constexpr int kTop = 420;    // pt0's top edge
+constexpr int kRight = 1400; // right of pt0: the legend
+constexpr int kRowH = 250;
+constexpr int kBottom = 40 + 2 * kRowH + 60;
+// The least drawing area that still reads well (480 x 260 px at 96 dpi).
+constexpr int kLeastPtW = 7200, kLeastPtH = 3900;
+
+} // namespace
+
+ChartPanel::ChartPanel(QWidget *window, ChartController &chart, Y_Range &range)
+    : QObject(window), m_chart(chart), m_range(range)
+{
+    setObjectName(QStringLiteral("ChartPanel"));
+    auto *area = new Chart_Frame(window);
+    Chart_Area = area;
+    Chart_Area->setObjectName(QStringLiteral("Chart_Area"));
+    auto px = [window](double twips) { return Pt_Box::Px(window, twips); };
+    auto py = [window](double twips) { return Pt_Box::Px(window, twips, true); };
+    area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
+    Chart_Area->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
+    Chart_Area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    Chart_Area->installEventFilter(this);
+
+    hc = new QSlider(Qt::Horizontal, Chart_Area);
+    hc->setObjectName(QStringLiteral("hc"));
+    hc->setAccessibleName(QStringLiteral("标尺"));
+    hc->setRange(-1, 12001);
+    hc->setSingleStep(150);
+    hc->setPageStep(150);
+    hc->setValue(0);
+    hc->setEnabled(false);
+    hc->setFocusPolicy(Qt::ClickFocus);
+    connect(hc, &QSlider::valueChanged, this, &ChartPanel::sliderMoved);
+
+    pt0 = new Pt0_Box(Chart_Area);
+    pt = pt0->pt;
+    buildAxes();
+    Chart_Area->resize(area->Hint);
+    placeChart(false);
+    buildYEditor(window);
+}
+
+void ChartPanel::buildAxes()
+{
+    const QString yCaption[7] = {"0", "100", "200", "300", "400", "500", "600"};
+    const QString blue[7] = {"-10", "10", "30", "50", "70", "90", "110"};
+    for (int i = 0; i <= 6; ++i) {
+        Label5[i] = new Fit_Label(yCaption[i], Chart_Area);
+        Label5[i]->setObjectName(QStringLiteral("Label5(%1)").arg(i));
+        Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Label5[i]->setStyleSheet(QStringLiteral("color:#FF0000;"));
+        Label5[i]->setToolTip(QStringLiteral("双击修改Y轴范围"));
+        Label5[i]->Set_Least_Point_Size(Label5[i]->font().pointSizeF() - 2);
+        Label5[i]->installEventFilter(this);
+        Label6[i] = new QLabel(blue[i], Chart_Area);
+        Label6[i]->setObjectName(QStringLiteral("Label6(%1)").arg(i));
+        Label6[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Label6[i]->setStyleSheet(QStringLiteral("color:#0000FF;"));
+    }
+    for (int i = 0; i <= 8; ++i) {
+        Label4[i] = new Fit_Label(QStringLiteral("00:00:00"), Chart_Area);
+        Label4[i]->setObjectName(QStringLiteral("Label4(%1)").arg(i));
+        Label7[i] = new Fit_Label(QStringLiteral("2001/07/19"), Chart_Area);
+        Label7[i]->setObjectName(QStringLiteral("Label7(%1)").arg(i));
+        for (Fit_Label *l : {Label4[i], Label7[i]}) {
+            l->setAlignment(Qt::AlignCenter);
+            l->Set_Least_Point_Size(l->font().pointSizeF() - 2);
+        }
+    }
+    const char *legend[3] = {"PV", "OP", "SV"};
+    const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
+    for (int i = 0; i < 3; ++i) {
+        Label8[i] = new QLabel(QLatin1String(legend[i]), Chart_Area);
+        Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
+        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
+    }
+}
+
+// Shown by a double click on a Y-axis label.
+void ChartPanel::buildYEditor(QWidget *window)
+{
+    Label9 = new QLabel(QStringLiteral("Y轴最大值"), window);
+    Label9->setObjectName(QStringLiteral("Label9"));
+    YKD = new QLineEdit(window);
+    YKD->setObjectName(QStringLiteral("YKD"));
+    Label10 = new QLabel(QStringLiteral("Y轴最小值"), window);
+    Label10->setObjectName(QStringLiteral("Label10"));
+    YKD1 = new QLineEdit(QStringLiteral("0"), window);
+    YKD1->setObjectName(QStringLiteral("YKD1"));
+    for (QLineEdit *e : {YKD, YKD1})
+        e->setMaximumWidth(90);
+    Label9->setBuddy(YKD);
+    YKD->setAccessibleName(Label9->text());
+    Label10->setBuddy(YKD1);
+    YKD1->setAccessibleName(Label10->text());
+    Command26 = new QPushButton(QStringLiteral("修改Y"), window);
+    Command26->setObjectName(QStringLiteral("Command26"));
+    Command26->setFocusPolicy(Qt::StrongFocus);
+    connect(Command26, &QPushButton::clicked, this, &ChartPanel::applyYClicked);
+    Y_Msg = new Fit_Label(QString(), window);
+    Y_Msg->setObjectName(QStringLiteral("Y_Msg"));
+    Y_Msg->setStyleSheet(QStringLiteral("color:#C00000;"));
+}
+
+void ChartPanel::addYEditor(QBoxLayout *row)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{Label9, YKD, Label10, YKD1, Command26, Y_Msg}) {
+        row->addWidget(w, w == Y_Msg ? 10 : 0);
+        w->hide();
+    }
+}
+
+QList<QWidget *> ChartPanel::focusChain() const
+{
+    return {YKD, YKD1, Command26};
+}
+
+// Lays the chart area out for its size: pt0 and pt take what the axis
+// columns, the slider, the legend and the time rows leave, and the labels
+// follow the drawing's scale, so label i of the Y axis stays on the grid
+// line of its value and time label i under x = 1500 i.
+void ChartPanel::placeChart(bool redrawToo)
+{
+    auto px = [this](double twips) { return Pt_Box::Px(Chart_Area, twips); };
+    auto py = [this](double twips) { return Pt_Box::Px(Chart_Area, twips, true); };
+    // The margins are what the preferred size leaves around pt0's own size,
+    // so at that size pt0 and pt have exactly their twip sizes.
+    const int left = px(kLeft), top = py(kTop);
+    const int right = px(kLeft + kPt0Width + kRight) - left - px(kPt0Width);
+    const int bottom = py(kTop + kPt0Height + kBottom) - top - py(kPt0Height);
+    const int w = std::max(Chart_Area->width() - left - right, 1);
+    const int h = std::max(Chart_Area->height() - top - bottom, 1);
+    hc->setGeometry(left, 0, w, py(380));
+    pt0->setGeometry(left, top, w, h);
+    pt->setGeometry(0, 0, w, h);
+    const double sx = pt->Sx(), sy = pt->Sy();
+    const int rowH = py(kRowH);
+    for (int i = 0; i <= 6; ++i) {
+        const int y = int(std::lround(top + (7500 - 1250.0 * i) * sy - rowH / 2.0));
+        Label5[i]->setGeometry(px(620), y, px(640), rowH);
+        Label6[i]->setGeometry(0, y, px(560), rowH);
+    }
+    const int lw = std::max(std::min(px(1300), int(1500 * sx) - 4), 1);
+    for (int i = 0; i <= 8; ++i) {
+        const int x = int(std::lround(left + 1500.0 * i * sx - lw / 2.0));
+        Label4[i]->setGeometry(x, top + h + py(40), lw, rowH);
+        Label7[i]->setGeometry(x, top + h + py(40) + rowH, lw, rowH);
+    }
+    for (int i = 0; i < 3; ++i)
+        Label8[i]->setGeometry(left + w + px(700), top + py(300.0 * i), px(600), rowH);
+    if (redrawToo)
+        redraw(); // the picture at its new size
+}
+
+void ChartPanel::redraw()
+{
+    pt->Erase();
+    pt->Draw_Grid();
+    m_chart.Apply_Zoom();
+    pt->Draw_Curves(m_chart.chart(), &m_labels, m_range);
+    for (int i = 0; i <= 8; ++i) {
+        Label4[i]->setText(m_labels.Label4[i]);
+        Label7[i]->setText(m_labels.Label7[i]);
+    }
+}
+
+void ChartPanel::setYLabels()
+{
+    for (int i = 0; i <= 6; ++i)
+        Label5[i]->setText(QString::number(Y_Label_Value(i, m_range.Span, m_range.Min)));
+}
+
+void ChartPanel::showYEditor()
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{Label9, Label10, YKD, YKD1, Command26})
+        w->setVisible(true);
+}
+
+void ChartPanel::applyYRange()
+{
+    Y_Range r;
+    const Y_Check c = Check_Y_Range(YKD->text(), YKD1->text(), &r);
+    if (c != Y_Check::Ok) {
+        Y_Msg->setText(Y_Check_Text(c));
+        Y_Msg->show();
+        return;
+    }
+    Y_Msg->clear();
+    Y_Msg->hide();
+    m_range = r;
+}
+
+void ChartPanel::resetRuler()
+{
+    const QSignalBlocker block(hc);
+    hc->setValue(0);
+    hc->setEnabled(false);
+}
+
+void ChartPanel::rulerOn()
+{
+    {
+        const QSignalBlocker block(hc);
+        hc->setValue(0);
+    }
+    pt->Line1.Set(0xFFFF00, 2, 1, 0, 1, 330);
+    pt->Line_Changed();
+    hc->setEnabled(true);
+    hc->setFocus();
+}
+
+void ChartPanel::rulerOff()
+{
+    {
+        const QSignalBlocker block(hc);
+        hc->setValue(0);
+    }
+    pt->Line1.Set(0x00FF00, 2, 0, 0, 0, 330);
+    pt->Line_Changed();
+    hc->setEnabled(false);
+}
+
+void ChartPanel::moveRuler(int v)
+{
+    pt->Line1.Set(0xC000C0, 2, v, 0, v, 7500);
+    pt->Line_Changed();
+}
+
+int ChartPanel::rulerValue() const
+{
+    return hc->value();
+}
+
+void ChartPanel::setSliderStep(int step)
+{
+    hc->setSingleStep(step);
+    hc->setPageStep(step);
+}
+
+bool ChartPanel::eventFilter(QObject *obj, QEvent *e)
+{
+    if (obj == Chart_Area && e->type() == QEvent::Resize)
+        placeChart();
+    if (e->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 0; i <= 6; ++i) {
+            if (obj == Label5[i]) {
+                emit yLabelDoubleClicked(i);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(obj, e);
+}

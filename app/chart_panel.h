@@ -1,0 +1,84 @@
+// The trend chart's controls: the frame pt0 and drawing area pt, the axis
+// labels Label5 (Y range) and Label6 (CH2), the time and date rows Label4
+// and Label7, the legend Label8, the ruler slider hc with its cursor, and the
+// Y-range editor (Label9, YKD, Label10, YKD1, Command26 and its message
+// Y_Msg), which sits in the window's bottom row.
+#pragma once
+
+#include "chart/chart_draw.h"
+
+#include <QList>
+#include <QObject>
+
+class ChartController;
+class Fit_Label;
+class Pt0_Box;
+class Pt_Box;
+class QBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QWidget;
+
+class ChartPanel : public QObject {
+    Q_OBJECT
+public:
+    // The controls are made children of window; chart and range outlive
+    // the panel.
+    ChartPanel(QWidget *window, ChartController &chart, Y_Range &range);
+
+    // The chart area, for the window's grid; the editor goes into row.
+    QWidget *area() const { return Chart_Area; }
+    void addYEditor(QBoxLayout *row);
+    // The editor's controls in tab order.
+    QList<QWidget *> focusChain() const;
+
+    // Erase, Draw_Grid, Apply_Zoom, Draw_Curves, and the time labels.
+    void redraw();
+    // Label5(0..6) from the Y range's span and minimum.
+    void setYLabels();
+    void showYEditor();
+    // Takes the editor's range when it is valid, else says why.
+    void applyYRange();
+
+    // Ruler slider and cursor: off at value 0 (disabled), on as a stub at
+    // the left edge, or moved to the slider's value.
+    void resetRuler();
+    void rulerOn();
+    void rulerOff();
+    void moveRuler(int v);
+    int rulerValue() const;
+    void setSliderStep(int step);
+
+signals:
+    void sliderMoved(int v);
+    void yLabelDoubleClicked(int index);
+    void applyYClicked();
+
+protected:
+    bool eventFilter(QObject *obj, QEvent *e) override;
+
+private:
+    void buildAxes();
+    void buildYEditor(QWidget *window);
+    void placeChart(bool redraw = true);
+
+    ChartController &m_chart;
+    Y_Range &m_range;
+    Chart_Labels m_labels;
+
+    QWidget *Chart_Area = nullptr;
+    Pt0_Box *pt0 = nullptr;
+    Pt_Box *pt = nullptr;
+    QSlider *hc = nullptr;
+    Fit_Label *Label5[7] = {}; // Y-range axis, 0 at the bottom
+    QLabel *Label6[7] = {};    // fixed axis of CH2, "-10" .. "110"
+    Fit_Label *Label4[9] = {}; // time of day under x = 1500 i
+    Fit_Label *Label7[9] = {}; // date under x = 1500 i
+    QLabel *Label8[3] = {};    // legend
+    QLabel *Label9 = nullptr, *Label10 = nullptr;
+    Fit_Label *Y_Msg = nullptr;
+    QLineEdit *YKD = nullptr, *YKD1 = nullptr;
+    QPushButton *Command26 = nullptr;
+};

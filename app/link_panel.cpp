@@ -1,0 +1,151 @@
+#include "app/link_panel.h"
+
+#include "app/fit_label.h"
+#include "core/numbers.h"
+#include "link/modbusrtu.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+LinkPanel::LinkPanel(QWidget *window) : QObject(window)
+{
+    setObjectName(QStringLiteral("LinkPanel"));
+    m_row = new QHBoxLayout;
+    buildPort(window);
+    buildChoices(window);
+
+    auto *openClose = new QVBoxLayout;
+    Command9 = new QPushButton(QStringLiteral("打开"), window);
+    Command9->setObjectName(QStringLiteral("Command9"));
+    Command10 = new QPushButton(QStringLiteral("关闭"), window);
+    Command10->setObjectName(QStringLiteral("Command10"));
+    for (QPushButton *b : {Command9, Command10}) {
+        b->setFocusPolicy(Qt::StrongFocus);
+        openClose->addWidget(b);
+    }
+    m_row->addLayout(openClose);
+    connect(Command9, &QPushButton::clicked, this, &LinkPanel::openClicked);
+    connect(Command10, &QPushButton::clicked, this, &LinkPanel::closeClicked);
+
+    // Messages take the room they have and never widen the window: a long
+    // one is elided and shown whole as a tooltip.
+    Link_State = new Fit_Label(QString(), window);
+    Link_State->setObjectName(QStringLiteral("Link_State"));
+}
+
+void LinkPanel::buildPort(QWidget *window)
+{
+    Frame6 = new QGroupBox(QStringLiteral("通讯端口选择"), window);
+    Frame6->setObjectName(QStringLiteral("Frame6"));
+    auto *f6 = new QGridLayout(Frame6);
+    Label1 = new QLabel(QStringLiteral("通讯端口"), Frame6);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Combo1 = new QComboBox(Frame6);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setAccessibleName(Label1->text());
+    Label1->setBuddy(Combo1);
+    Port_Dev = new Fit_Label(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
+    Port_Dev->setObjectName(QStringLiteral("Port_Dev"));
+    f6->addWidget(Label1, 0, 0);
+    f6->addWidget(Combo1, 0, 1);
+    f6->addWidget(Port_Dev, 1, 0, 1, 2);
+    m_row->addWidget(Frame6);
+    connect(Combo1, &QComboBox::editTextChanged, this, &LinkPanel::updatePortDevice);
+
+    Frame5[0] = new QGroupBox(QStringLiteral("模块地址"), window);
+    Frame5[0]->setObjectName(QStringLiteral("Frame5(0)"));
+    auto *f50 = new QVBoxLayout(Frame5[0]);
+    Combo2 = new QComboBox(Frame5[0]);
+    Combo2->setObjectName(QStringLiteral("Combo2"));
+    Combo2->setEditable(true);
+    Combo2->setAccessibleName(Frame5[0]->title());
+    f50->addWidget(Combo2);
+    m_row->addWidget(Frame5[0]);
+}
+
+void LinkPanel::buildChoices(QWidget *window)
+{
+    Frame2_1 = new QGroupBox(QStringLiteral("波特率"), window);
+    Frame2_1->setObjectName(QStringLiteral("Frame2(1)"));
+    auto *f21 = new QVBoxLayout(Frame2_1);
+    const char *bauds[3] = {"4800", "9600", "19200"};
+    for (int i = 0; i < 3; ++i) {
+        Option1[i] = new QRadioButton(QLatin1String(bauds[i]), Frame2_1);
+        Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+        f21->addWidget(Option1[i]);
+    }
+    m_row->addWidget(Frame2_1);
+
+    Frame5[1] = new QGroupBox(QStringLiteral("校验方式"), window);
+    Frame5[1]->setObjectName(QStringLiteral("Frame5(1)"));
+    auto *f51 = new QVBoxLayout(Frame5[1]);
+    const char *parities[3] = {"无校验", "奇校验", "偶校验"};
+    for (int i = 0; i < 3; ++i) {
+        Option2[i] = new QRadioButton(QString::fromUtf8(parities[i]), Frame5[1]);
+        Option2[i]->setObjectName(QStringLiteral("Option2(%1)").arg(i));
+        f51->addWidget(Option2[i]);
+    }
+    m_row->addWidget(Frame5[1]);
+}
+
+QWidget *LinkPanel::healthLine() const
+{
+    return Link_State;
+}
+
+QList<QWidget *> LinkPanel::focusChain() const
+{
+    return {Combo1,     Combo2,     Option1[0], Option1[1], Option1[2],
+            Option2[0], Option2[1], Option2[2], Command9,   Command10};
+}
+
+void LinkPanel::fillChoices()
+{
+    Combo1->clear();
+    for (int i = 1; i <= 20; ++i)
+        Combo1->addItem(QString::number(i) + QLatin1Char(' '));
+    Combo1->setEditText(QStringLiteral("1 "));
+    Option1[1]->setChecked(true);
+    Option2[0]->setChecked(true);
+    Combo2->clear();
+    for (int i = 1; i <= 16; ++i)
+        Combo2->addItem(QString::number(i) + QLatin1Char(' '));
+    Combo2->setEditText(QStringLiteral("1 "));
+    updatePortDevice();
+}
+
+void LinkPanel::storeSettings(int32_t *Link_Par) const
+{
+    int32_t v = 0;
+    Link_Par[0] = Round_I32(Lead_Num(Combo1->currentText()), &v) ? v : 0;
+    for (int i = 0; i < 3; ++i)
+        if (Option1[i]->isChecked())
+            Link_Par[1] = i;
+    for (int i = 0; i < 3; ++i)
+        if (Option2[i]->isChecked())
+            Link_Par[2] = i;
+    v = 0;
+    Link_Par[3] = Round_I32(Lead_Num(Combo2->currentText()), &v) ? v : 0;
+}
+
+void LinkPanel::setHealth(const QString &text, bool bad)
+{
+    Link_State->setText(text);
+    Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
+}
+
+void LinkPanel::updatePortDevice()
+{
+    int32_t port = 0;
+    if (!Round_I32(Lead_Num(Combo1->currentText()), &port) || port < 1)
+        Port_Dev->setText(QStringLiteral("无效端口号"));
+    else
+        Port_Dev->setText(Port_Device(port));
+}

@@ -1,0 +1,55 @@
+// The link settings of the main window: port, station, baud rate and parity,
+// the open and close buttons, the line naming the port's device, and the
+// link-health line, which the window shows among its status lines.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <cstdint>
+
+class Fit_Label;
+class QBoxLayout;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+class LinkPanel : public QObject {
+    Q_OBJECT
+public:
+    // The controls are made children of window.
+    explicit LinkPanel(QWidget *window);
+
+    // The row of settings and buttons, for the window's grid.
+    QBoxLayout *settingsRow() const { return m_row; }
+    QWidget *healthLine() const;
+    // The panel's controls in tab order.
+    QList<QWidget *> focusChain() const;
+
+    // Port 1..20, station 1..16 (both "1 "), 9600 baud, no parity.
+    void fillChoices();
+    // Link_Par 0..3 from the controls: port, baud index, parity index,
+    // station (a text without a number gives 0).
+    void storeSettings(int32_t *Link_Par) const;
+    void setHealth(const QString &text, bool bad);
+
+signals:
+    void openClicked();  // "打开"
+    void closeClicked(); // "关闭"
+
+private:
+    void buildPort(QWidget *window);
+    void buildChoices(QWidget *window);
+    void updatePortDevice();
+
+    QBoxLayout *m_row = nullptr;
+    QGroupBox *Frame6 = nullptr, *Frame5[2] = {}, *Frame2_1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
+    QRadioButton *Option1[3] = {}, *Option2[3] = {};
+    QPushButton *Command9 = nullptr, *Command10 = nullptr;
+    Fit_Label *Port_Dev = nullptr;   // which serial device the chosen port number names
+    Fit_Label *Link_State = nullptr; // communication health
+};

@@ -1,0 +1,121 @@
+#include "app/readout_panel.h"
+
+#include "app/fit_label.h"
+#include "config/set_back.h"
+#include "core/dates.h"
+#include "core/numbers.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kStatusText[12] = {
+    "通道一报警", "通道一开路", "通道一短路", "通道二报警", "通道二开路", "通道二短路",
+    "通道三报警", "通道三开路", "通道三短路", "通道四报警", "通道四开路", "通道四短路",
+};
+const char *const kReadoutCaption[5] = {"通道一 CH1", "通道二 CH2", "通道三 CH3", "通道四 CH4", "变送值 DA"};
+// Caption colours match the curves of channels 1..4.
+const char *const kCaptionColour[5] = {"#FF0000", "#808000", "#004000", "#FF00FF", "#000000"};
+
+void setBg(QLabel *l, const char *rgb)
+{
+    Set_Back(l, QColor(QLatin1String(rgb)));
+}
+
+} // namespace
+
+ReadoutPanel::ReadoutPanel(QWidget *window) : QObject(window)
+{
+    setObjectName(QStringLiteral("ReadoutPanel"));
+    buildAlarms(window);
+    buildReadouts(window);
+}
+
+void ReadoutPanel::buildAlarms(QWidget *window)
+{
+    Frame9 = new QGroupBox(QStringLiteral("ALM"), window);
+    Frame9->setObjectName(QStringLiteral("Frame9"));
+    auto *almLayout = new QVBoxLayout(Frame9);
+    for (int k = 0; k < 12; ++k) {
+        D_2R[k] = new QLabel(k == 0 ? QStringLiteral("报警一OFF") : QStringLiteral("报警二OFF"), Frame9);
+        D_2R[k]->setObjectName(QStringLiteral("D_2R(%1)").arg(k));
+        D_2R[k]->setMinimumWidth(90);
+        D_2R[k]->setAlignment(Qt::AlignCenter);
+        setBg(D_2R[k], "#FFE0C0");
+        almLayout->addWidget(D_2R[k]);
+    }
+}
+
+void ReadoutPanel::buildReadouts(QWidget *window)
+{
+    Frame4 = new QGroupBox(QStringLiteral("实时值"), window);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    auto *ro = new QGridLayout(Frame4);
+    // Tight rows pay for the caption: the group keeps its height.
+    int l = 0, t = 0, r = 0, b = 0;
+    ro->getContentsMargins(&l, &t, &r, &b);
+    ro->setContentsMargins(l, 2, r, 2);
+    ro->setVerticalSpacing(4);
+    for (int i = 0; i < 5; ++i) {
+        D_3W_Caption[i] = new QLabel(QString::fromUtf8(kReadoutCaption[i]), Frame4);
+        D_3W_Caption[i]->setObjectName(QStringLiteral("D_3W_Caption(%1)").arg(i));
+        D_3W_Caption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
+        D_3W_Caption[i]->setAlignment(Qt::AlignCenter);
+        D_3W[i] = new Fit_Label(QStringLiteral("0"), Frame4);
+        D_3W[i]->setObjectName(QStringLiteral("D_3W(%1)").arg(i));
+        D_3W[i]->setAlignment(Qt::AlignCenter);
+        D_3W[i]->setMinimumWidth(110);
+        QFont f = D_3W[i]->font();
+        f.setPointSize(f.pointSize() + 6);
+        f.setBold(true);
+        D_3W[i]->setFont(f);
+        D_3W[i]->Set_Least_Point_Size(f.pointSizeF() - 6);
+        setBg(D_3W[i], "#FFC0FF");
+        ro->addWidget(D_3W_Caption[i], 0, i);
+        ro->addWidget(D_3W[i], 1, i);
+    }
+}
+
+void ReadoutPanel::showValues(const float *Val_3X)
+{
+    for (int i = 0; i < 5; ++i)
+        D_3W[i]->setText(Num_Text(Val_3X[i]));
+}
+
+void ReadoutPanel::showStatus(const int32_t *Sta_1X)
+{
+    for (int k = 0; k < 12; ++k) {
+        if (Sta_1X[k] != 0) {
+            D_2R[k]->setText(QString::fromUtf8(kStatusText[k]));
+            setBg(D_2R[k], "#FFC0C0");
+        } else {
+            D_2R[k]->setText(QStringLiteral("   "));
+            setBg(D_2R[k], "#C0FFFF");
+        }
+    }
+}
+
+void ReadoutPanel::showRecord(const Chart &c, int s)
+{
+    const bool has = Slot_Has_Record(c, s);
+    for (int q = 0; q <= 4; ++q) {
+        D_3W[q]->setText(has ? Num_Text(c.Chart_Val[s][q]) : QStringLiteral("—"));
+        setBg(D_3W[q], "#FFFF00");
+    }
+    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2").arg(Date_Text(c.Chart_Date[s]), Time_Text(c.Chart_Time[s]))
+                         : QStringLiteral("标尺读数 无记录"));
+}
+
+void ReadoutPanel::showLiveCaption()
+{
+    Frame4->setTitle(QStringLiteral("实时值"));
+}
+
+void ReadoutPanel::restoreColours()
+{
+    for (QLabel *l : D_3W)
+        setBg(l, "#FFC0FF");
+}
