@@ -5,27 +5,25 @@
 
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QVariant>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
+// A ring's columns are taken by position: 0 the id, 1 the date, 2 the time
+// of day, 3..10 the values.
 struct RingTable {
     const char *table;
-    QString cols[3]; // id, date, time (positions 0..2)
 };
-
-QString quotedName(const QString &name)
-{
-    QString n = name;
-    n.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + n + u'"';
-}
 
 QString dbText(const QSqlError &e)
 {
@@ -33,9 +31,9 @@ QString dbText(const QSqlError &e)
     return t.isEmpty() ? QString() : QStringLiteral("（%1）").arg(t);
 }
 
-// The ring's column names by position; false (error set) when the table is
-// missing or has not eleven columns.
-bool ringColumns(QSqlDatabase &db, RingTable &t, QString &error)
+// False (error set) when the ring's table is missing or has not eleven
+// columns.
+bool ringColumns(QSqlDatabase &db, const RingTable &t, QString &error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t.table)))) {
@@ -52,21 +50,7 @@ bool ringColumns(QSqlDatabase &db, RingTable &t, QString &error)
                                       .arg(names.size());
         return false;
     }
-    for (int c = 0; c < 3; ++c)
-        t.cols[c] = quotedName(names[c]);
     return true;
-}
-
-// Oldest record of the ring by date and time; false when it holds none.
-bool oldestKey(QSqlDatabase &db, const RingTable &t, qint64 &key, bool &ok)
-{
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    ok = q.exec(QStringLiteral("SELECT %2, %3 FROM %1 WHERE %2 IS NOT NULL AND %3 IS NOT NULL ORDER BY %2, %3 LIMIT 1")
-                    .arg(QLatin1String(t.table), t.cols[1], t.cols[2]));
-    if (!ok || !q.next())
-        return false;
-    return serialSeconds(q.value(0).toDouble(), q.value(1).toDouble(), key);
 }
 
 struct Row {
@@ -74,6 +58,49 @@ struct Row {
     qint64 age; // places back from the newest id: the ring's own order
     HistoryRecord rec;
 };
+
+// One plain pass over a ring through SQLite itself (Qt's per-value QVariant
+// would cost three times the read budget of a full ring): the records from
+// fromKey through toKey into rows, and the key of the ring's oldest record.
+bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint64 newest, std::vector<Row> &rows,
+              std::optional<qint64> &oldest, QString &error)
+{
+    rows.clear();
+    rows.reserve(size_t(kRingSize));
+    oldest.reset();
+    const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t.table)).toUtf8();
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
+        error = QStringLiteral("读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+        sqlite3_finalize(st);
+        return false;
+    }
+    KeyMsecs msecs;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        qint64 key = 0;
+        // A null date or time is no time: such a row is left out.
+        if (sqlite3_column_type(st, 1) == SQLITE_NULL || sqlite3_column_type(st, 2) == SQLITE_NULL
+            || !serialSeconds(sqlite3_column_double(st, 1), sqlite3_column_double(st, 2), key))
+            continue;
+        if (!oldest || key < *oldest)
+            oldest = key;
+        if (key < fromKey || key > toKey)
+            continue;
+        Row r;
+        r.key = key;
+        const qint64 id = sqlite3_column_int64(st, 0);
+        r.age = ((newest - id) % kRingSize + kRingSize) % kRingSize;
+        r.rec.msecs = msecs(key);
+        for (int k = 0; k < 8; ++k)
+            r.rec.values[size_t(k)] = float(sqlite3_column_double(st, 3 + k)); // null reads 0
+        rows.push_back(r);
+    }
+    if (rc != SQLITE_DONE)
+        error = QStringLiteral("读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE;
+}
 
 } // namespace
 
@@ -116,78 +143,88 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         if (!ok)
             error = QStringLiteral("无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
 
-        RingTable pv{"pv_data", {}}, lpv{"Lpv_wdjl", {}};
+        const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
         ok = ok && ringColumns(db, pv, error) && ringColumns(db, lpv, error);
 
-        // The ring: the one-second one unless the range starts before it.
-        LogRing chosen = LogRing::OneSecond;
-        if (ok && ring) {
-            chosen = *ring;
-        } else if (ok) {
-            qint64 oldest = 0;
-            if (oldestKey(db, pv, oldest, ok) && fromKey < oldest)
-                chosen = LogRing::TenSecond;
+        sqlite3 *h = nullptr;
+        if (ok) {
+            const QVariant handle = db.driver()->handle();
+            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+                h = *static_cast<sqlite3 *const *>(handle.constData());
+            ok = h != nullptr;
             if (!ok)
-                error = QStringLiteral("读取数据库失败") + dbText(db.lastError());
+                error = QStringLiteral("无法读取数据库 %1").arg(dbPath);
         }
-        out.ring = chosen;
-        const RingTable &t = chosen == LogRing::OneSecond ? pv : lpv;
 
-        // Newest id of the ring, for the order of records of one second.
-        qint64 newest = 0;
+        // Pages mapped rather than copied: a full ring is read in one pass.
+        if (ok)
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+
+        // Newest ids of the rings, for the order of records within a second.
+        qint64 newest[2] = {0, 0};
         if (ok) {
             QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT * FROM sl_void LIMIT 1")) && q.next())
-                newest = q.value(chosen == LogRing::OneSecond ? 0 : 2).toLongLong();
+            if (q.exec(QStringLiteral("SELECT * FROM sl_void LIMIT 1")) && q.next()) {
+                newest[0] = q.value(0).toLongLong();
+                newest[1] = q.value(2).toLongLong();
+            }
         }
 
-        // A plain scan (the rings have no index on time), filtered by date in
-        // the database and to the second here, ordered here.
+        // The one-second ring unless the range starts before its oldest
+        // record. A plain scan each: the rings have no index on time.
         std::vector<Row> rows;
-        if (ok) {
-            QSqlQuery q(db);
-            q.setForwardOnly(true);
-            const double d0 = std::floor(double(fromKey) / 86400.0), d1 = std::floor(double(toKey) / 86400.0);
-            ok = q.exec(QStringLiteral("SELECT * FROM %1 WHERE %2 >= %3 AND %2 < %4")
-                            .arg(QLatin1String(t.table), t.cols[1])
-                            .arg(d0 - 1, 0, 'f', 0)
-                            .arg(d1 + 2, 0, 'f', 0));
-            if (!ok)
-                error = QStringLiteral("读取数据库失败") + dbText(q.lastError());
-            KeyMsecs msecs;
-            while (ok && q.next()) {
-                qint64 key = 0;
-                if (!serialSeconds(q.value(1).toDouble(), q.value(2).toDouble(), key) || key < fromKey || key > toKey)
-                    continue;
-                Row r;
-                r.key = key;
-                const qint64 id = q.value(0).toLongLong();
-                r.age = ((newest - id) % kRingSize + kRingSize) % kRingSize;
-                r.rec.msecs = msecs(key);
-                for (int k = 0; k < 8; ++k)
-                    r.rec.values[size_t(k)] = q.value(3 + k).toFloat();
-                rows.push_back(r);
-            }
-            if (ok && q.lastError().isValid()) {
-                ok = false;
-                error = QStringLiteral("读取数据库失败") + dbText(q.lastError());
-            }
+        std::optional<qint64> oldest;
+        LogRing chosen = ring.value_or(LogRing::OneSecond);
+        if (ok && chosen == LogRing::OneSecond) {
+            ok = scanRing(h, pv, fromKey, toKey, newest[0], rows, oldest, error);
+            if (ok && !ring && oldest && fromKey < *oldest)
+                chosen = LogRing::TenSecond;
         }
-        std::sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) {
-            return a.key != b.key ? a.key < b.key : a.age > b.age;
-        });
+        if (ok && chosen == LogRing::TenSecond)
+            ok = scanRing(h, lpv, fromKey, toKey, newest[1], rows, oldest, error);
+        out.ring = chosen;
+
+        // Ring order first (each id once, so each age once: placed directly),
+        // which is time order unless the clock was set back; then by time.
+        std::vector<int> order;
+        if (ok) {
+            std::vector<int> at(size_t(kRingSize), -1);
+            bool placed = true;
+            for (size_t i = 0; placed && i < rows.size(); ++i) {
+                const qint64 age = rows[i].age;
+                placed = age >= 0 && age < kRingSize && at[size_t(age)] < 0;
+                if (placed)
+                    at[size_t(age)] = int(i);
+            }
+            order.reserve(rows.size());
+            if (placed) {
+                for (qint64 age = kRingSize - 1; age >= 0; --age)
+                    if (at[size_t(age)] >= 0)
+                        order.push_back(at[size_t(age)]);
+            } else {
+                for (size_t i = 0; i < rows.size(); ++i)
+                    order.push_back(int(i));
+            }
+            auto byTime = [&rows](int a, int b) {
+                const Row &x = rows[size_t(a)], &y = rows[size_t(b)];
+                return x.key != y.key ? x.key < y.key : x.age > y.age;
+            };
+            if (!std::is_sorted(order.begin(), order.end(), byTime))
+                std::sort(order.begin(), order.end(), byTime);
+        }
 
         std::vector<LinkMark> marks;
-        if (ok && !rows.empty())
-            ok = readLinkMarks(db, rows.front().key, rows.back().key, marks, error);
+        if (ok && !order.empty())
+            ok = readLinkMarks(db, rows[size_t(order.front())].key, rows[size_t(order.back())].key, marks, error);
         if (ok)
             ok = readEvents(db, fromKey, toKey, out.events, error);
         if (ok) {
             HeldWalk walk(marks);
-            out.records.reserve(rows.size());
-            for (Row &r : rows) {
-                r.rec.fresh = walk.fresh(r.key);
+            out.records.reserve(order.size());
+            for (int i : order) {
+                const Row &r = rows[size_t(i)];
                 out.records.push_back(r.rec);
+                out.records.back().fresh = walk.fresh(r.key);
             }
         }
         db.close();
