@@ -173,8 +173,8 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     const QString kinds = linkKindList();
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    // The state at the start: the last link event at or before it.
-    if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time <= '%2' "
+    // The state at the start: the last link event before it.
+    if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time < '%2' "
                                "ORDER BY ev_time DESC, ev_id DESC LIMIT 1")
                     .arg(kinds, keyText(fromKey)))) {
         error = QStringLiteral("读取事件表失败（%1）").arg(sqlText(q));
@@ -189,7 +189,7 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     if (q.next())
         take(q);
     q.finish();
-    if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time > '%2' "
+    if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time >= '%2' "
                                "AND ev_time <= '%3' ORDER BY ev_time, ev_id")
                     .arg(kinds, keyText(fromKey), keyText(toKey)))) {
         error = QStringLiteral("读取事件表失败（%1）").arg(sqlText(q));
@@ -202,8 +202,9 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
 
 bool HeldWalk::fresh(qint64 key)
 {
-    // An event in the record's own second already counts.
-    while (m_next < m_marks.size() && m_marks[m_next].key <= key)
+    // The logging writes a second's record as that second begins: an event
+    // within the same second comes after it and counts from the next one.
+    while (m_next < m_marks.size() && m_marks[m_next].key < key)
         m_up = m_marks[m_next++].up;
     return m_up;
 }

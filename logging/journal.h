@@ -78,14 +78,16 @@ struct LinkMark {
     bool up = true; // the link measured from then on
 };
 
-// Link events from the last one at or before fromKey through toKey, in time
+// Link events from the last one before fromKey through toKey, in time
 // order (events of one second in the order they were recorded); empty when
 // the file has no journal. False when
 // the journal could not be read (error says why).
 bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error);
 
 // Whether the records are measured at each key: walk keys in ascending
-// order. Before the first mark (no journal) every record counts as measured.
+// order. A record is held when the last link event before its second was a
+// close or an interruption; with none before it (no journal) it counts as
+// measured.
 class HeldWalk
 {
 public:

@@ -16,12 +16,18 @@ mscom::mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject
 
 mscom::~mscom()
 {
+    // The program ends: from here on nothing is measured.
+    if (m_linkUp)
+        linkChanged(EventKind::LinkClosed, m_clock.Now());
     if (!m_events.empty() && Log_Conn.Is_Open())
         writeEvents();
 }
 
 void mscom::Form_Load()
 {
+    // The program starts with the link closed (also after a crash that
+    // recorded no close): records are held until it is opened.
+    linkChanged(EventKind::LinkClosed, m_clock.Now());
     if (!Log_Conn.Open())
         Stopped();
     Timer1.start();

@@ -27,12 +27,13 @@ public:
     // times of this run, files the run's database connections and the clock
     // the logging goes by. All three outlive the object.
     mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent = nullptr);
-    // Writes what is still waiting for the journal.
+    // Records the link closed (when it was up) and writes what is still
+    // waiting for the journal.
     ~mscom() override;
 
     // Opens Log_Conn (the database's one writer: while another running copy
     // of the program holds the database, this one retries once a second and
-    // writes nothing) and starts Timer1.
+    // writes nothing), journals the link as closed and starts Timer1.
     void Form_Load();
     // One logging step: re-read the newest ids, write what is due.
     void Timer1_Timer();

@@ -149,7 +149,7 @@ void TstEvents::foreignFileNeverWritten()
         l.live.Sta_1X[0] = 1;
         l.second();
         l.second();
-        QCOMPARE(l.m->eventsWaiting(), 2); // kept, not written anywhere
+        QCOMPARE(l.m->eventsWaiting(), 3); // closed at start, opened, raised: kept, written nowhere
         QVERIFY(!l.m->journalStatus().isEmpty());
     }
     HistoryRange range;
@@ -221,6 +221,7 @@ void TstEvents::flagChangesWhileLinkUp()
         int channel, flag;
     };
     const Want want[] = {
+        {0, EventKind::LinkClosed, 0, 0}, // the program starts with the link closed
         {0, EventKind::LinkOpened, 0, 0},      {1, EventKind::FlagRaised, 2, 1},  {2, EventKind::FlagCleared, 2, 1},
         {2, EventKind::FlagRaised, 4, 2},      {2, EventKind::LinkInterrupted, 0, 0}, {3, EventKind::LinkRestored, 0, 0},
         {4, EventKind::FlagCleared, 1, 0},     {4, EventKind::LinkClosed, 0, 0},
@@ -236,8 +237,8 @@ void TstEvents::flagChangesWhileLinkUp()
 }
 
 // Records logged while the link was closed or interrupted are held: in the
-// history range and in the chart's slots alike. Before the first link event
-// (and in a file without a journal) records count as measured.
+// history range and in the chart's slots alike. In a file without a journal
+// records count as measured.
 void TstEvents::outagesMarkHeld()
 {
     const QString path = useNewDb();
@@ -248,25 +249,21 @@ void TstEvents::outagesMarkHeld()
             l.second();
             expected += mark;
         };
-        second(u'f'); // no event yet
-        second(u'f');
-        l.m->linkChanged(EventKind::LinkClosed, l.now.addSecs(1)); // started with the link closed
+        second(u'h'); // the program starts with the link closed
         second(u'h');
-        second(u'h');
-        l.m->linkChanged(EventKind::LinkOpened, l.now.addSecs(1));
+        l.m->linkChanged(EventKind::LinkOpened, l.now); // counts from the next second
         second(u'f');
         second(u'f');
-        l.m->linkChanged(EventKind::LinkInterrupted, l.now.addSecs(1));
+        l.m->linkChanged(EventKind::LinkInterrupted, l.now);
         second(u'h');
         second(u'h');
         second(u'h');
-        l.m->linkChanged(EventKind::LinkRestored, l.now.addSecs(1));
+        l.m->linkChanged(EventKind::LinkRestored, l.now);
         second(u'f');
-        l.m->linkChanged(EventKind::LinkClosed, l.now.addSecs(1));
-        second(u'h');
-        second(u'h');
         QVERIFY(l.m->journalStatus().isEmpty());
-    }
+    } // the program ends with the link up: closed then
+    const QList<QVariantList> last = sqlRows(path, QStringLiteral("SELECT ev_time, ev_kind FROM qr_events ORDER BY ev_id DESC LIMIT 1"));
+    QCOMPARE(last.value(0), QVariantList({kStart.addSecs(expected.size()).toString(Qt::ISODate), QStringLiteral("link_closed")}));
 
     HistoryRange range;
     QString error;
@@ -409,8 +406,9 @@ void TstEvents::paramOutcomes()
     HistoryRange range;
     QString error;
     QVERIFY2(readHistory(path, kStart, kStart.addSecs(10), std::nullopt, range, error), qPrintable(error));
-    QCOMPARE(range.events.size(), size_t(1));
-    const HistoryEvent &e = range.events[0];
+    QCOMPARE(range.events.size(), size_t(2));
+    QCOMPARE(range.events[0].kind, EventKind::LinkClosed); // the logging's start
+    const HistoryEvent &e = range.events[1];
     QCOMPARE(e.kind, kind);
     QCOMPARE(e.reg, reg);
     QCOMPARE(e.caption, QString::fromUtf8(kParam[reg - 1].caption));
