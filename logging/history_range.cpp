@@ -171,17 +171,27 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         }
 
         // The one-second ring unless the range starts before its oldest
-        // record. A plain scan each: the rings have no index on time.
+        // record and the ten-second ring reaches further back (while the
+        // one-second ring has not yet run round, both start together and
+        // the one-second ring holds all there is). A plain scan each: the
+        // rings have no index on time.
         std::vector<Row> rows;
         std::optional<qint64> oldest;
         LogRing chosen = ring.value_or(LogRing::OneSecond);
         if (ok && chosen == LogRing::OneSecond) {
             ok = scanRing(h, pv, fromKey, toKey, newest[0], rows, oldest, error);
-            if (ok && !ring && oldest && fromKey < *oldest)
-                chosen = LogRing::TenSecond;
-        }
-        if (ok && chosen == LogRing::TenSecond)
+            if (ok && !ring && oldest && fromKey < *oldest) {
+                std::vector<Row> tens;
+                std::optional<qint64> tensOldest;
+                ok = scanRing(h, lpv, fromKey, toKey, newest[1], tens, tensOldest, error);
+                if (ok && tensOldest && *tensOldest < *oldest) {
+                    rows.swap(tens);
+                    chosen = LogRing::TenSecond;
+                }
+            }
+        } else if (ok) {
             ok = scanRing(h, lpv, fromKey, toKey, newest[1], rows, oldest, error);
+        }
         out.ring = chosen;
 
         // Ring order first (each id once, so each age once: placed directly),

@@ -13,8 +13,9 @@
 // link events, and with the journal's events of the range.
 //
 // The ring: the one-second ring when it covers the range, that is when
-// `from` is not older than its oldest record (or it holds none); otherwise
-// the ten-second ring. `ring` forces one.
+// `from` is not older than its oldest record, or when the ten-second ring
+// holds nothing older than that record either (a young database: both
+// rings start together); otherwise the ten-second ring. `ring` forces one.
 //
 // Opens a read-only connection of its own, so it may run on any thread; it
 // never creates or alters a file (a missing one is an error). False with a

@@ -89,6 +89,7 @@ private slots:
     void initTestCase();
     void ringChoice_data();
     void ringChoice();
+    void youngDatabaseOneSecondRing();
     void rangeAcrossWrap();
     void roundTripCommaLocale();
     void emptyRange();
@@ -144,6 +145,23 @@ void TstExport::ringChoice()
     for (size_t i = 1; i < range.records.size(); ++i)
         QCOMPARE(range.records[i].msecs - range.records[i - 1].msecs, step);
     QVERIFY(from.addSecs(3600).toMSecsSinceEpoch() - range.records.back().msecs < step);
+}
+
+// A young database: both rings started together, so the one-second ring
+// holds all there is also for a range that starts before its first record.
+void TstExport::youngDatabaseOneSecondRing()
+{
+    const QString db = m_dir.filePath(QStringLiteral("young.db"));
+    QVERIFY(makeLogDb(db));
+    auto id = [](int n) { return n + 1; };
+    auto value = [](int n, int k) { return double(n * 10 + k); };
+    QVERIFY(fillRing(db, "pv_data", 30, id, pvTime, value, 30));
+    QVERIFY(fillRing(db, "Lpv_wdjl", 3, id, [](int n) { return pvTime(10 * n); }, value, 3));
+    HistoryRange range;
+    QString error;
+    QVERIFY(readHistory(db, kOldest.addSecs(-3600), kOldest.addSecs(3600), std::nullopt, range, error));
+    QCOMPARE(range.ring, LogRing::OneSecond);
+    QCOMPARE(range.records.size(), size_t(30));
 }
 
 // Ids 65500 and 1 lie next to each other in time: the records come out in
