@@ -1,3 +1,4 @@
+#include "app/export_command.h"
 #include "app/frmsplash.h"
 #include "app/session.h"
 
@@ -5,6 +6,8 @@
 
 int main(int argc, char **argv)
 {
+    if (isExportCommand(argc, argv))
+        return runExport(argc, argv); // no display needed: no QApplication
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program

@@ -14,7 +14,8 @@
 
 class InstrumentSession {
 public:
-    InstrumentSession() = default;
+    // Every parameter write's outcome goes into the logger's journal.
+    InstrumentSession() { QObject::connect(&journal, &Write_Journal::paramEvent, &logger, &mscom::paramEvent); }
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
 

@@ -4,6 +4,7 @@
 #include "core/numbers.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -136,6 +137,7 @@ Chart_Painter::Chart_Painter(double twipsPerPixel) : m_tpp(twipsPerPixel > 0 ? t
     };
     m_grid = pen(0xFF80FF, 1, Qt::DotLine, Qt::FlatCap);
     m_gap = pen(0xFFFF00, 1, Qt::DashLine, Qt::FlatCap);
+    m_held = QColor(0x80, 0x80, 0x80, 0x50); // light grey over the background, the grid still shows
     for (int i = 0; i < 6; ++i)
         m_curve[i] = pen(kCurveRgb[i], kCurveWidth[i], Qt::SolidLine, Qt::RoundCap);
 }
@@ -195,8 +197,24 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
         }
     }
 
-    // 3. Gap markers.
     const int K = kZoomSlots * L + c.Chart_End - kLiveLoad;
+
+    // Held records (logged while the link was down) lie on a grey band, one
+    // slot wide each, behind the markers and curves.
+    for (int k = 0; k <= K; ++k) {
+        if (!Slot_Ok(B + k) || !c.held[B + k] || !Slot_Has_Record(c, B + k))
+            continue;
+        int last = k;
+        while (last < K && Slot_Ok(B + last + 1) && c.held[B + last + 1] && Slot_Has_Record(c, B + last + 1))
+            ++last;
+        const double left = std::max(0.0, (double(k) - 0.5) * double(S));
+        const double right = std::min(double(kPtWidth), (double(last) + 0.5) * double(S));
+        if (right > left)
+            p.fillRect(QRectF(left, 0, right - left, kPtHeight), m_held);
+        k = last;
+    }
+
+    // 3. Gap markers.
     for (int k = 1; k <= K; ++k) {
         if (!Slot_Ok(B + k) || c.Chart_Gap[B + k] <= 0)
             continue;

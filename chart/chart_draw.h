@@ -57,7 +57,8 @@ public:
     void Erase(QPainter &p) const;
     // Background and dotted grid; called right after Erase.
     void Draw_Grid(QPainter &p) const;
-    // Time labels (when labels is not null), gap markers and curves, the
+    // Time labels (when labels is not null), grey bands under held records,
+    // gap markers and curves, the
     // Y-range curves in range (its Max is not read). Expects Apply_Zoom to
     // have run.
     void Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels, const Y_Range &range) const;
@@ -69,5 +70,6 @@ public:
 private:
     double m_tpp;
     QPen m_grid, m_gap;
+    QColor m_held;
     QPen m_curve[6]; // in drawing order: quantities 2, 0, 1, 3, 4, 5
 };

@@ -550,8 +550,12 @@ void CONFIG1::Write_Reg(int reg)
         Set_Mark(reg, "refused", msg);
         m_writeMsg = msg;
         Show_Msg();
-        if (m_journal)
+        const HistoryEvent refused = writeEvent(reg, EventKind::ParamRefused, text, msg);
+        if (m_journal) {
             m_journal->Record(reg, msg);
+            m_journal->report(refused);
+        }
+        emit paramEvent(refused);
         return;
     }
 
@@ -566,16 +570,26 @@ void CONFIG1::Write_Reg(int reg)
     QPointer<CONFIG1> self(this);
     QPointer<Write_Journal> journal(m_journal);
     const QString caption = QString::fromUtf8(kParam[i].caption);
-    Link::Done finish = [self, journal, reg, seq, caption](const LinkResult &r) {
+    // Taken now: the value the operator saw before this write.
+    const HistoryEvent attempt = writeEvent(reg, EventKind::ParamWritten, QString::number(value), QString());
+    Link::Done finish = [self, journal, reg, seq, caption, attempt](const LinkResult &r) {
         const QString failure = r.result == kModbusFail ? Write_Failure_Text(caption, r.error) : QString();
+        HistoryEvent outcome = attempt;
+        if (!failure.isEmpty()) {
+            outcome.kind = EventKind::ParamFailed;
+            outcome.detail = Link_Failure_Text(r.error);
+        }
         if (journal) {
             if (failure.isEmpty())
                 journal->Settle(reg);
             else
                 journal->Record(reg, failure);
+            journal->report(outcome);
         }
-        if (self)
+        if (self) {
             self->Write_Done(reg, seq, r, failure);
+            emit self->paramEvent(outcome);
+        }
     };
     Link *link = &m_link;
     // The exchange and its one retry belong to the link, not to the window:
@@ -586,6 +600,19 @@ void CONFIG1::Write_Reg(int reg)
         else
             finish(r);
     });
+}
+
+HistoryEvent CONFIG1::writeEvent(int reg, EventKind kind, const QString &value, const QString &detail) const
+{
+    HistoryEvent e;
+    e.kind = kind;
+    e.reg = reg;
+    e.caption = QString::fromUtf8(kParam[reg - 1].caption);
+    if (m_readBack.Block[(reg - 1) / 16].read)
+        e.before = QString::number(m_readBack.Reg_4X[reg - 1]);
+    e.value = value;
+    e.detail = detail;
+    return e;
 }
 
 void CONFIG1::Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure)

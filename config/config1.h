@@ -10,6 +10,7 @@
 //     w->show();
 #pragma once
 
+#include "core/history_data.h"
 #include "core/live_data.h"
 #include "core/parammap.h"
 
@@ -104,6 +105,14 @@ public:
 signals:
     // Emitted by Command11_Click after the window has closed itself.
     void Return_Main();
+    // Every write attempt's outcome while the window exists: ParamWritten,
+    // ParamRefused (detail: why) or ParamFailed (detail: the failure kind in
+    // words), with the register, its caption, the value last read before
+    // (register units; empty when its block has not been read) and the
+    // value written or the entry refused. msecs is 0: the receiver stamps it.
+    // The journal (Write_Journal::report) hears of every outcome, also of
+    // one that comes after the window has closed.
+    void paramEvent(const HistoryEvent &event);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -121,6 +130,7 @@ private:
     void Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure);
     void Set_Mark(int reg, const char *mark, const QString &message);
     QString Entry_Text(int reg) const;
+    HistoryEvent writeEvent(int reg, EventKind kind, const QString &value, const QString &detail) const;
 
     Link &m_link;
     Link_Settings &m_settings;

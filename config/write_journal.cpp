@@ -26,3 +26,11 @@ Write_Journal::Entry Write_Journal::Latest() const
 {
     return m_open.isEmpty() ? Entry{} : m_open.last();
 }
+
+void Write_Journal::report(const HistoryEvent &event)
+{
+    HistoryEvent e = event;
+    if (e.msecs == 0)
+        e.msecs = m_clock.Now().toMSecsSinceEpoch();
+    emit paramEvent(e);
+}

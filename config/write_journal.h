@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/clock.h"
+#include "core/history_data.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -34,8 +35,14 @@ public:
     // Newest problem not settled since (reg 0 when there is none).
     Entry Latest() const;
 
+    // The outcome of a write attempt (written, refused or failed), stamped
+    // with the clock when its msecs is 0, passed on as paramEvent. It reaches
+    // here also when it comes after the window has closed.
+    void report(const HistoryEvent &event);
+
 signals:
     void Changed();
+    void paramEvent(const HistoryEvent &event);
 
 private:
     const Clock &m_clock;

@@ -29,6 +29,9 @@ struct Chart {
     double Chart_Date[kChartSlots] = {}; // whole-day date serials
     double Chart_Time[kChartSlots] = {}; // fraction of a day
     int16_t Chart_Gap[kChartSlots] = {};  // > 0: a gap before this slot
+    // The slot's record holds values kept while the link was closed or
+    // interrupted, not measured ones: drawn on a grey band.
+    bool held[kChartSlots] = {};
 
     int16_t Chart_Zoom = 1;    // 1..4
     float Chart_Step = 150;    // twips per slot

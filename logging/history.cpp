@@ -1,12 +1,14 @@
 #include "logging/history.h"
 
 #include "core/numbers.h"
+#include "logging/journal.h"
 
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 void Clear_Chart(Chart &c)
 {
@@ -21,8 +23,10 @@ void Clear_Chart(Chart &c)
 bool Load_History(Chart &c, Db_Conn &Main_Conn)
 {
     Clear_Chart(c);
-    for (int s = 0; s <= kPageLoad; ++s)
+    for (int s = 0; s <= kPageLoad; ++s) {
         c.Chart_Gap[s] = 0;
+        c.held[s] = false;
+    }
 
     // 64-bit arithmetic: the ids come from the file and may be anything.
     const qint64 last = c.Win_Last_Id;
@@ -78,7 +82,39 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
         if (std::fabs(d) > kGapDays)
             c.Chart_Gap[i] = int16_t(i);
     }
+    markHeld(c, Main_Conn, count);
     return true;
+}
+
+void markHeld(Chart &c, Db_Conn &conn, int count)
+{
+    // Slots in load order are in time order; a key that goes back (the
+    // clock was set back) starts the walk again.
+    qint64 keys[kChartSlots] = {};
+    bool has[kChartSlots] = {};
+    qint64 lo = 0, hi = 0;
+    bool any = false;
+    for (int i = 1; i <= count && i < kChartSlots; ++i) {
+        has[i] = Slot_Has_Record(c, i) && serialSeconds(c.Chart_Date[i], c.Chart_Time[i], keys[i]);
+        if (!has[i])
+            continue;
+        lo = any ? std::min(lo, keys[i]) : keys[i];
+        hi = any ? std::max(hi, keys[i]) : keys[i];
+        any = true;
+    }
+    std::vector<LinkMark> marks;
+    if (!any || !conn.linkMarks(lo, hi, marks) || marks.empty())
+        return; // no journal: every record counts as measured
+    HeldWalk walk(marks);
+    qint64 last = lo;
+    for (int i = 1; i <= count && i < kChartSlots; ++i) {
+        if (!has[i])
+            continue;
+        if (keys[i] < last)
+            walk.restart();
+        last = keys[i];
+        c.held[i] = !walk.fresh(keys[i]);
+    }
 }
 
 bool Read_Cur_Id(Db_Conn &Main_Conn, int32_t &Cur_Id)

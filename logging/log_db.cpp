@@ -111,7 +111,7 @@ constexpr Table_Rule kRules[] = {
 
 } // namespace
 
-QString Db_Path()
+QString Db_Path(bool makeFolder)
 {
     const QString env = qEnvironmentVariable("QR5300M_DB");
     if (!env.isEmpty())
@@ -120,7 +120,8 @@ QString Db_Path()
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/share");
     const QString dir = base + QStringLiteral("/qr5300m");
-    QDir().mkpath(dir);
+    if (makeFolder)
+        QDir().mkpath(dir);
     return dir + QStringLiteral("/Rdatabj.db");
 }
 
@@ -395,6 +396,8 @@ bool Db_Conn::Open_Checked()
     q.finish();
     if (empty && !Create_Tables())
         return false;
+    if (!Check_Journal())
+        return false;
     if (!Prepare())
         return false;
     Own_Write(before);
@@ -469,14 +472,13 @@ bool Db_Conn::Create_Tables()
     }
     pv += u')';
     lpv += u')';
-    const QString steps[] = {
+    const QStringList steps = QStringList{
         QStringLiteral("BEGIN IMMEDIATE"),
         QStringLiteral("CREATE TABLE sl_void (pv_id INTEGER, pv_id_copy INTEGER, lpv_id INTEGER, lpv_id_copy INTEGER)"),
         pv,
         lpv,
         QStringLiteral("INSERT INTO sl_void VALUES (0, 0, 0, 0)"),
-        QStringLiteral("COMMIT"),
-    };
+    } + journalCreateStatements() + QStringList{QStringLiteral("COMMIT")};
     for (const QString &s : steps) {
         if (!q.exec(s)) {
             const QSqlError err = q.lastError();
@@ -494,6 +496,41 @@ bool Db_Conn::Create_Tables()
         m_pvCols[3 + i] = QStringLiteral("w_v%1").arg(i);
         m_lpvCols[3 + i] = QStringLiteral("lw_v%1").arg(i);
     }
+    return true;
+}
+
+bool Db_Conn::Check_Journal()
+{
+    m_journalOk = false;
+    m_journalFault.clear();
+    bool shapeOk = false;
+    QString shapeText;
+    const std::optional<bool> present = journalPresent(m_db, shapeOk, shapeText);
+    if (!present)
+        return Fail(m_db.lastError(), true);
+    if (*present) {
+        // A table of that name that is not ours stays as it is.
+        m_journalOk = shapeOk;
+        m_journalFault = shapeText;
+        return true;
+    }
+    if (m_role != Role::Writer) {
+        m_journalFault = QStringLiteral("没有事件表");
+        return true;
+    }
+    // Ours by its rings, but from before the journal: it gets the table.
+    QSqlQuery q(m_db);
+    const QStringList steps = QStringList{QStringLiteral("BEGIN IMMEDIATE")} + journalCreateStatements()
+                              + QStringList{QStringLiteral("COMMIT")};
+    for (const QString &step : steps) {
+        if (!q.exec(step)) {
+            // Without the table the rings are logged all the same.
+            m_journalFault = QStringLiteral("无法建立事件表（%1）").arg(q.lastError().databaseText());
+            q.exec(QStringLiteral("ROLLBACK"));
+            return true;
+        }
+    }
+    m_journalOk = true;
     return true;
 }
 
@@ -708,6 +745,63 @@ QSqlQuery *Db_Conn::Window(bool crossing, int32_t lo, int32_t hi)
         return nullptr;
     }
     return &q;
+}
+
+bool Db_Conn::recordEvent(const HistoryEvent &event)
+{
+    if (m_role != Role::Writer) {
+        m_journalFault = QStringLiteral("只读连接不记录事件");
+        return false;
+    }
+    if (!Ensure_Open()) {
+        m_journalFault = m_faultText.isEmpty() ? QStringLiteral("数据库未打开") : m_faultText;
+        return false;
+    }
+    if (!m_journalOk) {
+        // Created by another copy of the program since we opened it?
+        if (!Check_Journal() || !m_journalOk)
+            return false;
+    }
+    const File_Sig before = m_sig;
+    QSqlQuery q(m_db);
+    bool ok = q.prepare(QStringLiteral("INSERT INTO qr_events (ev_time, ev_kind, ev_channel, ev_flag, ev_reg, ev_caption, "
+                                       "ev_before, ev_value, ev_detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    if (ok) {
+        const QDateTime when = QDateTime::fromMSecsSinceEpoch(event.msecs);
+        q.bindValue(0, keyText(serialSeconds(when.date(), when.time())));
+        q.bindValue(1, eventKindName(event.kind));
+        const bool flag = event.kind == EventKind::FlagRaised || event.kind == EventKind::FlagCleared;
+        const bool param = !flag && !isLinkEvent(event.kind);
+        q.bindValue(2, flag ? QVariant(event.channel) : QVariant());
+        q.bindValue(3, flag ? QVariant(event.flag) : QVariant());
+        q.bindValue(4, param ? QVariant(event.reg) : QVariant());
+        for (int i = 0; i < 4; ++i) {
+            const QString &text = i == 0 ? event.caption : i == 1 ? event.before : i == 2 ? event.value : event.detail;
+            q.bindValue(5 + i, param || i == 3 ? QVariant(text) : QVariant());
+        }
+        ok = q.exec();
+    }
+    if (ok) {
+        // The journal keeps its newest rows; the oldest go a thousand at a time.
+        const qint64 id = q.lastInsertId().toLongLong();
+        if (id > kJournalKeep && id % 1000 == 0)
+            q.exec(QStringLiteral("DELETE FROM qr_events WHERE ev_id <= %1").arg(id - kJournalKeep));
+        m_journalFault.clear();
+    } else {
+        m_journalFault = Reason(q.lastError().nativeErrorCode().toInt() & 0xff) + System_Text(q.lastError());
+    }
+    q.finish();
+    Own_Write(before);
+    return ok;
+}
+
+bool Db_Conn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks)
+{
+    marks.clear();
+    if (!m_open)
+        return false;
+    QString error;
+    return readLinkMarks(m_db, fromKey, toKey, marks, error);
 }
 
 void Db_Conn::End_Window()

@@ -1,11 +1,15 @@
 // The log database: one SQLite file holding the bookkeeping row `sl_void`
-// and the two record rings `pv_data` (one-second) and `Lpv_wdjl` (ten-second).
+// and the two record rings `pv_data` (one-second) and `Lpv_wdjl` (ten-second),
+// and the program's own journal `qr_events` (logging/journal.h) beside them.
 //
 // Each user of the file (main window, logging) owns one Db_Conn, a named Qt
 // Sql connection with its prepared statements; the connections of one run
 // know each other through the run's Db_Files. A Db_Conn never
 // alters a file that is not ours: it creates the tables only in a missing or
 // empty file, and it refuses a file whose tables are not the three it needs.
+// The writer adds the journal table to a file of ours that lacks it; a file
+// with a table of that name but other columns keeps its rings logged and its
+// table untouched (the events are then not recorded).
 //
 // The file keeps a rollback journal, which is live only while a transaction
 // runs: between two records nothing lies beside the file that could be
@@ -19,6 +23,8 @@
 #pragma once
 
 #include "core/clock.h"
+#include "core/history_data.h"
+#include "logging/journal.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -33,8 +39,8 @@
 
 // Where the database lives: $QR5300M_DB when set, else Rdatabj.db in the
 // user's data folder ($XDG_DATA_HOME/qr5300m, ~/.local/share/qr5300m), which
-// is created when missing.
-QString Db_Path();
+// is created when missing unless makeFolder is false.
+QString Db_Path(bool makeFolder = true);
 
 enum class Db_Fault {
     None,
@@ -126,6 +132,14 @@ public:
     QSqlQuery *Window(bool crossing, int32_t lo, int32_t hi);
     void End_Window();
 
+    // Adds one event to the journal (writer only). False when it could not:
+    // journalFault() says why. A failing event never closes the connection
+    // nor sets Fault(): the ring records go on as before.
+    bool recordEvent(const HistoryEvent &event);
+    QString journalFault() const { return m_journalFault; }
+    // Link events around a stretch of ring records (readLinkMarks).
+    bool linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks);
+
 private:
     friend class Db_Files;
     struct Stmts;
@@ -152,6 +166,7 @@ private:
     bool Open_Checked();
     bool Check_Schema(bool &empty);
     bool Create_Tables();
+    bool Check_Journal();
     bool Prepare();
     bool Fail(const QSqlError &err, bool close);
     void Set_Fault(Db_Fault f, const QString &text);
@@ -175,6 +190,8 @@ private:
     Db_Fault m_fault = Db_Fault::None;
     QString m_faultText;
     LogNotice m_notice;
+    bool m_journalOk = false; // the journal table is there with our columns
+    QString m_journalFault;
     QString m_pvCols[11], m_lpvCols[11], m_slCols[4];
 };
 

@@ -14,8 +14,20 @@ mscom::mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject
     connect(&Timer1, &QTimer::timeout, this, &mscom::Timer1_Timer);
 }
 
+mscom::~mscom()
+{
+    // The program ends: from here on nothing is measured.
+    if (m_linkUp)
+        linkChanged(EventKind::LinkClosed, m_clock.Now());
+    if (!m_events.empty() && Log_Conn.Is_Open())
+        writeEvents();
+}
+
 void mscom::Form_Load()
 {
+    // The program starts with the link closed (also after a crash that
+    // recorded no close): records are held until it is opened.
+    linkChanged(EventKind::LinkClosed, m_clock.Now());
     if (!Log_Conn.Open())
         Stopped();
     Timer1.start();
@@ -91,6 +103,9 @@ void mscom::Timer1_Timer()
             failed = true;
         }
     }
+    watchFlags(now);
+    writeEvents();
+
     LogNotice notice = Log_Conn.Take_Notice();
     if (failed)
         Stopped();
@@ -104,4 +119,68 @@ void mscom::Timer1_Timer()
     // Told last, when the states are up to date.
     if (dueSample)
         emit Sample_Logged();
+}
+
+void mscom::linkChanged(EventKind kind, const QDateTime &when)
+{
+    if (!isLinkEvent(kind))
+        return;
+    const bool up = linkUpAfter(kind);
+    // Opened: later changes count from the flags showing now. Restored: from
+    // those seen before the interruption, so a change during it is told.
+    if (kind == EventKind::LinkOpened) {
+        for (int k = 0; k < 12; ++k)
+            m_flagSeen[k] = m_live.Sta_1X[k] != 0 ? 1 : 0;
+    }
+    m_linkUp = up;
+    HistoryEvent e;
+    e.kind = kind;
+    e.msecs = (when.isValid() ? when : m_clock.Now()).toMSecsSinceEpoch();
+    queueEvent(e);
+}
+
+void mscom::paramEvent(const HistoryEvent &event)
+{
+    HistoryEvent e = event;
+    if (e.msecs == 0)
+        e.msecs = m_clock.Now().toMSecsSinceEpoch();
+    queueEvent(e);
+}
+
+void mscom::queueEvent(const HistoryEvent &event)
+{
+    if (m_events.size() >= size_t(kEventBacklog))
+        m_events.pop_front();
+    m_events.push_back(event);
+}
+
+void mscom::watchFlags(const QDateTime &now)
+{
+    // A closed or interrupted link's flags are not the instrument's.
+    if (!m_linkUp)
+        return;
+    for (int k = 0; k < 12; ++k) {
+        const int32_t v = m_live.Sta_1X[k] != 0 ? 1 : 0;
+        if (v == m_flagSeen[k])
+            continue;
+        m_flagSeen[k] = v;
+        HistoryEvent e;
+        e.msecs = now.toMSecsSinceEpoch();
+        e.kind = v ? EventKind::FlagRaised : EventKind::FlagCleared;
+        e.channel = k / 3 + 1;
+        e.flag = k % 3;
+        queueEvent(e);
+    }
+}
+
+void mscom::writeEvents()
+{
+    while (!m_events.empty()) {
+        if (!Log_Conn.recordEvent(m_events.front())) {
+            m_journalStatus = QStringLiteral("事件未能记入数据库：") + Log_Conn.journalFault();
+            return;
+        }
+        m_events.pop_front();
+    }
+    m_journalStatus.clear();
 }

@@ -1,8 +1,14 @@
 // The logging cycle (no window): its 100 ms timer writes the channel values
 // of the live tables into the two log rings, one record per clock second into
-// pv_data and one every ten seconds into Lpv_wdjl.
+// pv_data and one every ten seconds into Lpv_wdjl. It also keeps the journal
+// (logging/journal.h): link events and parameter writes handed to it, and
+// every change of an alarm, open-circuit or short-circuit flag it sees in the
+// live tables while the link is up. Events are written after the tick's ring
+// records; one that cannot be written waits for the next tick and never
+// holds up a record.
 #pragma once
 
+#include "core/history_data.h"
 #include "core/live_data.h"
 #include "logging/log_db.h"
 
@@ -11,6 +17,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 
 // Whether records are being written and, when not, why: the fault's kind and
 // the database's own reason ("数据库只读", "磁盘已满", ...).
@@ -29,10 +36,13 @@ public:
     // times of this run, files the run's database connections and the clock
     // the logging goes by. All three outlive the object.
     mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent = nullptr);
+    // Records the link closed (when it was up) and writes what is still
+    // waiting for the journal.
+    ~mscom() override;
 
     // Opens Log_Conn (the database's one writer: while another running copy
     // of the program holds the database, this one retries once a second and
-    // writes nothing) and starts Timer1.
+    // writes nothing), journals the link as closed and starts Timer1.
     void Form_Load();
     // One logging step: re-read the newest ids, write what is due.
     void Timer1_Timer();
@@ -49,10 +59,28 @@ public:
     // The last notice told by noticeRaised; kind None until there is one.
     LogNotice lastNotice() const { return m_notice; }
 
+    // The link as the journal and the held marks see it: up after opened and
+    // restored, down after closed and interrupted (and at start).
+    bool linkFresh() const { return m_linkUp; }
+    // Why events are not being recorded ("事件未能记入数据库：..."); empty
+    // while they are. Logging goes on either way.
+    QString journalStatus() const { return m_journalStatus; }
+    // Events waiting to be written (at most kEventBacklog, oldest dropped).
+    int eventsWaiting() const { return int(m_events.size()); }
+    static constexpr int kEventBacklog = 1000;
+
     QTimer Timer1;
     Db_Conn Log_Conn;
     int32_t Pv_Id = 0;  // newest pv_data id, re-read from sl_void every tick
     int32_t Lpv_Id = 0; // newest Lpv_wdjl id, likewise
+
+public slots:
+    // The link was opened, closed, interrupted or restored at `when`. Opened
+    // is to come before the first poll's results: the flags then showing are
+    // the ones later changes are told against.
+    void linkChanged(EventKind kind, const QDateTime &when);
+    // A parameter write's outcome (stamped with the clock when msecs is 0).
+    void paramEvent(const HistoryEvent &event);
 
 signals:
     // A one-second record was due and tried, written or not: the live chart
@@ -65,6 +93,10 @@ signals:
     void noticeRaised(const LogNotice &notice);
 
 private:
+    void queueEvent(const HistoryEvent &event);
+    void watchFlags(const QDateTime &now);
+    void writeEvents();
+
     const Clock &m_clock;
     static double Elapsed(const QDateTime &now, double date, double time);
     void Stopped();
@@ -74,4 +106,8 @@ private:
     Log_Times &m_times;
     LogState m_state;
     LogNotice m_notice;
+    std::deque<HistoryEvent> m_events; // waiting for the journal, oldest first
+    QString m_journalStatus;
+    bool m_linkUp = false;
+    int32_t m_flagSeen[12] = {}; // Sta_1X(0..11) as last told
 };

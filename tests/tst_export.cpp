@@ -1,0 +1,400 @@
+// History read back by date and its CSV export, on a real database with
+// both rings full, and `qr5300m export` run as a real process with no display.
+#include "core/chart_model.h"
+#include "history_fixture.h"
+#include "logging/csv_export.h"
+#include "logging/history_range.h"
+#include "logging/mscom.h"
+
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <clocale>
+
+Q_DECLARE_METATYPE(std::optional<LogRing>)
+
+namespace {
+
+// pv_data: one record a second from kOldest on, 65500 of them; the newest id
+// is kNewestId, so the ring wraps between ids 65500 and 1. Lpv_wdjl: one
+// every ten seconds up to the same newest time.
+const QDateTime kOldest(QDate(2026, 12, 7), QTime(10, 0, 0));
+constexpr int kNewestId = 30000;
+int pvId(int n) { return (kNewestId + n) % kRingSize + 1; } // record n = 0 oldest
+QDateTime pvTime(int n) { return kOldest.addSecs(n); }
+const QDateTime kNewest = pvTime(kRingSize - 1);
+QDateTime lpvTime(int n) { return kNewest.addSecs(-10 * qint64(kRingSize - 1 - n)); }
+// Values that need every digit of a float, some with a fraction, one far
+// beyond where a plain format turns to an exponent.
+double valueOf(int n, int k)
+{
+    switch (k) {
+    case 0: return n % 1500;
+    case 1: return double(float(n) / 7.0f - 100.0f);
+    case 2: return -12.25;
+    case 3: return double(0.1f);
+    case 4: return double(1.0e20f);
+    case 5: return double(3.0e-7f);
+    default: return n * 10 + k;
+    }
+}
+
+// One CSV line split at commas (the records hold no quoted fields).
+QStringList fields(const QByteArray &line) { return QString::fromUtf8(line).split(u','); }
+
+float parseFloat(const QString &text, bool &ok)
+{
+    const QByteArray b = text.toLatin1();
+    float v = 0;
+    const auto r = std::from_chars(b.constData(), b.constData() + b.size(), v);
+    ok = r.ec == std::errc() && r.ptr == b.constData() + b.size();
+    return v;
+}
+
+} // namespace
+
+class TstExport : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_db;
+    int m_serial = 0;
+    QString outPath() { return m_dir.filePath(QStringLiteral("out%1.csv").arg(++m_serial)); }
+
+    // qr5300m itself, with no display of any kind.
+    int runCli(const QStringList &args, QByteArray *err = nullptr)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("QR5300M_DB"), m_db);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QR_APP_PATH), QStringList{QStringLiteral("export")} + args);
+        if (!p.waitForFinished(60000))
+            return -1;
+        if (err)
+            *err = p.readAllStandardError();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+
+private slots:
+    void initTestCase();
+    void ringChoice_data();
+    void ringChoice();
+    void youngDatabaseOneSecondRing();
+    void rangeAcrossWrap();
+    void roundTripCommaLocale();
+    void emptyRange();
+    void failedWriteLeavesNoFile_data();
+    void failedWriteLeavesNoFile();
+    void cli_data();
+    void cli();
+};
+
+void TstExport::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_db = m_dir.filePath(QStringLiteral("full.db"));
+    QVERIFY(makeLogDb(m_db));
+    QVERIFY(fillRing(m_db, "pv_data", kRingSize, pvId, pvTime, valueOf, pvId(kRingSize - 1)));
+    QVERIFY(fillRing(m_db, "Lpv_wdjl", kRingSize, pvId, lpvTime, valueOf, pvId(kRingSize - 1)));
+    QCOMPARE(pvId(kRingSize - 1), kNewestId);
+}
+
+// The one-second ring while it covers the range's start (about 18 hours
+// back), the ten-second ring beyond; --ring forces one.
+void TstExport::ringChoice_data()
+{
+    QTest::addColumn<QDateTime>("from");
+    QTest::addColumn<std::optional<LogRing>>("forced");
+    QTest::addColumn<LogRing>("ring");
+    QTest::addColumn<QDateTime>("first");
+
+    // Ten-second records lie 10 s apart back from the newest one, which is
+    // 65499 s after the oldest one-second record: at 9 s after it, and 1 s
+    // before it.
+    QTest::newRow("at the oldest record") << kOldest << std::optional<LogRing>() << LogRing::OneSecond << kOldest;
+    QTest::newRow("a second before it") << kOldest.addSecs(-1) << std::optional<LogRing>() << LogRing::TenSecond << kOldest.addSecs(-1);
+    QTest::newRow("forced 1s") << kOldest.addSecs(-1) << std::optional<LogRing>(LogRing::OneSecond) << LogRing::OneSecond
+                               << kOldest;
+    QTest::newRow("forced 10s") << kOldest << std::optional<LogRing>(LogRing::TenSecond) << LogRing::TenSecond << kOldest.addSecs(9);
+}
+
+void TstExport::ringChoice()
+{
+    QFETCH(QDateTime, from);
+    QFETCH(std::optional<LogRing>, forced);
+    QFETCH(LogRing, ring);
+    QFETCH(QDateTime, first);
+    HistoryRange range;
+    QString error;
+    QVERIFY2(readHistory(m_db, from, from.addSecs(3600), forced, range, error), qPrintable(error));
+    QCOMPARE(range.ring, ring);
+    QVERIFY(!range.records.empty());
+    QCOMPARE(QDateTime::fromMSecsSinceEpoch(range.records.front().msecs), first);
+    // Every record of the ring in the hour, one step apart.
+    const qint64 step = ring == LogRing::OneSecond ? 1000 : 10000;
+    for (size_t i = 1; i < range.records.size(); ++i)
+        QCOMPARE(range.records[i].msecs - range.records[i - 1].msecs, step);
+    QVERIFY(from.addSecs(3600).toMSecsSinceEpoch() - range.records.back().msecs < step);
+}
+
+// A young database: both rings started together, so the one-second ring
+// holds all there is also for a range that starts before its first record.
+void TstExport::youngDatabaseOneSecondRing()
+{
+    const QString db = m_dir.filePath(QStringLiteral("young.db"));
+    QVERIFY(makeLogDb(db));
+    auto id = [](int n) { return n + 1; };
+    auto value = [](int n, int k) { return double(n * 10 + k); };
+    QVERIFY(fillRing(db, "pv_data", 30, id, pvTime, value, 30));
+    QVERIFY(fillRing(db, "Lpv_wdjl", 3, id, [](int n) { return pvTime(10 * n); }, value, 3));
+    HistoryRange range;
+    QString error;
+    QVERIFY(readHistory(db, kOldest.addSecs(-3600), kOldest.addSecs(3600), std::nullopt, range, error));
+    QCOMPARE(range.ring, LogRing::OneSecond);
+    QCOMPARE(range.records.size(), size_t(30));
+}
+
+// Ids 65500 and 1 lie next to each other in time: the records come out in
+// time order all the same, each with its own values.
+void TstExport::rangeAcrossWrap()
+{
+    const int wrapN = kRingSize - kNewestId - 1; // record n with id 65500
+    QCOMPARE(pvId(wrapN), kRingSize);
+    HistoryRange range;
+    QString error;
+    QVERIFY(readHistory(m_db, pvTime(wrapN - 5), pvTime(wrapN + 5), std::nullopt, range, error));
+    QCOMPARE(range.records.size(), size_t(11));
+    for (int i = 0; i < 11; ++i) {
+        const HistoryRecord &r = range.records[size_t(i)];
+        QCOMPARE(r.msecs, pvTime(wrapN - 5 + i).toMSecsSinceEpoch());
+        QCOMPARE(r.values[6], float(valueOf(wrapN - 5 + i, 6)));
+        QVERIFY(r.fresh);
+    }
+}
+
+// Every row, every value and the flag read back from the file as the
+// database holds them, with a comma as the locale's decimal separator.
+void TstExport::roundTripCommaLocale()
+{
+    const QString db = m_dir.filePath(QStringLiteral("roundtrip.db"));
+    QVERIFY(QFile::copy(m_db, db));
+    // The link closed for ten seconds in the middle of the range.
+    const QDateTime from = pvTime(1000), to = pvTime(1200);
+    {
+        qputenv("QR5300M_DB", db.toLocal8Bit());
+        Clock clock;
+        Db_Files files(clock);
+        Db_Conn w(files, QStringLiteral("w"), Db_Conn::Role::Writer);
+        QVERIFY(w.Open());
+        HistoryEvent e;
+        e.kind = EventKind::LinkClosed;
+        e.msecs = pvTime(1100).toMSecsSinceEpoch();
+        QVERIFY(w.recordEvent(e));
+        e.kind = EventKind::LinkOpened;
+        e.msecs = pvTime(1110).toMSecsSinceEpoch();
+        QVERIFY(w.recordEvent(e));
+    }
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German));
+    const char *c = std::setlocale(LC_ALL, "de_DE.UTF-8"); // when the system has it
+    Q_UNUSED(c);
+    HistoryRange range;
+    QString error;
+    const QString out = outPath();
+    const bool read = readHistory(db, from, to, std::nullopt, range, error);
+    qint64 lastDone = -1;
+    const bool written = read && exportCsv(range, out, false, [&lastDone](qint64 done, qint64) {
+        lastDone = done;
+        return true;
+    }, error);
+    std::setlocale(LC_ALL, "C");
+    QLocale::setDefault(before);
+    QVERIFY2(read && written, qPrintable(error));
+    QCOMPARE(lastDone, qint64(201));
+
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray all = f.readAll();
+    QVERIFY(all.startsWith("\xEF\xBB\xBF"));
+    QList<QByteArray> lines = all.mid(3).split('\n');
+    QCOMPARE(lines.takeLast(), QByteArray()); // ends with a line end
+    for (QByteArray &l : lines) {
+        QVERIFY(l.endsWith('\r'));
+        l.chop(1);
+    }
+    QCOMPARE(fields(lines.takeFirst()).size(), 10);
+    QCOMPARE(lines.size(), 201);
+    const QList<QVariantList> rows = sqlRows(db, QStringLiteral("SELECT * FROM pv_data WHERE w_date * 86400 + w_time * 86400 "
+                                                                "BETWEEN %1 - 0.5 AND %2 + 0.5 ORDER BY w_date, w_time")
+                                                     .arg(Date_Serial(from.date()) * 86400 + Time_Serial(from.time()) * 86400, 0, 'f', 0)
+                                                     .arg(Date_Serial(to.date()) * 86400 + Time_Serial(to.time()) * 86400, 0, 'f', 0));
+    QCOMPARE(rows.size(), 201);
+    for (int i = 0; i < 201; ++i) {
+        const QStringList f = fields(lines[i]);
+        QCOMPARE(f.size(), 10);
+        const QDateTime when(Serial_Date(rows[i][1].toDouble()), Serial_Time(rows[i][2].toDouble()));
+        QCOMPARE(f[0], when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        for (int k = 0; k < 8; ++k) {
+            bool ok = false;
+            QVERIFY2(!f[1 + k].contains(u'e') && !f[1 + k].contains(u'E'), qPrintable(f[1 + k]));
+            QCOMPARE(parseFloat(f[1 + k], ok), rows[i][3 + k].toFloat());
+            QVERIFY2(ok, qPrintable(f[1 + k]));
+        }
+        const int n = 1000 + i;
+        // An event counts from the second after it.
+        QCOMPARE(f[9], n > 1100 && n <= 1110 ? QStringLiteral("保持") : QStringLiteral("实测"));
+    }
+}
+
+// A range without records gives the header alone, from the window and from
+// the command line.
+void TstExport::emptyRange()
+{
+    const QDateTime from = kNewest.addSecs(60), to = kNewest.addSecs(120);
+    HistoryRange range;
+    QString error;
+    QVERIFY(readHistory(m_db, from, to, std::nullopt, range, error));
+    QVERIFY(range.records.empty());
+    const QString out = outPath();
+    QVERIFY(exportCsv(range, out, false, {}, error));
+    const QString cliOut = outPath();
+    QCOMPARE(runCli({QStringLiteral("--from"), from.toString(Qt::ISODate), QStringLiteral("--to"), to.toString(Qt::ISODate),
+                     QStringLiteral("--out"), cliOut}),
+             0);
+    for (const QString &path : {out, cliOut}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray all = f.readAll();
+        QCOMPARE(all.count('\n'), 1);
+        QVERIFY(all.startsWith("\xEF\xBB\xBF时间,通道一 CH1,"));
+    }
+}
+
+// A write that fails leaves no file under the chosen name, and an older
+// file there stays as it was.
+void TstExport::failedWriteLeavesNoFile_data()
+{
+    QTest::addColumn<bool>("unwritableFolder"); // else the folder is a file
+    QTest::addColumn<bool>("oldFile");
+    QTest::newRow("folder is a file") << false << false;
+    QTest::newRow("folder not writable") << true << false;
+    QTest::newRow("folder not writable, old file there") << true << true;
+}
+
+void TstExport::failedWriteLeavesNoFile()
+{
+    QFETCH(bool, unwritableFolder);
+    QFETCH(bool, oldFile);
+    const QString folder = m_dir.filePath(QStringLiteral("folder%1").arg(++m_serial));
+    const QString out = folder + QStringLiteral("/out.csv");
+    if (!unwritableFolder) {
+        QFile f(folder);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray err;
+        QCOMPARE(runCli({QStringLiteral("--from"), kNewest.addSecs(-60).toString(Qt::ISODate), QStringLiteral("--to"),
+                         kNewest.toString(Qt::ISODate), QStringLiteral("--out"), out},
+                        &err),
+                 1);
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    // Root writes anywhere: the export runs as user nobody on a folder it
+    // may read but not write.
+    QVERIFY(QDir().mkpath(folder));
+    if (oldFile) {
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("old") == 3);
+    }
+    const auto rx = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                    | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(m_dir.path(), rx));
+    QVERIFY(QFile::setPermissions(folder, rx));
+    QVERIFY(!oldFile || QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(77);
+    });
+    p.start(QStringLiteral(QR_APP_PATH),
+            {QStringLiteral("export"), QStringLiteral("--db"), m_db, QStringLiteral("--from"), kNewest.addSecs(-60).toString(Qt::ISODate),
+             QStringLiteral("--to"), kNewest.toString(Qt::ISODate), QStringLiteral("--out"), out});
+    QVERIFY(p.waitForFinished(60000));
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (p.exitCode() == 77)
+        QSKIP("cannot switch to user nobody");
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(p.exitCode(), 1);
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.contains(out.toUtf8()), err.constData());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), oldFile ? QStringList{QStringLiteral("out.csv")} : QStringList());
+    if (oldFile) {
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("old"));
+    }
+}
+
+// The command line: exit 0 and the same file as the export from the window;
+// a usage error exits 2, a failure 1, each with one line on standard error.
+void TstExport::cli_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    const QString from = pvTime(500).toString(Qt::ISODate), to = pvTime(800).toString(Qt::ISODate);
+    const QString f = QStringLiteral("--from"), t = QStringLiteral("--to");
+    QTest::newRow("good") << QStringList{f, from, t, to} << 0;
+    QTest::newRow("good, 10 s ring") << QStringList{f, from, t, to, QStringLiteral("--ring"), QStringLiteral("10s")} << 0;
+    QTest::newRow("good, events") << QStringList{f, from, t, to, QStringLiteral("--events")} << 0;
+    QTest::newRow("no --from") << QStringList{t, to} << 2;
+    QTest::newRow("not a time") << QStringList{f, QStringLiteral("2026-13-08T03:00:00"), t, to} << 2;
+    QTest::newRow("to before from") << QStringList{f, to, t, from} << 2;
+    QTest::newRow("bad ring") << QStringList{f, from, t, to, QStringLiteral("--ring"), QStringLiteral("5s")} << 2;
+    QTest::newRow("unknown option") << QStringList{f, from, t, to, QStringLiteral("--fast")} << 2;
+    QTest::newRow("no such database") << QStringList{f, from, t, to, QStringLiteral("--db"), QStringLiteral("/nonexistent/x.db")} << 1;
+}
+
+void TstExport::cli()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    const QString out = outPath();
+    QByteArray err;
+    QCOMPARE(runCli(args + QStringList{QStringLiteral("--out"), out}, &err), exitCode);
+    if (exitCode != 0) {
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY(err.startsWith("qr5300m export: "));
+        QVERIFY(!QFile::exists(out));
+        return;
+    }
+    QVERIFY(err.isEmpty());
+    // The same bytes as the export from the window.
+    const qsizetype ringAt = args.indexOf(QStringLiteral("--ring"));
+    std::optional<LogRing> ring;
+    if (ringAt >= 0)
+        ring = LogRing::TenSecond;
+    HistoryRange range;
+    QString error;
+    QVERIFY(readHistory(m_db, QDateTime::fromString(args[1], Qt::ISODate), QDateTime::fromString(args[3], Qt::ISODate), ring,
+                        range, error));
+    const QString mine = outPath();
+    QVERIFY(exportCsv(range, mine, args.contains(QStringLiteral("--events")), {}, error));
+    QCOMPARE(fileHash(out), fileHash(mine));
+    QVERIFY(QFileInfo(out).size() > 100 || args.contains(QStringLiteral("--events")));
+}
+
+QTEST_GUILESS_MAIN(TstExport)
+#include "tst_export.moc"
