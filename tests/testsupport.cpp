@@ -3,7 +3,9 @@
 #include "core/clock.h"
 #include "core/dates.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -113,33 +115,68 @@ QList<QVariantList> sqlRows(const QString &path, const QString &statement, bool 
 
 bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs, const RingValue &value)
 {
-    const QString name = QStringLiteral("testsupport_fill");
-    const bool pv = ring == Db_Ring::Pv;
+    if (count <= 0)
+        return false;
+    const int last = firstId + count - 1;
+    return fillRingBy(
+        path, ring == Db_Ring::Pv ? "pv_data" : "Lpv_wdjl", count, [firstId](int k) { return firstId + k; },
+        [&](int k) { return start.addSecs(qint64(k) * stepSecs); },
+        [&](int k, int q) { return value ? value(firstId + k, q) : firstId + k + q / 8.0; }, last);
+}
+
+bool withDb(const QString &path, const std::function<bool(QSqlDatabase &)> &body)
+{
+    const QString name = QStringLiteral("testsupport_db");
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
-        ok = db.open() && db.transaction();
-        QSqlQuery q(db);
-        ok = ok && q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                                 .arg(pv ? QStringLiteral("pv_data") : QStringLiteral("Lpv_wdjl")));
-        for (int k = 0; ok && k < count; ++k) {
-            const int id = firstId + k;
-            const QDateTime t = start.addSecs(qint64(k) * stepSecs);
-            q.bindValue(0, id);
-            q.bindValue(1, Date_Serial(t.date()));
-            q.bindValue(2, Time_Serial(t.time()));
-            for (int i = 0; i < 8; ++i)
-                q.bindValue(3 + i, value ? value(id, i) : id + i / 8.0);
-            ok = q.exec();
-        }
-        const QString newest = pv ? QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1")
-                                  : QStringLiteral("UPDATE sl_void SET lpv_id = %1, lpv_id_copy = %1");
-        ok = ok && count > 0 && q.exec(newest.arg(firstId + count - 1));
-        ok = ok && db.commit();
+        ok = db.open() && db.transaction() && body(db);
+        ok = ok ? db.commit() : (db.rollback(), false);
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+bool makeLogDb(const QString &path)
+{
+    qputenv("QR5300M_DB", path.toLocal8Bit());
+    Clock clock;
+    Db_Files files(clock);
+    Db_Conn setup(files, QStringLiteral("makeLogDb"));
+    return setup.Open();
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+bool fillRingBy(const QString &path, const char *table, int count, const std::function<int(int)> &idOf,
+                const std::function<QDateTime(int)> &timeOf, const std::function<double(int, int)> &valueOf,
+                int newest)
+{
+    const bool pv = table[0] == 'p';
+    return withDb(path, [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        bool ok = q.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                                .arg(QLatin1String(table)));
+        for (int n = 0; ok && n < count; ++n) {
+            const QDateTime t = timeOf(n);
+            q.bindValue(0, idOf(n));
+            q.bindValue(1, Date_Serial(t.date()));
+            q.bindValue(2, Time_Serial(t.time()));
+            for (int k = 0; k < 8; ++k)
+                q.bindValue(3 + k, valueOf(n, k));
+            ok = q.exec();
+        }
+        const QString sql = pv ? QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1")
+                               : QStringLiteral("UPDATE sl_void SET lpv_id = %1, lpv_id_copy = %1");
+        return ok && q.exec(sql.arg(newest));
+    });
 }
 
 TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("Rdatabj.db")))

@@ -3,7 +3,9 @@
 
 #include "logging/log_db.h"
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QSqlDatabase>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -62,6 +64,24 @@ int simStat(SimProcess &sim, const QString &which);
 // Runs one SQL statement on a connection of its own to the database file at
 // path and returns the rows it gave; *ok tells whether it ran.
 QList<QVariantList> sqlRows(const QString &path, const QString &statement, bool *ok = nullptr);
+
+// Runs body on a connection of its own to the file at path, in one
+// transaction: committed when body returns true, rolled back otherwise.
+bool withDb(const QString &path, const std::function<bool(QSqlDatabase &)> &body);
+
+// A fresh log database at path, made by the program's own code (and named in
+// $QR5300M_DB).
+bool makeLogDb(const QString &path);
+
+// SHA-256 of the file's bytes (empty when it cannot be read): "never written".
+QByteArray fileHash(const QString &path);
+
+// Writes count records straight into table ("pv_data" or "Lpv_wdjl"):
+// record n gets id idOf(n), time timeOf(n) and values valueOf(n, 0..7);
+// newest is stored as the ring's newest id in sl_void.
+bool fillRingBy(const QString &path, const char *table, int count, const std::function<int(int)> &idOf,
+                const std::function<QDateTime(int)> &timeOf, const std::function<double(int, int)> &valueOf,
+                int newest);
 
 // Value of quantity q (0..7) of the record with id `id`.
 using RingValue = std::function<double(int id, int q)>;

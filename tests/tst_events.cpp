@@ -6,7 +6,7 @@
 #include "config/config1.h"
 #include "config/write_journal.h"
 #include "core/chart_model.h"
-#include "history_fixture.h"
+#include "core/dates.h"
 #include "link/link.h"
 #include "logging/history.h"
 #include "logging/history_range.h"

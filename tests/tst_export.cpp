@@ -1,10 +1,11 @@
 // History read back by date and its CSV export, on a real database with
 // both rings full, and `qr5300m export` run as a real process with no display.
 #include "core/chart_model.h"
-#include "history_fixture.h"
+#include "core/dates.h"
 #include "logging/csv_export.h"
 #include "logging/history_range.h"
 #include "logging/mscom.h"
+#include "testsupport.h"
 
 #include <QLocale>
 #include <QProcess>
@@ -104,8 +105,8 @@ void TstExport::initTestCase()
     QVERIFY(m_dir.isValid());
     m_db = m_dir.filePath(QStringLiteral("full.db"));
     QVERIFY(makeLogDb(m_db));
-    QVERIFY(fillRing(m_db, "pv_data", kRingSize, pvId, pvTime, valueOf, pvId(kRingSize - 1)));
-    QVERIFY(fillRing(m_db, "Lpv_wdjl", kRingSize, pvId, lpvTime, valueOf, pvId(kRingSize - 1)));
+    QVERIFY(fillRingBy(m_db, "pv_data", kRingSize, pvId, pvTime, valueOf, pvId(kRingSize - 1)));
+    QVERIFY(fillRingBy(m_db, "Lpv_wdjl", kRingSize, pvId, lpvTime, valueOf, pvId(kRingSize - 1)));
     QCOMPARE(pvId(kRingSize - 1), kNewestId);
 }
 
@@ -155,8 +156,8 @@ void TstExport::youngDatabaseOneSecondRing()
     QVERIFY(makeLogDb(db));
     auto id = [](int n) { return n + 1; };
     auto value = [](int n, int k) { return double(n * 10 + k); };
-    QVERIFY(fillRing(db, "pv_data", 30, id, pvTime, value, 30));
-    QVERIFY(fillRing(db, "Lpv_wdjl", 3, id, [](int n) { return pvTime(10 * n); }, value, 3));
+    QVERIFY(fillRingBy(db, "pv_data", 30, id, pvTime, value, 30));
+    QVERIFY(fillRingBy(db, "Lpv_wdjl", 3, id, [](int n) { return pvTime(10 * n); }, value, 3));
     HistoryRange range;
     QString error;
     QVERIFY(readHistory(db, kOldest.addSecs(-3600), kOldest.addSecs(3600), std::nullopt, range, error));
