@@ -7,11 +7,14 @@
 
 #include <QBoxLayout>
 #include <QEvent>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -194,6 +197,48 @@ void ChartPanel::redraw()
         Label4[i]->setText(m_labels.Label4[i]);
         Label7[i]->setText(m_labels.Label7[i]);
     }
+}
+
+void ChartPanel::paintChart(QPainter &p, const QRectF &rect, double px) const
+{
+    QFont font = p.font();
+    font.setPixelSize(std::max(1, int(std::lround(12 * px))));
+    p.save();
+    p.setFont(font);
+    const QFontMetricsF fm(font);
+    const double left = fm.horizontalAdvance(QStringLiteral("-00000")) + 4 * px;
+    const double bottom = 2 * fm.height() + 4 * px;
+    const QRectF area(rect.left() + left, rect.top() + fm.height() / 2, rect.width() - left - fm.height(),
+                      rect.height() - bottom - fm.height() / 2);
+    if (area.width() <= 0 || area.height() <= 0) {
+        p.restore();
+        return;
+    }
+    // The chart in twips, scaled onto the area.
+    p.save();
+    p.translate(area.topLeft());
+    p.scale(area.width() / kPtWidth, area.height() / kPtHeight);
+    p.setClipRect(QRectF(0, 0, kPtWidth, kPtHeight));
+    p.fillRect(QRectF(0, 0, kPtWidth, kPtHeight), Chart_Painter::Back_Colour);
+    const Chart_Painter painter(kPtWidth / area.width(), px);
+    painter.Draw_Grid(p);
+    Chart_Labels labels;
+    painter.Draw_Curves(p, m_chart.chart(), &labels, m_range);
+    p.restore();
+    // Y labels at their grid lines, time and date under x = 1500 i.
+    p.setPen(Qt::black);
+    for (int i = 0; i <= 6; ++i) {
+        const double y = area.bottom() - area.height() * i / 6.0;
+        p.drawText(QRectF(rect.left(), y - fm.height() / 2, left - 4 * px, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(Y_Label_Value(i, m_range.Span, m_range.Min)));
+    }
+    for (int i = 0; i <= 8; ++i) {
+        const double x = area.left() + area.width() * 1500.0 * i / kPtWidth;
+        const QRectF cell(x - 50 * px, area.bottom() + 2 * px, 100 * px, fm.height());
+        p.drawText(cell, Qt::AlignHCenter | Qt::AlignTop, labels.Label4[i]);
+        p.drawText(cell.translated(0, fm.height()), Qt::AlignHCenter | Qt::AlignTop, labels.Label7[i]);
+    }
+    p.restore();
 }
 
 void ChartPanel::setYLabels()

@@ -17,6 +17,7 @@ class Pt_Box;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
+class QPainter;
 class QPushButton;
 class QSlider;
 class QWidget;
@@ -36,6 +37,10 @@ public:
 
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves, and the time labels.
     void redraw();
+    // The chart as shown, with its Y labels on the left and its time labels
+    // under it, into rect of a printer or PDF page (px: device pixels per
+    // screen pixel, for lines and text).
+    void paintChart(QPainter &p, const QRectF &rect, double px) const;
     // Label5(0..6) from the Y range's span and minimum.
     void setYLabels();
     void showYEditor();

@@ -24,8 +24,6 @@
 
 namespace {
 
-const char *const kCaptions[kHistoryCurves] = {"通道一 CH1", "通道二 CH2", "通道三 CH3",
-                                               "通道四 CH4", "变送值 DA",  "输入6"};
 const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", "输入6"};
 
 // A press that moves less than this is a click.
@@ -386,7 +384,7 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     // Channels shown or hidden, captioned in their curve colours.
     auto *channelRow = new QHBoxLayout;
     for (int q = 0; q < kHistoryCurves; ++q) {
-        const QString caption = QString::fromUtf8(kCaptions[q]);
+        const QString caption = historyCurveCaption(q);
         auto *box = new QCheckBox(caption, this);
         box->setObjectName(QStringLiteral("channelBox%1").arg(q + 1));
         box->setAccessibleName(caption);
@@ -563,7 +561,7 @@ ChartPrintHeader HistoryWindow::printHeader() const
         if (!m_plotView->isShown(q))
             continue;
         const auto [lo, hi] = historyCurveScale(q, m_session.yRange);
-        h.channels.push_back({QString::fromUtf8(kCaptions[q]), historyCurveColour(q),
+        h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
                               QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
     }
     h.printedAt = m_session.clock.Now();

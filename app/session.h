@@ -12,10 +12,21 @@
 #include "link/met1.h"
 #include "logging/mscom.h"
 
+#include <optional>
+
 class InstrumentSession {
 public:
-    // Every parameter write's outcome goes into the logger's journal.
-    InstrumentSession() { QObject::connect(&journal, &Write_Journal::paramEvent, &logger, &mscom::paramEvent); }
+    // Every parameter write's outcome and every change of the link between
+    // up and down go into the logger's journal.
+    InstrumentSession()
+    {
+        QObject::connect(&journal, &Write_Journal::paramEvent, &logger, &mscom::paramEvent);
+        QObject::connect(&met1, &Met1::healthChanged, &logger, [this](const LinkState &state) {
+            if (const auto kind = linkEventOf(m_health, state.health))
+                logger.linkChanged(*kind, clock.Now());
+            m_health = state.health;
+        });
+    }
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
 
@@ -34,4 +45,26 @@ public:
     // first: it must not write while the rest closes.
     Met1 met1{link, settings, live, clock};
     mscom logger{live, logTimes, dbFiles};
+
+    // The journal's link event for a change of health, if it is one: polling
+    // started (opened) or stopped (closed); answers stopped coming after the
+    // link was opened or up (interrupted), or came again (restored).
+    static std::optional<EventKind> linkEventOf(Link_Health before, Link_Health after)
+    {
+        const auto down = [](Link_Health h) { return h == Link_Health::Interrupted || h == Link_Health::Stalled; };
+        if (before == after)
+            return std::nullopt;
+        if (after == Link_Health::Closed)
+            return EventKind::LinkClosed;
+        if (before == Link_Health::Closed)
+            return EventKind::LinkOpened;
+        if (down(after) && !down(before))
+            return EventKind::LinkInterrupted;
+        if (after == Link_Health::Ok && down(before))
+            return EventKind::LinkRestored;
+        return std::nullopt;
+    }
+
+private:
+    Link_Health m_health = Link_Health::Closed; // as last told by the acquisition
 };

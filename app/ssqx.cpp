@@ -2,11 +2,15 @@
 
 #include "app/chart_panel.h"
 #include "app/fit_label.h"
+#include "app/history_actions.h"
+#include "app/historywindow.h"
 #include "app/link_panel.h"
-#include "app/readout_panel.h"
 #include "app/log_text.h"
+#include "app/printdialog.h"
+#include "app/readout_panel.h"
 #include "app/session.h"
 #include "chart/chart_controller.h"
+#include "chart/historyplot.h"
 #include "config/link_text.h"
 #include "config/set_back.h"
 #include "config/write_journal.h"
@@ -14,6 +18,7 @@
 #include "link/link.h"
 #include "link/met1.h"
 #include "logging/history.h"
+#include "logging/history_range.h"
 #include "logging/mscom.h"
 
 #include <QApplication>
@@ -177,10 +182,6 @@ void ssqx::buildFunctionButtons(QGridLayout *root)
     for (int i = 0; i < 8; ++i)
         f3->addWidget(fn[i], i / 4, i % 4);
     root->addWidget(Frame3, 2, 2, 1, 2);
-    // Print, select and history have no function here.
-    Command2->setEnabled(false);
-    Command6->setEnabled(false);
-    Command29->setEnabled(false);
 }
 
 // Exit, calibration (hidden) and CONFIG, then the Y-range editor.
@@ -265,6 +266,7 @@ void ssqx::connectHandlers()
     connect(Command1, &QPushButton::clicked, this, &ssqx::Command1_Click);
     connect(Command21, &QPushButton::clicked, this, &ssqx::Command21_Click);
     connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);
+    connect(Command29, &QPushButton::clicked, this, &ssqx::Command29_Click);
     connect(Command3, &QPushButton::clicked, this, &ssqx::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &ssqx::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &ssqx::Command5_Click);
@@ -394,7 +396,7 @@ void ssqx::Reload_Live()
 
 void ssqx::Append_Sample()
 {
-    m_chart->Append_Sample(m_session.live.Val_3X, m_session.clock.Now());
+    m_chart->Append_Sample(m_session.live.Val_3X, m_session.clock.Now(), !m_session.logger.linkFresh());
     m_samplePending = false;
 }
 
@@ -428,14 +430,73 @@ void ssqx::Command7_Click()
     m_chart->pageForward();
 }
 
+// F3: the chart as shown on one landscape page, through the print dialog.
 void ssqx::Command2_Click()
 {
-    // Printing is not part of this program.
+    askAndPrintChart(this, printHeader(), [this](QPainter &p, const QRectF &r, double px) {
+        m_chartPanel->paintChart(p, r, px);
+    });
 }
 
+bool ssqx::writeChartPdf(const QString &path, QString *error) const
+{
+    return ::writeChartPdf(path, printHeader(), [this](QPainter &p, const QRectF &r, double px) {
+        m_chartPanel->paintChart(p, r, px);
+    }, error);
+}
+
+// The print-out's header: the station, the time span of the slots shown,
+// and the five drawn quantities with their colours and scales.
+ChartPrintHeader ssqx::printHeader() const
+{
+    ChartPrintHeader h;
+    h.title = QStringLiteral("趋势曲线");
+    h.instrument = QStringLiteral("QR5300M");
+    if (const int station = m_session.settings.Link_Par[3]; station > 0)
+        h.station = QString::number(station);
+    const Chart &c = m_chart->chart();
+    for (int s = 1; s < kChartSlots - 1; ++s) {
+        if (!Slot_Has_Record(c, s))
+            continue;
+        const QDateTime t(Serial_Date(c.Chart_Date[s]), Serial_Time(c.Chart_Time[s]));
+        if (!h.from.isValid() || t < h.from)
+            h.from = t;
+        if (!h.to.isValid() || t > h.to)
+            h.to = t;
+    }
+    for (int q = 0; q <= 4; ++q) {
+        const auto [lo, hi] = historyCurveScale(q, m_session.yRange);
+        h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
+                              QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
+    }
+    h.printedAt = m_session.clock.Now();
+    return h;
+}
+
+// F5 "选择" and "历史曲线": the history window, over the last hour at first.
 void ssqx::Command6_Click()
 {
-    // Select has no function.
+    Command29_Click();
+}
+
+void ssqx::Command29_Click()
+{
+    if (!m_history) {
+        const QString db = Db_Path(false);
+        m_history = new HistoryWindow(
+            m_session,
+            [db](const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring, HistoryRange &range,
+                 QString &error) { return readHistory(db, from, to, ring, range, error); },
+            this);
+        connect(m_history, &HistoryWindow::exportRequested, this,
+                [this, db](const QDateTime &from, const QDateTime &to, LogRing ring) {
+                    exportHistoryAsked(m_history, db, from, to, ring);
+                });
+        m_history->loadLast(3600);
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
 }
 
 void ssqx::Command5_Click()

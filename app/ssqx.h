@@ -14,6 +14,8 @@
 
 class ChartController;
 class ChartPanel;
+class HistoryWindow;
+struct ChartPrintHeader;
 class Fit_Label;
 class InstrumentSession;
 class LinkPanel;
@@ -60,11 +62,12 @@ public:
 
     // Handlers.
     void Command1_Click();  // exit
-    void Command2_Click();  // F3 print: no action
+    void Command2_Click();  // F3 print the chart (print dialog)
     void Command3_Click();  // F2 zoom in
     void Command4_Click();  // F1 zoom out
     void Command5_Click();  // F4 ruler on / off
-    void Command6_Click();  // F5 select: no action
+    void Command6_Click();  // F5 select: the history window
+    void Command29_Click(); // the history window
     void Command7_Click();  // F6 page forward, toward live
     void Command8_Click();  // F7 page back into history
     void Command9_Click();  // open the link
@@ -95,7 +98,11 @@ protected:
     bool eventFilter(QObject *obj, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
 
+    // The F3 page written straight to a PDF file (no dialog).
+    bool writeChartPdf(const QString &path, QString *error = nullptr) const;
+
 private:
+    ChartPrintHeader printHeader() const;
     void buildUi();
     void buildStatusLines(QGridLayout *root);
     void buildFunctionButtons(QGridLayout *root);
@@ -121,6 +128,7 @@ private:
     LinkPanel *m_linkPanel = nullptr;
     ReadoutPanel *m_readouts = nullptr;
     ChartPanel *m_chartPanel = nullptr;
+    HistoryWindow *m_history = nullptr; // made at its first opening
 
     // Controls of the window itself.
     QGroupBox *Frame3 = nullptr, *Frame11 = nullptr;

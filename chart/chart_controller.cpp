@@ -75,7 +75,7 @@ void ChartController::Reload_Live()
     redraw();
 }
 
-void ChartController::Append_Sample(const float *values, const QDateTime &now)
+void ChartController::Append_Sample(const float *values, const QDateTime &now, bool held)
 {
     if (Cht.Chart_End < kChartSlots - 1)
         ++Cht.Chart_End;
@@ -89,6 +89,7 @@ void ChartController::Append_Sample(const float *values, const QDateTime &now)
             Cht.Chart_Val[s][q] = values[q];
         Cht.Chart_Date[s] = Date_Serial(now.date());
         Cht.Chart_Time[s] = Time_Serial(now.time());
+        Cht.held[s] = held;
     }
     redraw();
 }

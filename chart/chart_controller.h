@@ -42,8 +42,9 @@ public:
     void Apply_Zoom();
     void Load_History(bool idOk = true);
     void Reload_Live();
-    // One logged record arrived: values 0..5 at `now` as the next slot.
-    void Append_Sample(const float *values, const QDateTime &now);
+    // One logged record arrived: values 0..5 at `now` as the next slot;
+    // held: the link was down, so the values were kept, not measured.
+    void Append_Sample(const float *values, const QDateTime &now, bool held = false);
 
     void zoomIn();      // F2
     void zoomOut();     // F1

@@ -124,14 +124,15 @@ int32_t Y_Label_Value(int i, int16_t span, int16_t min)
     return int32_t(Round_Even(double(float(i) * s))) + min;
 }
 
-Chart_Painter::Chart_Painter(double twipsPerPixel) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
+Chart_Painter::Chart_Painter(double twipsPerPixel, double penScale) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
 {
+    const double scale = std::isfinite(penScale) && penScale > 0 ? penScale : 1.0;
     // Cosmetic pens: widths and dot patterns are screen pixels whatever the
     // twips-to-pixels scale, and thin lines stay on the rasterizer's fast
     // path (a dotted grid stroked through a scale that differs in x and y
     // costs several times as much).
-    auto pen = [](QRgb rgb, int width, Qt::PenStyle style, Qt::PenCapStyle cap) {
-        QPen p(QColor::fromRgb(rgb), width, style, cap, Qt::RoundJoin);
+    auto pen = [scale](QRgb rgb, int width, Qt::PenStyle style, Qt::PenCapStyle cap) {
+        QPen p(QColor::fromRgb(rgb), width * scale, style, cap, Qt::RoundJoin);
         p.setCosmetic(true);
         return p;
     };

@@ -48,8 +48,10 @@ struct Chart_Labels {
 
 class Chart_Painter {
 public:
-    // twipsPerPixel: twips covered by one screen pixel (1440 / logical dpi).
-    explicit Chart_Painter(double twipsPerPixel = 15.0);
+    // twipsPerPixel: twips covered by one screen pixel (1440 / logical dpi);
+    // penScale: device pixels per screen pixel for the line widths (1 on
+    // screen, more on a printer or PDF, where a one-pixel line is a hairline).
+    explicit Chart_Painter(double twipsPerPixel = 15.0, double penScale = 1.0);
 
     double Twips_Per_Pixel() const { return m_tpp; }
 

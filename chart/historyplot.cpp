@@ -53,6 +53,13 @@ QColor historyCurveColour(int quantity)
     return quantity >= 0 && quantity < kHistoryCurves ? QColor::fromRgb(kColour[quantity]) : QColor(Qt::black);
 }
 
+QString historyCurveCaption(int quantity)
+{
+    static const char *const captions[kHistoryCurves] = {"通道一 CH1", "通道二 CH2", "通道三 CH3",
+                                                         "通道四 CH4", "变送值 DA",  "输入6"};
+    return quantity >= 0 && quantity < kHistoryCurves ? QString::fromUtf8(captions[quantity]) : QString();
+}
+
 std::pair<double, double> historyCurveScale(int quantity, const Y_Range &range)
 {
     if (quantity == 1)

@@ -25,6 +25,8 @@ constexpr int kHistoryCurves = 6;
 
 // The main chart's colours and drawing order: CH3, CH1, CH2, CH4, DA, input 6.
 QColor historyCurveColour(int quantity);
+// The quantity's caption: "通道一 CH1" .. "变送值 DA", "输入6".
+QString historyCurveCaption(int quantity);
 
 // Value range a quantity is drawn over, bottom to top: CH2 on its fixed
 // -10..110 scale, DA on 0..120 from the bottom, the others on the Y range.
