@@ -88,6 +88,9 @@ public:
     // Monotonic milliseconds; tests replace it.
     std::function<qint64()> Mono_Ms;
 
+    // The F3 page written straight to a PDF file (no dialog).
+    bool writeChartPdf(const QString &path, QString *error = nullptr) const;
+
 signals:
     void Config_Requested();
     // The exit path runs: the window closes and the program ends.
@@ -97,9 +100,6 @@ protected:
     void closeEvent(QCloseEvent *e) override;
     bool eventFilter(QObject *obj, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
-
-    // The F3 page written straight to a PDF file (no dialog).
-    bool writeChartPdf(const QString &path, QString *error = nullptr) const;
 
 private:
     ChartPrintHeader printHeader() const;

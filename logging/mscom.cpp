@@ -26,8 +26,10 @@ mscom::~mscom()
 void mscom::Form_Load()
 {
     // The program starts with the link closed (also after a crash that
-    // recorded no close): records are held until it is opened.
-    linkChanged(EventKind::LinkClosed, m_clock.Now());
+    // recorded no close): records are held until it is opened. A link
+    // already opened before the logging started has told so itself.
+    if (!m_linkUp)
+        linkChanged(EventKind::LinkClosed, m_clock.Now());
     if (!Log_Conn.Open())
         Stopped();
     Timer1.start();

@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
 {
@@ -194,4 +195,15 @@ TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("
 void TempDatabase::select() const
 {
     qputenv("QR5300M_DB", m_path.toLocal8Bit());
+}
+
+QByteArray runTool(const QString &tool, const QStringList &args)
+{
+    if (QStandardPaths::findExecutable(tool).isEmpty())
+        return {};
+    QProcess p;
+    p.start(tool, args);
+    if (!p.waitForFinished(20000))
+        return {};
+    return p.readAllStandardOutput();
 }

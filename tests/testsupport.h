@@ -121,3 +121,7 @@ private:
     QString m_path;
     bool m_valid = false;
 };
+
+// Standard output of a command-line tool (pdfinfo, pdftotext ...), empty
+// when the tool is missing or did not finish within 20 s.
+QByteArray runTool(const QString &tool, const QStringList &args);

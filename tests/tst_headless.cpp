@@ -5,6 +5,7 @@
 #include "app/session.h"
 #include "core/dates.h"
 #include "logging/history.h"
+#include "logging/history_range.h"
 #include "testsupport.h"
 
 #include <QtTest>
@@ -40,6 +41,8 @@ void TestHeadless::cyclesWithoutWidgets()
     int32_t opened = 1;
     link.OpenPort_Modbus(1, 1, 0, &met, [&opened](const LinkResult &r) { opened = r.result; });
     QTRY_COMPARE(opened, kModbusOk);
+    // Polling runs (as after 打开), its ticks driven by hand below.
+    met.Timer1.start(3600 * 1000);
     logger.Form_Load();
     QVERIFY(logger.Logging_Ok());
 
@@ -54,9 +57,25 @@ void TestHeadless::cyclesWithoutWidgets()
         QCOMPARE(session.live.Val_3X[0], float(100 + s));
         logger.Timer1_Timer();
     }
-    logger.Timer1.stop();
+    met.Timer1.stop(); // as 关闭 does
     link.ClosePort_Modbus(1);
     QTRY_COMPARE(link.Pending(), 0);
+    now = now.addSecs(1);
+    logger.Timer1_Timer(); // the journal takes the close
+    logger.Timer1.stop();
+    // The journal heard the acquisition: opened (before the logging started,
+    // so no close at its start) and closed; the five records between are
+    // fresh, the one after the close is held.
+    const QList<QVariantList> events = sqlRows(db.path(), QStringLiteral("SELECT ev_kind FROM qr_events ORDER BY ev_id"));
+    QCOMPARE(events, (QList<QVariantList>{{"link_opened"}, {"link_closed"}}));
+    HistoryRange range;
+    QString error;
+    QVERIFY2(readHistory(db.path(), QDateTime(QDate(2026, 12, 8), QTime(3, 0, 1)), now, LogRing::OneSecond, range, error),
+             qPrintable(error));
+    QCOMPARE(range.records.size(), size_t(6));
+    for (size_t n = 0; n < 5; ++n)
+        QVERIFY(range.records[n].fresh);
+    QVERIFY(!range.records[5].fresh);
 
     // The newest records, as the chart loads them.
     {
@@ -64,17 +83,17 @@ void TestHeadless::cyclesWithoutWidgets()
         QVERIFY(reader.Open());
         auto chart = std::make_unique<Chart>();
         QVERIFY(Read_Cur_Id(reader, chart->Cur_Id));
-        QCOMPARE(chart->Cur_Id, 5);
+        QCOMPARE(chart->Cur_Id, 6);
         chart->Win_Last_Id = chart->Cur_Id;
         chart->Load_Count = 241;
         QVERIFY(Load_History(*chart, reader));
         for (int s = 1; s <= 5; ++s)
-            QCOMPARE(chart->Chart_Val[236 + s][0], float(100 + s));
+            QCOMPARE(chart->Chart_Val[235 + s][0], float(100 + s));
     }
 
     // One record a second, each with the value read in that second.
     const QList<QVariantList> rows = sqlRows(db.path(), QStringLiteral("SELECT w_id, w_time, w_v0 FROM pv_data ORDER BY w_id"));
-    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows.size(), 6);
     for (int n = 1; n <= 5; ++n)
         QCOMPARE(rows[n - 1], (QVariantList{n, Time_Serial(QTime(3, 0, n)), double(100 + n)}));
 }

@@ -4,12 +4,12 @@
 // printed page written as PDF and read back.
 #include "app/historywindow.h"
 #include "app/session.h"
+#include "testsupport.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -53,18 +53,6 @@ bool synthetic(const QDateTime &from, const QDateTime &to, HistoryRange &range)
     write.value = QStringLiteral("120");
     range.events = {alarm, write};
     return true;
-}
-
-// pdftotext / pdfinfo / pdftoppm output, empty when the tool is missing.
-QByteArray runTool(const QString &tool, const QStringList &args)
-{
-    if (QStandardPaths::findExecutable(tool).isEmpty())
-        return {};
-    QProcess p;
-    p.start(tool, args);
-    if (!p.waitForFinished(20000))
-        return {};
-    return p.readAllStandardOutput();
 }
 
 } // namespace

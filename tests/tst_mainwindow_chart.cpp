@@ -1,7 +1,9 @@
 // Chart interaction on the main window: the zoom and paging controls and
 // keys, pages from the database, the ruler's cursor and read-outs and the
 // Y-range editor. The chart's own rules are tested in tst_chartcontroller.
+#include "app/historywindow.h"
 #include "core/numbers.h"
+#include "testsupport.h"
 #include "tst_mainwindow_fixture.h"
 
 #include <QtTest>
@@ -24,6 +26,7 @@ private slots:
     void rulerOnOff();
     void yRangeEditor_data();
     void yRangeEditor();
+    void printAndHistory();
 
 private:
     std::unique_ptr<InstrumentSession> m_session; // a fresh one for each test
@@ -305,4 +308,37 @@ void TestMainWindowChart::yRangeEditor()
 }
 
 QTEST_MAIN(TestMainWindowChart)
+// F3's page holds the chart as shown under its header; F5 opens the history
+// window on the same database, which finds the window's records.
+void TestMainWindowChart::printAndHistory()
+{
+    Db_Fixture db;
+    QVERIFY(db.Fill(1, 600, kNow.addSecs(-600), 600));
+    auto w = Load_Window(*m_session);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("main.pdf"));
+    QString error;
+    QVERIFY2(w->writeChartPdf(pdf, &error), qPrintable(error));
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+        QSKIP("poppler-utils not installed");
+    const QString text = QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}));
+    for (const QString &s : {QStringLiteral("趋势曲线"), QStringLiteral("变送值 DA"),
+                             QStringLiteral("2026-03-12 18:38:04 至 2026-03-12 18:42:04")}) // the 241 records shown
+        QVERIFY2(text.contains(s), qPrintable(s + QStringLiteral(" not in: ") + text));
+    QVERIFY(runTool(QStringLiteral("pdfinfo"), {pdf}).contains("842 x 595"));
+
+    QTest::keyClick(w.get(), Qt::Key_F5);
+    auto *history = w->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+    QVERIFY(history);
+    QVERIFY(history->isVisible());
+    auto *plot = history->findChild<HistoryPlotView *>(QStringLiteral("historyPlot"));
+    QVERIFY(plot);
+    QTRY_VERIFY(plot->data() && !history->isLoading());
+    QCOMPARE(plot->data()->records.size(), size_t(600));
+    QCOMPARE(plot->data()->records.back().values[0], w->chart().Chart_Val[kLiveLoad][0]);
+}
+
 #include "tst_mainwindow_chart.moc"
