@@ -44,6 +44,7 @@ void TestHeadless::cyclesWithoutWidgets()
     // Polling runs (as after 打开), its ticks driven by hand below.
     met.Timer1.start(3600 * 1000);
     logger.Form_Load();
+    logger.Timer1.stop(); // its ticks are driven by hand below
     QVERIFY(logger.Logging_Ok());
 
     // Five clock seconds: the instrument's channel 1 reads 100 + s, one
@@ -62,7 +63,6 @@ void TestHeadless::cyclesWithoutWidgets()
     QTRY_COMPARE(link.Pending(), 0);
     now = now.addSecs(1);
     logger.Timer1_Timer(); // the journal takes the close
-    logger.Timer1.stop();
     // The journal heard the acquisition: opened (before the logging started,
     // so no close at its start) and closed; the five records between are
     // fresh, the one after the close is held.
