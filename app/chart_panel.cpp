@@ -22,7 +22,7 @@ namespace {
 // The chart's area: slider, pt0, axis and time labels. Its preferred size is
 // the chart at its twip size; it may be made smaller (or larger), and the
 // panel lays its parts out again on every resize.
-class Chart_Frame : public QWidget {
+class ChartFrame : public QWidget {
 public:
     using QWidget::QWidget;
     QSize Hint;
@@ -42,21 +42,21 @@ constexpr int kLeastPtW = 7200, kLeastPtH = 3900;
 
 } // namespace
 
-ChartPanel::ChartPanel(QWidget *window, ChartController &chart, Y_Range &range)
+ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     : QObject(window), m_chart(chart), m_range(range)
 {
     setObjectName(QStringLiteral("ChartPanel"));
-    auto *area = new Chart_Frame(window);
-    Chart_Area = area;
-    Chart_Area->setObjectName(QStringLiteral("Chart_Area"));
-    auto px = [window](double twips) { return Pt_Box::Px(window, twips); };
-    auto py = [window](double twips) { return Pt_Box::Px(window, twips, true); };
+    auto *area = new ChartFrame(window);
+    chartArea = area;
+    chartArea->setObjectName(QStringLiteral("chartArea"));
+    auto px = [window](double twips) { return PtBox::Px(window, twips); };
+    auto py = [window](double twips) { return PtBox::Px(window, twips, true); };
     area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
-    Chart_Area->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
-    Chart_Area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    Chart_Area->installEventFilter(this);
+    chartArea->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
+    chartArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    chartArea->installEventFilter(this);
 
-    hc = new QSlider(Qt::Horizontal, Chart_Area);
+    hc = new QSlider(Qt::Horizontal, chartArea);
     hc->setObjectName(QStringLiteral("hc"));
     hc->setAccessibleName(QStringLiteral("标尺"));
     hc->setRange(-1, 12001);
@@ -67,10 +67,10 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, Y_Range &range)
     hc->setFocusPolicy(Qt::ClickFocus);
     connect(hc, &QSlider::valueChanged, this, &ChartPanel::sliderMoved);
 
-    pt0 = new Pt0_Box(Chart_Area);
+    pt0 = new Pt0Box(chartArea);
     pt = pt0->pt;
     buildAxes();
-    Chart_Area->resize(area->Hint);
+    chartArea->resize(area->Hint);
     placeChart(false);
     buildYEditor(window);
 }
@@ -80,32 +80,32 @@ void ChartPanel::buildAxes()
     const QString yCaption[7] = {"0", "100", "200", "300", "400", "500", "600"};
     const QString blue[7] = {"-10", "10", "30", "50", "70", "90", "110"};
     for (int i = 0; i <= 6; ++i) {
-        Label5[i] = new Fit_Label(yCaption[i], Chart_Area);
+        Label5[i] = new FitLabel(yCaption[i], chartArea);
         Label5[i]->setObjectName(QStringLiteral("Label5(%1)").arg(i));
         Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Label5[i]->setStyleSheet(QStringLiteral("color:#FF0000;"));
         Label5[i]->setToolTip(QStringLiteral("双击修改Y轴范围"));
-        Label5[i]->Set_Least_Point_Size(Label5[i]->font().pointSizeF() - 2);
+        Label5[i]->setLeastPointSize(Label5[i]->font().pointSizeF() - 2);
         Label5[i]->installEventFilter(this);
-        Label6[i] = new QLabel(blue[i], Chart_Area);
+        Label6[i] = new QLabel(blue[i], chartArea);
         Label6[i]->setObjectName(QStringLiteral("Label6(%1)").arg(i));
         Label6[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Label6[i]->setStyleSheet(QStringLiteral("color:#0000FF;"));
     }
     for (int i = 0; i <= 8; ++i) {
-        Label4[i] = new Fit_Label(QStringLiteral("00:00:00"), Chart_Area);
+        Label4[i] = new FitLabel(QStringLiteral("00:00:00"), chartArea);
         Label4[i]->setObjectName(QStringLiteral("Label4(%1)").arg(i));
-        Label7[i] = new Fit_Label(QStringLiteral("2001/07/19"), Chart_Area);
+        Label7[i] = new FitLabel(QStringLiteral("2001/07/19"), chartArea);
         Label7[i]->setObjectName(QStringLiteral("Label7(%1)").arg(i));
-        for (Fit_Label *l : {Label4[i], Label7[i]}) {
+        for (FitLabel *l : {Label4[i], Label7[i]}) {
             l->setAlignment(Qt::AlignCenter);
-            l->Set_Least_Point_Size(l->font().pointSizeF() - 2);
+            l->setLeastPointSize(l->font().pointSizeF() - 2);
         }
     }
     const char *legend[3] = {"PV", "OP", "SV"};
     const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
     for (int i = 0; i < 3; ++i) {
-        Label8[i] = new QLabel(QLatin1String(legend[i]), Chart_Area);
+        Label8[i] = new QLabel(QLatin1String(legend[i]), chartArea);
         Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
         Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
     }
@@ -132,15 +132,15 @@ void ChartPanel::buildYEditor(QWidget *window)
     Command26->setObjectName(QStringLiteral("Command26"));
     Command26->setFocusPolicy(Qt::StrongFocus);
     connect(Command26, &QPushButton::clicked, this, &ChartPanel::applyYClicked);
-    Y_Msg = new Fit_Label(QString(), window);
-    Y_Msg->setObjectName(QStringLiteral("Y_Msg"));
-    Y_Msg->setStyleSheet(QStringLiteral("color:#C00000;"));
+    yMsg = new FitLabel(QString(), window);
+    yMsg->setObjectName(QStringLiteral("yMsg"));
+    yMsg->setStyleSheet(QStringLiteral("color:#C00000;"));
 }
 
 void ChartPanel::addYEditor(QBoxLayout *row)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{Label9, YKD, Label10, YKD1, Command26, Y_Msg}) {
-        row->addWidget(w, w == Y_Msg ? 10 : 0);
+    for (QWidget *w : std::initializer_list<QWidget *>{Label9, YKD, Label10, YKD1, Command26, yMsg}) {
+        row->addWidget(w, w == yMsg ? 10 : 0);
         w->hide();
     }
 }
@@ -156,15 +156,15 @@ QList<QWidget *> ChartPanel::focusChain() const
 // line of its value and time label i under x = 1500 i.
 void ChartPanel::placeChart(bool redrawToo)
 {
-    auto px = [this](double twips) { return Pt_Box::Px(Chart_Area, twips); };
-    auto py = [this](double twips) { return Pt_Box::Px(Chart_Area, twips, true); };
+    auto px = [this](double twips) { return PtBox::Px(chartArea, twips); };
+    auto py = [this](double twips) { return PtBox::Px(chartArea, twips, true); };
     // The margins are what the preferred size leaves around pt0's own size,
     // so at that size pt0 and pt have exactly their twip sizes.
     const int left = px(kLeft), top = py(kTop);
     const int right = px(kLeft + kPt0Width + kRight) - left - px(kPt0Width);
     const int bottom = py(kTop + kPt0Height + kBottom) - top - py(kPt0Height);
-    const int w = std::max(Chart_Area->width() - left - right, 1);
-    const int h = std::max(Chart_Area->height() - top - bottom, 1);
+    const int w = std::max(chartArea->width() - left - right, 1);
+    const int h = std::max(chartArea->height() - top - bottom, 1);
     hc->setGeometry(left, 0, w, py(380));
     pt0->setGeometry(left, top, w, h);
     pt->setGeometry(0, 0, w, h);
@@ -219,10 +219,10 @@ void ChartPanel::paintChart(QPainter &p, const QRectF &rect, double px) const
     p.translate(area.topLeft());
     p.scale(area.width() / kPtWidth, area.height() / kPtHeight);
     p.setClipRect(QRectF(0, 0, kPtWidth, kPtHeight));
-    p.fillRect(QRectF(0, 0, kPtWidth, kPtHeight), Chart_Painter::Back_Colour);
-    const Chart_Painter painter(kPtWidth / area.width(), px);
+    p.fillRect(QRectF(0, 0, kPtWidth, kPtHeight), ChartPainter::backColour);
+    const ChartPainter painter(kPtWidth / area.width(), px);
     painter.Draw_Grid(p);
-    Chart_Labels labels;
+    ChartLabels labels;
     painter.Draw_Curves(p, m_chart.chart(), &labels, m_range);
     p.restore();
     // Y labels at their grid lines, time and date under x = 1500 i.
@@ -230,7 +230,7 @@ void ChartPanel::paintChart(QPainter &p, const QRectF &rect, double px) const
     for (int i = 0; i <= 6; ++i) {
         const double y = area.bottom() - area.height() * i / 6.0;
         p.drawText(QRectF(rect.left(), y - fm.height() / 2, left - 4 * px, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QString::number(Y_Label_Value(i, m_range.Span, m_range.Min)));
+                   QString::number(yLabelValue(i, m_range.Span, m_range.Min)));
     }
     for (int i = 0; i <= 8; ++i) {
         const double x = area.left() + area.width() * 1500.0 * i / kPtWidth;
@@ -244,7 +244,7 @@ void ChartPanel::paintChart(QPainter &p, const QRectF &rect, double px) const
 void ChartPanel::setYLabels()
 {
     for (int i = 0; i <= 6; ++i)
-        Label5[i]->setText(QString::number(Y_Label_Value(i, m_range.Span, m_range.Min)));
+        Label5[i]->setText(QString::number(yLabelValue(i, m_range.Span, m_range.Min)));
 }
 
 void ChartPanel::showYEditor()
@@ -255,15 +255,15 @@ void ChartPanel::showYEditor()
 
 void ChartPanel::applyYRange()
 {
-    Y_Range r;
-    const Y_Check c = Check_Y_Range(YKD->text(), YKD1->text(), &r);
-    if (c != Y_Check::Ok) {
-        Y_Msg->setText(Y_Check_Text(c));
-        Y_Msg->show();
+    YRange r;
+    const YCheck c = checkYRange(YKD->text(), YKD1->text(), &r);
+    if (c != YCheck::Ok) {
+        yMsg->setText(yCheckText(c));
+        yMsg->show();
         return;
     }
-    Y_Msg->clear();
-    Y_Msg->hide();
+    yMsg->clear();
+    yMsg->hide();
     m_range = r;
 }
 
@@ -281,7 +281,7 @@ void ChartPanel::rulerOn()
         hc->setValue(0);
     }
     pt->Line1.Set(0xFFFF00, 2, 1, 0, 1, 330);
-    pt->Line_Changed();
+    pt->lineChanged();
     hc->setEnabled(true);
     hc->setFocus();
 }
@@ -293,14 +293,14 @@ void ChartPanel::rulerOff()
         hc->setValue(0);
     }
     pt->Line1.Set(0x00FF00, 2, 0, 0, 0, 330);
-    pt->Line_Changed();
+    pt->lineChanged();
     hc->setEnabled(false);
 }
 
 void ChartPanel::moveRuler(int v)
 {
     pt->Line1.Set(0xC000C0, 2, v, 0, v, 7500);
-    pt->Line_Changed();
+    pt->lineChanged();
 }
 
 int ChartPanel::rulerValue() const
@@ -316,7 +316,7 @@ void ChartPanel::setSliderStep(int step)
 
 bool ChartPanel::eventFilter(QObject *obj, QEvent *e)
 {
-    if (obj == Chart_Area && e->type() == QEvent::Resize)
+    if (obj == chartArea && e->type() == QEvent::Resize)
         placeChart();
     if (e->type() == QEvent::MouseButtonDblClick) {
         for (int i = 0; i <= 6; ++i) {

@@ -2,7 +2,7 @@
 // labels Label5 (Y range) and Label6 (CH2), the time and date rows Label4
 // and Label7, the legend Label8, the ruler slider hc with its cursor, and the
 // Y-range editor (Label9, YKD, Label10, YKD1, Command26 and its message
-// Y_Msg), which sits in the window's bottom row.
+// yMsg), which sits in the window's bottom row.
 #pragma once
 
 #include "chart/chart_draw.h"
@@ -11,9 +11,9 @@
 #include <QObject>
 
 class ChartController;
-class Fit_Label;
-class Pt0_Box;
-class Pt_Box;
+class FitLabel;
+class Pt0Box;
+class PtBox;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -27,10 +27,10 @@ class ChartPanel : public QObject {
 public:
     // The controls are made children of window; chart and range outlive
     // the panel.
-    ChartPanel(QWidget *window, ChartController &chart, Y_Range &range);
+    ChartPanel(QWidget *window, ChartController &chart, YRange &range);
 
     // The chart area, for the window's grid; the editor goes into row.
-    QWidget *area() const { return Chart_Area; }
+    QWidget *area() const { return chartArea; }
     void addYEditor(QBoxLayout *row);
     // The editor's controls in tab order.
     QList<QWidget *> focusChain() const;
@@ -70,20 +70,20 @@ private:
     void placeChart(bool redraw = true);
 
     ChartController &m_chart;
-    Y_Range &m_range;
-    Chart_Labels m_labels;
+    YRange &m_range;
+    ChartLabels m_labels;
 
-    QWidget *Chart_Area = nullptr;
-    Pt0_Box *pt0 = nullptr;
-    Pt_Box *pt = nullptr;
+    QWidget *chartArea = nullptr;
+    Pt0Box *pt0 = nullptr;
+    PtBox *pt = nullptr;
     QSlider *hc = nullptr;
-    Fit_Label *Label5[7] = {}; // Y-range axis, 0 at the bottom
+    FitLabel *Label5[7] = {}; // Y-range axis, 0 at the bottom
     QLabel *Label6[7] = {};    // fixed axis of CH2, "-10" .. "110"
-    Fit_Label *Label4[9] = {}; // time of day under x = 1500 i
-    Fit_Label *Label7[9] = {}; // date under x = 1500 i
+    FitLabel *Label4[9] = {}; // time of day under x = 1500 i
+    FitLabel *Label7[9] = {}; // date under x = 1500 i
     QLabel *Label8[3] = {};    // legend
     QLabel *Label9 = nullptr, *Label10 = nullptr;
-    Fit_Label *Y_Msg = nullptr;
+    FitLabel *yMsg = nullptr;
     QLineEdit *YKD = nullptr, *YKD1 = nullptr;
     QPushButton *Command26 = nullptr;
 };

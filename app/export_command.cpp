@@ -83,7 +83,7 @@ int runExport(int argc, char **argv)
         else
             return fail(kUsage, QStringLiteral("--ring 只能是 1s 或 10s：%1").arg(r));
     }
-    const QString path = parser.isSet(db) ? parser.value(db) : Db_Path(false);
+    const QString path = parser.isSet(db) ? parser.value(db) : dbPath(false);
 
     HistoryRange range;
     QString error;

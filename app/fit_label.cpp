@@ -6,19 +6,19 @@
 #include <QToolTip>
 #include <algorithm>
 
-Fit_Label::Fit_Label(const QString &text, QWidget *parent, const QString &hintText)
+FitLabel::FitLabel(const QString &text, QWidget *parent, const QString &hintText)
     : QLabel(text, parent), m_hintText(hintText.isEmpty() ? text : hintText)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
-int Fit_Label::textWidth() const
+int FitLabel::textWidth() const
 {
     const int m = margin() + (indent() > 0 ? indent() : 0);
     return contentsRect().width() - 2 * m;
 }
 
-void Fit_Label::fit(QFont *font, QString *shown) const
+void FitLabel::fit(QFont *font, QString *shown) const
 {
     *font = this->font();
     *shown = text();
@@ -37,7 +37,7 @@ void Fit_Label::fit(QFont *font, QString *shown) const
     *shown = QFontMetrics(*font).elidedText(*shown, Qt::ElideRight, std::max(room, 0));
 }
 
-QString Fit_Label::Shown_Text() const
+QString FitLabel::shownText() const
 {
     QFont f;
     QString s;
@@ -45,7 +45,7 @@ QString Fit_Label::Shown_Text() const
     return s;
 }
 
-QFont Fit_Label::Shown_Font() const
+QFont FitLabel::shownFont() const
 {
     QFont f;
     QString s;
@@ -53,21 +53,21 @@ QFont Fit_Label::Shown_Font() const
     return f;
 }
 
-QSize Fit_Label::sizeHint() const
+QSize FitLabel::sizeHint() const
 {
     const QFontMetrics fm(font());
     const int m = 2 * (frameWidth() + margin());
     return {fm.horizontalAdvance(m_hintText) + m + 8, fm.height() + m + 2};
 }
 
-QSize Fit_Label::minimumSizeHint() const
+QSize FitLabel::minimumSizeHint() const
 {
     const QFontMetrics fm(font());
     const int m = 2 * (frameWidth() + margin());
     return {fm.horizontalAdvance(QStringLiteral("…")) + m, fm.height() + m + 2};
 }
 
-bool Fit_Label::event(QEvent *e)
+bool FitLabel::event(QEvent *e)
 {
     // A text not shown whole is the tooltip, ahead of the label's own one.
     if (e->type() == QEvent::ToolTip && Elided()) {
@@ -79,7 +79,7 @@ bool Fit_Label::event(QEvent *e)
     return QLabel::event(e);
 }
 
-void Fit_Label::paintEvent(QPaintEvent *e)
+void FitLabel::paintEvent(QPaintEvent *e)
 {
     QFrame::paintEvent(e);
     QFont f;

@@ -6,22 +6,22 @@
 
 #include <QLabel>
 
-class Fit_Label : public QLabel {
+class FitLabel : public QLabel {
     Q_OBJECT
 public:
     // The size hint is the one of hintText (or of text when hintText is
     // empty) in the label's font at construction time and stays so.
-    explicit Fit_Label(const QString &text = QString(), QWidget *parent = nullptr,
+    explicit FitLabel(const QString &text = QString(), QWidget *parent = nullptr,
                        const QString &hintText = QString());
 
     // Least point size the text may shrink to; by default the font's own
     // size, so the text is elided at once.
-    void Set_Least_Point_Size(qreal pt) { m_least = pt; update(); }
+    void setLeastPointSize(qreal pt) { m_least = pt; update(); }
 
     // What is drawn, and in which font.
-    QString Shown_Text() const;
-    QFont Shown_Font() const;
-    bool Elided() const { return Shown_Text() != text(); }
+    QString shownText() const;
+    QFont shownFont() const;
+    bool Elided() const { return shownText() != text(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

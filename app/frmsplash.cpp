@@ -80,11 +80,11 @@ void frmSplash::Timer1_Timer()
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
     InstrumentSession *session = &m_session;
-    connect(mainWin, &ssqx::Config_Requested, mainWin, [mainWin, session] {
+    connect(mainWin, &ssqx::configRequested, mainWin, [mainWin, session] {
         mainWin->hide();
         // Deletes itself when it closes.
         auto *config = new CONFIG1(session->link, session->settings, session->readBack, &session->journal);
-        connect(config, &CONFIG1::Return_Main, mainWin, &ssqx::Config_Closed);
+        connect(config, &CONFIG1::returnMain, mainWin, &ssqx::configClosed);
         config->Form_Load();
         config->show();
     });

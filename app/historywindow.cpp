@@ -95,7 +95,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
     auto values = [](const HistoryRecord &r) {
         QString s = timeText(r.msecs);
         for (int q = 0; q < kHistoryCurves; ++q)
-            s += QStringLiteral("  ") + QString::fromUtf8(kShort[q]) + QLatin1Char(' ') + Num_Text(r.values[q]);
+            s += QStringLiteral("  ") + QString::fromUtf8(kShort[q]) + QLatin1Char(' ') + numText(r.values[q]);
         if (!r.fresh)
             s += QStringLiteral("  (保持值)");
         return s;
@@ -109,7 +109,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
         for (int q = 0; q < kHistoryCurves; ++q) {
             const float v = b->values[q] - a->values[q];
             d += QStringLiteral("  Δ") + QString::fromUtf8(kShort[q]) + QLatin1Char(' ') +
-                 (v > 0 ? QStringLiteral("+") : QString()) + Num_Text(v);
+                 (v > 0 ? QStringLiteral("+") : QString()) + numText(v);
         }
         lines << d;
     }
@@ -118,7 +118,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
 
 // ---------------------------------------------------------------- the plot
 
-HistoryPlotView::HistoryPlotView(const Y_Range &range, QWidget *parent) : QWidget(parent), m_range(range)
+HistoryPlotView::HistoryPlotView(const YRange &range, QWidget *parent) : QWidget(parent), m_range(range)
 {
     setObjectName(QStringLiteral("historyPlot"));
     setAccessibleName(QStringLiteral("历史曲线"));

@@ -48,7 +48,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b);
 class HistoryPlotView : public QWidget {
     Q_OBJECT
 public:
-    explicit HistoryPlotView(const Y_Range &range, QWidget *parent = nullptr);
+    explicit HistoryPlotView(const YRange &range, QWidget *parent = nullptr);
 
     // New data; the view shows the whole range and the markers are cleared.
     void setData(std::shared_ptr<const HistoryRange> data);
@@ -97,7 +97,7 @@ private:
     void setViewClamped(double from, double to);
     HistoryPlotInput input() const;
 
-    const Y_Range &m_range;
+    const YRange &m_range;
     std::shared_ptr<const HistoryRange> m_data;
     std::vector<std::pair<qint64, qint64>> m_held;
     std::array<bool, kHistoryCurves> m_shown{true, true, true, true, true, true};

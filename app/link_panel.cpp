@@ -35,8 +35,8 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
 
     // Messages take the room they have and never widen the window: a long
     // one is elided and shown whole as a tooltip.
-    Link_State = new Fit_Label(QString(), window);
-    Link_State->setObjectName(QStringLiteral("Link_State"));
+    linkState = new FitLabel(QString(), window);
+    linkState->setObjectName(QStringLiteral("linkState"));
 }
 
 void LinkPanel::buildPort(QWidget *window)
@@ -51,11 +51,11 @@ void LinkPanel::buildPort(QWidget *window)
     Combo1->setEditable(true);
     Combo1->setAccessibleName(Label1->text());
     Label1->setBuddy(Combo1);
-    Port_Dev = new Fit_Label(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
-    Port_Dev->setObjectName(QStringLiteral("Port_Dev"));
+    portDev = new FitLabel(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
+    portDev->setObjectName(QStringLiteral("portDev"));
     f6->addWidget(Label1, 0, 0);
     f6->addWidget(Combo1, 0, 1);
-    f6->addWidget(Port_Dev, 1, 0, 1, 2);
+    f6->addWidget(portDev, 1, 0, 1, 2);
     m_row->addWidget(Frame6);
     connect(Combo1, &QComboBox::editTextChanged, this, &LinkPanel::updatePortDevice);
 
@@ -97,7 +97,7 @@ void LinkPanel::buildChoices(QWidget *window)
 
 QWidget *LinkPanel::healthLine() const
 {
-    return Link_State;
+    return linkState;
 }
 
 QList<QWidget *> LinkPanel::focusChain() const
@@ -124,7 +124,7 @@ void LinkPanel::fillChoices()
 void LinkPanel::storeSettings(int32_t *Link_Par) const
 {
     int32_t v = 0;
-    Link_Par[0] = Round_I32(Lead_Num(Combo1->currentText()), &v) ? v : 0;
+    Link_Par[0] = roundI32(leadNum(Combo1->currentText()), &v) ? v : 0;
     for (int i = 0; i < 3; ++i)
         if (Option1[i]->isChecked())
             Link_Par[1] = i;
@@ -132,20 +132,20 @@ void LinkPanel::storeSettings(int32_t *Link_Par) const
         if (Option2[i]->isChecked())
             Link_Par[2] = i;
     v = 0;
-    Link_Par[3] = Round_I32(Lead_Num(Combo2->currentText()), &v) ? v : 0;
+    Link_Par[3] = roundI32(leadNum(Combo2->currentText()), &v) ? v : 0;
 }
 
 void LinkPanel::setHealth(const QString &text, bool bad)
 {
-    Link_State->setText(text);
-    Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
+    linkState->setText(text);
+    linkState->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
 }
 
 void LinkPanel::updatePortDevice()
 {
     int32_t port = 0;
-    if (!Round_I32(Lead_Num(Combo1->currentText()), &port) || port < 1)
-        Port_Dev->setText(QStringLiteral("无效端口号"));
+    if (!roundI32(leadNum(Combo1->currentText()), &port) || port < 1)
+        portDev->setText(QStringLiteral("无效端口号"));
     else
-        Port_Dev->setText(Port_Device(port));
+        portDev->setText(portDevice(port));
 }

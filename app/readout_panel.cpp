@@ -22,7 +22,7 @@ const char *const kCaptionColour[5] = {"#FF0000", "#808000", "#004000", "#FF00FF
 
 void setBg(QLabel *l, const char *rgb)
 {
-    Set_Back(l, QColor(QLatin1String(rgb)));
+    setBack(l, QColor(QLatin1String(rgb)));
 }
 
 } // namespace
@@ -60,11 +60,11 @@ void ReadoutPanel::buildReadouts(QWidget *window)
     ro->setContentsMargins(l, 2, r, 2);
     ro->setVerticalSpacing(4);
     for (int i = 0; i < 5; ++i) {
-        D_3W_Caption[i] = new QLabel(QString::fromUtf8(kReadoutCaption[i]), Frame4);
-        D_3W_Caption[i]->setObjectName(QStringLiteral("D_3W_Caption(%1)").arg(i));
-        D_3W_Caption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
-        D_3W_Caption[i]->setAlignment(Qt::AlignCenter);
-        D_3W[i] = new Fit_Label(QStringLiteral("0"), Frame4);
+        d3wCaption[i] = new QLabel(QString::fromUtf8(kReadoutCaption[i]), Frame4);
+        d3wCaption[i]->setObjectName(QStringLiteral("d3wCaption(%1)").arg(i));
+        d3wCaption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
+        d3wCaption[i]->setAlignment(Qt::AlignCenter);
+        D_3W[i] = new FitLabel(QStringLiteral("0"), Frame4);
         D_3W[i]->setObjectName(QStringLiteral("D_3W(%1)").arg(i));
         D_3W[i]->setAlignment(Qt::AlignCenter);
         D_3W[i]->setMinimumWidth(110);
@@ -72,9 +72,9 @@ void ReadoutPanel::buildReadouts(QWidget *window)
         f.setPointSize(f.pointSize() + 6);
         f.setBold(true);
         D_3W[i]->setFont(f);
-        D_3W[i]->Set_Least_Point_Size(f.pointSizeF() - 6);
+        D_3W[i]->setLeastPointSize(f.pointSizeF() - 6);
         setBg(D_3W[i], "#FFC0FF");
-        ro->addWidget(D_3W_Caption[i], 0, i);
+        ro->addWidget(d3wCaption[i], 0, i);
         ro->addWidget(D_3W[i], 1, i);
     }
 }
@@ -82,7 +82,7 @@ void ReadoutPanel::buildReadouts(QWidget *window)
 void ReadoutPanel::showValues(const float *Val_3X)
 {
     for (int i = 0; i < 5; ++i)
-        D_3W[i]->setText(Num_Text(Val_3X[i]));
+        D_3W[i]->setText(numText(Val_3X[i]));
 }
 
 void ReadoutPanel::showStatus(const int32_t *Sta_1X)
@@ -100,12 +100,12 @@ void ReadoutPanel::showStatus(const int32_t *Sta_1X)
 
 void ReadoutPanel::showRecord(const Chart &c, int s)
 {
-    const bool has = Slot_Has_Record(c, s);
+    const bool has = slotHasRecord(c, s);
     for (int q = 0; q <= 4; ++q) {
-        D_3W[q]->setText(has ? Num_Text(c.Chart_Val[s][q]) : QStringLiteral("—"));
+        D_3W[q]->setText(has ? numText(c.Chart_Val[s][q]) : QStringLiteral("—"));
         setBg(D_3W[q], "#FFFF00");
     }
-    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2").arg(Date_Text(c.Chart_Date[s]), Time_Text(c.Chart_Time[s]))
+    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2").arg(dateText(c.Chart_Date[s]), timeText(c.Chart_Time[s]))
                          : QStringLiteral("标尺读数 无记录"));
 }
 

@@ -9,7 +9,7 @@
 #include <QObject>
 #include <cstdint>
 
-class Fit_Label;
+class FitLabel;
 class QGroupBox;
 class QLabel;
 class QWidget;
@@ -40,7 +40,7 @@ private:
     void buildAlarms(QWidget *window);
 
     QGroupBox *Frame4 = nullptr, *Frame9 = nullptr;
-    Fit_Label *D_3W[5] = {};
-    QLabel *D_3W_Caption[5] = {};
+    FitLabel *D_3W[5] = {};
+    QLabel *d3wCaption[5] = {};
     QLabel *D_2R[12] = {};
 };

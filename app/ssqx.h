@@ -16,7 +16,7 @@ class ChartController;
 class ChartPanel;
 class HistoryWindow;
 struct ChartPrintHeader;
-class Fit_Label;
+class FitLabel;
 class InstrumentSession;
 class LinkPanel;
 class QGridLayout;
@@ -38,14 +38,14 @@ public:
     ~ssqx() override;
 
     // The configuration window closed: the main window comes back.
-    void Config_Closed();
+    void configClosed();
     // The chart's buffer and state.
     const Chart &chart() const;
     // True while the chart appends live samples: not paging, ruler off.
-    bool Chart_Live() const;
+    bool chartLive() const;
     // A record was logged since the chart last took one: several logged
     // while the chart is not live become one append.
-    bool Sample_Pending() const { return m_samplePending; }
+    bool samplePending() const { return m_samplePending; }
 
     void Form_Load();
     void Show_Live();
@@ -58,7 +58,7 @@ public:
     void Redraw_Chart();   // erase pt, Draw_Grid, Apply_Zoom, Draw_Curves
     void Append_Sample();  // one logged record arrived (live mode)
     void Reload_Live();    // newest kLiveLoad records, redrawn
-    void Set_Y_Labels();   // Label5(0..6) from the Y range's span and minimum
+    void setYLabels();   // Label5(0..6) from the Y range's span and minimum
 
     // Handlers.
     void Command1_Click();  // exit
@@ -84,17 +84,17 @@ public:
     bool Form_KeyDown(int key, bool autoRepeat = false);
 
     // The window's own database connection.
-    Db_Conn Main_Conn;
+    DbConn Main_Conn;
     // Monotonic milliseconds; tests replace it.
-    std::function<qint64()> Mono_Ms;
+    std::function<qint64()> monoMs;
 
     // The F3 page written straight to a PDF file (no dialog).
     bool writeChartPdf(const QString &path, QString *error = nullptr) const;
 
 signals:
-    void Config_Requested();
+    void configRequested();
     // The exit path runs: the window closes and the program ends.
-    void Exit_Asked();
+    void exitAsked();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
@@ -112,16 +112,16 @@ private:
     void connectHandlers();
     void syncChartControls();
     void refreshStateTexts();
-    void Fit_Screen();
-    void Restore_Colours();
-    void Show_Slot_Time(int s);
-    void Show_Ruler_Readout(int v);
-    void Show_Write_Problem();
-    void History_Loaded(bool ok);
-    void History_Failed();
-    bool Esc_Held_Over(bool autoRepeat) const;
+    void fitScreen();
+    void restoreColours();
+    void showSlotTime(int s);
+    void showRulerReadout(int v);
+    void showWriteProblem();
+    void historyLoaded(bool ok);
+    void historyFailed();
+    bool escHeldOver(bool autoRepeat) const;
 
-    void Note_Sample() { m_samplePending = true; }
+    void noteSample() { m_samplePending = true; }
 
     InstrumentSession &m_session;
     ChartController *m_chart = nullptr;
@@ -135,10 +135,10 @@ private:
     QPushButton *Command1 = nullptr, *Command21 = nullptr, *Command23 = nullptr;
     QPushButton *Command29 = nullptr, *Command8 = nullptr, *Command7 = nullptr, *Command6 = nullptr;
     QPushButton *Command5 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr;
-    Fit_Label *Label2_9 = nullptr, *Label2_10 = nullptr;
+    FitLabel *Label2_9 = nullptr, *Label2_10 = nullptr;
     QLabel *Label19 = nullptr, *Label20 = nullptr;
-    Fit_Label *Log_State = nullptr;   // logging health
-    Fit_Label *Write_State = nullptr; // a parameter write that failed or was refused
+    FitLabel *logState = nullptr;   // logging health
+    FitLabel *writeState = nullptr; // a parameter write that failed or was refused
     QTimer *Timer1 = nullptr, *Timer2 = nullptr, *Timer3 = nullptr;
     // F2, F1, F6, F7: enabled while their guard holds, so that a refused key
     // reaches the control with the focus.
@@ -150,7 +150,7 @@ private:
     QString m_openError;
     QString m_historyError; // the window's last failed database read, until one succeeds
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
-    std::optional<qint64> m_backMono; // Mono_Ms() when CONFIG gave the window back
+    std::optional<qint64> m_backMono; // monoMs() when CONFIG gave the window back
     QDateTime m_backAt;               // the clock then; invalid while CONFIG is up
     bool m_fitted = false;            // sized to its screen at the first show
 };

@@ -19,14 +19,14 @@ static void BM_Redraw_Chart_Zoom4(benchmark::State &state)
         for (int q = 0; q < 8; ++q)
             c->Chart_Val[s][q] = float(700 + 600 * std::sin(s * 0.05 + q) + (q == 1 || q == 4 ? -650 : 0));
         const QDateTime t = t0.addSecs(s);
-        c->Chart_Date[s] = Date_Serial(t.date());
-        c->Chart_Time[s] = Time_Serial(t.time());
+        c->Chart_Date[s] = dateSerial(t.date());
+        c->Chart_Time[s] = timeSerial(t.time());
         c->Chart_Gap[s] = (s % 50 == 0) ? int16_t(s) : int16_t(0);
     }
-    Pt_Box pt;
-    Chart_Labels labels;
+    PtBox pt;
+    ChartLabels labels;
     for (auto _ : state) {
-        pt.Redraw_Chart(*c, &labels, Y_Range{0, 1500, 1500});
+        pt.Redraw_Chart(*c, &labels, YRange{0, 1500, 1500});
         benchmark::DoNotOptimize(pt.Picture().constBits());
     }
     state.counters["budget_ms"] = 5.0;

@@ -30,8 +30,8 @@ bool makeDatabase()
 {
     {
         Clock clock;
-        Db_Files files(clock);
-        Db_Conn setup(files, QStringLiteral("setup"), Db_Conn::Role::Writer);
+        DbFiles files(clock);
+        DbConn setup(files, QStringLiteral("setup"), DbConn::Role::Writer);
         if (!setup.Open())
             return false;
         for (int m = 0; m < 18 * 60; m += 10) {
@@ -57,8 +57,8 @@ bool makeDatabase()
             for (int n = 0; ok && n < kRingSize; ++n) {
                 const QDateTime t = kNewest.addSecs(-qint64(n) * step);
                 q.bindValue(0, (30000 - n + kRingSize - 1) % kRingSize + 1);
-                q.bindValue(1, Date_Serial(t.date()));
-                q.bindValue(2, Time_Serial(t.time()));
+                q.bindValue(1, dateSerial(t.date()));
+                q.bindValue(2, timeSerial(t.time()));
                 for (int k = 0; k < 8; ++k)
                     q.bindValue(3 + k, double(float(n % 1500) + 0.25f * float(k)));
                 ok = q.exec();

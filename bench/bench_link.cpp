@@ -28,8 +28,8 @@ struct Rig {
     QTemporaryDir dir;
     std::unique_ptr<SimProcess> sim;
     std::unique_ptr<Link> link;
-    Link_Settings settings;
-    Live_Tables live;
+    LinkSettings settings;
+    LiveTables live;
     Clock clock;
     bool ok = false;
 
@@ -67,13 +67,13 @@ void BM_AcquisitionTick(benchmark::State &state)
     Met1 met(*r.link, r.settings, r.live, r.clock);
     for (auto _ : state) {
         QEventLoop loop;
-        QObject::connect(&met, &Met1::Tick_Done, &loop, &QEventLoop::quit);
+        QObject::connect(&met, &Met1::tickDone, &loop, &QEventLoop::quit);
         QElapsedTimer t;
         t.start();
         met.Timer1_Timer();
         loop.exec();
         state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
-        if (met.Fail_Count() != 0)
+        if (met.failCount() != 0)
             state.SkipWithError("a tick failed");
     }
     state.counters["wire_ms"] = kWireMs9600;
@@ -113,7 +113,7 @@ void BM_UiGapSilent(benchmark::State &state)
     met.Timer1.stop();
     r.sim->command("fault none");
     state.counters["max_gap_ms"] = worst;
-    state.counters["failed_ticks"] = met.Fail_Count();
+    state.counters["failed_ticks"] = met.failCount();
 }
 BENCHMARK(BM_UiGapSilent)->Unit(benchmark::kMillisecond)->Iterations(1);
 

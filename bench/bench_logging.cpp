@@ -24,10 +24,10 @@ QDateTime g_now(QDate(2026, 3, 12), QTime(12, 0, 0));
 qint64 g_fileBytes = 0;
 
 // Both rings full (65500 records each), newest ids in the middle of the ring.
-bool Make_Full_Database(const TempDatabase &db)
+bool makeFullDatabase(const TempDatabase &db)
 {
-    bool ok = db.isValid() && db.fill(Db_Ring::Pv, 1, kRingSize, g_now.addSecs(1 - kRingSize))
-              && db.fill(Db_Ring::Lpv, 1, kRingSize, g_now.addSecs(10 * (1 - kRingSize)), 10);
+    bool ok = db.isValid() && db.fill(DbRing::Pv, 1, kRingSize, g_now.addSecs(1 - kRingSize))
+              && db.fill(DbRing::Lpv, 1, kRingSize, g_now.addSecs(10 * (1 - kRingSize)), 10);
     if (ok)
         sqlRows(db.path(), QStringLiteral("UPDATE sl_void SET pv_id = 30000, pv_id_copy = 30000, lpv_id = 30000, lpv_id_copy = 30000"), &ok);
     g_fileBytes = QFileInfo(db.path()).size();
@@ -43,10 +43,10 @@ struct Logging {
         m->Timer1.stop(); // ticks are driven by the benchmark
         m->Timer1_Timer();
     }
-    Live_Tables live;
-    Log_Times times;
+    LiveTables live;
+    LogTimes times;
     Clock clock;
-    Db_Files files{clock};
+    DbFiles files{clock};
     std::unique_ptr<mscom> m;
 };
 
@@ -56,7 +56,7 @@ void BM_Tick_Read(benchmark::State &state)
     Logging l;
     for (auto _ : state)
         l.m->Timer1_Timer();
-    if (!l.m->Logging_Ok())
+    if (!l.m->loggingOk())
         state.SkipWithError("logging stopped");
 }
 
@@ -69,7 +69,7 @@ void BM_Tick_Write(benchmark::State &state)
         g_now = g_now.addSecs(1);
         l.m->Timer1_Timer();
     }
-    if (!l.m->Logging_Ok())
+    if (!l.m->loggingOk())
         state.SkipWithError("logging stopped");
 }
 
@@ -83,7 +83,7 @@ void BM_Logging_Second(benchmark::State &state)
         for (int i = 0; i < 10; ++i)
             l.m->Timer1_Timer();
     }
-    if (!l.m->Logging_Ok())
+    if (!l.m->loggingOk())
         state.SkipWithError("logging stopped");
     state.counters["busy_pct"] = benchmark::Counter(double(state.iterations()) / 100.0,
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -92,8 +92,8 @@ void BM_Logging_Second(benchmark::State &state)
 void BM_Load_History(benchmark::State &state)
 {
     Clock clock;
-    Db_Files files(clock);
-    Db_Conn main(files, QStringLiteral("Main_Conn"));
+    DbFiles files(clock);
+    DbConn main(files, QStringLiteral("Main_Conn"));
     if (!main.Open()) {
         state.SkipWithError("open failed");
         return;
@@ -121,7 +121,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const TempDatabase db; // on disk, so commits pay for their fsync
     const QString path = db.path();
-    if (!Make_Full_Database(db)) {
+    if (!makeFullDatabase(db)) {
         std::fprintf(stderr, "could not build the database at %s\n", qPrintable(path));
         return 1;
     }

@@ -119,7 +119,7 @@ void BM_Soak(benchmark::State &state)
         state.counters["rss_mb"] = statusMb("VmRSS:");
         state.counters["peak_rss_mb"] = statusMb("VmHWM:");
         state.counters["missing_s"] = missingSeconds(dir.path() + "/Rdatabj.db", from, to);
-        const auto *linkState = windows.main->findChild<QLabel *>(QStringLiteral("Link_State"));
+        const auto *linkState = windows.main->findChild<QLabel *>(QStringLiteral("linkState"));
         state.counters["link_state_ok"] = linkState && linkState->text() == QStringLiteral("通讯正常");
         for (QWidget *w : QApplication::topLevelWidgets())
             if (w != windows.main.get())

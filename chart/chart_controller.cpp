@@ -15,7 +15,7 @@ ChartController::ChartController(NewestIdReader newestId, HistoryLoader loadHist
 int ChartController::sliderStep() const
 {
     int32_t step = 0;
-    if (!Round_I32(double(Cht.Chart_Step), &step) || step <= 0)
+    if (!roundI32(double(Cht.Chart_Step), &step) || step <= 0)
         return 0;
     return step;
 }
@@ -25,7 +25,7 @@ int ChartController::rulerSlot(int v) const
 {
     if (Cht.Chart_Step == 0.0f)
         return -1;
-    const int s = Cht.Chart_Base + int(Round_Even(double(v) / double(Cht.Chart_Step)));
+    const int s = Cht.Chart_Base + int(roundEven(double(v) / double(Cht.Chart_Step)));
     return s >= 0 && s < kChartSlots ? s : -1;
 }
 
@@ -87,15 +87,15 @@ void ChartController::Append_Sample(const float *values, const QDateTime &now, b
     if (s >= 0 && s < kChartSlots - 1) {
         for (int q = 0; q <= 5; ++q)
             Cht.Chart_Val[s][q] = values[q];
-        Cht.Chart_Date[s] = Date_Serial(now.date());
-        Cht.Chart_Time[s] = Time_Serial(now.time());
+        Cht.Chart_Date[s] = dateSerial(now.date());
+        Cht.Chart_Time[s] = timeSerial(now.time());
         Cht.held[s] = held;
     }
     redraw();
 }
 
 // One slider step moves the ruler by one slot.
-void ChartController::Set_Slider_Step()
+void ChartController::setSliderStep()
 {
     if (const int step = sliderStep(); step > 0)
         emit sliderStepChanged(step);
@@ -108,7 +108,7 @@ void ChartController::zoomIn()
     if (Cht.Chart_Zoom > INT16_MIN)
         --Cht.Chart_Zoom;
     Apply_Zoom();
-    Set_Slider_Step();
+    setSliderStep();
     emit stateChanged();
     redraw();
 }
@@ -118,14 +118,14 @@ void ChartController::zoomOut()
     if (Cht.Chart_Zoom < INT16_MAX)
         ++Cht.Chart_Zoom;
     Apply_Zoom();
-    Set_Slider_Step();
+    setSliderStep();
     emit stateChanged();
     redraw();
 }
 
 // The page n records before Cur_Id ends at Cur_Id - n, counted back
 // through the ring's start when needed; n = Cur_Id leaves it alone.
-void ChartController::Set_Window_End(int32_t n)
+void ChartController::setWindowEnd(int32_t n)
 {
     // 64-bit: Cur_Id comes from the file and may be anything.
     const qint64 cur = Cht.Cur_Id;
@@ -134,12 +134,12 @@ void ChartController::Set_Window_End(int32_t n)
         end = cur - n;
     else if (cur < n)
         end = kRingSize - (qint64(n) - cur);
-    Cht.Win_Last_Id = Clamp_I32(end);
+    Cht.Win_Last_Id = clampI32(end);
 }
 
 void ChartController::loadPage()
 {
-    Set_Window_End(kPageStep * int32_t(Cht.Page_Back));
+    setWindowEnd(kPageStep * int32_t(Cht.Page_Back));
     Cht.Chart_End = kPageLoad;
     Load_History();
     redraw();

@@ -56,7 +56,7 @@ public:
     // under the cursor (-1: none).
     int hc_Change(int v);
     // Win_Last_Id for the page n records before Cur_Id.
-    void Set_Window_End(int32_t n);
+    void setWindowEnd(int32_t n);
 
 signals:
     void redrawNeeded();
@@ -67,7 +67,7 @@ signals:
     void historyLoaded(bool ok);
 
 private:
-    void Set_Slider_Step();
+    void setSliderStep();
     void loadPage();
     void redraw();
 

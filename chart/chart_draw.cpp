@@ -9,13 +9,13 @@
 
 namespace {
 
-struct Zoom_Row {
+struct ZoomRow {
     float step;
     int16_t base;
 };
 // Twips per slot and the slot at x = 0 for zoom levels 1..4. Slot 240 sits on
 // x = 9000 at every level: zoom level L shows kZoomSlots * L slots left of it.
-constexpr Zoom_Row kZoom[4] = {{150.0f, 180}, {75.0f, 120}, {50.0f, 60}, {37.5f, 0}};
+constexpr ZoomRow kZoom[4] = {{150.0f, 180}, {75.0f, 120}, {50.0f, 60}, {37.5f, 0}};
 constexpr int kZoomSlots = 60;
 
 // Curves in drawing order: quantity and colour; widths 2, 2, 1, 1, 1, 1.
@@ -66,11 +66,11 @@ bool Clip(double &x1, double &y1, double &x2, double &y2)
     return true;
 }
 
-bool Slot_Ok(int s) { return s >= 0 && s < kChartSlots; }
+bool slotOk(int s) { return s >= 0 && s < kChartSlots; }
 
 } // namespace
 
-const QColor Chart_Painter::Back_Colour(0xC0, 0xFF, 0xFF);
+const QColor ChartPainter::backColour(0xC0, 0xFF, 0xFF);
 
 void Apply_Zoom(Chart &c)
 {
@@ -80,51 +80,51 @@ void Apply_Zoom(Chart &c)
     c.Chart_Base = kZoom[c.Chart_Zoom - 1].base;
 }
 
-float Y_Scale(int16_t span)
+float yScale(int16_t span)
 {
     if (span == 0)
         return 0.0f; // the division fails; the scale stays 0
     return float(7500.0 / span);
 }
 
-int16_t Y_Offset_Of(float scale, int16_t min)
+int16_t yOffsetOf(float scale, int16_t min)
 {
     int16_t off = 0;
-    if (min == 0 || !Round_I16(double(scale * float(min)), &off))
+    if (min == 0 || !roundI16(double(scale * float(min)), &off))
         return 0;
     return off;
 }
 
-bool Value_Y(int q, float v, float scale, int16_t offset, double *y)
+bool valueY(int q, float v, float scale, int16_t offset, double *y)
 {
     const double H = kPtHeight;
     int32_t r = 0;
     switch (q) {
     case 1:
-        if (!Round_I32(double(62.5f * v), &r))
+        if (!roundI32(double(62.5f * v), &r))
             return false;
         *y = (H - 625) - r;
         return true;
     case 4:
-        if (!Round_I32(double(62.5f * v), &r))
+        if (!roundI32(double(62.5f * v), &r))
             return false;
         *y = H - r;
         return true;
     default:
-        if (!Round_I32(double(scale * v), &r))
+        if (!roundI32(double(scale * v), &r))
             return false;
         *y = (H + offset) - r;
         return true;
     }
 }
 
-int32_t Y_Label_Value(int i, int16_t span, int16_t min)
+int32_t yLabelValue(int i, int16_t span, int16_t min)
 {
     const float s = float(span / 6.0);
-    return int32_t(Round_Even(double(float(i) * s))) + min;
+    return int32_t(roundEven(double(float(i) * s))) + min;
 }
 
-Chart_Painter::Chart_Painter(double twipsPerPixel, double penScale) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
+ChartPainter::ChartPainter(double twipsPerPixel, double penScale) : m_tpp(twipsPerPixel > 0 ? twipsPerPixel : 15.0)
 {
     const double scale = std::isfinite(penScale) && penScale > 0 ? penScale : 1.0;
     // Cosmetic pens: widths and dot patterns are screen pixels whatever the
@@ -143,20 +143,20 @@ Chart_Painter::Chart_Painter(double twipsPerPixel, double penScale) : m_tpp(twip
         m_curve[i] = pen(kCurveRgb[i], kCurveWidth[i], Qt::SolidLine, Qt::RoundCap);
 }
 
-void Chart_Painter::Erase(QPainter &p) const
+void ChartPainter::Erase(QPainter &p) const
 {
     // The whole device, so no stale pixel survives at the rounded edges.
     const QTransform t = p.transform();
     p.resetTransform();
-    p.fillRect(QRect(QPoint(0, 0), QSize(p.device()->width(), p.device()->height())), Back_Colour);
+    p.fillRect(QRect(QPoint(0, 0), QSize(p.device()->width(), p.device()->height())), backColour);
     p.setTransform(t);
 }
 
-void Chart_Painter::Draw_Grid(QPainter &p) const
+void ChartPainter::Draw_Grid(QPainter &p) const
 {
     p.setPen(m_grid);
     for (int i = 0; i <= 24; ++i) {
-        const double y = Round_Even(312.5 * i);
+        const double y = roundEven(312.5 * i);
         p.drawLine(QLineF(0, y, kPtWidth, y));
     }
     p.drawLine(QLineF(8, 0, 8, kPtHeight));
@@ -164,7 +164,7 @@ void Chart_Painter::Draw_Grid(QPainter &p) const
         p.drawLine(QLineF(375.0 * i, 0, 375.0 * i, kPtHeight));
 }
 
-void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels, const Y_Range &range) const
+void ChartPainter::Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels, const YRange &range) const
 {
     const int L = c.Chart_Zoom;
     const int B = c.Chart_Base;
@@ -175,15 +175,15 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     if (labels) {
         for (int i = 0; i <= 8; ++i) {
             const int s = B + 1 + 10 * L * i;
-            if (!Slot_Ok(s))
+            if (!slotOk(s))
                 continue;
-            const bool has = Slot_Has_Record(c, s);
-            labels->Label4[i] = has ? Time_Text(c.Chart_Time[s]) : QString();
-            labels->Label7[i] = has ? Date_Text(c.Chart_Date[s]) : QString();
+            const bool has = slotHasRecord(c, s);
+            labels->Label4[i] = has ? timeText(c.Chart_Time[s]) : QString();
+            labels->Label7[i] = has ? dateText(c.Chart_Date[s]) : QString();
         }
         // 2. Live mode: labels 7 and 8 run ahead of slot kLiveLoad into the
         // free quarter of the screen (when it holds a record to count from).
-        if (c.Load_Count < kPageLoad && Slot_Has_Record(c, kLiveLoad)) {
+        if (c.Load_Count < kPageLoad && slotHasRecord(c, kLiveLoad)) {
             const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
             for (int j = 0; j < 2; ++j) {
                 double t = c.Chart_Time[kLiveLoad] + double(d[j]);
@@ -192,8 +192,8 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
                     day += 1;
                     t -= 1;
                 }
-                labels->Label4[7 + j] = Time_Text(t);
-                labels->Label7[7 + j] = Date_Text(day);
+                labels->Label4[7 + j] = timeText(t);
+                labels->Label7[7 + j] = dateText(day);
             }
         }
     }
@@ -203,10 +203,10 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     // Held records (logged while the link was down) lie on a grey band, one
     // slot wide each, behind the markers and curves.
     for (int k = 0; k <= K; ++k) {
-        if (!Slot_Ok(B + k) || !c.held[B + k] || !Slot_Has_Record(c, B + k))
+        if (!slotOk(B + k) || !c.held[B + k] || !slotHasRecord(c, B + k))
             continue;
         int last = k;
-        while (last < K && Slot_Ok(B + last + 1) && c.held[B + last + 1] && Slot_Has_Record(c, B + last + 1))
+        while (last < K && slotOk(B + last + 1) && c.held[B + last + 1] && slotHasRecord(c, B + last + 1))
             ++last;
         const double left = std::max(0.0, (double(k) - 0.5) * double(S));
         const double right = std::min(double(kPtWidth), (double(last) + 0.5) * double(S));
@@ -217,7 +217,7 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
 
     // 3. Gap markers.
     for (int k = 1; k <= K; ++k) {
-        if (!Slot_Ok(B + k) || c.Chart_Gap[B + k] <= 0)
+        if (!slotOk(B + k) || c.Chart_Gap[B + k] <= 0)
             continue;
         const double x = double(float(k) * S);
         p.setPen(m_gap);
@@ -225,21 +225,21 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     }
 
     // 5. Y scale.
-    const float scale = Y_Scale(range.Span);
-    const int16_t offset = Y_Offset_Of(scale, range.Min);
+    const float scale = yScale(range.Span);
+    const int16_t offset = yOffsetOf(scale, range.Min);
 
     // 6. Curves, one step of six segments at a time; a segment joins two
     // records, never an empty slot (slot 0, or the slots of a short ring).
     for (int k = 1; k <= K; ++k) {
         const int ps = B + k - 1, s = B + k;
-        if (!Slot_Has_Record(c, ps) || !Slot_Has_Record(c, s))
+        if (!slotHasRecord(c, ps) || !slotHasRecord(c, s))
             continue;
-        const double x1 = Round_Even(double(float(k - 1) * S));
-        const double x2 = Round_Even(double(float(k) * S));
+        const double x1 = roundEven(double(float(k - 1) * S));
+        const double x2 = roundEven(double(float(k) * S));
         for (int i = 0; i < 6; ++i) {
             const int q = kCurveQ[i];
             double ya = 0, yb = 0;
-            if (!Value_Y(q, c.Chart_Val[ps][q], scale, offset, &ya) || !Value_Y(q, c.Chart_Val[s][q], scale, offset, &yb))
+            if (!valueY(q, c.Chart_Val[ps][q], scale, offset, &ya) || !valueY(q, c.Chart_Val[s][q], scale, offset, &yb))
                 continue;
             double ax = x1, bx = x2;
             if (!Clip(ax, ya, bx, yb))
@@ -250,7 +250,7 @@ void Chart_Painter::Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *label
     }
 }
 
-void Chart_Painter::Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels, const Y_Range &range) const
+void ChartPainter::Redraw_Chart(QPainter &p, Chart &c, ChartLabels *labels, const YRange &range) const
 {
     Erase(p);
     Draw_Grid(p);

@@ -27,33 +27,33 @@ constexpr int kPt0Height = 7510;
 void Apply_Zoom(Chart &c);
 
 // Twips per unit of the Y range (7500 / Y_Span as a float); 0 when the span is 0.
-float Y_Scale(int16_t span);
+float yScale(int16_t span);
 // Offset of the Y scale in twips: scale × min rounded to 16 bits (halves to
 // even); 0 when min is 0 or the product does not fit.
-int16_t Y_Offset_Of(float scale, int16_t min);
+int16_t yOffsetOf(float scale, int16_t min);
 
 // y of a value of quantity q (0..5) in pt twips, for a Y scale and offset.
 // False when the value cannot be placed (not finite, or far beyond any
 // integer coordinate); the segment is then left out.
-bool Value_Y(int q, float v, float scale, int16_t offset, double *y);
+bool valueY(int q, float v, float scale, int16_t offset, double *y);
 
 // Caption of the Y-axis label i (0 bottom .. 6 top) for a Y range.
-int32_t Y_Label_Value(int i, int16_t span, int16_t min);
+int32_t yLabelValue(int i, int16_t span, int16_t min);
 
 // Time and date labels under the chart, written by Draw_Curves.
-struct Chart_Labels {
+struct ChartLabels {
     QString Label4[9]; // time of day at x = 1500 * i
     QString Label7[9]; // date at x = 1500 * i
 };
 
-class Chart_Painter {
+class ChartPainter {
 public:
     // twipsPerPixel: twips covered by one screen pixel (1440 / logical dpi);
     // penScale: device pixels per screen pixel for the line widths (1 on
     // screen, more on a printer or PDF, where a one-pixel line is a hairline).
-    explicit Chart_Painter(double twipsPerPixel = 15.0, double penScale = 1.0);
+    explicit ChartPainter(double twipsPerPixel = 15.0, double penScale = 1.0);
 
-    double Twips_Per_Pixel() const { return m_tpp; }
+    double twipsPerPixel() const { return m_tpp; }
 
     // Clears pt to its background colour.
     void Erase(QPainter &p) const;
@@ -63,11 +63,11 @@ public:
     // gap markers and curves, the
     // Y-range curves in range (its Max is not read). Expects Apply_Zoom to
     // have run.
-    void Draw_Curves(QPainter &p, const Chart &c, Chart_Labels *labels, const Y_Range &range) const;
+    void Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels, const YRange &range) const;
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves.
-    void Redraw_Chart(QPainter &p, Chart &c, Chart_Labels *labels, const Y_Range &range) const;
+    void Redraw_Chart(QPainter &p, Chart &c, ChartLabels *labels, const YRange &range) const;
 
-    static const QColor Back_Colour; // #C0FFFF
+    static const QColor backColour; // #C0FFFF
 
 private:
     double m_tpp;

@@ -5,20 +5,20 @@
 #include <algorithm>
 #include <cmath>
 
-Pt_Box::Pt_Box(QWidget *parent) : QWidget(parent), m_painter(1440.0 / (logicalDpiX() > 0 ? logicalDpiX() : 96))
+PtBox::PtBox(QWidget *parent) : QWidget(parent), m_painter(1440.0 / (logicalDpiX() > 0 ? logicalDpiX() : 96))
 {
     setObjectName(QStringLiteral("pt"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     resize(Px(this, kPtWidth), Px(this, kPtHeight, true));
 }
 
-int Pt_Box::Px(const QWidget *w, double twips, bool vertical)
+int PtBox::Px(const QWidget *w, double twips, bool vertical)
 {
     const int dpi = vertical ? w->logicalDpiY() : w->logicalDpiX();
     return int(std::ceil(twips * (dpi > 0 ? dpi : 96) / 1440.0));
 }
 
-void Pt_Box::Ensure_Image()
+void PtBox::ensureImage()
 {
     const qreal dpr = devicePixelRatioF();
     const QSize want(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
@@ -26,23 +26,23 @@ void Pt_Box::Ensure_Image()
         return;
     m_image = QImage(want, QImage::Format_RGB32);
     m_image.setDevicePixelRatio(dpr);
-    m_image.fill(Chart_Painter::Back_Colour);
+    m_image.fill(ChartPainter::backColour);
     // Line widths are given in pixels: at least that many both ways.
     const double tpp = std::max(1.0 / Sx(), 1.0 / Sy());
-    if (std::isfinite(tpp) && tpp > 0 && m_painter.Twips_Per_Pixel() != tpp)
-        m_painter = Chart_Painter(tpp);
+    if (std::isfinite(tpp) && tpp > 0 && m_painter.twipsPerPixel() != tpp)
+        m_painter = ChartPainter(tpp);
 }
 
-void Pt_Box::Begin(QPainter &p)
+void PtBox::Begin(QPainter &p)
 {
     // One transform maps twips to logical pixels; the image's device pixel
     // ratio takes them on to device pixels.
     p.scale(Sx(), Sy());
 }
 
-void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels, const Y_Range &range)
+void PtBox::Redraw_Chart(Chart &c, ChartLabels *labels, const YRange &range)
 {
-    Ensure_Image();
+    ensureImage();
     QPainter p(&m_image);
     Begin(p);
     m_painter.Redraw_Chart(p, c, labels, range);
@@ -50,18 +50,18 @@ void Pt_Box::Redraw_Chart(Chart &c, Chart_Labels *labels, const Y_Range &range)
     update();
 }
 
-void Pt_Box::Erase()
+void PtBox::Erase()
 {
-    Ensure_Image();
+    ensureImage();
     QPainter p(&m_image);
     m_painter.Erase(p);
     p.end();
     update();
 }
 
-void Pt_Box::Draw_Grid()
+void PtBox::Draw_Grid()
 {
-    Ensure_Image();
+    ensureImage();
     QPainter p(&m_image);
     Begin(p);
     m_painter.Draw_Grid(p);
@@ -69,9 +69,9 @@ void Pt_Box::Draw_Grid()
     update();
 }
 
-void Pt_Box::Draw_Curves(const Chart &c, Chart_Labels *labels, const Y_Range &range)
+void PtBox::Draw_Curves(const Chart &c, ChartLabels *labels, const YRange &range)
 {
-    Ensure_Image();
+    ensureImage();
     QPainter p(&m_image);
     Begin(p);
     m_painter.Draw_Curves(p, c, labels, range);
@@ -79,12 +79,12 @@ void Pt_Box::Draw_Curves(const Chart &c, Chart_Labels *labels, const Y_Range &ra
     update();
 }
 
-void Pt_Box::resizeEvent(QResizeEvent *)
+void PtBox::resizeEvent(QResizeEvent *)
 {
-    Ensure_Image();
+    ensureImage();
 }
 
-void Pt_Box::paintEvent(QPaintEvent *e)
+void PtBox::paintEvent(QPaintEvent *e)
 {
     QPainter p(this);
     p.setClipRect(e->rect());
@@ -92,19 +92,19 @@ void Pt_Box::paintEvent(QPaintEvent *e)
         p.drawImage(QPoint(0, 0), m_image);
     // The ruler line survives every erase of the picture.
     Begin(p);
-    p.setPen(QPen(Line1.Colour, Line1.Width * m_painter.Twips_Per_Pixel(), Qt::SolidLine, Qt::FlatCap));
+    p.setPen(QPen(Line1.Colour, Line1.Width * m_painter.twipsPerPixel(), Qt::SolidLine, Qt::FlatCap));
     p.drawLine(QLineF(Line1.X1, Line1.Y1, Line1.X2, Line1.Y2));
 }
 
-Pt0_Box::Pt0_Box(QWidget *parent) : QFrame(parent)
+Pt0Box::Pt0Box(QWidget *parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("pt0"));
-    resize(Pt_Box::Px(this, kPt0Width), Pt_Box::Px(this, kPt0Height, true));
-    pt = new Pt_Box(this);
+    resize(PtBox::Px(this, kPt0Width), PtBox::Px(this, kPt0Height, true));
+    pt = new PtBox(this);
     pt->move(0, 0);
 }
 
-void Pt0_Box::resizeEvent(QResizeEvent *)
+void Pt0Box::resizeEvent(QResizeEvent *)
 {
     pt->setGeometry(contentsRect());
 }

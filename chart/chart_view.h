@@ -14,7 +14,7 @@
 #include <QWidget>
 
 // The ruler cursor: a line control inside pt, coordinates in pt twips.
-struct Line_Ctl {
+struct LineCtl {
     QColor Colour = QColor(0x00, 0xFF, 0x00);
     int Width = 2; // pixels
     double X1 = 0, Y1 = 0, X2 = 0, Y2 = 330;
@@ -29,14 +29,14 @@ struct Line_Ctl {
     }
 };
 
-class Pt_Box : public QWidget {
+class PtBox : public QWidget {
     Q_OBJECT
 public:
-    explicit Pt_Box(QWidget *parent = nullptr);
+    explicit PtBox(QWidget *parent = nullptr);
 
     // Scale of the box in twips.
-    int Scale_Width() const { return kPtWidth; }
-    int Scale_Height() const { return kPtHeight; }
+    int scaleWidth() const { return kPtWidth; }
+    int scaleHeight() const { return kPtHeight; }
     // Logical pixels for a length in twips at this screen's logical dpi.
     static int Px(const QWidget *w, double twips, bool vertical = false);
     // Pixels per twip of the drawing, across and down.
@@ -44,38 +44,38 @@ public:
     double Sy() const { return height() / double(kPtHeight); }
 
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves into the picture.
-    void Redraw_Chart(Chart &c, Chart_Labels *labels, const Y_Range &range);
+    void Redraw_Chart(Chart &c, ChartLabels *labels, const YRange &range);
     // The steps one by one, for the handlers that interleave other work.
     void Erase();
     void Draw_Grid();
-    void Draw_Curves(const Chart &c, Chart_Labels *labels, const Y_Range &range);
+    void Draw_Curves(const Chart &c, ChartLabels *labels, const YRange &range);
 
     const QImage &Picture() const { return m_image; }
-    const Chart_Painter &Painter() const { return m_painter; }
+    const ChartPainter &Painter() const { return m_painter; }
 
-    Line_Ctl Line1;
-    void Line_Changed() { update(); }
+    LineCtl Line1;
+    void lineChanged() { update(); }
 
 protected:
     void paintEvent(QPaintEvent *) override;
     void resizeEvent(QResizeEvent *) override;
 
 private:
-    void Ensure_Image();
+    void ensureImage();
     void Begin(QPainter &p);
 
     QImage m_image;
-    Chart_Painter m_painter;
+    ChartPainter m_painter;
 };
 
 // The frame around pt.
-class Pt0_Box : public QFrame {
+class Pt0Box : public QFrame {
     Q_OBJECT
 public:
-    explicit Pt0_Box(QWidget *parent = nullptr);
-    int Scale_Width() const { return kPt0Width; }
-    int Scale_Height() const { return kPt0Height; }
-    Pt_Box *pt;
+    explicit Pt0Box(QWidget *parent = nullptr);
+    int scaleWidth() const { return kPt0Width; }
+    int scaleHeight() const { return kPt0Height; }
+    PtBox *pt;
 
 protected:
     void resizeEvent(QResizeEvent *) override;

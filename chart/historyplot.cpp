@@ -60,7 +60,7 @@ QString historyCurveCaption(int quantity)
     return quantity >= 0 && quantity < kHistoryCurves ? QString::fromUtf8(captions[quantity]) : QString();
 }
 
-std::pair<double, double> historyCurveScale(int quantity, const Y_Range &range)
+std::pair<double, double> historyCurveScale(int quantity, const YRange &range)
 {
     if (quantity == 1)
         return {-10, 110};
@@ -228,7 +228,7 @@ void HistoryPlot::paint(QPainter &p, const QRectF &rect, const HistoryPlotInput 
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         p.setPen(Qt::black);
         p.drawText(QRectF(rect.left(), y - fm.height() / 2, area.left() - rect.left() - 4 * px, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(Y_Label_Value(i, in.range.Span, in.range.Min)));
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(yLabelValue(i, in.range.Span, in.range.Min)));
         p.setPen(QColor(0x00, 0x00, 0xFF));
         p.drawText(QRectF(area.right() + 4 * px, y - fm.height() / 2, rect.right() - area.right(), fm.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, QString::number(-10 + 20 * i));

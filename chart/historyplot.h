@@ -30,7 +30,7 @@ QString historyCurveCaption(int quantity);
 
 // Value range a quantity is drawn over, bottom to top: CH2 on its fixed
 // -10..110 scale, DA on 0..120 from the bottom, the others on the Y range.
-std::pair<double, double> historyCurveScale(int quantity, const Y_Range &range);
+std::pair<double, double> historyCurveScale(int quantity, const YRange &range);
 
 // One pixel column of a reduced span.
 struct PlotColumn {
@@ -76,7 +76,7 @@ struct HistoryPlotInput {
     const std::vector<std::pair<qint64, qint64>> *held = nullptr;
     double fromMs = 0, toMs = 0; // the visible span
     std::array<bool, kHistoryCurves> shown{true, true, true, true, true, true};
-    Y_Range range{0, 1500, 1500};
+    YRange range{0, 1500, 1500};
     qint64 markerA = -1, markerB = -1; // record times; -1: not set
 };
 

@@ -2,41 +2,41 @@
 
 #include "core/numbers.h"
 
-Y_Check Check_Y_Range(const QString &maxText, const QString &minText, Y_Range *out)
+YCheck checkYRange(const QString &maxText, const QString &minText, YRange *out)
 {
-    const double mx = Lead_Num(maxText);
+    const double mx = leadNum(maxText);
     if (mx > 36000 || mx < -12000)
-        return Y_Check::Max_Out;
-    const double mn = Lead_Num(minText);
+        return YCheck::MaxOut;
+    const double mn = leadNum(minText);
     if (mn > 35000 || mn < -12000)
-        return Y_Check::Min_Out;
+        return YCheck::MinOut;
     if (mn >= mx)
-        return Y_Check::Min_Not_Below;
-    Y_Range r;
+        return YCheck::MinNotBelow;
+    YRange r;
     // All three or none: a range that cannot be stored whole is refused.
-    if (!Round_I16(mn, &r.Min) || !Round_I16(mx, &r.Max) || !Round_I16(mx - mn, &r.Span))
-        return Y_Check::No_Fit;
+    if (!roundI16(mn, &r.Min) || !roundI16(mx, &r.Max) || !roundI16(mx - mn, &r.Span))
+        return YCheck::NoFit;
     if (r.Span == 0)
-        return Y_Check::Zero_Span;
+        return YCheck::ZeroSpan;
     if (out)
         *out = r;
-    return Y_Check::Ok;
+    return YCheck::Ok;
 }
 
-QString Y_Check_Text(Y_Check c)
+QString yCheckText(YCheck c)
 {
     switch (c) {
-    case Y_Check::Ok:
+    case YCheck::Ok:
         return QString();
-    case Y_Check::Max_Out:
+    case YCheck::MaxOut:
         return QStringLiteral("最大值须在 -12000 到 36000 之间");
-    case Y_Check::Min_Out:
+    case YCheck::MinOut:
         return QStringLiteral("最小值须在 -12000 到 35000 之间");
-    case Y_Check::Min_Not_Below:
+    case YCheck::MinNotBelow:
         return QStringLiteral("最小值须小于最大值");
-    case Y_Check::No_Fit:
+    case YCheck::NoFit:
         return QStringLiteral("最大值、最小值及其差须在 -32768 到 32767 之间");
-    case Y_Check::Zero_Span:
+    case YCheck::ZeroSpan:
         return QStringLiteral("最大值与最小值之差取整后为 0");
     }
     return QString();

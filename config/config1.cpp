@@ -74,7 +74,7 @@ QPixmap placeholder(int w, int h, const QColor &tint)
 
 } // namespace
 
-void Fit_Label(QLabel *label, const QString &text, const QFont &base)
+void FitLabel(QLabel *label, const QString &text, const QFont &base)
 {
     if (!label)
         return;
@@ -115,7 +115,7 @@ void Fit_Label(QLabel *label, const QString &text, const QFont &base)
     label->setAccessibleDescription(text);
 }
 
-double CONFIG1::Fit_Scale(const QSize &client, const QRect &available)
+double CONFIG1::fitScale(const QSize &client, const QRect &available)
 {
     if (client.isEmpty() || available.isEmpty())
         return 1.0;
@@ -125,7 +125,7 @@ double CONFIG1::Fit_Scale(const QSize &client, const QRect &available)
     return std::clamp(std::min(w, h), 0.5, 1.0);
 }
 
-CONFIG1::CONFIG1(Link &link, Link_Settings &settings, Read_Back &readBack, Write_Journal *journal,
+CONFIG1::CONFIG1(Link &link, LinkSettings &settings, ReadBack &readBack, WriteJournal *journal,
                  QWidget *parent)
     : QWidget(parent), m_link(link), m_settings(settings), m_readBack(readBack), m_journal(journal)
 {
@@ -139,7 +139,7 @@ CONFIG1::CONFIG1(Link &link, Link_Settings &settings, Read_Back &readBack, Write
     // pictures included, shrinks so that it fits with its frame.
     if (QScreen *s = screen()) {
         const QSize client(qRound(kClientW * logicalDpiX() / 1440.0), qRound(kClientH * logicalDpiY() / 1440.0));
-        m_scale = Fit_Scale(client, s->availableGeometry());
+        m_scale = fitScale(client, s->availableGeometry());
     }
     if (m_scale < 1.0) {
         QFont f = font();
@@ -223,7 +223,7 @@ void CONFIG1::Build()
             back->setGeometry(Twips(kBackX), Twips(y + 15), Twips(kBackW), Twips(kBackH));
             back->setFont(m_readFont);
             back->setAccessibleName(QString::fromUtf8(p.caption));
-            Set_Back(back, kReadBack);
+            setBack(back, kReadBack);
             back->setIndent(2);
             D_4W[i] = back;
 
@@ -260,7 +260,7 @@ void CONFIG1::Build()
             help->setObjectName(arrayName("Label2", i));
             help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             help->setGeometry(Twips(kHelpX), Twips(y + 15), Twips(kHelpW), Twips(kBackH));
-            Fit_Label(help, QString::fromUtf8(p.help), font());
+            FitLabel(help, QString::fromUtf8(p.help), font());
             Label2[i] = help;
         }
     }
@@ -286,11 +286,11 @@ void CONFIG1::Build()
     picture("Image1", 4980, 285, 270, QColor(0x40, 0x90, 0x60));
     picture("Image3", 9270, 297, 270, QColor(0xA0, 0x50, 0x40));
 
-    Msg_Line = new QLabel(this);
-    Msg_Line->setObjectName(QStringLiteral("Msg_Line"));
-    Msg_Line->setGeometry(Twips(kMsgX), Twips(kMsgY), Twips(kMsgW), Twips(kMsgH));
-    Msg_Line->setAutoFillBackground(true);
-    Msg_Line->raise();
+    msgLine = new QLabel(this);
+    msgLine->setObjectName(QStringLiteral("msgLine"));
+    msgLine->setGeometry(Twips(kMsgX), Twips(kMsgY), Twips(kMsgW), Twips(kMsgH));
+    msgLine->setAutoFillBackground(true);
+    msgLine->raise();
 
     Command11 = new QPushButton(QStringLiteral(" Esc 返回"), this);
     Command11->setObjectName(QStringLiteral("Command11"));
@@ -307,7 +307,7 @@ void CONFIG1::Form_Load()
     Keep_Open = -1;
     for (int n = 1; n <= kComboCount; ++n) {
         QComboBox *box = Combo[n];
-        const Choice_Table &list = kChoice[kParam[kComboRegister[n] - 1].list];
+        const ChoiceTable &list = kChoice[kParam[kComboRegister[n] - 1].list];
         box->clear();
         for (int k = 0; k < list.count; ++k)
             box->insertItem(k, QString::fromUtf8(list.items[k].entry));
@@ -319,14 +319,14 @@ void CONFIG1::Form_Load()
     for (int i = 0; i < kParamCount; ++i) {
         if (T_3RW[i])
             T_3RW[i]->clear();
-        Show_Back(i, QString(), false);
+        showBack(i, QString(), false);
         m_edited[i] = false;
         ++m_writeSeq[i]; // results of earlier writes no longer mark anything
-        Set_Mark(i + 1, "", QString());
+        setMark(i + 1, "", QString());
     }
     m_writeMsg.clear();
     m_readMsg.clear();
-    Show_Msg();
+    showMsg();
     // This window's message line tells what happens from now on.
     if (m_journal)
         m_journal->Clear();
@@ -368,13 +368,13 @@ void CONFIG1::Command11_Click()
     if (QWidget *f = focusWidget()) {
         for (int reg = 1; reg <= kParamCount; ++reg) {
             if (Entry(reg) == f)
-                Write_Reg(reg);
+                writeReg(reg);
         }
     }
     Keep_Open = 0;
     Timer1.stop();
     close();
-    emit Return_Main();
+    emit returnMain();
 }
 
 QWidget *CONFIG1::Entry(int reg) const
@@ -390,7 +390,7 @@ bool CONFIG1::Edited(int reg) const
     return reg >= 1 && reg <= kParamCount && m_edited[reg - 1];
 }
 
-QString CONFIG1::Entry_Text(int reg) const
+QString CONFIG1::entryText(int reg) const
 {
     const Param &p = kParam[reg - 1];
     return p.combo ? Combo[p.combo]->currentText() : T_3RW[reg - 1]->text();
@@ -416,7 +416,7 @@ bool CONFIG1::eventFilter(QObject *watched, QEvent *event)
         if (why != Qt::PopupFocusReason && why != Qt::ActiveWindowFocusReason) {
             for (int reg = 1; reg <= kParamCount; ++reg) {
                 if (Entry(reg) == watched)
-                    QTimer::singleShot(0, this, [this, reg] { Write_Reg(reg); });
+                    QTimer::singleShot(0, this, [this, reg] { writeReg(reg); });
             }
         }
     }
@@ -426,24 +426,24 @@ bool CONFIG1::eventFilter(QObject *watched, QEvent *event)
 void CONFIG1::T_3RW_LostFocus(int Index)
 {
     if (Index >= 0 && Index < kParamCount && T_3RW[Index])
-        Write_Reg(Index + 1);
+        writeReg(Index + 1);
 }
 
 void CONFIG1::Combo_LostFocus(int n)
 {
     if (n >= 1 && n <= kComboCount)
-        Write_Reg(kComboRegister[n]);
+        writeReg(kComboRegister[n]);
 }
 
 // ---------------------------------------------------------------------------
 // Read-back
 
-void CONFIG1::Show_Back(int k, const QString &text, bool stale)
+void CONFIG1::showBack(int k, const QString &text, bool stale)
 {
     QLabel *back = D_4W[k];
     const bool refit = back->accessibleDescription() != text || back->text().isEmpty() != text.isEmpty();
     if (refit)
-        Fit_Label(back, text, m_readFont);
+        FitLabel(back, text, m_readFont);
     stale = stale && !text.isEmpty();
     const bool wasStale = back->property("Stale").toBool();
     if (!refit && wasStale == stale)
@@ -459,24 +459,24 @@ void CONFIG1::Show_Back(int k, const QString &text, bool stale)
     back->setToolTip(stale ? (whole.isEmpty() ? kStaleTip : whole + u'\n' + kStaleTip) : whole);
 }
 
-void CONFIG1::Show_Labels(int from, int count)
+void CONFIG1::showLabels(int from, int count)
 {
     for (int k = from; k < from + count; ++k) {
-        const Block_State &b = m_readBack.Block[k / 16];
+        const BlockState &b = m_readBack.Block[k / 16];
         if (!b.read) {
-            Show_Back(k, QString(), false); // nothing known yet
+            showBack(k, QString(), false); // nothing known yet
             continue;
         }
         QString text;
-        if (!Decode_Text(k + 1, m_readBack.Reg_4X[k], &text))
+        if (!decodeText(k + 1, m_readBack.Reg_4X[k], &text))
             text = D_4W[k]->accessibleDescription(); // a code without a text
-        Show_Back(k, text, b.failed);
+        showBack(k, text, b.failed);
     }
 }
 
-void CONFIG1::Read_Done(int block, const LinkResult &r)
+void CONFIG1::readDone(int block, const LinkResult &r)
 {
-    Block_State &b = m_readBack.Block[block];
+    BlockState &b = m_readBack.Block[block];
     if (r.result == kModbusOk && r.buf.size() >= 16) {
         for (int k = 0; k < 16; ++k)
             m_readBack.Reg_4X[16 * block + k] = r.buf[k];
@@ -485,13 +485,13 @@ void CONFIG1::Read_Done(int block, const LinkResult &r)
     } else {
         // A failed read leaves its part of the buffer as it was.
         b.failed = true;
-        m_readMsg = Read_Failure_Text(r.error);
+        m_readMsg = readFailureText(r.error);
     }
     // Each block's labels follow its read, failed or not.
-    Show_Labels(16 * block, 16);
-    if (std::none_of(std::begin(m_readBack.Block), std::end(m_readBack.Block), [](const Block_State &s) { return s.failed; }))
+    showLabels(16 * block, 16);
+    if (std::none_of(std::begin(m_readBack.Block), std::end(m_readBack.Block), [](const BlockState &s) { return s.failed; }))
         m_readMsg.clear();
-    Show_Msg();
+    showMsg();
 }
 
 void CONFIG1::Timer1_Timer()
@@ -500,7 +500,7 @@ void CONFIG1::Timer1_Timer()
     // until every block of this one has come back, and meanwhile the labels
     // show the buffer again.
     if (m_readsOut > 0) {
-        Show_Labels(0, kParamCount);
+        showLabels(0, kParamCount);
         return;
     }
     const int32_t port = m_settings.Link_Par[0];
@@ -509,24 +509,24 @@ void CONFIG1::Timer1_Timer()
         ++m_readsOut;
         m_link.Get_4X_DX(port, station, 1 + 16 * block, 16, this, [this, block](const LinkResult &r) {
             --m_readsOut;
-            Read_Done(block, r);
+            readDone(block, r);
         });
     }
 }
 
-void CONFIG1::Show_Msg()
+void CONFIG1::showMsg()
 {
     QString text = m_writeMsg;
     if (!m_readMsg.isEmpty())
         text += (text.isEmpty() ? QString() : QStringLiteral("；")) + m_readMsg;
-    Msg_Line->setText(text);
-    Msg_Line->setToolTip(text);
+    msgLine->setText(text);
+    msgLine->setToolTip(text);
 }
 
 // ---------------------------------------------------------------------------
 // Write-back
 
-void CONFIG1::Set_Mark(int reg, const char *mark, const QString &message)
+void CONFIG1::setMark(int reg, const char *mark, const QString &message)
 {
     QWidget *w = Entry(reg);
     if (!w)
@@ -537,19 +537,19 @@ void CONFIG1::Set_Mark(int reg, const char *mark, const QString &message)
     w->setToolTip(message);
 }
 
-void CONFIG1::Write_Reg(int reg)
+void CONFIG1::writeReg(int reg)
 {
     const int i = reg - 1;
     if (!m_edited[i])
         return;
-    const QString text = Entry_Text(reg);
-    const Entry_Check check = Check_Entry(reg, text);
+    const QString text = entryText(reg);
+    const EntryCheck check = checkEntry(reg, text);
     if (check.why != Refusal::None) {
         // Still to be written once corrected.
-        const QString msg = Refusal_Text(reg, text, check);
-        Set_Mark(reg, "refused", msg);
+        const QString msg = refusalText(reg, text, check);
+        setMark(reg, "refused", msg);
         m_writeMsg = msg;
-        Show_Msg();
+        showMsg();
         const HistoryEvent refused = writeEvent(reg, EventKind::ParamRefused, text, msg);
         if (m_journal) {
             m_journal->Record(reg, msg);
@@ -568,16 +568,16 @@ void CONFIG1::Write_Reg(int reg)
     // The outcome reaches the journal also when the window has closed in
     // the meantime; the window itself only when it is still there.
     QPointer<CONFIG1> self(this);
-    QPointer<Write_Journal> journal(m_journal);
+    QPointer<WriteJournal> journal(m_journal);
     const QString caption = QString::fromUtf8(kParam[i].caption);
     // Taken now: the value the operator saw before this write.
     const HistoryEvent attempt = writeEvent(reg, EventKind::ParamWritten, QString::number(value), QString());
     Link::Done finish = [self, journal, reg, seq, caption, attempt](const LinkResult &r) {
-        const QString failure = r.result == kModbusFail ? Write_Failure_Text(caption, r.error) : QString();
+        const QString failure = r.result == kModbusFail ? writeFailureText(caption, r.error) : QString();
         HistoryEvent outcome = attempt;
         if (!failure.isEmpty()) {
             outcome.kind = EventKind::ParamFailed;
-            outcome.detail = Link_Failure_Text(r.error);
+            outcome.detail = linkFailureText(r.error);
         }
         if (journal) {
             if (failure.isEmpty())
@@ -587,7 +587,7 @@ void CONFIG1::Write_Reg(int reg)
             journal->report(outcome);
         }
         if (self) {
-            self->Write_Done(reg, seq, r, failure);
+            self->writeDone(reg, seq, r, failure);
             emit self->paramEvent(outcome);
         }
     };
@@ -615,7 +615,7 @@ HistoryEvent CONFIG1::writeEvent(int reg, EventKind kind, const QString &value, 
     return e;
 }
 
-void CONFIG1::Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure)
+void CONFIG1::writeDone(int reg, uint32_t seq, const LinkResult &r, const QString &failure)
 {
     const int i = reg - 1;
     if (seq != m_writeSeq[i])
@@ -623,11 +623,11 @@ void CONFIG1::Write_Done(int reg, uint32_t seq, const LinkResult &r, const QStri
     if (r.result == kModbusFail) {
         // Still to be written: leaving the box again tries again.
         m_edited[i] = true;
-        Set_Mark(reg, "failed", failure);
+        setMark(reg, "failed", failure);
         m_writeMsg = failure;
     } else {
-        Set_Mark(reg, "", QString());
+        setMark(reg, "", QString());
         m_writeMsg = QStringLiteral("%1：已写入").arg(QString::fromUtf8(kParam[i].caption));
     }
-    Show_Msg();
+    showMsg();
 }

@@ -5,7 +5,7 @@
 //
 // Usage (main window):
 //     auto *w = new CONFIG1;          // deletes itself when it closes
-//     connect(w, &CONFIG1::Return_Main, ...show the main window...);
+//     connect(w, &CONFIG1::returnMain, ...show the main window...);
 //     w->Form_Load();                 // or just show(): showing loads it
 //     w->show();
 #pragma once
@@ -27,14 +27,14 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class Link;
-class Write_Journal;
+class WriteJournal;
 struct LinkResult;
 
 // Shows text whole in the label: the font shrinks (down to two thirds of
 // base) until the widest line fits the label's width; a text that still does
 // not fit is cut with "…" and shown whole in the tooltip. The whole text is
 // also the label's accessible description.
-void Fit_Label(QLabel *label, const QString &text, const QFont &base);
+void FitLabel(QLabel *label, const QString &text, const QFont &base);
 
 class CONFIG1 : public QWidget {
     Q_OBJECT
@@ -44,7 +44,7 @@ public:
     // link, settings and readBack are the program's: they outlive the
     // window. Reads and writes go to the port and station of settings; the
     // value being written is noted there too.
-    CONFIG1(Link &link, Link_Settings &settings, Read_Back &readBack, Write_Journal *journal = nullptr,
+    CONFIG1(Link &link, LinkSettings &settings, ReadBack &readBack, WriteJournal *journal = nullptr,
             QWidget *parent = nullptr);
     ~CONFIG1() override;
 
@@ -57,12 +57,12 @@ public:
     // One read cycle: registers 1..48 are read in three blocks of 16 into
     // the read-back buffer and each block's labels are refreshed as it comes back. A label
     // stays blank until its block has been read in this run; while the last
-    // read of its block failed it shows the old value greyed, and Msg_Line
+    // read of its block failed it shows the old value greyed, and msgLine
     // says why. No new reads are issued while blocks of the previous cycle
     // are still outstanding (the labels are refreshed from the buffer instead).
     void Timer1_Timer();
     // " Esc 返回" (and the Esc key): writes the focused box's pending edit,
-    // closes the window (it deletes itself) and emits Return_Main().
+    // closes the window (it deletes itself) and emits returnMain().
     void Command11_Click();
 
     // Write-back of one entry control; writes only when the operator changed
@@ -75,12 +75,12 @@ public:
     // True when the entry of register reg holds an edit not yet written.
     bool Edited(int reg) const;
     // Register blocks of the current read cycle still outstanding.
-    int Reads_Out() const { return m_readsOut; }
+    int readsOut() const { return m_readsOut; }
 
     // Factor (at most 1) by which the window shrinks so that it and its
     // frame fit the available part of a screen; the client area is `client`
     // pixels at full size.
-    static double Fit_Scale(const QSize &client, const QRect &available);
+    static double fitScale(const QSize &client, const QRect &available);
 
     // While true (-1) the window refuses to close.
     int16_t Keep_Open = 0;
@@ -100,17 +100,17 @@ public:
     // One status line for refused values and failed writes (the field itself
     // is marked too: property "Mark" is "refused" or "failed") and for a
     // failing read-back (the labels concerned carry property "Stale").
-    QLabel *Msg_Line = nullptr;
+    QLabel *msgLine = nullptr;
 
 signals:
     // Emitted by Command11_Click after the window has closed itself.
-    void Return_Main();
+    void returnMain();
     // Every write attempt's outcome while the window exists: ParamWritten,
     // ParamRefused (detail: why) or ParamFailed (detail: the failure kind in
     // words), with the register, its caption, the value last read before
     // (register units; empty when its block has not been read) and the
     // value written or the entry refused. msecs is 0: the receiver stamps it.
-    // The journal (Write_Journal::report) hears of every outcome, also of
+    // The journal (WriteJournal::report) hears of every outcome, also of
     // one that comes after the window has closed.
     void paramEvent(const HistoryEvent &event);
 
@@ -122,23 +122,23 @@ protected:
 private:
     void Build();
     int Twips(int twips) const;
-    void Show_Labels(int from, int count); // D_4W(from .. from + count - 1)
-    void Show_Back(int k, const QString &text, bool stale);
-    void Read_Done(int block, const LinkResult &r);
-    void Show_Msg();
-    void Write_Reg(int reg);
-    void Write_Done(int reg, uint32_t seq, const LinkResult &r, const QString &failure);
-    void Set_Mark(int reg, const char *mark, const QString &message);
-    QString Entry_Text(int reg) const;
+    void showLabels(int from, int count); // D_4W(from .. from + count - 1)
+    void showBack(int k, const QString &text, bool stale);
+    void readDone(int block, const LinkResult &r);
+    void showMsg();
+    void writeReg(int reg);
+    void writeDone(int reg, uint32_t seq, const LinkResult &r, const QString &failure);
+    void setMark(int reg, const char *mark, const QString &message);
+    QString entryText(int reg) const;
     HistoryEvent writeEvent(int reg, EventKind kind, const QString &value, const QString &detail) const;
 
     Link &m_link;
-    Link_Settings &m_settings;
-    Read_Back &m_readBack;
-    QPointer<Write_Journal> m_journal;
+    LinkSettings &m_settings;
+    ReadBack &m_readBack;
+    QPointer<WriteJournal> m_journal;
     double m_scale = 1.0;  // window shrunk to fit its screen
     QFont m_readFont;      // read-back labels, before any fitting
-    QString m_writeMsg;    // Msg_Line: the last write's outcome ...
+    QString m_writeMsg;    // msgLine: the last write's outcome ...
     QString m_readMsg;     // ... and a failing read-back
     bool m_loaded = false;
     bool m_placed = false;

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QLabel>
 
-void Set_Back(QLabel *label, const QColor &colour)
+void setBack(QLabel *label, const QColor &colour)
 {
     if (!label)
         return;

@@ -7,4 +7,4 @@ class QColor;
 
 // Does nothing when the label already has the colour (the live refresh sets
 // colours five times a second).
-void Set_Back(QLabel *label, const QColor &colour);
+void setBack(QLabel *label, const QColor &colour);

@@ -1,20 +1,20 @@
 #include "config/write_journal.h"
 
-void Write_Journal::Record(int reg, const QString &text)
+void WriteJournal::Record(int reg, const QString &text)
 {
     Settle(reg);
     m_open.append(Entry{reg, text, m_clock.Now()});
     emit Changed();
 }
 
-void Write_Journal::Settle(int reg)
+void WriteJournal::Settle(int reg)
 {
     const auto n = m_open.removeIf([reg](const Entry &e) { return e.reg == reg; });
     if (n > 0)
         emit Changed();
 }
 
-void Write_Journal::Clear()
+void WriteJournal::Clear()
 {
     if (m_open.isEmpty())
         return;
@@ -22,12 +22,12 @@ void Write_Journal::Clear()
     emit Changed();
 }
 
-Write_Journal::Entry Write_Journal::Latest() const
+WriteJournal::Entry WriteJournal::Latest() const
 {
     return m_open.isEmpty() ? Entry{} : m_open.last();
 }
 
-void Write_Journal::report(const HistoryEvent &event)
+void WriteJournal::report(const HistoryEvent &event)
 {
     HistoryEvent e = event;
     if (e.msecs == 0)

@@ -12,7 +12,7 @@
 #include <QString>
 #include <QVector>
 
-class Write_Journal : public QObject
+class WriteJournal : public QObject
 {
     Q_OBJECT
 public:
@@ -23,7 +23,7 @@ public:
     };
 
     // Entries are stamped by clock, which outlives the object.
-    explicit Write_Journal(const Clock &clock, QObject *parent = nullptr) : QObject(parent), m_clock(clock) {}
+    explicit WriteJournal(const Clock &clock, QObject *parent = nullptr) : QObject(parent), m_clock(clock) {}
 
     // A refusal or a failed write of register reg, now.
     void Record(int reg, const QString &text);

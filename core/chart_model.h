@@ -49,7 +49,7 @@ struct Chart {
 // A slot holds a record once a load or an append has given it a date: an
 // empty slot (a fresh or short ring, slot 0) keeps date 0 and is neither
 // drawn nor captioned.
-inline bool Slot_Has_Record(const Chart &c, int s)
+inline bool slotHasRecord(const Chart &c, int s)
 {
     return s >= 0 && s < kChartSlots && c.Chart_Date[s] != 0.0;
 }

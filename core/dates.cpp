@@ -8,18 +8,18 @@ const QDate kEpoch(1899, 12, 30);
 
 } // namespace
 
-double Date_Serial(const QDate &d) { return double(kEpoch.daysTo(d)); }
+double dateSerial(const QDate &d) { return double(kEpoch.daysTo(d)); }
 
-double Time_Serial(const QTime &t) { return t.msecsSinceStartOfDay() / 1000 / 86400.0; }
+double timeSerial(const QTime &t) { return t.msecsSinceStartOfDay() / 1000 / 86400.0; }
 
-QDate Serial_Date(double serial)
+QDate serialDate(double serial)
 {
     if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
         return kEpoch;
     return kEpoch.addDays(qint64(std::floor(serial)));
 }
 
-QTime Serial_Time(double serial)
+QTime serialTime(double serial)
 {
     if (!std::isfinite(serial) || std::fabs(serial) > 3.0e6)
         return QTime(0, 0);
@@ -30,6 +30,6 @@ QTime Serial_Time(double serial)
     return QTime(0, 0).addSecs(secs);
 }
 
-QString Date_Text(double serial) { return Serial_Date(serial).toString(QStringLiteral("yyyy-MM-dd")); }
+QString dateText(double serial) { return serialDate(serial).toString(QStringLiteral("yyyy-MM-dd")); }
 
-QString Time_Text(double serial) { return Serial_Time(serial).toString(QStringLiteral("HH:mm:ss")); }
+QString timeText(double serial) { return serialTime(serial).toString(QStringLiteral("HH:mm:ss")); }

@@ -5,11 +5,11 @@
 #include <QDateTime>
 #include <QString>
 
-double Date_Serial(const QDate &d);
-double Time_Serial(const QTime &t);
-QDate Serial_Date(double serial);
-QTime Serial_Time(double serial);
+double dateSerial(const QDate &d);
+double timeSerial(const QTime &t);
+QDate serialDate(double serial);
+QTime serialTime(double serial);
 // Short-date text of a whole-day serial ("2026-12-08") and time text of a
 // fraction of a day ("18:42:00"), as the chart labels show them.
-QString Date_Text(double serial);
-QString Time_Text(double serial);
+QString dateText(double serial);
+QString timeText(double serial);

@@ -11,7 +11,7 @@ bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\
 
 } // namespace
 
-double Lead_Num(const QString &text)
+double leadNum(const QString &text)
 {
     int i = 0;
     const int n = text.size();
@@ -91,35 +91,35 @@ double Lead_Num(const QString &text)
     return ok ? v : 0;
 }
 
-double Round_Even(double v)
+double roundEven(double v)
 {
     // nearbyint rounds in the current mode; the default mode is to-nearest-even.
     return std::nearbyint(v);
 }
 
-bool Round_I32(double v, int32_t *out)
+bool roundI32(double v, int32_t *out)
 {
     if (!std::isfinite(v))
         return false;
-    const double r = Round_Even(v);
+    const double r = roundEven(v);
     if (r < double(std::numeric_limits<int32_t>::min()) || r > double(std::numeric_limits<int32_t>::max()))
         return false;
     *out = int32_t(r);
     return true;
 }
 
-bool Round_I16(double v, int16_t *out)
+bool roundI16(double v, int16_t *out)
 {
     if (!std::isfinite(v))
         return false;
-    const double r = Round_Even(v);
+    const double r = roundEven(v);
     if (r < -32768.0 || r > 32767.0)
         return false;
     *out = int16_t(r);
     return true;
 }
 
-QString Num_Text(float v)
+QString numText(float v)
 {
     QLocale loc;
     if (!std::isfinite(v))

@@ -112,57 +112,57 @@ const char *const kTabCaption[kTabCount] = {
 };
 
 const Param kParam[kParamCount] = {
-    {1, 9, "CH1设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {2, 9, "CH1报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {3, 9, "CH2设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {4, 9, "CH2报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {5, 9, "CH3设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {6, 9, "CH3报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {7, 9, "CH4设定值SV", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {8, 9, "CH4报警值", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {9, 8, "CH1报警方式", 1, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {10, 8, "CH1 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
-    {11, 8, "CH2报警方式", 2, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {12, 8, "CH2 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
-    {13, 8, "CH3报警方式", 3, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {14, 8, "CH3 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
-    {15, 8, "CH4报警方式", 4, Coding::Coded, List_Alarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
-    {16, 8, "CH4 报警延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 S"},
-    {17, 7, "通讯地址", 0, Coding::Numeric, List_None, 1, 247, "1 ~ 247"},
-    {18, 7, "波特率", 5, Coding::Coded, List_Baud, 0, 2, "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
-    {19, 7, "校验方式", 6, Coding::Coded, List_Parity, 0, 2, "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
-    {20, 7, "通讯延迟", 0, Coding::Numeric, List_None, 0, 60, "0 ~ 60 MS"},
-    {21, 2, "变送通道选择", 7, Coding::Coded, List_Channel, 1, 4, "1～4，4选1通道测量值变送\r\n"},
-    {22, 2, "变送输出量程", 8, Coding::Coded, List_Output, 0, 2, "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
-    {23, 2, "变送上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {24, 2, "变送下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {25, 3, "CH1 输入类型", 9, Coding::Coded, List_Input, 0, 30, "0～30"},
-    {26, 3, "CH1 小数点", 10, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {27, 3, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {28, 3, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {29, 3, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
-    {30, 4, "CH2 输入类型", 12, Coding::Coded, List_Input, 0, 30, "0～30"},
-    {31, 4, "CH2 小数点", 11, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {32, 4, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {33, 4, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {34, 4, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
-    {35, 5, "CH3 输入类型", 14, Coding::Coded, List_Input, 0, 30, "0～30"},
-    {36, 5, "CH3 小数点", 13, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {37, 5, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {38, 5, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {39, 5, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
-    {40, 6, "CH4 输入类型", 16, Coding::Coded, List_Input, 0, 30, "0～30"},
-    {41, 6, "CH4 小数点", 15, Coding::Coded, List_Decimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
-    {42, 6, "输入上限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {43, 6, "输入下限", 0, Coding::Numeric, List_None, -10000, 30000, "-10000 ~ 30000"},
-    {44, 6, "平移修正", 0, Coding::Numeric, List_None, -500, 500, "-500 ~ 500"},
-    {45, 0, "屏幕点亮时间", 0, Coding::Numeric, List_None, 0, 60, "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
-    {46, 0, "输入数字滤波", 0, Coding::Tenths, List_None, 0, 100, "0～10 S"},
-    {47, 0, "温度单位", 17, Coding::Coded, List_Unit, 0, 2, "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
-    {48, 1, "继电器功能切换", 18, Coding::Coded, List_Relay, 0, 1, "0～1：0-报警方式，1-位式控制\r\n"},
+    {1, 9, "CH1设定值SV", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {2, 9, "CH1报警值", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {3, 9, "CH2设定值SV", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {4, 9, "CH2报警值", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {5, 9, "CH3设定值SV", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {6, 9, "CH3报警值", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {7, 9, "CH4设定值SV", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {8, 9, "CH4报警值", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {9, 8, "CH1报警方式", 1, Coding::Coded, ListAlarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {10, 8, "CH1 报警延迟", 0, Coding::Numeric, ListNone, 0, 60, "0 ~ 60 S"},
+    {11, 8, "CH2报警方式", 2, Coding::Coded, ListAlarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {12, 8, "CH2 报警延迟", 0, Coding::Numeric, ListNone, 0, 60, "0 ~ 60 S"},
+    {13, 8, "CH3报警方式", 3, Coding::Coded, ListAlarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {14, 8, "CH3 报警延迟", 0, Coding::Numeric, ListNone, 0, 60, "0 ~ 60 S"},
+    {15, 8, "CH4报警方式", 4, Coding::Coded, ListAlarm, 0, 5, "0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带\r\n"},
+    {16, 8, "CH4 报警延迟", 0, Coding::Numeric, ListNone, 0, 60, "0 ~ 60 S"},
+    {17, 7, "通讯地址", 0, Coding::Numeric, ListNone, 1, 247, "1 ~ 247"},
+    {18, 7, "波特率", 5, Coding::Coded, ListBaud, 0, 2, "0～2：--0: 4800bps。1: 9600bps。2: 19200bps\r\n"},
+    {19, 7, "校验方式", 6, Coding::Coded, ListParity, 0, 2, "0～2：--0：无校验，1:奇校验，2:偶校验\r\n"},
+    {20, 7, "通讯延迟", 0, Coding::Numeric, ListNone, 0, 60, "0 ~ 60 MS"},
+    {21, 2, "变送通道选择", 7, Coding::Coded, ListChannel, 1, 4, "1～4，4选1通道测量值变送\r\n"},
+    {22, 2, "变送输出量程", 8, Coding::Coded, ListOutput, 0, 2, "0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)\r\n"},
+    {23, 2, "变送上限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {24, 2, "变送下限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {25, 3, "CH1 输入类型", 9, Coding::Coded, ListInput, 0, 30, "0～30"},
+    {26, 3, "CH1 小数点", 10, Coding::Coded, ListDecimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {27, 3, "输入上限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {28, 3, "输入下限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {29, 3, "平移修正", 0, Coding::Numeric, ListNone, -500, 500, "-500 ~ 500"},
+    {30, 4, "CH2 输入类型", 12, Coding::Coded, ListInput, 0, 30, "0～30"},
+    {31, 4, "CH2 小数点", 11, Coding::Coded, ListDecimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {32, 4, "输入上限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {33, 4, "输入下限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {34, 4, "平移修正", 0, Coding::Numeric, ListNone, -500, 500, "-500 ~ 500"},
+    {35, 5, "CH3 输入类型", 14, Coding::Coded, ListInput, 0, 30, "0～30"},
+    {36, 5, "CH3 小数点", 13, Coding::Coded, ListDecimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {37, 5, "输入上限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {38, 5, "输入下限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {39, 5, "平移修正", 0, Coding::Numeric, ListNone, -500, 500, "-500 ~ 500"},
+    {40, 6, "CH4 输入类型", 16, Coding::Coded, ListInput, 0, 30, "0～30"},
+    {41, 6, "CH4 小数点", 15, Coding::Coded, ListDecimal, 0, 4, "0～4：0<10000>，1<1000.0>，2<100.00>，3<10.000>，4<1.0000>\r\n"},
+    {42, 6, "输入上限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {43, 6, "输入下限", 0, Coding::Numeric, ListNone, -10000, 30000, "-10000 ~ 30000"},
+    {44, 6, "平移修正", 0, Coding::Numeric, ListNone, -500, 500, "-500 ~ 500"},
+    {45, 0, "屏幕点亮时间", 0, Coding::Numeric, ListNone, 0, 60, "0～60min，0--常亮，1～60--定时关闭显示\r\n"},
+    {46, 0, "输入数字滤波", 0, Coding::Tenths, ListNone, 0, 100, "0～10 S"},
+    {47, 0, "温度单位", 17, Coding::Coded, ListUnit, 0, 2, "0～2，0-摄氏度C，1-华氏度F，2-绝对温标K\r\n"},
+    {48, 1, "继电器功能切换", 18, Coding::Coded, ListRelay, 0, 1, "0～1：0-报警方式，1-位式控制\r\n"},
 };
 
-const Choice_Table kChoice[List_Count] = {
+const ChoiceTable kChoice[ListCount] = {
     {kAlarm, int(std::size(kAlarm))},
     {kBaud, int(std::size(kBaud))},
     {kParity, int(std::size(kParity))},
@@ -193,7 +193,7 @@ QString tenthsText(int32_t v)
 
 } // namespace
 
-bool Decode_Text(int reg, int32_t v, QString *text)
+bool decodeText(int reg, int32_t v, QString *text)
 {
     if (reg < 1 || reg > kParamCount)
         return false;
@@ -208,7 +208,7 @@ bool Decode_Text(int reg, int32_t v, QString *text)
     case Coding::Coded:
         break;
     }
-    const Choice_Table &list = kChoice[p.list];
+    const ChoiceTable &list = kChoice[p.list];
     for (int k = 0; k < list.count; ++k) {
         if (list.items[k].code == v) {
             *text = QString::fromUtf8(list.items[k].decode);
@@ -266,9 +266,9 @@ bool plainNumber(const QString &text, int frac, int64_t *value, bool *huge)
 
 } // namespace
 
-Entry_Check Check_Entry(int reg, const QString &text)
+EntryCheck checkEntry(int reg, const QString &text)
 {
-    Entry_Check c;
+    EntryCheck c;
     if (reg < 1 || reg > kParamCount)
         return c;
     const Param &p = kParam[reg - 1];
@@ -276,7 +276,7 @@ Entry_Check Check_Entry(int reg, const QString &text)
     c.max = p.max;
     const QString t = text.trimmed();
     if (p.coding == Coding::Coded) {
-        const Choice_Table &list = kChoice[p.list];
+        const ChoiceTable &list = kChoice[p.list];
         for (int k = 0; k < list.count; ++k) {
             if (QString::fromUtf8(list.items[k].entry).trimmed() == t) {
                 c.why = Refusal::None;
@@ -298,7 +298,7 @@ Entry_Check Check_Entry(int reg, const QString &text)
     return c;
 }
 
-QString Range_Text(int reg)
+QString rangeText(int reg)
 {
     if (reg < 1 || reg > kParamCount)
         return QString();
@@ -308,13 +308,13 @@ QString Range_Text(int reg)
     return QString::number(p.min) + u'～' + QString::number(p.max);
 }
 
-QString Refusal_Text(int reg, const QString &text, const Entry_Check &check)
+QString refusalText(int reg, const QString &text, const EntryCheck &check)
 {
     if (reg < 1 || reg > kParamCount || check.why == Refusal::None)
         return QString();
     const Param &p = kParam[reg - 1];
     const QString caption = QString::fromUtf8(p.caption);
-    const QString range = Range_Text(reg);
+    const QString range = rangeText(reg);
     QString shown = text.trimmed();
     if (shown.size() > 20)
         shown = shown.left(20) + u'…';

@@ -9,7 +9,7 @@
 
 // The read-back reads the registers in blocks of 16 (1..16, 17..32, 33..48).
 constexpr int kBlockCount = 3;
-struct Block_State {
+struct BlockState {
     bool read = false;   // read in this run (until then its values are unknown, not zero)
     bool failed = false; // its last read failed (its values may be out of date)
 };
@@ -17,10 +17,10 @@ struct Block_State {
 // What the configuration window knows of the instrument's registers. The
 // program keeps one for its whole run and lends it to each window, so a
 // reopened window starts from what the last one read.
-struct Read_Back {
+struct ReadBack {
     // Read-back buffer: element k holds register k + 1 as last read (0..47 used).
     int32_t Reg_4X[101] = {};
-    Block_State Block[kBlockCount] = {};
+    BlockState Block[kBlockCount] = {};
 };
 
 constexpr int kParamCount = 48;
@@ -35,18 +35,18 @@ enum class Coding : uint8_t {
 };
 
 // Choice lists.
-enum Choice_List : int8_t {
-    List_None = -1,
-    List_Alarm,      // alarm mode
-    List_Baud,       // baud rate of the instrument's own port
-    List_Parity,     // parity of the instrument's own port
-    List_Channel,    // retransmission channel (codes from 1)
-    List_Output,     // retransmission output range
-    List_Decimal,    // decimal point
-    List_Unit,       // temperature unit
-    List_Relay,      // relay function
-    List_Input,      // input type
-    List_Count
+enum ChoiceList : int8_t {
+    ListNone = -1,
+    ListAlarm,      // alarm mode
+    ListBaud,       // baud rate of the instrument's own port
+    ListParity,     // parity of the instrument's own port
+    ListChannel,    // retransmission channel (codes from 1)
+    ListOutput,     // retransmission output range
+    ListDecimal,    // decimal point
+    ListUnit,       // temperature unit
+    ListRelay,      // relay function
+    ListInput,      // input type
+    ListCount
 };
 
 // One entry of a choice list: its code, the text the operator picks and the
@@ -57,7 +57,7 @@ struct Choice {
     const char *decode; // UTF-8
 };
 
-struct Choice_Table {
+struct ChoiceTable {
     const Choice *items;
     int count;
 };
@@ -69,7 +69,7 @@ struct Param {
     const char *caption; // Label1 caption, UTF-8
     int8_t combo;       // 1..18 = ComboN edits it; 0 = text box T_3RW(reg - 1)
     Coding coding;
-    Choice_List list;   // List_None unless coded
+    ChoiceList list;   // ListNone unless coded
     int16_t min, max;   // values the instrument takes, in register units
                         // (tenths for register 46, codes for a list)
     const char *help;   // Label2 caption, UTF-8
@@ -77,13 +77,13 @@ struct Param {
 
 extern const char *const kTabCaption[kTabCount];
 extern const Param kParam[kParamCount];           // element i is register i + 1
-extern const Choice_Table kChoice[List_Count];
+extern const ChoiceTable kChoice[ListCount];
 // Register written by ComboN at element N (element 0 unused).
 extern const int8_t kComboRegister[kComboCount + 1];
 
 // Text a read-back label shows for value v of register reg. Returns false for
 // a code without a decoding text: the label then keeps what it shows.
-bool Decode_Text(int reg, int32_t v, QString *text);
+bool decodeText(int reg, int32_t v, QString *text);
 
 // Why an entry is not written.
 enum class Refusal : uint8_t {
@@ -94,7 +94,7 @@ enum class Refusal : uint8_t {
 
 // The decision on an entry: the value to write, or why not, with the range
 // the parameter takes (register units).
-struct Entry_Check {
+struct EntryCheck {
     Refusal why = Refusal::Form;
     int16_t value = 0;
     int16_t min = 0, max = 0;
@@ -107,12 +107,12 @@ struct Entry_Check {
 // a number of seconds with at most one decimal ("2.5" gives 25, "2.50" too;
 // "0.05" is refused, the instrument counts tenths). The value must lie in the
 // parameter's range; a number too long for any register is out of range.
-Entry_Check Check_Entry(int reg, const QString &text);
+EntryCheck checkEntry(int reg, const QString &text);
 
 // Operator message for a refused entry: the parameter's caption, what was
 // entered, what is expected, and the range.
-QString Refusal_Text(int reg, const QString &text, const Entry_Check &check);
+QString refusalText(int reg, const QString &text, const EntryCheck &check);
 
 // Range of register reg as the operator reads it ("-500～500", "0～10" for
 // register 46 in seconds).
-QString Range_Text(int reg);
+QString rangeText(int reg);

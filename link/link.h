@@ -14,7 +14,7 @@
 
 struct LinkResult {
     int32_t result = kModbusFail; // the operation's result
-    Link_Error error;              // the failure, kind None on success
+    LinkError error;              // the failure, kind None on success
     QVector<int32_t> buf;          // the operation's buffer
     int64_t drained = 0;           // bytes drained from the line so far
 };
@@ -38,7 +38,7 @@ public:
     int Pending() const { return m_pending; }
     // Late or broken replies read off the line and thrown away, in bytes, as
     // of the last result that came back.
-    int64_t Drained_Bytes() const { return m_drained; }
+    int64_t drainedBytes() const { return m_drained; }
 
 private:
     using Read = int32_t (ModbusRTU::*)(int32_t, int32_t, int32_t, int32_t, int32_t *);

@@ -2,7 +2,7 @@
 
 #include "link/link.h"
 
-Met1::Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const Clock &clock, QObject *parent)
+Met1::Met1(Link &link, const LinkSettings &settings, LiveTables &live, const Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_settings(settings), m_live(live), m_clock(clock)
 {
     setObjectName(QStringLiteral("Met1"));
@@ -83,7 +83,7 @@ void Met1::Timer1_Timer()
         }
         m_busy = false;
         checkHealth();
-        emit Tick_Done();
+        emit tickDone();
     });
 }
 
@@ -96,18 +96,18 @@ bool Met1::stale() const
     return since.isValid() && since.secsTo(m_clock.Now()) > 1;
 }
 
-Link_Health Met1::Health() const
+LinkHealth Met1::Health() const
 {
     if (!Timer1.isActive())
-        return Link_Health::Closed;
+        return LinkHealth::Closed;
     if (m_failures > 0)
-        return Link_Health::Interrupted;
+        return LinkHealth::Interrupted;
     if (stale())
-        return Link_Health::Stalled;
-    return m_lastGood.isValid() ? Link_Health::Ok : Link_Health::Waiting_First;
+        return LinkHealth::Stalled;
+    return m_lastGood.isValid() ? LinkHealth::Ok : LinkHealth::WaitingFirst;
 }
 
-void Met1::Reset_Health()
+void Met1::resetHealth()
 {
     m_failures = 0;
     m_lastGood = QDateTime();
@@ -121,7 +121,7 @@ void Met1::checkHealth()
     LinkState now;
     now.health = Health();
     now.lastGood = m_lastGood;
-    if (now.health == Link_Health::Interrupted || now.health == Link_Health::Stalled)
+    if (now.health == LinkHealth::Interrupted || now.health == LinkHealth::Stalled)
         now.error = m_lastError;
     if (now == m_state)
         return;

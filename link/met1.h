@@ -16,20 +16,20 @@
 class Link;
 
 // State of the link as the acquisition sees it.
-enum class Link_Health {
+enum class LinkHealth {
     Closed,        // polling stopped
-    Waiting_First, // polling, no good poll yet and not late
+    WaitingFirst, // polling, no good poll yet and not late
     Ok,            // the last poll was good and is recent
-    Interrupted,   // the last poll failed (Last_Error tells why)
+    Interrupted,   // the last poll failed (lastError tells why)
     Stalled,       // no failure, but no complete reply for over two poll periods
 };
 
 // The link's state as the operator sees it: the health, the time of the last
 // good poll and, while the link is broken, why.
 struct LinkState {
-    Link_Health health = Link_Health::Closed;
+    LinkHealth health = LinkHealth::Closed;
     QDateTime lastGood;
-    Link_Error error; // kind None unless Interrupted or Stalled
+    LinkError error; // kind None unless Interrupted or Stalled
     friend bool operator==(const LinkState &, const LinkState &) = default;
 };
 
@@ -38,7 +38,7 @@ class Met1 : public QObject {
 public:
     // Polls over link the port and station of settings into live and judges
     // the link's health by clock; all four outlive the object.
-    Met1(Link &link, const Link_Settings &settings, Live_Tables &live, const Clock &clock, QObject *parent = nullptr);
+    Met1(Link &link, const LinkSettings &settings, LiveTables &live, const Clock &clock, QObject *parent = nullptr);
 
     void Form_Load() {}
     // One acquisition tick: both exchanges are issued; their results are
@@ -53,33 +53,33 @@ public:
     uint8_t Bit_B[8] = {};
 
     // Link health.
-    bool Tick_Busy() const { return m_busy; }
-    int Fail_Count() const { return m_failures; } // consecutive failed ticks
-    QDateTime Last_Good() const { return m_lastGood; }
+    bool tickBusy() const { return m_busy; }
+    int failCount() const { return m_failures; } // consecutive failed ticks
+    QDateTime lastGood() const { return m_lastGood; }
     // Why the last poll failed; kind None after a good one.
-    Link_Error Last_Error() const { return m_lastError; }
+    LinkError lastError() const { return m_lastError; }
     // Judged by the clock: the link is stalled once no poll has succeeded
     // for more than two poll periods, whatever is still in flight.
-    Link_Health Health() const;
-    void Reset_Health();
+    LinkHealth Health() const;
+    void resetHealth();
     // The state last told by healthChanged.
     LinkState linkState() const { return m_state; }
     // Judges the state now and tells it when it has changed. Runs after
-    // every poll result, when polling starts or stops, on Reset_Health, and
+    // every poll result, when polling starts or stops, on resetHealth, and
     // once a second of its own while polling, so that a link that goes
     // silent with a reply still pending turns stale by the clock alone.
     void checkHealth();
 
 signals:
-    void Tick_Done();
+    void tickDone();
     void healthChanged(const LinkState &state);
 
 private:
     bool stale() const;
 
     Link &m_link;
-    const Link_Settings &m_settings;
-    Live_Tables &m_live;
+    const LinkSettings &m_settings;
+    LiveTables &m_live;
     const Clock &m_clock;
 
     bool m_busy = false;
@@ -87,7 +87,7 @@ private:
     int m_failures = 0;
     QDateTime m_lastGood;
     QDateTime m_since; // polling (re)started: the reference before a first good poll
-    Link_Error m_lastError;
+    LinkError m_lastError;
     LinkState m_state;
     QTimer m_healthTimer;
     QPropertyNotifier m_pollingNotifier; // Timer1 started or stopped (declared after it)

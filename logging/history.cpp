@@ -20,7 +20,7 @@ void Clear_Chart(Chart &c)
     }
 }
 
-bool Load_History(Chart &c, Db_Conn &Main_Conn)
+bool Load_History(Chart &c, DbConn &Main_Conn)
 {
     Clear_Chart(c);
     for (int s = 0; s <= kPageLoad; ++s) {
@@ -32,13 +32,13 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     const qint64 last = c.Win_Last_Id;
     const bool crossing = last < c.Load_Count;
     const qint64 before = crossing ? kRingSize - (qint64(c.Load_Count) - last) : last - c.Load_Count;
-    c.Win_Before_Id = Clamp_I32(before);
+    c.Win_Before_Id = clampI32(before);
     const int count = std::clamp(c.Load_Count, 0, kPageLoad);
 
     // Not crossing: ids Win_Before_Id + 1 .. Win_Last_Id. Crossing: ids up to
     // Win_Last_Id and above Win_Before_Id.
-    QSqlQuery *q = crossing ? Main_Conn.Window(true, Clamp_I32(last + 1), Clamp_I32(before))
-                            : Main_Conn.Window(false, Clamp_I32(before + 1), Clamp_I32(last));
+    QSqlQuery *q = crossing ? Main_Conn.Window(true, clampI32(last + 1), clampI32(before))
+                            : Main_Conn.Window(false, clampI32(before + 1), clampI32(last));
     if (!q)
         return false;
     int n = 0;
@@ -49,7 +49,7 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
             c.Chart_Val[i][k] = q->value(3 + k).toFloat();
         n = i;
     }
-    Main_Conn.End_Window();
+    Main_Conn.endWindow();
 
     // A window that holds fewer records than it has slots (a ring not yet
     // filled) ends with its newest record all the same: the records move to
@@ -76,7 +76,7 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     // across midnight is no gap and a day between two records is one. An
     // empty slot is no record and marks nothing.
     for (int i = 2; i <= count; ++i) {
-        if (!Slot_Has_Record(c, i - 1) || !Slot_Has_Record(c, i))
+        if (!slotHasRecord(c, i - 1) || !slotHasRecord(c, i))
             continue;
         const double d = (c.Chart_Date[i] - c.Chart_Date[i - 1]) + (c.Chart_Time[i] - c.Chart_Time[i - 1]);
         if (std::fabs(d) > kGapDays)
@@ -86,7 +86,7 @@ bool Load_History(Chart &c, Db_Conn &Main_Conn)
     return true;
 }
 
-void markHeld(Chart &c, Db_Conn &conn, int count)
+void markHeld(Chart &c, DbConn &conn, int count)
 {
     // Slots in load order are in time order; a key that goes back (the
     // clock was set back) starts the walk again.
@@ -95,7 +95,7 @@ void markHeld(Chart &c, Db_Conn &conn, int count)
     qint64 lo = 0, hi = 0;
     bool any = false;
     for (int i = 1; i <= count && i < kChartSlots; ++i) {
-        has[i] = Slot_Has_Record(c, i) && serialSeconds(c.Chart_Date[i], c.Chart_Time[i], keys[i]);
+        has[i] = slotHasRecord(c, i) && serialSeconds(c.Chart_Date[i], c.Chart_Time[i], keys[i]);
         if (!has[i])
             continue;
         lo = any ? std::min(lo, keys[i]) : keys[i];
@@ -117,10 +117,10 @@ void markHeld(Chart &c, Db_Conn &conn, int count)
     }
 }
 
-bool Read_Cur_Id(Db_Conn &Main_Conn, int32_t &Cur_Id)
+bool readCurId(DbConn &Main_Conn, int32_t &Cur_Id)
 {
     int32_t id = 0;
-    if (!Main_Conn.Read_Pv_Id(id))
+    if (!Main_Conn.readPvId(id))
         return false;
     Cur_Id = id;
     return true;

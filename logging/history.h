@@ -20,11 +20,11 @@ void Clear_Chart(Chart &c);
 // Slots whose record was logged while the link was closed or interrupted (by
 // the journal's link events) are marked held.
 // False when the database could not be read (the buffer then stays cleared).
-bool Load_History(Chart &c, Db_Conn &Main_Conn);
+bool Load_History(Chart &c, DbConn &Main_Conn);
 
 // Marks slots 1..count held or measured from the journal of conn's file; a
 // file without a journal leaves every mark clear.
-void markHeld(Chart &c, Db_Conn &conn, int count);
+void markHeld(Chart &c, DbConn &conn, int count);
 
 // Cur_Id = sl_void position 0; on failure Cur_Id is left as it was.
-bool Read_Cur_Id(Db_Conn &Main_Conn, int32_t &Cur_Id);
+bool readCurId(DbConn &Main_Conn, int32_t &Cur_Id);

@@ -121,14 +121,14 @@ bool serialSeconds(double date, double time, qint64 &key)
 
 qint64 serialSeconds(const QDate &d, const QTime &t)
 {
-    return qint64(Date_Serial(d)) * kDaySecs + t.msecsSinceStartOfDay() / 1000;
+    return qint64(dateSerial(d)) * kDaySecs + t.msecsSinceStartOfDay() / 1000;
 }
 
 QString keyText(qint64 key)
 {
     const qint64 day = floorDiv(key, kDaySecs);
     const int secs = int(key - day * kDaySecs);
-    return QStringLiteral("%1T%2").arg(Serial_Date(double(day)).toString(QStringLiteral("yyyy-MM-dd")),
+    return QStringLiteral("%1T%2").arg(serialDate(double(day)).toString(QStringLiteral("yyyy-MM-dd")),
                                        QTime(0, 0).addSecs(secs).toString(QStringLiteral("HH:mm:ss")));
 }
 
@@ -145,7 +145,7 @@ qint64 KeyMsecs::operator()(qint64 key)
 {
     const qint64 day = floorDiv(key, kDaySecs);
     const qint64 secs = key - day * kDaySecs;
-    const QDate date = Serial_Date(double(day));
+    const QDate date = serialDate(double(day));
     if (day != m_day) {
         m_day = day;
         const QDateTime start(date, QTime(0, 0));

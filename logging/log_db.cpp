@@ -58,7 +58,7 @@ QString Reason(int code)
     }
 }
 
-QString System_Text(const QSqlError &err)
+QString systemText(const QSqlError &err)
 {
     const QString t = err.databaseText().isEmpty() ? err.driverText() : err.databaseText();
     return t.isEmpty() ? QString() : QStringLiteral("（%1）").arg(t);
@@ -67,7 +67,7 @@ QString System_Text(const QSqlError &err)
 // An id as stored in sl_void, or false when the value cannot be read as one
 // (null, a blob, text that is no number, a negative number). Ids of 65500
 // or more read as 65500: the ring restarts at 1 after them.
-bool Stored_Id(const QVariant &v, int32_t &id)
+bool storedId(const QVariant &v, int32_t &id)
 {
     if (v.isNull())
         return false;
@@ -93,17 +93,17 @@ bool Stored_Id(const QVariant &v, int32_t &id)
         id = kRingSize;
         return true;
     }
-    return Round_I32(d, &id);
+    return roundI32(d, &id);
 }
 
 constexpr const char *kBusyOption = "QSQLITE_BUSY_TIMEOUT=20"; // ms: the logging runs on the UI thread
 
-struct Table_Rule {
+struct TableRule {
     const char *table;
     int columns;
     const char *names[3]; // binding names of positions 0..2 (nullptr: free)
 };
-constexpr Table_Rule kRules[] = {
+constexpr TableRule kRules[] = {
     {"sl_void", 4, {nullptr, nullptr, nullptr}},
     {"pv_data", 11, {"w_id", "w_date", "w_time"}},
     {"Lpv_wdjl", 11, {"lw_id", nullptr, nullptr}},
@@ -111,7 +111,7 @@ constexpr Table_Rule kRules[] = {
 
 } // namespace
 
-QString Db_Path(bool makeFolder)
+QString dbPath(bool makeFolder)
 {
     const QString env = qEnvironmentVariable("QR5300M_DB");
     if (!env.isEmpty())
@@ -125,7 +125,7 @@ QString Db_Path(bool makeFolder)
     return dir + QStringLiteral("/Rdatabj.db");
 }
 
-struct Db_Conn::Stmts {
+struct DbConn::Stmts {
     explicit Stmts(const QSqlDatabase &db)
         : begin(db), commit(db), rollback(db), readIds(db), slIns(db), winIn(db), winOut(db),
           pv{QSqlQuery(db), QSqlQuery(db), QSqlQuery(db), QSqlQuery(db)},
@@ -138,25 +138,25 @@ struct Db_Conn::Stmts {
     } pv, lpv;
 };
 
-Db_Conn::Db_Conn(Db_Files &files, const QString &conn_name, Role role) : m_files(files), m_name(conn_name), m_role(role)
+DbConn::DbConn(DbFiles &files, const QString &conn_name, Role role) : m_files(files), m_name(conn_name), m_role(role)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     m_files.m_conns.push_back(this);
 }
 
-Db_Conn::~Db_Conn()
+DbConn::~DbConn()
 {
     auto &all = m_files.m_conns;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
-    Close_Connection();
-    Drop_Lock();
+    closeConnection();
+    dropLock();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
 }
 
-Db_Conn::File_Sig Db_Conn::Sig_Of(const QString &path)
+DbConn::FileSig DbConn::sigOf(const QString &path)
 {
-    File_Sig s;
+    FileSig s;
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0)
@@ -177,7 +177,7 @@ Db_Conn::File_Sig Db_Conn::Sig_Of(const QString &path)
     return s;
 }
 
-bool Db_Conn::Folder_Fault()
+bool DbConn::folderFault()
 {
     const QString dir = QFileInfo(m_path).absolutePath();
     // The nearest part of the path that exists tells what is wrong.
@@ -195,16 +195,16 @@ bool Db_Conn::Folder_Fault()
         if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0)
             return false;
         const int err = errno;
-        Set_Fault(Db_Fault::Read_Only, QStringLiteral("数据库文件夹 %1 不可写入（%2）").arg(dir, qt_error_string(err)));
+        setFault(DbFault::ReadOnly, QStringLiteral("数据库文件夹 %1 不可写入（%2）").arg(dir, qt_error_string(err)));
     } else if (exists && !S_ISDIR(st.st_mode)) {
-        Set_Fault(Db_Fault::Missing, QStringLiteral("数据库文件夹 %1 无法使用：%2 不是文件夹").arg(dir, have));
+        setFault(DbFault::Missing, QStringLiteral("数据库文件夹 %1 无法使用：%2 不是文件夹").arg(dir, have));
     } else {
-        Set_Fault(Db_Fault::Missing, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
+        setFault(DbFault::Missing, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
     }
     return true;
 }
 
-bool Db_Conn::Take_Lock()
+bool DbConn::takeLock()
 {
     const QString lockPath = m_path + QStringLiteral(".lock");
     const QByteArray name = QFile::encodeName(lockPath);
@@ -213,15 +213,15 @@ bool Db_Conn::Take_Lock()
         if (m_lockPath == lockPath && ::fstat(m_lockFd, &held) == 0 && ::stat(name.constData(), &there) == 0
             && held.st_dev == there.st_dev && held.st_ino == there.st_ino)
             return true;
-        Drop_Lock(); // the lock file was removed or replaced: take the one at the path
+        dropLock(); // the lock file was removed or replaced: take the one at the path
     }
     int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0 && errno == EACCES)
         fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY); // another user's lock file
     if (fd < 0) {
         const int err = errno;
-        if (!Folder_Fault())
-            Set_Fault(Db_Fault::Other, QStringLiteral("无法建立锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
+        if (!folderFault())
+            setFault(DbFault::Other, QStringLiteral("无法建立锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -230,12 +230,12 @@ bool Db_Conn::Take_Lock()
         const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
         ::close(fd);
         if (err != EWOULDBLOCK) {
-            Set_Fault(Db_Fault::Other, QStringLiteral("无法锁定锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
+            setFault(DbFault::Other, QStringLiteral("无法锁定锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
             return false;
         }
         bool ok = false;
         const qint64 pid = QByteArray(buf, n > 0 ? int(n) : 0).trimmed().toLongLong(&ok);
-        Set_Fault(Db_Fault::In_Use, ok && pid > 0
+        setFault(DbFault::InUse, ok && pid > 0
                                         ? QStringLiteral("数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(pid)
                                         : QStringLiteral("数据库 %1 正被另一个运行中的本程序使用").arg(m_path));
         return false;
@@ -250,7 +250,7 @@ bool Db_Conn::Take_Lock()
     return true;
 }
 
-void Db_Conn::Drop_Lock()
+void DbConn::dropLock()
 {
     if (m_lockFd >= 0)
         ::close(m_lockFd); // releases the lock
@@ -258,38 +258,38 @@ void Db_Conn::Drop_Lock()
     m_lockPath.clear();
 }
 
-void Db_Conn::File_Changed()
+void DbConn::fileChanged()
 {
     // No connection may stay on the old file: it would go on reading (and
     // writing) a file that is no longer the one at the path.
     const QString path = m_path;
-    for (Db_Conn *c : m_files.m_conns) {
+    for (DbConn *c : m_files.m_conns) {
         if (c->m_open && c->m_path == path) {
-            c->Close_Connection();
+            c->closeConnection();
             c->m_lastTry = QDateTime();
             c->m_changed = true;
         }
     }
 }
 
-void Db_Conn::Own_Write(const File_Sig &before)
+void DbConn::ownWrite(const FileSig &before)
 {
     // Connections that knew the file as it was know it as it is now.
-    const File_Sig after = Sig_Of(m_path);
-    for (Db_Conn *c : m_files.m_conns)
+    const FileSig after = sigOf(m_path);
+    for (DbConn *c : m_files.m_conns)
         if (c->m_open && c->m_path == m_path && (c == this || c->m_sig == before))
             c->m_sig = after;
 }
 
-void Db_Conn::Set_Fault(Db_Fault f, const QString &text)
+void DbConn::setFault(DbFault f, const QString &text)
 {
     m_fault = f;
     m_faultText = text;
-    if (f == Db_Fault::Foreign)
-        m_foreignSig = Sig_Of(m_path);
+    if (f == DbFault::Foreign)
+        m_foreignSig = sigOf(m_path);
 }
 
-void Db_Conn::Close_Connection()
+void DbConn::closeConnection()
 {
     m_q.reset();
     if (m_db.isOpen())
@@ -297,13 +297,13 @@ void Db_Conn::Close_Connection()
     m_open = false;
 }
 
-void Db_Conn::Close()
+void DbConn::Close()
 {
-    Close_Connection();
-    Drop_Lock();
+    closeConnection();
+    dropLock();
 }
 
-bool Db_Conn::Fail(const QSqlError &err, bool close)
+bool DbConn::Fail(const QSqlError &err, bool close)
 {
     const int code = err.nativeErrorCode().toInt() & 0xff;
     const bool gone = !QFileInfo::exists(m_path);
@@ -311,59 +311,59 @@ bool Db_Conn::Fail(const QSqlError &err, bool close)
     // read-only stays so, and one on a lost file writes into nothing.
     bool reopen = true;
     if (code == kSqliteCorrupt || code == kSqliteNotADb) {
-        Set_Fault(Db_Fault::Foreign, QStringLiteral("%1 不是本程序的数据库：文件已损坏或不是 SQLite 数据库").arg(m_path));
-    } else if ((gone || code == kSqliteReadOnly || code == kSqliteCantOpen || code == kSqliteIoErr) && Folder_Fault()) {
+        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：文件已损坏或不是 SQLite 数据库").arg(m_path));
+    } else if ((gone || code == kSqliteReadOnly || code == kSqliteCantOpen || code == kSqliteIoErr) && folderFault()) {
         // the folder is missing, not a folder, or allows no journal
     } else if (gone) {
-        Set_Fault(Db_Fault::Missing, QStringLiteral("数据库文件丢失"));
+        setFault(DbFault::Missing, QStringLiteral("数据库文件丢失"));
     } else if (code == kSqliteReadOnly) {
-        Set_Fault(Db_Fault::Read_Only, QStringLiteral("数据库只读"));
+        setFault(DbFault::ReadOnly, QStringLiteral("数据库只读"));
     } else if (code == kSqliteBusy || code == kSqliteLocked) {
-        Set_Fault(Db_Fault::Locked, QStringLiteral("数据库被锁定"));
+        setFault(DbFault::Locked, QStringLiteral("数据库被锁定"));
         reopen = false;
     } else if (code == kSqliteFull) {
-        Set_Fault(Db_Fault::Full, QStringLiteral("磁盘已满"));
+        setFault(DbFault::Full, QStringLiteral("磁盘已满"));
         reopen = false;
     } else {
-        Set_Fault(Db_Fault::Other, Reason(code) + System_Text(err));
+        setFault(DbFault::Other, Reason(code) + systemText(err));
         reopen = code == kSqliteIoErr || code == kSqliteCantOpen;
     }
     if (close || reopen) {
-        Close_Connection();
+        closeConnection();
         m_lastTry = m_files.clock.Now(); // the next try in the next clock second
     }
     return false;
 }
 
-bool Db_Conn::Open()
+bool DbConn::Open()
 {
     m_lastTry = m_files.clock.Now();
-    Close_Connection();
-    m_path = Db_Path();
-    if (m_role == Role::Writer && !Take_Lock())
+    closeConnection();
+    m_path = dbPath();
+    if (m_role == Role::Writer && !takeLock())
         return false;
     const bool existed = QFileInfo::exists(m_path);
-    if (!Open_Checked()) {
-        Close_Connection();
+    if (!openChecked()) {
+        closeConnection();
         return false;
     }
-    Set_Fault(Db_Fault::None, QString());
+    setFault(DbFault::None, QString());
     ++m_opens;
     if (std::exchange(m_changed, false))
         m_notice = {existed ? DbNotice::FileReplaced : DbNotice::FileRecreated, {}, 0, 0};
     return true;
 }
 
-bool Db_Conn::Open_Checked()
+bool DbConn::openChecked()
 {
     const QFileInfo fi(m_path);
-    const File_Sig before = Sig_Of(m_path);
+    const FileSig before = sigOf(m_path);
     if (before.exists && !fi.isFile()) {
-        Set_Fault(Db_Fault::Foreign, QStringLiteral("%1 不是本程序的数据库：不是普通文件").arg(m_path));
+        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：不是普通文件").arg(m_path));
         return false;
     }
     if (!before.exists) {
-        if (Folder_Fault())
+        if (folderFault())
             return false;
         // Journals left by a deleted database would be replayed into the
         // new file: they belong to no file any more.
@@ -378,7 +378,7 @@ bool Db_Conn::Open_Checked()
     m_open = true;
 
     bool empty = false;
-    if (!Check_Schema(empty))
+    if (!checkSchema(empty))
         return false;
     QSqlQuery q(m_db);
     // A rollback journal is live only while a transaction runs, so a file
@@ -394,17 +394,17 @@ bool Db_Conn::Open_Checked()
     q.exec(QStringLiteral("PRAGMA journal_mode=PERSIST"));
     q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     q.finish();
-    if (empty && !Create_Tables())
+    if (empty && !createTables())
         return false;
-    if (!Check_Journal())
+    if (!checkJournal())
         return false;
     if (!Prepare())
         return false;
-    Own_Write(before);
+    ownWrite(before);
     return true;
 }
 
-bool Db_Conn::Check_Schema(bool &empty)
+bool DbConn::checkSchema(bool &empty)
 {
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
@@ -415,13 +415,13 @@ bool Db_Conn::Check_Schema(bool &empty)
         return true;
 
     auto foreign = [&](const QString &what) {
-        Set_Fault(Db_Fault::Foreign, QStringLiteral("%1 不是本程序的数据库：%2").arg(m_path, what));
-        Close_Connection();
+        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：%2").arg(m_path, what));
+        closeConnection();
         return false;
     };
     // The full check reads the whole file (some 30 ms when the rings are
     // full): once per file, not at every new open after a fault.
-    const File_Sig sig = Sig_Of(m_path);
+    const FileSig sig = sigOf(m_path);
     if (!(m_files.m_verifiedPath == m_path && m_files.m_verifiedSig == sig)) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
             return Fail(q.lastError(), true);
@@ -434,7 +434,7 @@ bool Db_Conn::Check_Schema(bool &empty)
 
     QString *cols[] = {m_slCols, m_pvCols, m_lpvCols};
     for (int t = 0; t < 3; ++t) {
-        const Table_Rule &rule = kRules[t];
+        const TableRule &rule = kRules[t];
         const QString table = QLatin1String(rule.table);
         QSqlQuery type(m_db);
         if (!type.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = '%1' COLLATE NOCASE").arg(table)))
@@ -461,7 +461,7 @@ bool Db_Conn::Check_Schema(bool &empty)
     return true;
 }
 
-bool Db_Conn::Create_Tables()
+bool DbConn::createTables()
 {
     QSqlQuery q(m_db);
     QString pv = QStringLiteral("CREATE TABLE pv_data (w_id INTEGER PRIMARY KEY, w_date REAL, w_time REAL");
@@ -499,7 +499,7 @@ bool Db_Conn::Create_Tables()
     return true;
 }
 
-bool Db_Conn::Check_Journal()
+bool DbConn::checkJournal()
 {
     m_journalOk = false;
     m_journalFault.clear();
@@ -534,7 +534,7 @@ bool Db_Conn::Check_Journal()
     return true;
 }
 
-bool Db_Conn::Prepare()
+bool DbConn::Prepare()
 {
     m_q = std::make_unique<Stmts>(m_db);
     Stmts &s = *m_q;
@@ -584,34 +584,34 @@ bool Db_Conn::Prepare()
     return true;
 }
 
-bool Db_Conn::Ensure_Open()
+bool DbConn::ensureOpen()
 {
     if (m_open) {
-        const File_Sig now = Sig_Of(m_path);
+        const FileSig now = sigOf(m_path);
         // The writer knows every change it made itself, so any other one
         // (a file copied over ours keeps its inode) means another file. A
         // reader sees records come in and follows the file's identity.
-        const bool same = m_role == Role::Writer ? now == m_sig : now.Same_File(m_sig);
+        const bool same = m_role == Role::Writer ? now == m_sig : now.sameFile(m_sig);
         if (!same) {
-            File_Changed();
-        } else if (m_role == Role::Writer && !Take_Lock()) {
-            Close_Connection(); // another copy holds the lock now: it writes
+            fileChanged();
+        } else if (m_role == Role::Writer && !takeLock()) {
+            closeConnection(); // another copy holds the lock now: it writes
             m_lastTry = m_files.clock.Now();
             return false;
         } else {
             return true;
         }
     }
-    if (m_fault == Db_Fault::Foreign && Sig_Of(Db_Path()) == m_foreignSig)
+    if (m_fault == DbFault::Foreign && sigOf(dbPath()) == m_foreignSig)
         return false; // still the same foreign file: never touch it
     if (m_lastTry.isValid() && m_files.clock.Now() == m_lastTry)
         return false;
     return Open();
 }
 
-bool Db_Conn::Read_Ids(int32_t &pv_id, int32_t &lpv_id)
+bool DbConn::readIds(int32_t &pv_id, int32_t &lpv_id)
 {
-    if (!Ensure_Open())
+    if (!ensureOpen())
         return false;
     QSqlQuery &q = m_q->readIds;
     if (!q.exec())
@@ -626,12 +626,12 @@ bool Db_Conn::Read_Ids(int32_t &pv_id, int32_t &lpv_id)
     int32_t ids[2] = {0, 0};
     bool lost[2] = {false, false};
     for (int k = 0; k < 2; ++k) {
-        lost[k] = !Stored_Id(stored[k], ids[k]);
+        lost[k] = !storedId(stored[k], ids[k]);
         // A lost id restarting at 1 would overwrite the oldest history
         // first: the ring itself knows its newest record.
         if (lost[k]) {
             bool ok = false;
-            ids[k] = Newest_In_Ring(k ? Db_Ring::Lpv : Db_Ring::Pv, ok);
+            ids[k] = newestInRing(k ? DbRing::Lpv : DbRing::Pv, ok);
             if (!ok)
                 return false;
         }
@@ -664,9 +664,9 @@ bool Db_Conn::Read_Ids(int32_t &pv_id, int32_t &lpv_id)
     return true;
 }
 
-int32_t Db_Conn::Newest_In_Ring(Db_Ring ring, bool &ok)
+int32_t DbConn::newestInRing(DbRing ring, bool &ok)
 {
-    QSqlQuery &q = ring == Db_Ring::Pv ? m_q->pv.newest : m_q->lpv.newest;
+    QSqlQuery &q = ring == DbRing::Pv ? m_q->pv.newest : m_q->lpv.newest;
     ok = q.exec();
     if (!ok) {
         Fail(q.lastError(), true);
@@ -682,34 +682,34 @@ int32_t Db_Conn::Newest_In_Ring(Db_Ring ring, bool &ok)
     return id;
 }
 
-bool Db_Conn::Transaction(const std::function<QSqlQuery *()> &steps)
+bool DbConn::Transaction(const std::function<QSqlQuery *()> &steps)
 {
     Stmts &s = *m_q;
-    const File_Sig before = m_sig;
+    const FileSig before = m_sig;
     QSqlQuery *failed = s.begin.exec() ? steps() : &s.begin;
     if (!failed && !s.commit.exec())
         failed = &s.commit;
     if (failed) {
         const QSqlError err = failed->lastError();
         s.rollback.exec(); // may find nothing to roll back: SQLite undid it already
-        Own_Write(before);
+        ownWrite(before);
         return Fail(err, false);
     }
-    Own_Write(before);
+    ownWrite(before);
     return true;
 }
 
-bool Db_Conn::Read_Pv_Id(int32_t &pv_id)
+bool DbConn::readPvId(int32_t &pv_id)
 {
     int32_t lpv = 0;
-    return Read_Ids(pv_id, lpv);
+    return readIds(pv_id, lpv);
 }
 
-bool Db_Conn::Write_Record(Db_Ring ring, int32_t id, double date, double time, const float values[8])
+bool DbConn::writeRecord(DbRing ring, int32_t id, double date, double time, const float values[8])
 {
-    if (!Ensure_Open() || m_idsOpen != m_opens)
+    if (!ensureOpen() || m_idsOpen != m_opens)
         return false;
-    Stmts::Ring &r = ring == Db_Ring::Pv ? m_q->pv : m_q->lpv;
+    Stmts::Ring &r = ring == DbRing::Pv ? m_q->pv : m_q->lpv;
     return Transaction([&]() -> QSqlQuery * {
         r.upd.bindValue(0, date);
         r.upd.bindValue(1, time);
@@ -733,9 +733,9 @@ bool Db_Conn::Write_Record(Db_Ring ring, int32_t id, double date, double time, c
     });
 }
 
-QSqlQuery *Db_Conn::Window(bool crossing, int32_t lo, int32_t hi)
+QSqlQuery *DbConn::Window(bool crossing, int32_t lo, int32_t hi)
 {
-    if (!Ensure_Open())
+    if (!ensureOpen())
         return nullptr;
     QSqlQuery &q = crossing ? m_q->winOut : m_q->winIn;
     q.bindValue(0, lo);
@@ -747,22 +747,22 @@ QSqlQuery *Db_Conn::Window(bool crossing, int32_t lo, int32_t hi)
     return &q;
 }
 
-bool Db_Conn::recordEvent(const HistoryEvent &event)
+bool DbConn::recordEvent(const HistoryEvent &event)
 {
     if (m_role != Role::Writer) {
         m_journalFault = QStringLiteral("只读连接不记录事件");
         return false;
     }
-    if (!Ensure_Open()) {
+    if (!ensureOpen()) {
         m_journalFault = m_faultText.isEmpty() ? QStringLiteral("数据库未打开") : m_faultText;
         return false;
     }
     if (!m_journalOk) {
         // Created by another copy of the program since we opened it?
-        if (!Check_Journal() || !m_journalOk)
+        if (!checkJournal() || !m_journalOk)
             return false;
     }
-    const File_Sig before = m_sig;
+    const FileSig before = m_sig;
     QSqlQuery q(m_db);
     bool ok = q.prepare(QStringLiteral("INSERT INTO qr_events (ev_time, ev_kind, ev_channel, ev_flag, ev_reg, ev_caption, "
                                        "ev_before, ev_value, ev_detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -788,14 +788,14 @@ bool Db_Conn::recordEvent(const HistoryEvent &event)
             q.exec(QStringLiteral("DELETE FROM qr_events WHERE ev_id <= %1").arg(id - kJournalKeep));
         m_journalFault.clear();
     } else {
-        m_journalFault = Reason(q.lastError().nativeErrorCode().toInt() & 0xff) + System_Text(q.lastError());
+        m_journalFault = Reason(q.lastError().nativeErrorCode().toInt() & 0xff) + systemText(q.lastError());
     }
     q.finish();
-    Own_Write(before);
+    ownWrite(before);
     return ok;
 }
 
-bool Db_Conn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks)
+bool DbConn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks)
 {
     marks.clear();
     if (!m_open)
@@ -804,7 +804,7 @@ bool Db_Conn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &mar
     return readLinkMarks(m_db, fromKey, toKey, marks, error);
 }
 
-void Db_Conn::End_Window()
+void DbConn::endWindow()
 {
     if (m_q) {
         m_q->winIn.finish();

@@ -2,9 +2,9 @@
 // and the two record rings `pv_data` (one-second) and `Lpv_wdjl` (ten-second),
 // and the program's own journal `qr_events` (logging/journal.h) beside them.
 //
-// Each user of the file (main window, logging) owns one Db_Conn, a named Qt
+// Each user of the file (main window, logging) owns one DbConn, a named Qt
 // Sql connection with its prepared statements; the connections of one run
-// know each other through the run's Db_Files. A Db_Conn never
+// know each other through the run's DbFiles. A DbConn never
 // alters a file that is not ours: it creates the tables only in a missing or
 // empty file, and it refuses a file whose tables are not the three it needs.
 // The writer adds the journal table to a file of ours that lacks it; a file
@@ -40,20 +40,20 @@
 // Where the database lives: $QR5300M_DB when set, else Rdatabj.db in the
 // user's data folder ($XDG_DATA_HOME/qr5300m, ~/.local/share/qr5300m), which
 // is created when missing unless makeFolder is false.
-QString Db_Path(bool makeFolder = true);
+QString dbPath(bool makeFolder = true);
 
-enum class Db_Fault {
+enum class DbFault {
     None,
-    Read_Only, // the file, its folder (for the journal) or this connection cannot be written
+    ReadOnly, // the file, its folder (for the journal) or this connection cannot be written
     Locked,    // another connection or process holds the file
     Missing,   // the file is gone and its folder is missing or not a folder
-    In_Use,    // another running copy of the program writes the file
+    InUse,    // another running copy of the program writes the file
     Full,      // the disk (or the database's size limit) is full
     Foreign,   // the file at the path is not our database
     Other,     // any other database error
 };
 
-enum class Db_Ring { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
+enum class DbRing { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
 
 // Something a connection did on its own that the operator should know of;
 // logging goes on.
@@ -70,9 +70,9 @@ struct LogNotice {
     int32_t pvId = 0, lpvId = 0; // IdsRecovered: the ids taken from the rings
 };
 
-class Db_Files;
+class DbFiles;
 
-class Db_Conn
+class DbConn
 {
 public:
     enum class Role {
@@ -81,56 +81,56 @@ public:
     };
     // conn_name names the Qt Sql connection ("Main_Conn", "Log_Conn");
     // files (the run's connections) outlives the object.
-    Db_Conn(Db_Files &files, const QString &conn_name, Role role = Role::Reader);
-    ~Db_Conn();
-    Db_Conn(const Db_Conn &) = delete;
-    Db_Conn &operator=(const Db_Conn &) = delete;
+    DbConn(DbFiles &files, const QString &conn_name, Role role = Role::Reader);
+    ~DbConn();
+    DbConn(const DbConn &) = delete;
+    DbConn &operator=(const DbConn &) = delete;
 
-    // Opens Db_Path() (creating a fresh database when the file is missing),
+    // Opens dbPath() (creating a fresh database when the file is missing),
     // checks the tables and prepares the statements; a writer first takes
-    // the lock file. False on failure, with Fault()/Fault_Text() telling why.
+    // the lock file. False on failure, with Fault()/faultText() telling why.
     bool Open();
     // Closes the connection; a writer also gives up its lock.
     void Close();
-    bool Is_Open() const { return m_open; }
+    bool isOpen() const { return m_open; }
 
     // Open and still on the file at the path. When the file was deleted or
     // replaced (for a writer: changed in any way it did not write itself),
     // every connection on it is closed and the file opened again; after a
     // failure a new open is tried at most once per clock second, and a
     // foreign file only once it has changed.
-    bool Ensure_Open();
+    bool ensureOpen();
 
-    Db_Fault Fault() const { return m_fault; }
+    DbFault Fault() const { return m_fault; }
     // Short Chinese text of the last fault, empty while there is none.
-    QString Fault_Text() const { return m_faultText; }
+    QString faultText() const { return m_faultText; }
     QString Path() const { return m_path; }
     QString Name() const { return m_name; }
     // What the connection last did on its own (the file was replaced and
     // reopened, sl_void was repaired), handed out once; kind None when
     // nothing happened. The time is left to the caller.
-    LogNotice Take_Notice() { return std::exchange(m_notice, LogNotice()); }
+    LogNotice takeNotice() { return std::exchange(m_notice, LogNotice()); }
 
     // sl_void positions 0 and 2 (newest pv_data and Lpv_wdjl ids). An id
     // that cannot be read as one (null, text, blob, negative, no row) is
     // taken from the ring itself, its record with the newest date and time;
     // a writer stores it back. An id of 65500 or more reads as 65500.
-    bool Read_Ids(int32_t &pv_id, int32_t &lpv_id);
+    bool readIds(int32_t &pv_id, int32_t &lpv_id);
     // sl_void position 0.
-    bool Read_Pv_Id(int32_t &pv_id);
+    bool readPvId(int32_t &pv_id);
 
     // Adds or overwrites ring slot `id` and stores `id` as the ring's newest
     // id in sl_void, in one transaction: both or neither. Writes nothing
     // (false, no fault) when the file was reopened since the ids were read:
     // they belong to the other file.
-    bool Write_Record(Db_Ring ring, int32_t id, double date, double time, const float values[8]);
+    bool writeRecord(DbRing ring, int32_t id, double date, double time, const float values[8]);
 
     // Runs the window query over pv_data: ids lo..hi (crossing = false) or
     // ids outside lo..hi (crossing = true), in order of w_date, w_time.
     // Returns the active query to step through, or nullptr; call
-    // End_Window() when done.
+    // endWindow() when done.
     QSqlQuery *Window(bool crossing, int32_t lo, int32_t hi);
-    void End_Window();
+    void endWindow();
 
     // Adds one event to the journal (writer only). False when it could not:
     // journalFault() says why. A failing event never closes the connection
@@ -141,53 +141,53 @@ public:
     bool linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks);
 
 private:
-    friend class Db_Files;
+    friend class DbFiles;
     struct Stmts;
-    struct File_Sig {
+    struct FileSig {
         bool exists = false;
         quint64 dev = 0, ino = 0;
         qint64 size = 0, mtime_ns = 0;
         std::array<char, 100> head{}; // the SQLite header: change counter, page count, journal mode
-        bool operator==(const File_Sig &) const = default;
-        bool Same_File(const File_Sig &o) const { return exists && o.exists && dev == o.dev && ino == o.ino; }
+        bool operator==(const FileSig &) const = default;
+        bool sameFile(const FileSig &o) const { return exists && o.exists && dev == o.dev && ino == o.ino; }
     };
-    static File_Sig Sig_Of(const QString &path);
+    static FileSig sigOf(const QString &path);
 
-    bool Take_Lock();
-    void Drop_Lock();
-    void File_Changed();
-    void Own_Write(const File_Sig &before);
-    bool Folder_Fault();
-    int32_t Newest_In_Ring(Db_Ring ring, bool &ok);
+    bool takeLock();
+    void dropLock();
+    void fileChanged();
+    void ownWrite(const FileSig &before);
+    bool folderFault();
+    int32_t newestInRing(DbRing ring, bool &ok);
     // Runs steps (which return the statement that failed, or nullptr)
     // between BEGIN IMMEDIATE and COMMIT: all of them or none.
     bool Transaction(const std::function<QSqlQuery *()> &steps);
 
-    bool Open_Checked();
-    bool Check_Schema(bool &empty);
-    bool Create_Tables();
-    bool Check_Journal();
+    bool openChecked();
+    bool checkSchema(bool &empty);
+    bool createTables();
+    bool checkJournal();
     bool Prepare();
     bool Fail(const QSqlError &err, bool close);
-    void Set_Fault(Db_Fault f, const QString &text);
-    void Close_Connection();
+    void setFault(DbFault f, const QString &text);
+    void closeConnection();
 
-    Db_Files &m_files;
+    DbFiles &m_files;
     QString m_name;
     Role m_role;
     QString m_path;
     QSqlDatabase m_db;
     std::unique_ptr<Stmts> m_q;
     bool m_open = false;
-    File_Sig m_sig;          // the file this connection is on
-    File_Sig m_foreignSig;   // the foreign file last refused
+    FileSig m_sig;          // the file this connection is on
+    FileSig m_foreignSig;   // the foreign file last refused
     QDateTime m_lastTry;     // clock second of the last open attempt
     quint64 m_opens = 0;     // successful opens so far
     quint64 m_idsOpen = 0;   // the open the ids were last read on
     bool m_changed = false;  // closed because the file changed under us
     int m_lockFd = -1;       // the lock file, held by a writer
     QString m_lockPath;
-    Db_Fault m_fault = Db_Fault::None;
+    DbFault m_fault = DbFault::None;
     QString m_faultText;
     LogNotice m_notice;
     bool m_journalOk = false; // the journal table is there with our columns
@@ -199,20 +199,20 @@ private:
 // that a deleted or replaced file closes all of those on it before a new
 // file is created at its path, and the file whose whole content was last
 // verified (a full check reads all of it: once per file, not at every open).
-class Db_Files
+class DbFiles
 {
 public:
     // The connections try a failed open again at most once per second of
     // clock, which outlives the object.
-    explicit Db_Files(const Clock &clock) : clock(clock) {}
-    Db_Files(const Db_Files &) = delete;
-    Db_Files &operator=(const Db_Files &) = delete;
+    explicit DbFiles(const Clock &clock) : clock(clock) {}
+    DbFiles(const DbFiles &) = delete;
+    DbFiles &operator=(const DbFiles &) = delete;
 
     const Clock &clock;
 
 private:
-    friend class Db_Conn;
-    std::vector<Db_Conn *> m_conns;
+    friend class DbConn;
+    std::vector<DbConn *> m_conns;
     QString m_verifiedPath;
-    Db_Conn::File_Sig m_verifiedSig;
+    DbConn::FileSig m_verifiedSig;
 };

@@ -6,8 +6,8 @@
 
 #include <cmath>
 
-mscom::mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent)
-    : QObject(parent), Log_Conn(files, QStringLiteral("Log_Conn"), Db_Conn::Role::Writer), m_clock(files.clock), m_live(live),
+mscom::mscom(const LiveTables &live, LogTimes &times, DbFiles &files, QObject *parent)
+    : QObject(parent), Log_Conn(files, QStringLiteral("Log_Conn"), DbConn::Role::Writer), m_clock(files.clock), m_live(live),
       m_times(times)
 {
     Timer1.setInterval(100);
@@ -19,7 +19,7 @@ mscom::~mscom()
     // The program ends: from here on nothing is measured.
     if (m_linkUp)
         linkChanged(EventKind::LinkClosed, m_clock.Now());
-    if (!m_events.empty() && Log_Conn.Is_Open())
+    if (!m_events.empty() && Log_Conn.isOpen())
         writeEvents();
 }
 
@@ -37,9 +37,9 @@ void mscom::Form_Load()
 
 double mscom::Elapsed(const QDateTime &now, double date, double time)
 {
-    const double days = Date_Serial(now.date()) - date;
-    const double part = Time_Serial(now.time()) - time;
-    return std::fabs(Round_Even((days + part) * 24 * 60 * 60));
+    const double days = dateSerial(now.date()) - date;
+    const double part = timeSerial(now.time()) - time;
+    return std::fabs(roundEven((days + part) * 24 * 60 * 60));
 }
 
 double mscom::okitime() const { return Elapsed(m_clock.Now(), m_times.Pv_Date, m_times.Pv_Time); }
@@ -48,7 +48,7 @@ double mscom::Rec1_time() const { return Elapsed(m_clock.Now(), m_times.Lpv_Date
 
 void mscom::Stopped()
 {
-    setState({true, Log_Conn.Fault(), Log_Conn.Fault_Text()});
+    setState({true, Log_Conn.Fault(), Log_Conn.faultText()});
 }
 
 void mscom::setState(const LogState &state)
@@ -63,8 +63,8 @@ void mscom::Timer1_Timer()
 {
     // Without the stored ids nothing is written: a guessed id could put a
     // second record under one id or skip one.
-    const bool haveIds = Log_Conn.Read_Ids(Pv_Id, Lpv_Id);
-    if (!haveIds && Log_Conn.Fault() != Db_Fault::None)
+    const bool haveIds = Log_Conn.readIds(Pv_Id, Lpv_Id);
+    if (!haveIds && Log_Conn.Fault() != DbFault::None)
         Stopped();
     if (Pv_Id >= kRingSize || Pv_Id < 0)
         Pv_Id = 0;
@@ -74,8 +74,8 @@ void mscom::Timer1_Timer()
     // One reading of the clock for the whole step, so a record's date and
     // time of day always belong together.
     const QDateTime now = m_clock.Now();
-    const double date = Date_Serial(now.date());
-    const double time = Time_Serial(now.time());
+    const double date = dateSerial(now.date());
+    const double time = timeSerial(now.time());
     float values[8];
     for (int i = 0; i < 8; ++i)
         values[i] = m_live.Val_3X[i];
@@ -85,10 +85,10 @@ void mscom::Timer1_Timer()
         // Taken before the write: a failed write waits a full second.
         m_times.Pv_Date = date;
         m_times.Pv_Time = time;
-        if (haveIds && Log_Conn.Write_Record(Db_Ring::Pv, Pv_Id + 1, date, time, values)) {
+        if (haveIds && Log_Conn.writeRecord(DbRing::Pv, Pv_Id + 1, date, time, values)) {
             Pv_Id += 1;
             wrote = true;
-        } else if (haveIds && Log_Conn.Fault() != Db_Fault::None) {
+        } else if (haveIds && Log_Conn.Fault() != DbFault::None) {
             failed = true; // (no fault: the file was reopened, the ids were read on the old one)
         }
         // The live chart moves on every second, logged or not: while logging
@@ -98,17 +98,17 @@ void mscom::Timer1_Timer()
     if (Elapsed(now, m_times.Lpv_Date, m_times.Lpv_Time) >= 10) {
         m_times.Lpv_Date = date;
         m_times.Lpv_Time = time;
-        if (haveIds && Log_Conn.Write_Record(Db_Ring::Lpv, Lpv_Id + 1, date, time, values)) {
+        if (haveIds && Log_Conn.writeRecord(DbRing::Lpv, Lpv_Id + 1, date, time, values)) {
             Lpv_Id += 1;
             wrote = true;
-        } else if (haveIds && Log_Conn.Fault() != Db_Fault::None) {
+        } else if (haveIds && Log_Conn.Fault() != DbFault::None) {
             failed = true;
         }
     }
     watchFlags(now);
     writeEvents();
 
-    LogNotice notice = Log_Conn.Take_Notice();
+    LogNotice notice = Log_Conn.takeNotice();
     if (failed)
         Stopped();
     else if (wrote)
@@ -120,7 +120,7 @@ void mscom::Timer1_Timer()
     }
     // Told last, when the states are up to date.
     if (dueSample)
-        emit Sample_Logged();
+        emit sampleLogged();
 }
 
 void mscom::linkChanged(EventKind kind, const QDateTime &when)

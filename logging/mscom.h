@@ -23,7 +23,7 @@
 // the database's own reason ("数据库只读", "磁盘已满", ...).
 struct LogState {
     bool stopped = false;
-    Db_Fault fault = Db_Fault::None;
+    DbFault fault = DbFault::None;
     QString reason;
     friend bool operator==(const LogState &, const LogState &) = default;
 };
@@ -35,7 +35,7 @@ public:
     // Logs the channel values of live; times holds the newest logged record
     // times of this run, files the run's database connections and the clock
     // the logging goes by. All three outlive the object.
-    mscom(const Live_Tables &live, Log_Times &times, Db_Files &files, QObject *parent = nullptr);
+    mscom(const LiveTables &live, LogTimes &times, DbFiles &files, QObject *parent = nullptr);
     // Records the link closed (when it was up) and writes what is still
     // waiting for the journal.
     ~mscom() override;
@@ -53,7 +53,7 @@ public:
     double Rec1_time() const;
 
     // False while records cannot be written; logState() then says why.
-    bool Logging_Ok() const { return !m_state.stopped; }
+    bool loggingOk() const { return !m_state.stopped; }
     // The state last told by logStateChanged.
     LogState logState() const { return m_state; }
     // The last notice told by noticeRaised; kind None until there is one.
@@ -70,7 +70,7 @@ public:
     static constexpr int kEventBacklog = 1000;
 
     QTimer Timer1;
-    Db_Conn Log_Conn;
+    DbConn Log_Conn;
     int32_t Pv_Id = 0;  // newest pv_data id, re-read from sl_void every tick
     int32_t Lpv_Id = 0; // newest Lpv_wdjl id, likewise
 
@@ -85,7 +85,7 @@ public slots:
 signals:
     // A one-second record was due and tried, written or not: the live chart
     // moves on every second, also while logging is stopped.
-    void Sample_Logged();
+    void sampleLogged();
     // Logging stopped, its reason changed, or it runs again.
     void logStateChanged(const LogState &state);
     // The database connection did something on its own the operator should
@@ -102,8 +102,8 @@ private:
     void Stopped();
     void setState(const LogState &state);
 
-    const Live_Tables &m_live;
-    Log_Times &m_times;
+    const LiveTables &m_live;
+    LogTimes &m_times;
     LogState m_state;
     LogNotice m_notice;
     std::deque<HistoryEvent> m_events; // waiting for the journal, oldest first

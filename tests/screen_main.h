@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-inline void Use_Offscreen_Screen(const QTemporaryDir &dir, int width, int height, int dpi)
+inline void useOffscreenScreen(const QTemporaryDir &dir, int width, int height, int dpi)
 {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && !platform.startsWith("offscreen"))
@@ -31,7 +31,7 @@ inline void Use_Offscreen_Screen(const QTemporaryDir &dir, int width, int height
     int main(int argc, char **argv)                                                                           \
     {                                                                                                          \
         QTemporaryDir screenDir;                                                                               \
-        Use_Offscreen_Screen(screenDir, width, height, dpi);                                                   \
+        useOffscreenScreen(screenDir, width, height, dpi);                                                   \
         QApplication app(argc, argv);                                                                          \
         TestClass test;                                                                                        \
         QTEST_SET_MAIN_SOURCE_PATH                                                                             \

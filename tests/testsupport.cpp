@@ -114,13 +114,13 @@ QList<QVariantList> sqlRows(const QString &path, const QString &statement, bool 
     return rows;
 }
 
-bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs, const RingValue &value)
+bool fillRing(const QString &path, DbRing ring, int firstId, int count, const QDateTime &start, int stepSecs, const RingValue &value)
 {
     if (count <= 0)
         return false;
     const int last = firstId + count - 1;
     return fillRingBy(
-        path, ring == Db_Ring::Pv ? "pv_data" : "Lpv_wdjl", count, [firstId](int k) { return firstId + k; },
+        path, ring == DbRing::Pv ? "pv_data" : "Lpv_wdjl", count, [firstId](int k) { return firstId + k; },
         [&](int k) { return start.addSecs(qint64(k) * stepSecs); },
         [&](int k, int q) { return value ? value(firstId + k, q) : firstId + k + q / 8.0; }, last);
 }
@@ -143,8 +143,8 @@ bool makeLogDb(const QString &path)
 {
     qputenv("QR5300M_DB", path.toLocal8Bit());
     Clock clock;
-    Db_Files files(clock);
-    Db_Conn setup(files, QStringLiteral("makeLogDb"));
+    DbFiles files(clock);
+    DbConn setup(files, QStringLiteral("makeLogDb"));
     return setup.Open();
 }
 
@@ -168,8 +168,8 @@ bool fillRingBy(const QString &path, const char *table, int count, const std::fu
         for (int n = 0; ok && n < count; ++n) {
             const QDateTime t = timeOf(n);
             q.bindValue(0, idOf(n));
-            q.bindValue(1, Date_Serial(t.date()));
-            q.bindValue(2, Time_Serial(t.time()));
+            q.bindValue(1, dateSerial(t.date()));
+            q.bindValue(2, timeSerial(t.time()));
             for (int k = 0; k < 8; ++k)
                 q.bindValue(3 + k, valueOf(n, k));
             ok = q.exec();
@@ -186,8 +186,8 @@ TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("
     m_valid = m_dir.isValid();
     if (m_valid && create) {
         Clock clock;
-        Db_Files files(clock);
-        Db_Conn conn(files, QStringLiteral("testsupport_create"));
+        DbFiles files(clock);
+        DbConn conn(files, QStringLiteral("testsupport_create"));
         m_valid = conn.Open();
     }
 }

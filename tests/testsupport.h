@@ -91,7 +91,7 @@ using RingValue = std::function<double(int id, int q)>;
 // start + k * stepSecs, with values value(id, q) (by default id + q / 8, so
 // each value tells its record and quantity); then stores the last id as the
 // ring's newest in sl_void. The file must hold the tables. False on failure.
-bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs = 1,
+bool fillRing(const QString &path, DbRing ring, int firstId, int count, const QDateTime &start, int stepSecs = 1,
               const RingValue &value = {});
 
 // A database file of its own (Rdatabj.db) in a temporary folder, named in
@@ -99,7 +99,7 @@ bool fillRing(const QString &path, Db_Ring ring, int firstId, int count, const Q
 // tables and a zeroed sl_void unless `create` is false.
 //
 //     TempDatabase db;
-//     QVERIFY(db.fill(Db_Ring::Pv, 1, 300, start)); // ids 1..300, newest 300
+//     QVERIFY(db.fill(DbRing::Pv, 1, 300, start)); // ids 1..300, newest 300
 class TempDatabase
 {
 public:
@@ -111,7 +111,7 @@ public:
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
     // Names this file in $QR5300M_DB again (after another one was).
     void select() const;
-    bool fill(Db_Ring ring, int firstId, int count, const QDateTime &start, int stepSecs = 1, const RingValue &value = {}) const
+    bool fill(DbRing ring, int firstId, int count, const QDateTime &start, int stepSecs = 1, const RingValue &value = {}) const
     {
         return fillRing(m_path, ring, firstId, count, start, stepSecs, value);
     }

@@ -85,7 +85,7 @@ void TestAcquisition::openAndWait()
 
 void TestAcquisition::tick()
 {
-    QSignalSpy done(&m_session->met1, &Met1::Tick_Done);
+    QSignalSpy done(&m_session->met1, &Met1::tickDone);
     m_session->met1.Timer1_Timer();
     QVERIFY(done.wait(3000));
 }
@@ -101,7 +101,7 @@ void TestAcquisition::loadFillsLinkControls()
     QCOMPARE(control<QComboBox>(*m_win, "Combo2")->currentText(), QStringLiteral("1 "));
     QVERIFY(control<QRadioButton>(*m_win, "Option1", 1)->isChecked());
     QVERIFY(control<QRadioButton>(*m_win, "Option2", 0)->isChecked());
-    QCOMPARE(control<Fit_Label>(*m_win, "Port_Dev")->text(), m_dir.path() + "/COM1");
+    QCOMPARE(control<FitLabel>(*m_win, "portDev")->text(), m_dir.path() + "/COM1");
     QVERIFY(control<QPushButton>(*m_win, "Command21")->isEnabled());
     // Controls are found by their names.
     QVERIFY(m_win->findChild<QLabel *>("D_2R(11)"));
@@ -158,15 +158,15 @@ void TestAcquisition::portAndStationText()
 void TestAcquisition::openFailureIsShown()
 {
     control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("5 "));
-    QCOMPARE(control<Fit_Label>(*m_win, "Port_Dev")->text(), m_dir.path() + "/COM5");
+    QCOMPARE(control<FitLabel>(*m_win, "portDev")->text(), m_dir.path() + "/COM5");
     openAndWait();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
-    QVERIFY2(control<Fit_Label>(*m_win, "Link_State")->text().contains(QStringLiteral("打开失败")), qPrintable(control<Fit_Label>(*m_win, "Link_State")->text()));
-    QVERIFY(control<Fit_Label>(*m_win, "Link_State")->text().contains(m_dir.path() + "/COM5"));
+    QVERIFY2(control<FitLabel>(*m_win, "linkState")->text().contains(QStringLiteral("打开失败")), qPrintable(control<FitLabel>(*m_win, "linkState")->text()));
+    QVERIFY(control<FitLabel>(*m_win, "linkState")->text().contains(m_dir.path() + "/COM5"));
     // The polls go on and fail at once, without reaching any instrument.
     const int reads = simStat(*m_sim, "reads");
     tick();
-    QCOMPARE(m_session->met1.Fail_Count(), 1);
+    QCOMPARE(m_session->met1.failCount(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), reads);
 }
 
@@ -176,7 +176,7 @@ void TestAcquisition::openRefusedWhileHeldElsewhere()
     QCOMPARE(other.OpenPort_Modbus(1, 1, 0), kModbusOk);
     openAndWait();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenBusy);
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("打开失败：端口已被其他程序占用"));
 }
 
 void TestAcquisition::closeWithoutOpen()
@@ -186,7 +186,7 @@ void TestAcquisition::closeWithoutOpen()
     QCOMPARE(m_session->settings.Link_Par[0], 0);
     QVERIFY(!m_session->met1.Timer1.isActive());
     QVERIFY(!control<QPushButton>(*m_win, "Command21")->isEnabled());
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯关闭"));
 }
 
 // "关闭" pressed before a failing open has answered: the window says the link
@@ -199,14 +199,14 @@ void TestAcquisition::closeRightAfterFailedOpen()
     QTRY_COMPARE(m_session->link.Pending(), 0);
     QCoreApplication::processEvents();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯关闭"));
 }
 
 void TestAcquisition::closeClosesThePortThatWasOpened()
 {
     openAndWait();
     tick();
-    QCOMPARE(m_session->met1.Fail_Count(), 0);
+    QCOMPARE(m_session->met1.failCount(), 0);
     control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("2 "));
     m_win->Command10_Click();
     QTRY_COMPARE(m_session->link.Pending(), 0);
@@ -230,13 +230,13 @@ void TestAcquisition::liveValuesAndStatusCells()
     m_win->Show_Live();
     const char *expect[5] = {"253", "-12", "0", "1300", "-1"};
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(control<Fit_Label>(*m_win, "D_3W", i)->text(), QString::fromLatin1(expect[i]));
+        QCOMPARE(control<FitLabel>(*m_win, "D_3W", i)->text(), QString::fromLatin1(expect[i]));
     for (int k = 0; k < 12; ++k)
         QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->text() != QStringLiteral("   "), k >= 8);
     QCOMPARE(control<QLabel>(*m_win, "D_2R", 9)->text(), QStringLiteral("通道四报警"));
     QCOMPARE(control<QLabel>(*m_win, "D_2R", 8)->palette().color(QPalette::Window), QColor(0xFFC0C0));
     QCOMPARE(control<QLabel>(*m_win, "D_2R", 7)->palette().color(QPalette::Window), QColor(0xC0FFFF));
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯正常"));
 }
 
 void TestAcquisition::showLiveCells_data()
@@ -267,7 +267,7 @@ void TestAcquisition::showLiveCells()
         QCOMPARE(control<QLabel>(*m_win, "D_2R", k)->palette().color(QPalette::Window), QColor(k == cell ? 0xFFC0C0 : 0xC0FFFF));
     }
     for (int i = 0; i < 5; ++i)
-        QCOMPARE(control<Fit_Label>(*m_win, "D_3W", i)->text(), QStringLiteral("0"));
+        QCOMPARE(control<FitLabel>(*m_win, "D_3W", i)->text(), QStringLiteral("0"));
 }
 
 void TestAcquisition::silentInstrumentShowsInterrupted()
@@ -279,14 +279,14 @@ void TestAcquisition::silentInstrumentShowsInterrupted()
     QVERIFY(m_sim->command("fault silent").startsWith("ok"));
     tick();
     m_win->Show_Live();
-    QCOMPARE(control<Fit_Label>(*m_win, "D_3W", 0)->text(), QStringLiteral("400"));
-    QVERIFY2(control<Fit_Label>(*m_win, "Link_State")->text().startsWith(QStringLiteral("通讯中断")), qPrintable(control<Fit_Label>(*m_win, "Link_State")->text()));
-    QVERIFY(control<Fit_Label>(*m_win, "Link_State")->text().contains(QStringLiteral("超时")));
+    QCOMPARE(control<FitLabel>(*m_win, "D_3W", 0)->text(), QStringLiteral("400"));
+    QVERIFY2(control<FitLabel>(*m_win, "linkState")->text().startsWith(QStringLiteral("通讯中断")), qPrintable(control<FitLabel>(*m_win, "linkState")->text()));
+    QVERIFY(control<FitLabel>(*m_win, "linkState")->text().contains(QStringLiteral("超时")));
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tick();
     m_win->Show_Live();
-    QCOMPARE(control<Fit_Label>(*m_win, "D_3W", 0)->text(), QStringLiteral("401"));
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
+    QCOMPARE(control<FitLabel>(*m_win, "D_3W", 0)->text(), QStringLiteral("401"));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯正常"));
 }
 
 // The state line follows the acquisition's health as it changes, with no
@@ -299,7 +299,7 @@ void TestAcquisition::healthFollowsOpenTicksAndClock()
     Met1 &met = m_session->met1;
     QSignalSpy spy(&met, &Met1::healthChanged);
     auto health = [&spy] {
-        QList<Link_Health> seen;
+        QList<LinkHealth> seen;
         for (const QList<QVariant> &args : spy)
             seen << args.at(0).value<LinkState>().health;
         spy.clear();
@@ -307,21 +307,21 @@ void TestAcquisition::healthFollowsOpenTicksAndClock()
     };
     openAndWait();
     tick();
-    QTRY_VERIFY(!met.Tick_Busy());
-    QCOMPARE(health(), QList<Link_Health>({Link_Health::Waiting_First, Link_Health::Ok}));
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯正常"));
+    QTRY_VERIFY(!met.tickBusy());
+    QCOMPARE(health(), QList<LinkHealth>({LinkHealth::WaitingFirst, LinkHealth::Ok}));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯正常"));
     met.checkHealth(); // nothing changed: nothing told
     QCOMPARE(spy.count(), 0);
 
     met.Timer1.setInterval(3600 * 1000); // no more ticks of its own
     now = now.addSecs(2);
     met.checkHealth();
-    QCOMPARE(health(), QList<Link_Health>({Link_Health::Stalled}));
-    QVERIFY(met.linkState() == (LinkState{Link_Health::Stalled, QDateTime(now.date(), QTime(10, 0, 0)), {}}));
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯中断（最后正常 10:00:00）：超过1秒没有完整应答"));
+    QCOMPARE(health(), QList<LinkHealth>({LinkHealth::Stalled}));
+    QVERIFY(met.linkState() == (LinkState{LinkHealth::Stalled, QDateTime(now.date(), QTime(10, 0, 0)), {}}));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯中断（最后正常 10:00:00）：超过1秒没有完整应答"));
     m_win->Command10_Click();
-    QCOMPARE(health(), QList<Link_Health>({Link_Health::Closed}));
-    QCOMPARE(control<Fit_Label>(*m_win, "Link_State")->text(), QStringLiteral("通讯关闭"));
+    QCOMPARE(health(), QList<LinkHealth>({LinkHealth::Closed}));
+    QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯关闭"));
 }
 
 void TestAcquisition::reopenOverwritesAllValues()
@@ -343,7 +343,7 @@ void TestAcquisition::reopenOverwritesAllValues()
 
 void TestAcquisition::escapeExits()
 {
-    QSignalSpy exited(m_win.get(), &ssqx::Exit_Asked);
+    QSignalSpy exited(m_win.get(), &ssqx::exitAsked);
     m_win->show();
     control<QComboBox>(*m_win, "Combo1")->setFocus();
     QTest::keyClick(control<QComboBox>(*m_win, "Combo1"), Qt::Key_Escape);

@@ -17,27 +17,27 @@ namespace {
 constexpr double kTpp = 15.0; // twips per pixel at 96 dpi
 
 // The chart rendered at 96 dpi: 801 x 501 pixels.
-QImage Render(Chart &c, Chart_Labels *labels = nullptr, const Y_Range &range = Y_Range{0, 1500, 1500})
+QImage Render(Chart &c, ChartLabels *labels = nullptr, const YRange &range = YRange{0, 1500, 1500})
 {
     QImage img(801, 501, QImage::Format_RGB32);
     QPainter p(&img);
     p.scale(1.0 / kTpp, 1.0 / kTpp);
-    Chart_Painter(kTpp).Redraw_Chart(p, c, labels, range);
+    ChartPainter(kTpp).Redraw_Chart(p, c, labels, range);
     return img;
 }
 
-QImage Render_Grid()
+QImage renderGrid()
 {
     QImage img(801, 501, QImage::Format_RGB32);
     QPainter p(&img);
     p.scale(1.0 / kTpp, 1.0 / kTpp);
-    Chart_Painter painter(kTpp);
+    ChartPainter painter(kTpp);
     painter.Erase(p);
     painter.Draw_Grid(p);
     return img;
 }
 
-int Count_Row(const QImage &img, int y, QRgb rgb)
+int countRow(const QImage &img, int y, QRgb rgb)
 {
     int n = 0;
     for (int x = 0; x < img.width(); ++x)
@@ -45,7 +45,7 @@ int Count_Row(const QImage &img, int y, QRgb rgb)
     return n;
 }
 
-int Count_Column(const QImage &img, int x, int y0, int y1, QRgb rgb)
+int countColumn(const QImage &img, int x, int y0, int y1, QRgb rgb)
 {
     int n = 0;
     for (int y = std::max(0, y0); y <= std::min(img.height() - 1, y1); ++y)
@@ -55,7 +55,7 @@ int Count_Column(const QImage &img, int x, int y0, int y1, QRgb rgb)
 
 // A chart in live state after a load at zoom 1: slots 1..241 hold records
 // (one a second up to 2026-03-12 12:00:00), values 0.
-std::unique_ptr<Chart> Live_Chart()
+std::unique_ptr<Chart> liveChart()
 {
     auto c = std::make_unique<Chart>();
     c->Chart_Zoom = 1;
@@ -64,17 +64,17 @@ std::unique_ptr<Chart> Live_Chart()
     const QDateTime last(QDate(2026, 3, 12), QTime(12, 0, 0));
     for (int s = 1; s <= 241; ++s) {
         const QDateTime t = last.addSecs(s - 241);
-        c->Chart_Date[s] = Date_Serial(t.date());
-        c->Chart_Time[s] = Time_Serial(t.time());
+        c->Chart_Date[s] = dateSerial(t.date());
+        c->Chart_Time[s] = timeSerial(t.time());
     }
     return c;
 }
 
-int Count_Colour(const QImage &img, QRgb rgb)
+int countColour(const QImage &img, QRgb rgb)
 {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
-        n += Count_Row(img, y, rgb);
+        n += countRow(img, y, rgb);
     return n;
 }
 
@@ -166,36 +166,36 @@ void TestChart::valueY()
     QFETCH(int, min);
     QFETCH(double, y);
     QFETCH(int, offset);
-    const float k = Y_Scale(int16_t(span));
-    const int16_t off = Y_Offset_Of(k, int16_t(min));
+    const float k = yScale(int16_t(span));
+    const int16_t off = yOffsetOf(k, int16_t(min));
     QCOMPARE(int(off), offset);
     double got = -1;
-    QVERIFY(Value_Y(q, v, k, off, &got));
+    QVERIFY(::valueY(q, v, k, off, &got));
     QCOMPARE(got, y);
 }
 
 void TestChart::gridLines()
 {
-    const QImage img = Render_Grid();
+    const QImage img = renderGrid();
     const QRgb grid = 0xFF80FF;
     // Horizontal lines at R(312.5 i) twips, i = 0..24.
     for (int i = 0; i <= 24; ++i) {
-        const int row = int(std::lround(Round_Even(312.5 * i) / kTpp));
+        const int row = int(std::lround(roundEven(312.5 * i) / kTpp));
         int best = 0;
         for (int y = row - 1; y <= row + 1; ++y)
             if (y >= 0 && y < img.height())
-                best = std::max(best, Count_Row(img, y, grid));
+                best = std::max(best, countRow(img, y, grid));
         QVERIFY2(best > 200, qPrintable(QStringLiteral("line %1 has %2 pixels").arg(i).arg(best)));
     }
     // Halfway between two lines only the dots of the vertical lines show.
     for (int i = 0; i < 24; ++i) {
         const int row = int((312.5 * i + 156) / kTpp);
-        QVERIFY(Count_Row(img, row, grid) <= 34);
+        QVERIFY(countRow(img, row, grid) <= 34);
     }
     // Vertical lines every 375 twips (25 pixels), over the full height.
     for (int i = 1; i <= 32; ++i)
-        QVERIFY(Count_Column(img, 25 * i, 0, 500, grid) > 120);
-    QCOMPARE(Count_Column(img, 12, 30, 60, grid) <= 1, true);
+        QVERIFY(countColumn(img, 25 * i, 0, 500, grid) > 120);
+    QCOMPARE(countColumn(img, 12, 30, 60, grid) <= 1, true);
     // Everything else is the background.
     QCOMPARE(img.pixel(12, 10) & 0xFFFFFF, 0xC0FFFFu);
 }
@@ -226,34 +226,34 @@ void TestChart::curveAtMappedRows()
     QFETCH(int, min);
     QFETCH(double, yTwips);
     QFETCH(uint, rgb);
-    auto c = Live_Chart();
+    auto c = liveChart();
     // Only quantity q leaves the bottom; the others lie where 0 maps.
     for (int s = 0; s <= 321; ++s)
         c->Chart_Val[s][q] = v;
-    const QImage img = Render(*c, nullptr, Y_Range{int16_t(min), 0, int16_t(span)});
+    const QImage img = Render(*c, nullptr, YRange{int16_t(min), 0, int16_t(span)});
     const int row = int(yTwips / kTpp);
     for (int x : {20, 300, 580}) {
-        QVERIFY2(Count_Column(img, x, row - 2, row + 2, rgb) >= 1,
+        QVERIFY2(countColumn(img, x, row - 2, row + 2, rgb) >= 1,
                  qPrintable(QStringLiteral("no curve at x %1 row %2").arg(x).arg(row)));
         // Nowhere else in the column.
-        QCOMPARE(Count_Column(img, x, 0, row - 4, rgb) + Count_Column(img, x, row + 4, 500, rgb), 0);
+        QCOMPARE(countColumn(img, x, 0, row - 4, rgb) + countColumn(img, x, row + 4, 500, rgb), 0);
     }
 }
 
 void TestChart::curvesEndAtSlot240()
 {
-    auto c = Live_Chart();
+    auto c = liveChart();
     for (int s = 0; s <= 321; ++s)
         c->Chart_Val[s][0] = 750;
     const QImage img = Render(*c);
     const int row = int((7508 - 3750) / kTpp);
-    QVERIFY(Count_Column(img, 598, row - 2, row + 2, 0xFF0000) >= 1); // just left of x = 9000
-    QCOMPARE(Count_Column(img, 603, 0, 500, 0xFF0000), 0);            // nothing beyond
+    QVERIFY(countColumn(img, 598, row - 2, row + 2, 0xFF0000) >= 1); // just left of x = 9000
+    QCOMPARE(countColumn(img, 603, 0, 500, 0xFF0000), 0);            // nothing beyond
     // One appended slot more: the curve reaches slot 241 (x = 9150).
     c->Chart_End = 242;
     const QImage more = Render(*c);
-    QVERIFY(Count_Column(more, 608, row - 2, row + 2, 0xFF0000) >= 1);
-    QCOMPARE(Count_Column(more, 613, 0, 500, 0xFF0000), 0);
+    QVERIFY(countColumn(more, 608, row - 2, row + 2, 0xFF0000) >= 1);
+    QCOMPARE(countColumn(more, 613, 0, 500, 0xFF0000), 0);
 }
 
 void TestChart::emptySlotsDrawNothing_data()
@@ -287,18 +287,18 @@ void TestChart::emptySlotsDrawNothing()
         c->Chart_Val[s][0] = 750;
     const QDateTime at(QDate(2026, 3, 12), QTime(12, 0, 0));
     for (int s = first; s <= last; ++s) {
-        c->Chart_Date[s] = Date_Serial(at.date());
-        c->Chart_Time[s] = Time_Serial(at.addSecs(s).time());
+        c->Chart_Date[s] = dateSerial(at.date());
+        c->Chart_Time[s] = timeSerial(at.addSecs(s).time());
     }
-    Chart_Labels labels;
+    ChartLabels labels;
     const QImage img = Render(*c, &labels);
     if (fromColumn < 0) {
-        QCOMPARE(Count_Colour(img, 0xFF0000), 0);
+        QCOMPARE(countColour(img, 0xFF0000), 0);
     } else {
         const int row = int((7508 - 3750) / kTpp);
-        QVERIFY(Count_Column(img, fromColumn, row - 2, row + 2, 0xFF0000) >= 1);
-        QVERIFY(Count_Column(img, toColumn, row - 2, row + 2, 0xFF0000) >= 1);
-        QCOMPARE(Count_Column(img, emptyColumn, 0, 500, 0xFF0000), 0);
+        QVERIFY(countColumn(img, fromColumn, row - 2, row + 2, 0xFF0000) >= 1);
+        QVERIFY(countColumn(img, toColumn, row - 2, row + 2, 0xFF0000) >= 1);
+        QCOMPARE(countColumn(img, emptyColumn, 0, 500, 0xFF0000), 0);
     }
     // Empty slots get no caption: never the zero date of 1899.
     for (int i = 0; i <= 8; ++i) {
@@ -328,19 +328,19 @@ void TestChart::gapMarker()
     QFETCH(int, zoom);
     QFETCH(int, slot);
     QFETCH(int, column);
-    auto c = Live_Chart();
+    auto c = liveChart();
     c->Chart_Zoom = int16_t(zoom);
     c->Chart_Gap[slot] = int16_t(slot);
     const QImage img = Render(*c);
     int yellow = 0;
     for (int y = 0; y < img.height(); ++y)
-        yellow += Count_Row(img, y, 0xFFFF00);
+        yellow += countRow(img, y, 0xFFFF00);
     if (column < 0) {
         QCOMPARE(yellow, 0);
         return;
     }
     // A dashed line over the full height of the column, nothing elsewhere.
-    const int inColumn = Count_Column(img, column, 0, 500, 0xFFFF00);
+    const int inColumn = countColumn(img, column, 0, 500, 0xFFFF00);
     QVERIFY2(inColumn > 150 && inColumn < 470, qPrintable(QString::number(inColumn)));
     QCOMPARE(yellow, inColumn);
 }
@@ -386,16 +386,16 @@ void TestChart::timeLabels()
     QFETCH(QTime, t241);
     QFETCH(QStringList, times);
     QFETCH(QStringList, dates);
-    auto c = Live_Chart();
+    auto c = liveChart();
     c->Chart_Zoom = int16_t(zoom);
     // One record per second, slot 241 at t241 on 2026-03-12.
     const QDateTime last(QDate(2026, 3, 12), t241);
     for (int s = 1; s <= 241; ++s) {
         const QDateTime t = last.addSecs(s - 241);
-        c->Chart_Date[s] = Date_Serial(t.date());
-        c->Chart_Time[s] = Time_Serial(t.time());
+        c->Chart_Date[s] = dateSerial(t.date());
+        c->Chart_Time[s] = timeSerial(t.time());
     }
-    Chart_Labels labels;
+    ChartLabels labels;
     Render(*c, &labels);
     for (int i = 0; i <= 8; ++i) {
         QCOMPARE(labels.Label4[i], times[i]);
@@ -405,15 +405,15 @@ void TestChart::timeLabels()
 
 void TestChart::pagingLabelsShowSlots()
 {
-    auto c = Live_Chart();
+    auto c = liveChart();
     c->Load_Count = 321;
     c->Chart_End = 321;
     const QDateTime first(QDate(2026, 3, 12), QTime(8, 0, 0));
     for (int s = 1; s <= 321; ++s) {
-        c->Chart_Date[s] = Date_Serial(first.date());
-        c->Chart_Time[s] = Time_Serial(first.addSecs(s - 1).time());
+        c->Chart_Date[s] = dateSerial(first.date());
+        c->Chart_Time[s] = timeSerial(first.addSecs(s - 1).time());
     }
-    Chart_Labels labels;
+    ChartLabels labels;
     Render(*c, &labels);
     QCOMPARE(labels.Label4[6], QStringLiteral("08:04:00")); // slot 241
     QCOMPARE(labels.Label4[7], QStringLiteral("08:04:10")); // slot 251
@@ -438,7 +438,7 @@ void TestChart::yLabels()
     QFETCH(int, min);
     QFETCH(QList<int>, values);
     for (int i = 0; i <= 6; ++i)
-        QCOMPARE(Y_Label_Value(i, int16_t(span), int16_t(min)), values[i]);
+        QCOMPARE(yLabelValue(i, int16_t(span), int16_t(min)), values[i]);
 }
 
 void TestChart::yRange_data()
@@ -449,19 +449,19 @@ void TestChart::yRange_data()
     QTest::addColumn<int>("min");
     QTest::addColumn<int>("max");
     QTest::addColumn<int>("span");
-    const int ok = int(Y_Check::Ok);
+    const int ok = int(YCheck::Ok);
     QTest::newRow("1000 over 200") << "1000" << "200" << ok << 200 << 1000 << 800;
-    QTest::newRow("500 over 500") << "500" << "500" << int(Y_Check::Min_Not_Below) << 0 << 0 << 0;
-    QTest::newRow("36001 before min") << "36001" << "abc" << int(Y_Check::Max_Out) << 0 << 0 << 0;
-    QTest::newRow("max below -12000") << "-12001" << "-20000" << int(Y_Check::Max_Out) << 0 << 0 << 0;
-    QTest::newRow("empty max, min 0") << "" << "0" << int(Y_Check::Min_Not_Below) << 0 << 0 << 0;
+    QTest::newRow("500 over 500") << "500" << "500" << int(YCheck::MinNotBelow) << 0 << 0 << 0;
+    QTest::newRow("36001 before min") << "36001" << "abc" << int(YCheck::MaxOut) << 0 << 0 << 0;
+    QTest::newRow("max below -12000") << "-12001" << "-20000" << int(YCheck::MaxOut) << 0 << 0 << 0;
+    QTest::newRow("empty max, min 0") << "" << "0" << int(YCheck::MinNotBelow) << 0 << 0 << 0;
     QTest::newRow("12 with letters") << "12abc" << "-5" << ok << -5 << 12 << 17;
-    QTest::newRow("min above 35000") << "36000" << "35001" << int(Y_Check::Min_Out) << 0 << 0 << 0;
-    QTest::newRow("min below -12000") << "100" << "-12001" << int(Y_Check::Min_Out) << 0 << 0 << 0;
-    QTest::newRow("0.4 over 0 refused") << "0.4" << "0" << int(Y_Check::Zero_Span) << 0 << 0 << 0;
-    QTest::newRow("30000 over -12000 refused") << "30000" << "-12000" << int(Y_Check::No_Fit) << 0 << 0 << 0;
-    QTest::newRow("36000 over 0 refused") << "36000" << "0" << int(Y_Check::No_Fit) << 0 << 0 << 0;
-    QTest::newRow("35000 over 34000 refused") << "35000" << "34000" << int(Y_Check::No_Fit) << 0 << 0 << 0;
+    QTest::newRow("min above 35000") << "36000" << "35001" << int(YCheck::MinOut) << 0 << 0 << 0;
+    QTest::newRow("min below -12000") << "100" << "-12001" << int(YCheck::MinOut) << 0 << 0 << 0;
+    QTest::newRow("0.4 over 0 refused") << "0.4" << "0" << int(YCheck::ZeroSpan) << 0 << 0 << 0;
+    QTest::newRow("30000 over -12000 refused") << "30000" << "-12000" << int(YCheck::NoFit) << 0 << 0 << 0;
+    QTest::newRow("36000 over 0 refused") << "36000" << "0" << int(YCheck::NoFit) << 0 << 0 << 0;
+    QTest::newRow("35000 over 34000 refused") << "35000" << "34000" << int(YCheck::NoFit) << 0 << 0 << 0;
     QTest::newRow("halves to even") << "100.5" << "-2.5" << ok << -2 << 100 << 103;
     QTest::newRow("widest that fits") << "20767" << "-12000" << ok << -12000 << 20767 << 32767;
 }
@@ -474,26 +474,26 @@ void TestChart::yRange()
     QFETCH(int, min);
     QFETCH(int, max);
     QFETCH(int, span);
-    Y_Range r{7, 8, 9};
-    const Y_Check got = Check_Y_Range(maxText, minText, &r);
+    YRange r{7, 8, 9};
+    const YCheck got = checkYRange(maxText, minText, &r);
     QCOMPARE(int(got), check);
-    if (got == Y_Check::Ok) {
+    if (got == YCheck::Ok) {
         QCOMPARE(int(r.Min), min);
         QCOMPARE(int(r.Max), max);
         QCOMPARE(int(r.Span), span);
-        QVERIFY(Y_Check_Text(got).isEmpty());
+        QVERIFY(yCheckText(got).isEmpty());
     } else {
         QCOMPARE(int(r.Min), 7); // untouched
-        QVERIFY(!Y_Check_Text(got).isEmpty());
+        QVERIFY(!yCheckText(got).isEmpty());
     }
 }
 
 // Pixels of the Y-range curves (CH1, CH3, CH4, q5) in column x, rows y0..y1.
-static int Count_Y_Range(const QImage &img, int x, int y0, int y1)
+static int countYRange(const QImage &img, int x, int y0, int y1)
 {
     int n = 0;
     for (QRgb rgb : {0xFF0000u, 0x004000u, 0xFF00FFu, 0x0000FFu})
-        n += Count_Column(img, x, y0, y1, rgb);
+        n += countColumn(img, x, y0, y1, rgb);
     return n;
 }
 
@@ -522,7 +522,7 @@ void TestChart::wildValuesDrawSafely()
     QFETCH(int, span);
     QFETCH(int, min);
     QFETCH(int, row);
-    auto c = Live_Chart();
+    auto c = liveChart();
     for (int s = 0; s <= 321; ++s) {
         for (int q : {0, 2, 3, 5})
             c->Chart_Val[s][q] = 0.0f;
@@ -531,29 +531,29 @@ void TestChart::wildValuesDrawSafely()
     }
     for (int q = 0; q < 6; ++q)
         c->Chart_Val[210][q] = v;
-    const QImage img = Render(*c, nullptr, Y_Range{int16_t(min), 0, int16_t(span)});
+    const QImage img = Render(*c, nullptr, YRange{int16_t(min), 0, int16_t(span)});
 
     // Away from slot 210 nothing is disturbed: the Y-range curves lie along
     // the bottom, CH2 and DA on their own rows.
     for (int x = 0; x <= 600; ++x) {
         if (x >= 280 && x <= 320 && row != 500)
             continue;
-        QVERIFY2(Count_Y_Range(img, x, 0, 494) == 0, qPrintable(QStringLiteral("Y-range curve above the bottom at x %1").arg(x)));
+        QVERIFY2(countYRange(img, x, 0, 494) == 0, qPrintable(QStringLiteral("Y-range curve above the bottom at x %1").arg(x)));
     }
     for (int x : {20, 270, 330, 580}) {
-        QVERIFY2(Count_Y_Range(img, x, 497, 500) >= 1, qPrintable(QStringLiteral("no curve along the bottom at x %1").arg(x)));
-        QVERIFY(Count_Column(img, x, 248, 252, 0x808000) >= 1);
-        QVERIFY(Count_Column(img, x, 331, 335, 0xC04000) >= 1);
+        QVERIFY2(countYRange(img, x, 497, 500) >= 1, qPrintable(QStringLiteral("no curve along the bottom at x %1").arg(x)));
+        QVERIFY(countColumn(img, x, 248, 252, 0x808000) >= 1);
+        QVERIFY(countColumn(img, x, 331, 335, 0xC04000) >= 1);
     }
     if (row < 0) {
         // Both segments meeting slot 210 are left out, in every quantity.
         for (int x = 294; x <= 306; ++x)
             for (QRgb rgb : {0xFF0000u, 0x004000u, 0xFF00FFu, 0x0000FFu, 0x808000u, 0xC04000u})
-                QVERIFY2(Count_Column(img, x, 0, 500, rgb) == 0, qPrintable(QStringLiteral("curve drawn at x %1").arg(x)));
+                QVERIFY2(countColumn(img, x, 0, 500, rgb) == 0, qPrintable(QStringLiteral("curve drawn at x %1").arg(x)));
     } else if (row <= 500) {
-        QVERIFY(Count_Y_Range(img, 300, row - 2, row + 2) >= 1);
+        QVERIFY(countYRange(img, 300, row - 2, row + 2) >= 1);
     } else {
-        QCOMPARE(Count_Y_Range(img, 300, 0, 494), 0);
+        QCOMPARE(countYRange(img, 300, 0, 494), 0);
     }
 }
 

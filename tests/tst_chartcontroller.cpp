@@ -224,7 +224,7 @@ void TestChartController::setWindowEnd()
     log.newest = cur;
     auto ctl = started(log);
     for (int n : steps)
-        ctl->Set_Window_End(n);
+        ctl->setWindowEnd(n);
     QCOMPARE(ctl->chart().Win_Last_Id, winEnd);
 }
 

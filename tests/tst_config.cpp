@@ -31,7 +31,7 @@
 namespace {
 
 // The choice list of a coded register's entry control.
-const Choice_Table &listOf(int reg) { return kChoice[kParam[reg - 1].list]; }
+const ChoiceTable &listOf(int reg) { return kChoice[kParam[reg - 1].list]; }
 
 QString arrayName(const char *name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
@@ -95,11 +95,11 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<Link> m_link;
-    Link_Settings m_settings;                 // the program's, like the link
-    Live_Tables m_live;
+    LinkSettings m_settings;                 // the program's, like the link
+    LiveTables m_live;
     Clock m_clock;
-    std::unique_ptr<Write_Journal> m_journal; // outlives each window, as in the program
-    Read_Back m_readBack;                     // likewise
+    std::unique_ptr<WriteJournal> m_journal; // outlives each window, as in the program
+    ReadBack m_readBack;                     // likewise
     QPointer<CONFIG1> m_win;
 };
 
@@ -137,7 +137,7 @@ void TestConfig::init()
     m_settings.Link_Par[3] = 1;
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     QCOMPARE(sim(QStringLiteral("reset")), QStringLiteral("ok"));
-    m_journal = std::make_unique<Write_Journal>(m_clock);
+    m_journal = std::make_unique<WriteJournal>(m_clock);
 }
 
 void TestConfig::cleanup()
@@ -165,10 +165,10 @@ CONFIG1 *TestConfig::openWindow()
 // One read cycle, started now, waited for.
 bool TestConfig::readNow(CONFIG1 *w)
 {
-    if (!QTest::qWaitFor([w] { return w->Reads_Out() == 0; }, 5000))
+    if (!QTest::qWaitFor([w] { return w->readsOut() == 0; }, 5000))
         return false;
     w->Timer1_Timer();
-    return QTest::qWaitFor([w] { return w->Reads_Out() == 0; }, 5000);
+    return QTest::qWaitFor([w] { return w->readsOut() == 0; }, 5000);
 }
 
 bool TestConfig::focusOn(CONFIG1 *w, QWidget *entry)
@@ -344,15 +344,15 @@ void TestConfig::mapQuirks()
     const bool tenths = reg == 46;
     auto typed = [tenths](int v) { return tenths ? QString::number(v / 10.0) : QString::number(v); };
     for (int v : {lo, hi}) {
-        const Entry_Check c = Check_Entry(reg, typed(v));
+        const EntryCheck c = ::checkEntry(reg, typed(v));
         QCOMPARE(c.why, Refusal::None);
         QCOMPARE(int(c.value), v);
     }
-    QCOMPARE(Check_Entry(reg, typed(lo - 1)).why, Refusal::Range);
-    QCOMPARE(Check_Entry(reg, typed(hi + 1)).why, Refusal::Range);
+    QCOMPARE(::checkEntry(reg, typed(lo - 1)).why, Refusal::Range);
+    QCOMPARE(::checkEntry(reg, typed(hi + 1)).why, Refusal::Range);
     if (tenths) {
         QString shown;
-        QVERIFY(Decode_Text(reg, 25, &shown));
+        QVERIFY(decodeText(reg, 25, &shown));
         QCOMPARE(shown, QStringLiteral("2.5"));
     }
 }
@@ -368,25 +368,25 @@ void TestConfig::choiceLists()
         QCOMPARE(box->currentIndex(), -1);
         QCOMPARE(box->currentText(), QString());
         const int reg = kComboRegister[n];
-        const Choice_Table &list = listOf(reg);
+        const ChoiceTable &list = listOf(reg);
         QCOMPARE(box->count(), list.count);
         int maxCode = 0;
         for (int k = 0; k < list.count; ++k) {
             QCOMPARE(box->itemText(k), QString::fromUtf8(list.items[k].entry));
             // The entry's leading number is its code.
-            const Entry_Check c = Check_Entry(reg, box->itemText(k));
+            const EntryCheck c = ::checkEntry(reg, box->itemText(k));
             QCOMPARE(c.why, Refusal::None);
             QCOMPARE(int(c.value), int(list.items[k].code));
             maxCode = std::max(maxCode, int(list.items[k].code));
         }
         // Codes without a decoding text.
         QString text = QStringLiteral("unchanged");
-        QVERIFY(!Decode_Text(reg, maxCode + 1, &text));
-        QVERIFY(!Decode_Text(reg, -1, &text));
+        QVERIFY(!decodeText(reg, maxCode + 1, &text));
+        QVERIFY(!decodeText(reg, -1, &text));
         QCOMPARE(text, QStringLiteral("unchanged"));
     }
     QString text;
-    QVERIFY(!Decode_Text(21, 0, &text)); // retransmission channels count from 1
+    QVERIFY(!decodeText(21, 0, &text)); // retransmission channels count from 1
 }
 
 // A few entries and decoding texts as the instrument's manual gives them:
@@ -421,12 +421,12 @@ void TestConfig::choiceQuirks()
     QFETCH(int, position);
     QFETCH(QString, entry);
     QFETCH(QString, decode);
-    const Choice_Table &list = listOf(reg);
+    const ChoiceTable &list = listOf(reg);
     QVERIFY(position < list.count);
     QCOMPARE(QString::fromUtf8(list.items[position].entry), entry);
-    QCOMPARE(int(Check_Entry(reg, entry).value), code);
+    QCOMPARE(int(::checkEntry(reg, entry).value), code);
     QString shown;
-    QVERIFY(Decode_Text(reg, code, &shown));
+    QVERIFY(decodeText(reg, code, &shown));
     QCOMPARE(shown, decode);
 }
 
@@ -513,9 +513,9 @@ void TestConfig::checkEntry()
     QFETCH(int, why);
     QFETCH(int, value);
     QFETCH(QString, range);
-    const Entry_Check c = Check_Entry(reg, text);
+    const EntryCheck c = ::checkEntry(reg, text);
     QCOMPARE(int(c.why), why);
-    const QString msg = Refusal_Text(reg, text, c);
+    const QString msg = refusalText(reg, text, c);
     if (why == 0) {
         QCOMPARE(int(c.value), value);
         QVERIFY(msg.isEmpty());
@@ -548,7 +548,7 @@ void TestConfig::tenthsText()
     QFETCH(int, value);
     QFETCH(QString, text);
     QString shown;
-    QVERIFY(Decode_Text(reg, value, &shown));
+    QVERIFY(decodeText(reg, value, &shown));
     QCOMPARE(shown, text);
 }
 
@@ -557,7 +557,7 @@ void TestConfig::tenthsText()
 
 void TestConfig::firstOpenWithoutLink()
 {
-    m_readBack = Read_Back{};
+    m_readBack = ReadBack{};
     m_settings.Link_Par[0] = 0; // never opened: port 0, station 0
     m_settings.Link_Par[3] = 0;
     CONFIG1 *w = openWindow();
@@ -570,8 +570,8 @@ void TestConfig::firstOpenWithoutLink()
         QVERIFY2(w->D_4W[k]->text().isEmpty(), qPrintable(w->D_4W[k]->text()));
         QVERIFY(whole(w->D_4W[k]).isEmpty());
     }
-    QVERIFY2(w->Msg_Line->text().startsWith(QStringLiteral("读取仪表参数失败：")), qPrintable(w->Msg_Line->text()));
-    QVERIFY(w->Msg_Line->text().size() > 10); // with the link's reason
+    QVERIFY2(w->msgLine->text().startsWith(QStringLiteral("读取仪表参数失败：")), qPrintable(w->msgLine->text()));
+    QVERIFY(w->msgLine->text().size() > 10); // with the link's reason
 }
 
 // A failing read-back keeps the old values, marked, and says why; they
@@ -585,7 +585,7 @@ void TestConfig::staleReadBack()
     const QColor normal = w->D_4W[0]->palette().color(QPalette::WindowText);
     QCOMPARE(whole(w->D_4W[0]), QStringLiteral("321"));
     QVERIFY(!w->D_4W[0]->property("Stale").toBool());
-    QVERIFY(w->Msg_Line->text().isEmpty());
+    QVERIFY(w->msgLine->text().isEmpty());
 
     QCOMPARE(sim(QStringLiteral("fault silent")), QStringLiteral("ok"));
     QVERIFY(readNow(w));
@@ -598,7 +598,7 @@ void TestConfig::staleReadBack()
         QVERIFY(back->palette().color(QPalette::WindowText) != normal);
     }
     QCOMPARE(whole(w->D_4W[0]), QStringLiteral("321"));
-    QVERIFY2(w->Msg_Line->text().contains(QStringLiteral("读取仪表参数失败：仪表无应答")), qPrintable(w->Msg_Line->text()));
+    QVERIFY2(w->msgLine->text().contains(QStringLiteral("读取仪表参数失败：仪表无应答")), qPrintable(w->msgLine->text()));
 
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     QVERIFY(readNow(w));
@@ -607,7 +607,7 @@ void TestConfig::staleReadBack()
         QCOMPARE(w->D_4W[k]->palette().color(QPalette::WindowText), normal);
     }
     QVERIFY(w->D_4W[0]->toolTip().isEmpty());
-    QVERIFY(w->Msg_Line->text().isEmpty());
+    QVERIFY(w->msgLine->text().isEmpty());
 }
 
 // Every read-back and help label shows its whole text, or a cut one with the
@@ -641,7 +641,7 @@ void TestConfig::labelsShowWholeText()
         for (int k = 0; k < kParamCount; ++k) {
             QLabel *back = w->D_4W[k];
             QString expected;
-            QVERIFY(Decode_Text(k + 1, m_readBack.Reg_4X[k], &expected));
+            QVERIFY(decodeText(k + 1, m_readBack.Reg_4X[k], &expected));
             QCOMPARE(whole(back), expected);
             QCOMPARE(back->accessibleName(), QString::fromUtf8(kParam[k].caption));
             QVERIFY2(fits(back), qPrintable(QStringLiteral("%1: %2").arg(back->objectName(), back->text())));
@@ -675,7 +675,7 @@ void TestConfig::readBackAll()
         if (p.coding == Coding::Numeric)
             expected = QString::number(value[p.reg]);
         else if (p.coding == Coding::Coded)
-            Decode_Text(p.reg, value[p.reg], &expected);
+            decodeText(p.reg, value[p.reg], &expected);
         else
             expected = QStringLiteral("2.5");
         QCOMPARE(whole(w->D_4W[p.reg - 1]), expected);
@@ -757,12 +757,12 @@ void TestConfig::silentInstrumentDoesNotPileUp()
     QVERIFY(readNow(w));
     QCOMPARE(sim(QStringLiteral("fault silent")), QStringLiteral("ok"));
     w->Timer1_Timer();
-    QCOMPARE(w->Reads_Out(), 3);
+    QCOMPARE(w->readsOut(), 3);
     for (int k = 0; k < 5; ++k)
         w->Timer1_Timer();
-    QCOMPARE(w->Reads_Out(), 3);
+    QCOMPARE(w->readsOut(), 3);
     QCOMPARE(m_link->Pending(), 3);
-    QTRY_COMPARE_WITH_TIMEOUT(w->Reads_Out(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->readsOut(), 0, 10000);
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     // The labels still show what was read before.
     QVERIFY(!whole(w->D_4W[0]).isEmpty());
@@ -772,7 +772,7 @@ void TestConfig::silentInstrumentDoesNotPileUp()
 void TestConfig::closeBoxRefused()
 {
     CONFIG1 *w = openWindow();
-    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QSignalSpy back(w, &CONFIG1::returnMain);
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
     QVERIFY(!m_win.isNull());
@@ -788,7 +788,7 @@ void TestConfig::closeBoxRefused()
 void TestConfig::escKeyReturns()
 {
     CONFIG1 *w = openWindow();
-    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QSignalSpy back(w, &CONFIG1::returnMain);
     QVERIFY(focusOn(w, w->Combo[1]));
     QTest::keyClick(w->Combo[1], Qt::Key_Escape);
     QCOMPARE(back.count(), 1);
@@ -958,17 +958,17 @@ void TestConfig::refusedNotSent()
     QVERIFY(enter(correction, QStringLiteral("-32768")));
     QTRY_COMPARE(correction->property("Mark").toString(), QStringLiteral("refused"));
     QCOMPARE(m_link->Pending(), 0); // nothing was sent
-    QVERIFY2(w->Msg_Line->text().contains(QStringLiteral("-500～500")), qPrintable(w->Msg_Line->text()));
-    QCOMPARE(correction->toolTip(), w->Msg_Line->text());
+    QVERIFY2(w->msgLine->text().contains(QStringLiteral("-500～500")), qPrintable(w->msgLine->text()));
+    QCOMPARE(correction->toolTip(), w->msgLine->text());
     QCOMPARE(qobject_cast<QLineEdit *>(correction)->text(), QStringLiteral("-32768"));
     QVERIFY(w->Edited(29)); // still to be written once corrected
     QCOMPARE(m_journal->Latest().reg, 29);
-    QCOMPARE(m_journal->Latest().text, w->Msg_Line->text());
+    QCOMPARE(m_journal->Latest().text, w->msgLine->text());
 
     QVERIFY(enter(unit, QStringLiteral("99")));
     QTRY_COMPARE(unit->property("Mark").toString(), QStringLiteral("refused"));
-    QVERIFY2(w->Msg_Line->text().startsWith(QStringLiteral("温度单位：")), qPrintable(w->Msg_Line->text()));
-    QVERIFY(w->Msg_Line->text().contains(QStringLiteral("0～2")));
+    QVERIFY2(w->msgLine->text().startsWith(QStringLiteral("温度单位：")), qPrintable(w->msgLine->text()));
+    QVERIFY(w->msgLine->text().contains(QStringLiteral("0～2")));
     QCOMPARE(m_journal->Latest().reg, 47);
     QVERIFY(readNow(w));
     QCOMPARE(writes(), 0);
@@ -1002,10 +1002,10 @@ void TestConfig::exceptionRetriedOnceAndShown()
     QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
     QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QStringLiteral("failed"));
     QCOMPARE(writes(), 2);
-    QVERIFY2(w->Msg_Line->text().contains(QStringLiteral("illegal data value")), qPrintable(w->Msg_Line->text()));
-    QVERIFY(w->Msg_Line->text().contains(QStringLiteral("CH2设定值SV")));
+    QVERIFY2(w->msgLine->text().contains(QStringLiteral("illegal data value")), qPrintable(w->msgLine->text()));
+    QVERIFY(w->msgLine->text().contains(QStringLiteral("CH2设定值SV")));
     QCOMPARE(m_journal->Latest().reg, 3);
-    QCOMPARE(m_journal->Latest().text, w->Msg_Line->text());
+    QCOMPARE(m_journal->Latest().text, w->msgLine->text());
     QCOMPARE(w->T_3RW[2]->text(), QStringLiteral("777"));
     QVERIFY(w->Edited(3)); // still to be written
     QVERIFY(readNow(w));
@@ -1028,17 +1028,17 @@ void TestConfig::exceptionRetriedOnceAndShown()
 void TestConfig::failureKinds_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<Link_Fault>("writeKind");
+    QTest::addColumn<LinkFault>("writeKind");
     QTest::addColumn<int>("exception");
-    QTest::addColumn<Link_Health>("health");
-    QTest::addColumn<Link_Fault>("pollKind");
-    QTest::newRow("time-out") << QStringLiteral("fault silent") << Link_Fault::Timeout << 0
-                              << Link_Health::Interrupted << Link_Fault::Timeout;
-    QTest::newRow("bad frame") << QStringLiteral("fault crc") << Link_Fault::Bad_Frame << 0
-                               << Link_Health::Interrupted << Link_Fault::Bad_Frame;
+    QTest::addColumn<LinkHealth>("health");
+    QTest::addColumn<LinkFault>("pollKind");
+    QTest::newRow("time-out") << QStringLiteral("fault silent") << LinkFault::Timeout << 0
+                              << LinkHealth::Interrupted << LinkFault::Timeout;
+    QTest::newRow("bad frame") << QStringLiteral("fault crc") << LinkFault::BadFrame << 0
+                               << LinkHealth::Interrupted << LinkFault::BadFrame;
     // The instrument refusing a value is no fault of the link: polls go on.
-    QTest::newRow("exception 3") << QStringLiteral("fault wexc 3") << Link_Fault::Exception << 3
-                                 << Link_Health::Ok << Link_Fault::None;
+    QTest::newRow("exception 3") << QStringLiteral("fault wexc 3") << LinkFault::Exception << 3
+                                 << LinkHealth::Ok << LinkFault::None;
 }
 
 // A failed write and a failed poll are told by their kind: the window's
@@ -1047,16 +1047,16 @@ void TestConfig::failureKinds_data()
 void TestConfig::failureKinds()
 {
     QFETCH(QString, fault);
-    QFETCH(Link_Fault, writeKind);
+    QFETCH(LinkFault, writeKind);
     QFETCH(int, exception);
-    QFETCH(Link_Health, health);
-    QFETCH(Link_Fault, pollKind);
+    QFETCH(LinkHealth, health);
+    QFETCH(LinkFault, pollKind);
     CONFIG1 *w = openWindow();
     w->Timer1.stop();
-    QTRY_COMPARE(w->Reads_Out(), 0);
+    QTRY_COMPARE(w->readsOut(), 0);
     Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start(3600 * 1000); // health is judged while polling; ticks are called below
-    met.Reset_Health();
+    met.resetHealth();
     QCOMPARE(sim(fault), QStringLiteral("ok"));
 
     QVERIFY(focusOn(w, w->T_3RW[2]));
@@ -1064,22 +1064,22 @@ void TestConfig::failureKinds()
     QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
     QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QStringLiteral("failed"));
     QCOMPARE(writes(), 2); // the one retry, whatever the kind
-    const QString told = Write_Failure_Text(QStringLiteral("CH2设定值SV"), Link_Error{writeKind, exception, 0});
-    QCOMPARE(w->Msg_Line->text(), told);
+    const QString told = writeFailureText(QStringLiteral("CH2设定值SV"), LinkError{writeKind, exception, 0});
+    QCOMPARE(w->msgLine->text(), told);
     QCOMPARE(m_journal->Latest().reg, 3);
     QCOMPARE(m_journal->Latest().text, told);
 
-    QSignalSpy ticked(&met, &Met1::Tick_Done);
+    QSignalSpy ticked(&met, &Met1::tickDone);
     met.Timer1_Timer();
     QVERIFY(ticked.wait(3000));
     QCOMPARE(met.Health(), health);
-    QCOMPARE(met.Last_Error().kind, pollKind);
+    QCOMPARE(met.lastError().kind, pollKind);
 }
 
 void TestConfig::escWritesFocusedEdit()
 {
     CONFIG1 *w = openWindow();
-    QSignalSpy back(w, &CONFIG1::Return_Main);
+    QSignalSpy back(w, &CONFIG1::returnMain);
     QVERIFY(focusOn(w, w->T_3RW[44]));
     QTest::keyClicks(w->T_3RW[44], QStringLiteral("30"));
     QTest::keyClick(w->T_3RW[44], Qt::Key_Escape);
@@ -1097,7 +1097,7 @@ void TestConfig::failureAfterCloseJournaled()
     w->Timer1.stop();
     QCOMPARE(sim(QStringLiteral("fault silent")), QStringLiteral("ok")); // each try times out
     bool windowGone = false;
-    const auto heard = connect(m_journal.get(), &Write_Journal::Changed, this,
+    const auto heard = connect(m_journal.get(), &WriteJournal::Changed, this,
                                [this, &windowGone] { windowGone = m_win.isNull(); });
     QVERIFY(focusOn(w, w->T_3RW[44]));
     QTest::keyClicks(w->T_3RW[44], QStringLiteral("30"));

@@ -41,7 +41,7 @@ void TestConfigFit::fitScale()
     QFETCH(QRect, available);
     QFETCH(bool, full);
     const QSize client(974, 636); // full size at 96 dpi
-    const double s = CONFIG1::Fit_Scale(client, available);
+    const double s = CONFIG1::fitScale(client, available);
     QCOMPARE(s == 1.0, full);
     QVERIFY(s > 0.5 && s <= 1.0);
     // Room is left for a frame with a title bar.
@@ -52,8 +52,8 @@ void TestConfigFit::fitScale()
 void TestConfigFit::smallScreen()
 {
     Link link;
-    Link_Settings settings;
-    Read_Back readBack;
+    LinkSettings settings;
+    ReadBack readBack;
     auto *w = new CONFIG1(link, settings, readBack);
     w->Form_Load();
     w->show();

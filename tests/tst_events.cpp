@@ -46,9 +46,9 @@ struct Logger {
     }
     QDateTime now;
     Clock clock;
-    Live_Tables live;
-    Log_Times times;
-    Db_Files files{clock};
+    LiveTables live;
+    LogTimes times;
+    DbFiles files{clock};
     std::unique_ptr<mscom> m;
 };
 
@@ -118,8 +118,8 @@ void TstEvents::journalAddedToOurFileOnly()
     const QList<QVariantList> rowsBefore = sqlRows(path, QStringLiteral("SELECT * FROM pv_data"));
 
     Clock clock;
-    Db_Files files(clock);
-    Db_Conn conn(files, QStringLiteral("conn"), writer ? Db_Conn::Role::Writer : Db_Conn::Role::Reader);
+    DbFiles files(clock);
+    DbConn conn(files, QStringLiteral("conn"), writer ? DbConn::Role::Writer : DbConn::Role::Reader);
     QVERIFY(conn.Open());
     conn.Close();
     QCOMPARE(tableNames(path).contains(QStringLiteral("qr_events")), writer);
@@ -144,7 +144,7 @@ void TstEvents::foreignFileNeverWritten()
     const QByteArray before = fileHash(path);
     {
         Logger l(kStart);
-        QCOMPARE(l.m->Log_Conn.Fault(), Db_Fault::Foreign);
+        QCOMPARE(l.m->Log_Conn.Fault(), DbFault::Foreign);
         l.m->linkChanged(EventKind::LinkOpened, l.now);
         l.live.Sta_1X[0] = 1;
         l.second();
@@ -180,7 +180,7 @@ void TstEvents::otherTableOfThatNameLeftAlone()
     l.m->linkChanged(EventKind::LinkOpened, l.now);
     l.second();
     l.second();
-    QVERIFY2(l.m->Logging_Ok(), qPrintable(l.m->logState().reason));
+    QVERIFY2(l.m->loggingOk(), qPrintable(l.m->logState().reason));
     QCOMPARE(l.m->Pv_Id, 2);
     QVERIFY(l.m->journalStatus().contains(QStringLiteral("qr_events")));
     QCOMPARE(sqlRows(path, QStringLiteral("SELECT * FROM qr_events")), QList<QVariantList>({{QStringLiteral("theirs")}}));
@@ -276,12 +276,12 @@ void TstEvents::outagesMarkHeld()
     QCOMPARE(got, expected);
 
     Clock clock;
-    Db_Files files(clock);
-    Db_Conn main(files, QStringLiteral("Main_Conn"));
+    DbFiles files(clock);
+    DbConn main(files, QStringLiteral("Main_Conn"));
     QVERIFY(main.Open());
     auto c = std::make_unique<Chart>();
     c->held[kLiveLoad - 3] = true; // an old mark the load must clear
-    QVERIFY(Read_Cur_Id(main, c->Cur_Id));
+    QVERIFY(readCurId(main, c->Cur_Id));
     c->Win_Last_Id = c->Cur_Id;
     c->Load_Count = kLiveLoad;
     QVERIFY(Load_History(*c, main));
@@ -306,15 +306,15 @@ void TstEvents::heldBandDrawn()
 {
     auto c = std::make_unique<Chart>();
     for (int s = 1; s <= kLiveLoad; ++s) {
-        c->Chart_Date[s] = Date_Serial(kStart.date());
-        c->Chart_Time[s] = Time_Serial(kStart.time().addSecs(s));
+        c->Chart_Date[s] = dateSerial(kStart.date());
+        c->Chart_Time[s] = timeSerial(kStart.time().addSecs(s));
     }
-    const Y_Range range{0, 0, 1500};
+    const YRange range{0, 0, 1500};
     auto draw = [&c, &range] {
         QImage img(1200, 750, QImage::Format_RGB32);
         QPainter p(&img);
         p.scale(0.1, 0.1); // 10 twips a pixel
-        Chart_Painter(10).Redraw_Chart(p, *c, nullptr, range);
+        ChartPainter(10).Redraw_Chart(p, *c, nullptr, range);
         return img;
     };
     const QImage plain = draw();
@@ -325,7 +325,7 @@ void TstEvents::heldBandDrawn()
     // along the bottom (values 0), away from the points looked at, which
     // miss the grid's lines too.
     const QPoint inBand(380, 300), outside(610, 300);
-    QCOMPARE(plain.pixelColor(inBand), Chart_Painter::Back_Colour);
+    QCOMPARE(plain.pixelColor(inBand), ChartPainter::backColour);
     const QColor band = marked.pixelColor(inBand);
     QVERIFY2(band.red() < 0xC0 && band.green() < 0xFF && band.green() == band.blue(), qPrintable(band.name()));
     QCOMPARE(marked.pixelColor(outside), plain.pixelColor(outside));
@@ -379,19 +379,19 @@ void TstEvents::paramOutcomes()
 
     const QString path = useNewDb();
     Logger l(kStart);
-    Write_Journal journal(l.clock); // wired as in the session
-    connect(&journal, &Write_Journal::paramEvent, l.m.get(), &mscom::paramEvent);
-    Link_Settings settings;
+    WriteJournal journal(l.clock); // wired as in the session
+    connect(&journal, &WriteJournal::paramEvent, l.m.get(), &mscom::paramEvent);
+    LinkSettings settings;
     settings.Link_Par[0] = 1;
     settings.Link_Par[3] = 1;
-    Read_Back readBack;
+    ReadBack readBack;
     auto *w = new CONFIG1(link, settings, readBack, &journal);
     w->Form_Load();
     w->Timer1.stop();
     QSignalSpy told(w, &CONFIG1::paramEvent);
     if (readFirst) {
         w->Timer1_Timer();
-        QTRY_COMPARE(w->Reads_Out(), 0);
+        QTRY_COMPARE(w->readsOut(), 0);
         QVERIFY(readBack.Block[0].read && readBack.Block[1].read);
     }
     QLineEdit *edit = w->T_3RW[reg - 1];

@@ -194,8 +194,8 @@ void TstExport::roundTripCommaLocale()
     {
         qputenv("QR5300M_DB", db.toLocal8Bit());
         Clock clock;
-        Db_Files files(clock);
-        Db_Conn w(files, QStringLiteral("w"), Db_Conn::Role::Writer);
+        DbFiles files(clock);
+        DbConn w(files, QStringLiteral("w"), DbConn::Role::Writer);
         QVERIFY(w.Open());
         HistoryEvent e;
         e.kind = EventKind::LinkClosed;
@@ -237,13 +237,13 @@ void TstExport::roundTripCommaLocale()
     QCOMPARE(lines.size(), 201);
     const QList<QVariantList> rows = sqlRows(db, QStringLiteral("SELECT * FROM pv_data WHERE w_date * 86400 + w_time * 86400 "
                                                                 "BETWEEN %1 - 0.5 AND %2 + 0.5 ORDER BY w_date, w_time")
-                                                     .arg(Date_Serial(from.date()) * 86400 + Time_Serial(from.time()) * 86400, 0, 'f', 0)
-                                                     .arg(Date_Serial(to.date()) * 86400 + Time_Serial(to.time()) * 86400, 0, 'f', 0));
+                                                     .arg(dateSerial(from.date()) * 86400 + timeSerial(from.time()) * 86400, 0, 'f', 0)
+                                                     .arg(dateSerial(to.date()) * 86400 + timeSerial(to.time()) * 86400, 0, 'f', 0));
     QCOMPARE(rows.size(), 201);
     for (int i = 0; i < 201; ++i) {
         const QStringList f = fields(lines[i]);
         QCOMPARE(f.size(), 10);
-        const QDateTime when(Serial_Date(rows[i][1].toDouble()), Serial_Time(rows[i][2].toDouble()));
+        const QDateTime when(serialDate(rows[i][1].toDouble()), serialTime(rows[i][2].toDouble()));
         QCOMPARE(f[0], when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
         for (int k = 0; k < 8; ++k) {
             bool ok = false;

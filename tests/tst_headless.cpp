@@ -45,14 +45,14 @@ void TestHeadless::cyclesWithoutWidgets()
     met.Timer1.start(3600 * 1000);
     logger.Form_Load();
     logger.Timer1.stop(); // its ticks are driven by hand below
-    QVERIFY(logger.Logging_Ok());
+    QVERIFY(logger.loggingOk());
 
     // Five clock seconds: the instrument's channel 1 reads 100 + s, one
     // acquisition tick and one logging tick each.
     for (int s = 1; s <= 5; ++s) {
         now = now.addSecs(1);
         QVERIFY(sim.command(QStringLiteral("set ir 1 %1").arg(100 + s)).startsWith("ok"));
-        QSignalSpy done(&met, &Met1::Tick_Done);
+        QSignalSpy done(&met, &Met1::tickDone);
         met.Timer1_Timer();
         QVERIFY(done.wait(3000));
         QCOMPARE(session.live.Val_3X[0], float(100 + s));
@@ -79,10 +79,10 @@ void TestHeadless::cyclesWithoutWidgets()
 
     // The newest records, as the chart loads them.
     {
-        Db_Conn reader(session.dbFiles, QStringLiteral("Main_Conn"));
+        DbConn reader(session.dbFiles, QStringLiteral("Main_Conn"));
         QVERIFY(reader.Open());
         auto chart = std::make_unique<Chart>();
-        QVERIFY(Read_Cur_Id(reader, chart->Cur_Id));
+        QVERIFY(readCurId(reader, chart->Cur_Id));
         QCOMPARE(chart->Cur_Id, 6);
         chart->Win_Last_Id = chart->Cur_Id;
         chart->Load_Count = 241;
@@ -95,7 +95,7 @@ void TestHeadless::cyclesWithoutWidgets()
     const QList<QVariantList> rows = sqlRows(db.path(), QStringLiteral("SELECT w_id, w_time, w_v0 FROM pv_data ORDER BY w_id"));
     QCOMPARE(rows.size(), 6);
     for (int n = 1; n <= 5; ++n)
-        QCOMPARE(rows[n - 1], (QVariantList{n, Time_Serial(QTime(3, 0, n)), double(100 + n)}));
+        QCOMPARE(rows[n - 1], (QVariantList{n, timeSerial(QTime(3, 0, n)), double(100 + n)}));
 }
 
 QTEST_GUILESS_MAIN(TestHeadless)

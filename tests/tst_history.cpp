@@ -27,7 +27,7 @@ void Scribble(Chart &c)
 // The full ring: newest id 100, ids 101..65500 older than ids 1..100, one
 // second apart, across a midnight (at id 4801). Values as fillRing's.
 const QDateTime kRingStart = QDateTime(QDate(2026, 3, 12), QTime(0, 0, 0)).addSecs(-4700);
-QDateTime Ring_Time(int id) { return kRingStart.addSecs((id - 101 + kRingSize) % kRingSize); }
+QDateTime ringTime(int id) { return kRingStart.addSecs((id - 101 + kRingSize) % kRingSize); }
 
 } // namespace
 
@@ -36,15 +36,15 @@ class TstHistory : public QObject
     Q_OBJECT
 
     Clock m_clock;
-    Db_Files m_files{m_clock}; // the connections of this run
+    DbFiles m_files{m_clock}; // the connections of this run
     TempDatabase m_ring;
 
     // The window ending at winLast of the full test ring, loaded into a
     // scribbled chart; null when the database or the load fails.
-    std::unique_ptr<Chart> Load_Ring_Window(int winLast, int loadCount)
+    std::unique_ptr<Chart> loadRingWindow(int winLast, int loadCount)
     {
         m_ring.select();
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         if (!main.Open())
             return nullptr;
         auto c = std::make_unique<Chart>();
@@ -60,8 +60,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_ring.isValid());
-        QVERIFY(m_ring.fill(Db_Ring::Pv, 101, kRingSize - 100, Ring_Time(101)));
-        QVERIFY(m_ring.fill(Db_Ring::Pv, 1, 100, Ring_Time(1)));
+        QVERIFY(m_ring.fill(DbRing::Pv, 101, kRingSize - 100, ringTime(101)));
+        QVERIFY(m_ring.fill(DbRing::Pv, 1, 100, ringTime(1)));
     }
     void cleanup() { m_clock.Set({}); }
 
@@ -110,19 +110,19 @@ private slots:
         QFETCH(QList<int>, ids);
         QCOMPARE(ids.size(), loadCount);
         // Slots follow the records' time, not their ids.
-        std::stable_sort(ids.begin(), ids.end(), [](int a, int b) { return Ring_Time(a) < Ring_Time(b); });
-        const auto c = Load_Ring_Window(winLast, loadCount);
+        std::stable_sort(ids.begin(), ids.end(), [](int a, int b) { return ringTime(a) < ringTime(b); });
+        const auto c = loadRingWindow(winLast, loadCount);
         QVERIFY(c);
         QCOMPARE(c->Win_Before_Id, winBefore);
         for (int i = 1; i <= loadCount; ++i) {
             const int id = ids[i - 1];
             QCOMPARE(c->Chart_Val[i][0], float(id));
             QCOMPARE(c->Chart_Val[i][7], float(id + 7 / 8.0));
-            QCOMPARE(c->Chart_Date[i], Date_Serial(Ring_Time(id).date()));
-            QCOMPARE(c->Chart_Time[i], Time_Serial(Ring_Time(id).time()));
+            QCOMPARE(c->Chart_Date[i], dateSerial(ringTime(id).date()));
+            QCOMPARE(c->Chart_Time[i], timeSerial(ringTime(id).time()));
             // One second apart, across midnight too; only where the window
             // holds both ends of the ring's time is there a gap.
-            const bool gap = i > 1 && Ring_Time(ids[i - 2]).secsTo(Ring_Time(id)) > 300;
+            const bool gap = i > 1 && ringTime(ids[i - 2]).secsTo(ringTime(id)) > 300;
             QCOMPARE(c->Chart_Gap[i], int16_t(gap ? i : 0));
             QCOMPARE(c->Chart_Val[i][8], 0.0f);
         }
@@ -151,7 +151,7 @@ private slots:
         QFETCH(int, winLast);
         QFETCH(int, winBefore);
         QFETCH(bool, empty);
-        const auto c = Load_Ring_Window(winLast, 321);
+        const auto c = loadRingWindow(winLast, 321);
         QVERIFY(c);
         QCOMPARE(c->Win_Before_Id, winBefore);
         if (empty)
@@ -182,8 +182,8 @@ private slots:
         QFETCH(QList<int>, marked);
         TempDatabase db;
         for (int i = 0; i < times.size(); ++i)
-            QVERIFY(db.fill(Db_Ring::Pv, i + 1, 1, times[i]));
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+            QVERIFY(db.fill(DbRing::Pv, i + 1, 1, times[i]));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -201,8 +201,8 @@ private slots:
         // gap is marked next to an empty slot.
         TempDatabase db;
         const QDateTime t0(QDate(2026, 3, 12), QTime(0, 1, 0));
-        QVERIFY(db.fill(Db_Ring::Pv, 1, 100, t0.addSecs(1)));
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        QVERIFY(db.fill(DbRing::Pv, 1, 100, t0.addSecs(1)));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -213,9 +213,9 @@ private slots:
             const int firstSlot = count - 99;
             for (int i = 0; i <= 321; ++i) {
                 const bool has = i >= firstSlot && i <= count;
-                QCOMPARE(Slot_Has_Record(*c, i), has);
+                QCOMPARE(slotHasRecord(*c, i), has);
                 QCOMPARE(c->Chart_Val[i][0], has ? float(i - firstSlot + 1) : 0.0f);
-                QCOMPARE(c->Chart_Time[i], has ? Time_Serial(t0.addSecs(i - firstSlot + 1).time()) : 0.0);
+                QCOMPARE(c->Chart_Time[i], has ? timeSerial(t0.addSecs(i - firstSlot + 1).time()) : 0.0);
                 QCOMPARE(c->Chart_Gap[i], int16_t(0));
             }
         }
@@ -225,11 +225,11 @@ private slots:
     void freshDatabase()
     {
         const TempDatabase db;
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
-        QVERIFY(Read_Cur_Id(main, c->Cur_Id));
+        QVERIFY(readCurId(main, c->Cur_Id));
         QCOMPARE(c->Cur_Id, 0);
         c->Win_Last_Id = c->Cur_Id;
         c->Load_Count = 241;
@@ -249,10 +249,10 @@ private slots:
         const TempDatabase db;
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
         m_clock.Set([&] { return now; });
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
-        Live_Tables live;
-        Log_Times times;
+        LiveTables live;
+        LogTimes times;
         mscom m(live, times, m_files);
         m.Form_Load();
         for (int s = 1; s <= 5; ++s) {
@@ -262,7 +262,7 @@ private slots:
             now = now.addSecs(1);
         }
         auto c = std::make_unique<Chart>();
-        QVERIFY(Read_Cur_Id(main, c->Cur_Id));
+        QVERIFY(readCurId(main, c->Cur_Id));
         QCOMPARE(c->Cur_Id, 5);
         c->Win_Last_Id = c->Cur_Id;
         c->Load_Count = 241;
@@ -270,19 +270,19 @@ private slots:
         for (int i = 1; i <= 5; ++i) {
             QCOMPARE(c->Chart_Val[236 + i][0], float(i));
             QCOMPARE(c->Chart_Val[236 + i][7], float(-i));
-            QCOMPARE(c->Chart_Time[236 + i], Time_Serial(QTime(9, 30, i - 1)));
+            QCOMPARE(c->Chart_Time[236 + i], timeSerial(QTime(9, 30, i - 1)));
         }
-        QVERIFY(!Slot_Has_Record(*c, 236));
+        QVERIFY(!slotHasRecord(*c, 236));
     }
 
     void readCurIdFailureKeepsValue()
     {
         qputenv("QR5300M_DB", m_ring.filePath(QStringLiteral("nowhere/x.db")).toLocal8Bit());
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
-        QCOMPARE(main.Fault(), Db_Fault::Missing);
+        QCOMPARE(main.Fault(), DbFault::Missing);
         int32_t cur = 1234;
-        QVERIFY(!Read_Cur_Id(main, cur));
+        QVERIFY(!readCurId(main, cur));
         QCOMPARE(cur, 1234);
         auto c = std::make_unique<Chart>();
         Scribble(*c);

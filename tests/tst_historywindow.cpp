@@ -81,7 +81,7 @@ void TestHistoryWindow::init()
 {
     m_session = std::make_unique<InstrumentSession>();
     m_session->clock.Set([] { return kNow; });
-    m_session->yRange = Y_Range{0, 1500, 1500};
+    m_session->yRange = YRange{0, 1500, 1500};
 }
 
 void TestHistoryWindow::cleanup()

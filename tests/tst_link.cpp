@@ -78,7 +78,7 @@ private slots:
     void deviceComesBack();
 
 private:
-    Link_Fault open1(ModbusRTU &m);
+    LinkFault open1(ModbusRTU &m);
     void linkOpen(int32_t port = 1);
     void linkClose();
     void tickAndWait(Met1 &met);
@@ -86,8 +86,8 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<SimProcess> m_sim;
     std::unique_ptr<Link> m_link;
-    Link_Settings m_settings;
-    Live_Tables m_live;
+    LinkSettings m_settings;
+    LiveTables m_live;
     Clock m_clock;
 };
 
@@ -138,18 +138,18 @@ void TestLink::linkClose()
     QTRY_COMPARE(m_link->Pending(), 0);
 }
 
-Link_Fault TestLink::open1(ModbusRTU &m)
+LinkFault TestLink::open1(ModbusRTU &m)
 {
     const int32_t r = m.OpenPort_Modbus(1, 1, 0);
-    return r == kModbusOk ? Link_Fault::None : m.Last_Error().kind;
+    return r == kModbusOk ? LinkFault::None : m.lastError().kind;
 }
 
 void TestLink::portDevice()
 {
-    QCOMPARE(Port_Device(3), m_dir.path() + "/COM3");
+    QCOMPARE(::portDevice(3), m_dir.path() + "/COM3");
     qunsetenv("QR5300M_PORT_DIR");
     const QString usb = QStringLiteral("/dev/ttyUSB1");
-    QCOMPARE(Port_Device(2), QFileInfo::exists(usb) ? usb : QStringLiteral("/dev/ttyS1"));
+    QCOMPARE(::portDevice(2), QFileInfo::exists(usb) ? usb : QStringLiteral("/dev/ttyS1"));
     qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
 }
 
@@ -158,11 +158,11 @@ void TestLink::openFailures_data()
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("baud");
     QTest::addColumn<int>("expected");
-    QTest::addColumn<Link_Fault>("fault");
-    QTest::newRow("no such device") << 7 << 1 << int(kOpenNoDevice) << Link_Fault::No_Device;
-    QTest::newRow("port 0") << 0 << 1 << int(kOpenNoDevice) << Link_Fault::Bad_Port;
-    QTest::newRow("bad baud index") << 1 << 5 << int(kOpenFailed) << Link_Fault::Bad_Settings;
-    QTest::newRow("not a serial device") << 9 << 1 << int(kOpenFailed) << Link_Fault::Not_Serial;
+    QTest::addColumn<LinkFault>("fault");
+    QTest::newRow("no such device") << 7 << 1 << int(kOpenNoDevice) << LinkFault::NoDevice;
+    QTest::newRow("port 0") << 0 << 1 << int(kOpenNoDevice) << LinkFault::BadPort;
+    QTest::newRow("bad baud index") << 1 << 5 << int(kOpenFailed) << LinkFault::BadSettings;
+    QTest::newRow("not a serial device") << 9 << 1 << int(kOpenFailed) << LinkFault::NotSerial;
 }
 
 void TestLink::openFailures()
@@ -170,13 +170,13 @@ void TestLink::openFailures()
     QFETCH(int, port);
     QFETCH(int, baud);
     QFETCH(int, expected);
-    QFETCH(Link_Fault, fault);
+    QFETCH(LinkFault, fault);
     QFile plain(m_dir.filePath(QStringLiteral("COM9")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     ModbusRTU m;
     QCOMPARE(m.OpenPort_Modbus(port, baud, 0), expected);
-    QCOMPARE(m.Last_Error().kind, fault);
-    QVERIFY(!m.Is_Open(port));
+    QCOMPARE(m.lastError().kind, fault);
+    QVERIFY(!m.isOpen(port));
 }
 
 void TestLink::callsOnClosedPortFailAtOnce()
@@ -191,9 +191,9 @@ void TestLink::callsOnClosedPortFailAtOnce()
     QCOMPARE(m.Get_1X_B16(1, 1, 1, buf), kModbusFail);
     QCOMPARE(m.Set_4X_D1(1, 1, 1, 5), kModbusFail);
     QCOMPARE(m.ClosePort_Modbus(0), kModbusFail);
-    QCOMPARE(m.Last_Error().kind, Link_Fault::Not_Open);
+    QCOMPARE(m.lastError().kind, LinkFault::NotOpen);
     // No exchange was attempted, so nothing waited for a time-out.
-    QVERIFY(t.elapsed() < Response_Timeout_Ms(9600));
+    QVERIFY(t.elapsed() < responseTimeoutMs(9600));
     QCOMPARE(simStat(*m_sim, "reads"), reads);
     QCOMPARE(simStat(*m_sim, "writes"), writes);
 }
@@ -201,7 +201,7 @@ void TestLink::callsOnClosedPortFailAtOnce()
 void TestLink::readsUseOneBasedNumbers()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QVERIFY(m_sim->command("set ir 1 253").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 2 -1").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 16 -12000").startsWith("ok"));
@@ -219,7 +219,7 @@ void TestLink::readsUseOneBasedNumbers()
     QCOMPARE(hr[12], -500);
     // Another station does not answer.
     QCOMPARE(m.Get_3X_DX(1, 2, 1, 16, buf), kModbusFail);
-    QCOMPARE(m.Last_Error().kind, Link_Fault::Timeout);
+    QCOMPARE(m.lastError().kind, LinkFault::Timeout);
 }
 
 void TestLink::statusWord_data()
@@ -236,7 +236,7 @@ void TestLink::statusWord()
 {
     QFETCH(int, word);
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QVERIFY(m_sim->command(QStringLiteral("status %1").arg(word)).startsWith("ok"));
     int32_t buf[1] = {-1};
     QCOMPARE(m.Get_1X_B16(1, 1, 1, buf), kModbusOk);
@@ -246,42 +246,42 @@ void TestLink::statusWord()
 void TestLink::writeAndRefusedWrite()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QCOMPARE(m.Set_4X_D1(1, 1, 11, 3), kModbusOk);
     QCOMPARE(m_sim->command("get hr 11"), QStringLiteral("ok 3"));
     QCOMPARE(m_sim->command("lastwrite"), QStringLiteral("ok 11 3"));
     // Out of the register's range: the instrument answers "illegal data value".
     QCOMPARE(m.Set_4X_D1(1, 1, 11, 9), kModbusFail);
-    QCOMPARE(m.Last_Error(), (Link_Error{Link_Fault::Exception, 3, 0}));
+    QCOMPARE(m.lastError(), (LinkError{LinkFault::Exception, 3, 0}));
     QCOMPARE(m_sim->command("get hr 11"), QStringLiteral("ok 3"));
     // Outside 16 bits nothing is sent at all.
     const int writes = simStat(*m_sim, "writes");
     QCOMPARE(m.Set_4X_D1(1, 1, 17, 99999), kModbusFail);
-    QCOMPARE(m.Last_Error().kind, Link_Fault::Bad_Arguments);
+    QCOMPARE(m.lastError().kind, LinkFault::BadArguments);
     QCOMPARE(simStat(*m_sim, "writes"), writes);
 }
 
 void TestLink::faultsFailAndRecover_data()
 {
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<Link_Fault>("kind");
-    QTest::newRow("silent") << QStringLiteral("fault silent") << Link_Fault::Timeout;
-    QTest::newRow("bad crc") << QStringLiteral("fault crc") << Link_Fault::Bad_Frame;
-    QTest::newRow("late") << QStringLiteral("fault late 600") << Link_Fault::Timeout;
+    QTest::addColumn<LinkFault>("kind");
+    QTest::newRow("silent") << QStringLiteral("fault silent") << LinkFault::Timeout;
+    QTest::newRow("bad crc") << QStringLiteral("fault crc") << LinkFault::BadFrame;
+    QTest::newRow("late") << QStringLiteral("fault late 600") << LinkFault::Timeout;
 }
 
 void TestLink::faultsFailAndRecover()
 {
     QFETCH(QString, fault);
-    QFETCH(Link_Fault, kind);
+    QFETCH(LinkFault, kind);
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     // A stale reply would carry 11, the answer to the next read 77.
     QVERIFY(m_sim->command("set ir 3 11").startsWith("ok"));
     QVERIFY(m_sim->command(fault).startsWith("ok"));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
-    QCOMPARE(m.Last_Error().kind, kind);
+    QCOMPARE(m.lastError().kind, kind);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 3 77").startsWith("ok"));
     if (fault.startsWith(QStringLiteral("fault late")))
@@ -293,10 +293,10 @@ void TestLink::faultsFailAndRecover()
 void TestLink::lateReplyIsNotTakenForTheNext()
 {
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QVERIFY(m_sim->command("set ir 1 111").startsWith("ok"));
     // Later than the time-out and than the quiet time waited for after it.
-    const int lateMs = 2 * Response_Timeout_Ms(9600) + 100;
+    const int lateMs = 2 * responseTimeoutMs(9600) + 100;
     QVERIFY(m_sim->command(QStringLiteral("fault late %1").arg(lateMs)).startsWith("ok"));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
@@ -304,12 +304,12 @@ void TestLink::lateReplyIsNotTakenForTheNext()
     QTRY_COMPARE(unreadBytes(m_sim->devicePath()), kReply16);
     // The late input-register reply is on the line; a status read must not
     // take it for its own answer.
-    const int64_t drained = m.Drained_Bytes();
+    const int64_t drained = m.drainedBytes();
     QVERIFY(m_sim->command("status 5").startsWith("ok"));
     int32_t word[1] = {};
     QCOMPARE(m.Get_1X_B16(1, 1, 1, word), kModbusOk);
     QCOMPARE(word[0], 5);
-    QCOMPARE(m.Drained_Bytes() - drained, int64_t(kReply16));
+    QCOMPARE(m.drainedBytes() - drained, int64_t(kReply16));
 }
 
 // Whether the terminal behind a device path is in exclusive mode.
@@ -330,18 +330,18 @@ static int exclusiveMode(const QString &device)
 void TestLink::secondOpenerIsRefused()
 {
     ModbusRTU first;
-    QCOMPARE(open1(first), Link_Fault::None);
+    QCOMPARE(open1(first), LinkFault::None);
     ModbusRTU second;
     QCOMPARE(second.OpenPort_Modbus(1, 1, 0), kOpenBusy);
-    QCOMPARE(second.Last_Error().kind, Link_Fault::Busy);
-    QVERIFY(!second.Is_Open(1));
+    QCOMPARE(second.lastError().kind, LinkFault::Busy);
+    QVERIFY(!second.isOpen(1));
     int32_t buf[16] = {};
     QCOMPARE(first.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
     QCOMPARE(exclusiveMode(m_sim->devicePath()), 1);
     // Closing leaves the terminal as it was and frees the port.
     QCOMPARE(first.ClosePort_Modbus(1), kModbusOk);
     QCOMPARE(exclusiveMode(m_sim->devicePath()), 0);
-    QCOMPARE(open1(second), Link_Fault::None);
+    QCOMPARE(open1(second), LinkFault::None);
     QCOMPARE(second.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
 }
 
@@ -350,17 +350,17 @@ void TestLink::openClosesWhatIsHeld()
     SimProcess sim2(m_dir.path(), 2);
     QVERIFY(sim2.isReady());
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QCOMPARE(m.OpenPort_Modbus(2, 1, 0), kModbusOk);
-    QVERIFY(!m.Is_Open(1));
+    QVERIFY(!m.isOpen(1));
     int32_t buf[16] = {};
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusFail);
     QCOMPARE(m.Get_3X_DX(2, 1, 1, 16, buf), kModbusOk);
     ModbusRTU other; // port 1 is free for anyone
-    QCOMPARE(open1(other), Link_Fault::None);
+    QCOMPARE(open1(other), LinkFault::None);
     // Closing, whatever the number, closes what is held.
     QCOMPARE(m.ClosePort_Modbus(1), kModbusOk);
-    QVERIFY(!m.Is_Open(2));
+    QVERIFY(!m.isOpen(2));
     QCOMPARE(m.Get_3X_DX(2, 1, 1, 16, buf), kModbusFail);
 }
 
@@ -371,7 +371,7 @@ void TestLink::lateRepliesAreDrained()
     for (int k = 1; k <= 32; ++k)
         QVERIFY(m_sim->command(QStringLiteral("set hr %1 %2").arg(k).arg(1000 + k)).startsWith("ok"));
     linkOpen();
-    const qint64 drained = m_link->Drained_Bytes();
+    const qint64 drained = m_link->drainedBytes();
     QVERIFY(m_sim->command("fault late 250").startsWith("ok"));
     for (int round = 0; round < 2; ++round) {
         LinkResult first, second;
@@ -384,7 +384,7 @@ void TestLink::lateRepliesAreDrained()
             QCOMPARE(second.buf.value(0), 1017);
     }
     // Each late reply (37 bytes) was read off the line and counted.
-    QVERIFY2(m_link->Drained_Bytes() - drained >= 4 * 37, qPrintable(QString::number(m_link->Drained_Bytes())));
+    QVERIFY2(m_link->drainedBytes() - drained >= 4 * 37, qPrintable(QString::number(m_link->drainedBytes())));
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     LinkResult again;
     m_link->Get_4X_DX(1, 1, 17, 16, this, [&](const LinkResult &r) { again = r; });
@@ -403,10 +403,10 @@ void TestLink::writeEchoMustMatch()
 {
     QFETCH(QString, fault);
     ModbusRTU m;
-    QCOMPARE(open1(m), Link_Fault::None);
+    QCOMPARE(open1(m), LinkFault::None);
     QVERIFY(m_sim->command(fault).startsWith("ok"));
     QCOMPARE(m.Set_4X_D1(1, 1, 10, 4), kModbusFail);
-    QCOMPARE(m.Last_Error().kind, Link_Fault::Echo_Mismatch);
+    QCOMPARE(m.lastError().kind, LinkFault::EchoMismatch);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QCOMPARE(m.Set_4X_D1(1, 1, 10, 5), kModbusOk);
     QCOMPARE(m_sim->command("lastwrite"), QStringLiteral("ok 10 5"));
@@ -428,13 +428,13 @@ void TestLink::reasonsArePlainWords_data()
 void TestLink::reasonsArePlainWords()
 {
     QFETCH(int, error);
-    const QString why = Link_Failure_Text(Link_Error_Of(error, false));
+    const QString why = linkFailureText(linkErrorOf(error, false));
     QVERIFY2(!why.isEmpty() && why.at(0).unicode() >= 0x4E00, qPrintable(why));
 }
 
 void TestLink::tickAndWait(Met1 &met)
 {
-    QSignalSpy done(&met, &Met1::Tick_Done);
+    QSignalSpy done(&met, &Met1::tickDone);
     met.Timer1_Timer();
     QVERIFY(done.wait(3000));
 }
@@ -451,8 +451,8 @@ void TestLink::acquisitionPublishes()
         QCOMPARE(m_live.Raw_3X[i], (i + 1) * 10 - 100);
         QCOMPARE(m_live.Val_3X[i], float((i + 1) * 10 - 100));
     }
-    QCOMPARE(met.Health(), Link_Health::Ok);
-    QCOMPARE(met.Fail_Count(), 0);
+    QCOMPARE(met.Health(), LinkHealth::Ok);
+    QCOMPARE(met.failCount(), 0);
 }
 
 void TestLink::acquisitionStatusBits_data()
@@ -502,7 +502,7 @@ void TestLink::failedReadPublishesNothing()
     met.Timer1.start();
     tickAndWait(met);
     QCOMPARE(m_live.Val_3X[0], 500.0f);
-    const QDateTime good = met.Last_Good();
+    const QDateTime good = met.lastGood();
     QVERIFY(good.isValid());
 
     QVERIFY(m_sim->command("set ir 1 600").startsWith("ok"));
@@ -514,17 +514,17 @@ void TestLink::failedReadPublishesNothing()
     QCOMPARE(m_live.Raw_3X[0], 500);
     QCOMPARE(m_live.Sta_1X[0], 1);
     QCOMPARE(m_live.Sta_1X[2], 1);
-    QCOMPARE(met.Fail_Count(), 2);
-    QCOMPARE(met.Last_Good(), good);
-    QCOMPARE(met.Health(), Link_Health::Interrupted);
-    QCOMPARE(met.Last_Error().kind, Link_Fault::Timeout);
+    QCOMPARE(met.failCount(), 2);
+    QCOMPARE(met.lastGood(), good);
+    QCOMPARE(met.Health(), LinkHealth::Interrupted);
+    QCOMPARE(met.lastError().kind, LinkFault::Timeout);
 
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tickAndWait(met);
     QCOMPARE(m_live.Val_3X[0], 600.0f);
     QCOMPARE(m_live.Sta_1X[0], 0);
-    QCOMPARE(met.Health(), Link_Health::Ok);
-    QCOMPARE(met.Last_Error().kind, Link_Fault::None);
+    QCOMPARE(met.Health(), LinkHealth::Ok);
+    QCOMPARE(met.lastError().kind, LinkFault::None);
 }
 
 void TestLink::tickNeverOverlaps()
@@ -535,9 +535,9 @@ void TestLink::tickNeverOverlaps()
     QVERIFY(m_sim->command("reset").startsWith("ok"));
     Met1 met(*m_link, m_settings, m_live, m_clock);
     // (timer left stopped: only the direct calls below may start ticks)
-    QSignalSpy done(&met, &Met1::Tick_Done);
+    QSignalSpy done(&met, &Met1::tickDone);
     met.Timer1_Timer();
-    QVERIFY(met.Tick_Busy());
+    QVERIFY(met.tickBusy());
     met.Timer1_Timer(); // falls due while the first is still waiting
     met.Timer1_Timer();
     QVERIFY(done.wait(3000));
@@ -545,7 +545,7 @@ void TestLink::tickNeverOverlaps()
     QTRY_COMPARE(m_link->Pending(), 0);
     QCOMPARE(done.count(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), 2);
-    QVERIFY(!met.Tick_Busy());
+    QVERIFY(!met.tickBusy());
 }
 
 void TestLink::linkResultsInIssueOrder()
@@ -588,25 +588,25 @@ void TestLink::healthFollowsTheClock()
     m_clock.Set([&now] { return now; });
     Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
-    met.Reset_Health();
+    met.resetHealth();
     if (goodPollFirst) {
         tickAndWait(met);
-        QCOMPARE(met.Health(), Link_Health::Ok);
+        QCOMPARE(met.Health(), LinkHealth::Ok);
     }
     QVERIFY(m_sim->command("fault dribble 12").startsWith("ok"));
-    QTRY_VERIFY(!met.Tick_Busy());
+    QTRY_VERIFY(!met.tickBusy());
     met.Timer1_Timer();
-    QVERIFY(met.Tick_Busy());
+    QVERIFY(met.tickBusy());
     // On a clock of whole seconds one second may be a few milliseconds.
     now = now.addSecs(1);
-    QCOMPARE(met.Health(), goodPollFirst ? Link_Health::Ok : Link_Health::Waiting_First);
+    QCOMPARE(met.Health(), goodPollFirst ? LinkHealth::Ok : LinkHealth::WaitingFirst);
     now = now.addSecs(1);
-    QVERIFY(met.Tick_Busy());
-    QCOMPARE(met.Health(), Link_Health::Stalled);
-    QCOMPARE(Link_Health_Text(met.Health(), met.Last_Good(), met.Last_Error()).section(u'：', 1),
+    QVERIFY(met.tickBusy());
+    QCOMPARE(met.Health(), LinkHealth::Stalled);
+    QCOMPARE(linkHealthText(met.Health(), met.lastGood(), met.lastError()).section(u'：', 1),
              QStringLiteral("超过1秒没有完整应答"));
     // The slow reply does come in whole: that is a good poll.
-    QTRY_COMPARE(met.Health(), Link_Health::Ok);
+    QTRY_COMPARE(met.Health(), LinkHealth::Ok);
 }
 
 // The device goes away (the simulator stops) and comes back on the same
@@ -620,14 +620,14 @@ void TestLink::deviceComesBack()
     linkOpen(3);
     Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
-    met.Reset_Health();
+    met.resetHealth();
     tickAndWait(met);
     QCOMPARE(m_live.Val_3X[0], 31.0f);
 
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
-    QCOMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
-    QCOMPARE(met.Health(), Link_Health::Interrupted);
+    QCOMPARE(met.lastError().kind, LinkFault::DeviceLost);
+    QCOMPARE(met.Health(), LinkHealth::Interrupted);
     QCOMPARE(m_live.Val_3X[0], 31.0f);
 
     sim3.reset();
@@ -635,12 +635,12 @@ void TestLink::deviceComesBack()
     QVERIFY(sim3->isReady());
     QVERIFY(sim3->command("set ir 1 32").startsWith("ok"));
     QTRY_COMPARE(m_live.Val_3X[0], 32.0f);
-    QCOMPARE(met.Fail_Count(), 0);
+    QCOMPARE(met.failCount(), 0);
 
     // Gone again, then closed: the device back on its path is left alone.
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
-    QCOMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
+    QCOMPARE(met.lastError().kind, LinkFault::DeviceLost);
     met.Timer1.stop();
     linkClose();
     sim3.reset();
@@ -648,8 +648,8 @@ void TestLink::deviceComesBack()
     QVERIFY(sim3->isReady());
     LinkResult after;
     m_link->Get_3X_DX(3, 1, 1, 16, this, [&](const LinkResult &r) { after = r; });
-    QTRY_VERIFY(after.error.kind != Link_Fault::None);
-    QCOMPARE(after.error.kind, Link_Fault::Not_Open);
+    QTRY_VERIFY(after.error.kind != LinkFault::None);
+    QCOMPARE(after.error.kind, LinkFault::NotOpen);
     ModbusRTU other; // and nothing of ours holds it
     QCOMPARE(other.OpenPort_Modbus(3, 1, 0), kModbusOk);
 }

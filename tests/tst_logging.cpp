@@ -39,16 +39,8 @@ QList<int> Ints(const QVariantList &row)
     return r;
 }
 
-QByteArray File_Hash(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 // Runs a statement on the connection an object of ours holds.
-bool On_Conn(const QString &conn, const QString &sql)
+bool onConn(const QString &conn, const QString &sql)
 {
     QSqlQuery q(QSqlDatabase::database(conn, false));
     return q.exec(sql);
@@ -58,15 +50,15 @@ bool On_Conn(const QString &conn, const QString &sql)
 // every tick) until it is killed, printing each committed id; "step": the
 // same, one tick per line read from stdin. "nobody": as user nobody, one
 // logging tick; prints the logging status.
-int Child_Main()
+int childMain()
 {
     const QByteArray mode = qgetenv("QR_LOG_CHILD");
     g_now = QDateTime(QDate(2026, 3, 12), QTime(8, 0, 0));
     Clock clock;
     clock.Set([] { return g_now; });
-    Live_Tables live;
-    Log_Times times;
-    Db_Files files(clock);
+    LiveTables live;
+    LogTimes times;
+    DbFiles files(clock);
     if (mode == "nobody") {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return 77;
@@ -95,7 +87,7 @@ int Child_Main()
 }
 
 // The test binary again, in one of the child modes above.
-void Start_Child(QProcess &child, const QString &path, const char *mode)
+void startChild(QProcess &child, const QString &path, const char *mode)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QR_LOG_CHILD"), QLatin1String(mode));
@@ -113,12 +105,12 @@ class TstLogging : public QObject
 
     std::unique_ptr<TempDatabase> m_db; // a folder of its own for each test, no file yet
     Clock m_clock;
-    Db_Files m_files{m_clock}; // the connections of this run
+    DbFiles m_files{m_clock}; // the connections of this run
     QString m_path;
-    Live_Tables m_live; // what the acquisition would have published
-    Log_Times m_times;
+    LiveTables m_live; // what the acquisition would have published
+    LogTimes m_times;
 
-    QList<int> Sl_Void() { return Ints(sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void")).value(0)); }
+    QList<int> slVoid() { return Ints(sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void")).value(0)); }
     QList<QVariantList> Rows(const char *table) { return sqlRows(m_path, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table))); }
     void Tick(mscom &m) { m.Timer1_Timer(); }
 
@@ -136,15 +128,15 @@ private slots:
 
     void dbPath()
     {
-        QCOMPARE(Db_Path(), m_path);
+        QCOMPARE(::dbPath(), m_path);
         const QByteArray xdg = qgetenv("XDG_DATA_HOME"), home = qgetenv("HOME");
         qunsetenv("QR5300M_DB");
         qputenv("XDG_DATA_HOME", m_db->filePath(QStringLiteral("xdg")).toLocal8Bit());
-        QCOMPARE(Db_Path(), m_db->filePath(QStringLiteral("xdg/qr5300m/Rdatabj.db")));
+        QCOMPARE(::dbPath(), m_db->filePath(QStringLiteral("xdg/qr5300m/Rdatabj.db")));
         QVERIFY(QFileInfo(m_db->filePath(QStringLiteral("xdg/qr5300m"))).isDir());
         qunsetenv("XDG_DATA_HOME");
         qputenv("HOME", m_db->filePath(QStringLiteral("home")).toLocal8Bit());
-        QCOMPARE(Db_Path(), m_db->filePath(QStringLiteral("home/.local/share/qr5300m/Rdatabj.db")));
+        QCOMPARE(::dbPath(), m_db->filePath(QStringLiteral("home/.local/share/qr5300m/Rdatabj.db")));
         QVERIFY(QFileInfo(m_db->filePath(QStringLiteral("home/.local/share/qr5300m"))).isDir());
         qputenv("HOME", home);
         if (!xdg.isEmpty())
@@ -166,18 +158,18 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
         {
-            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
+            DbConn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(c.Open());
-            QCOMPARE(c.Fault(), Db_Fault::None);
-            QVERIFY(c.Fault_Text().isEmpty());
+            QCOMPARE(c.Fault(), DbFault::None);
+            QVERIFY(c.faultText().isEmpty());
             int32_t cur = 77;
-            QVERIFY(Read_Cur_Id(c, cur));
+            QVERIFY(readCurId(c, cur));
             QCOMPARE(cur, 0);
             // (a rollback journal: a connection of its own reports its default)
             QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA journal_mode")).value(0).value(0).toString(), QStringLiteral("delete"));
         }
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
-        QCOMPARE(Sl_Void(), QList<int>({0, 0, 0, 0}));
+        QCOMPARE(slVoid(), QList<int>({0, 0, 0, 0}));
         auto names = [&](const char *t) {
             QStringList n;
             for (const QVariantList &r : sqlRows(m_path, QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t))))
@@ -204,7 +196,7 @@ private slots:
         QVERIFY(!ok);
         // Opening again keeps what is there.
         {
-            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
+            DbConn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(c.Open());
         }
         QCOMPARE(Rows("pv_data").size(), 1);
@@ -214,13 +206,13 @@ private slots:
     void firstTick()
     {
         mscom m(m_live, m_times, m_files);
-        QSignalSpy logged(&m, &mscom::Sample_Logged);
+        QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
         QVERIFY(m.Timer1.isActive());
         QCOMPARE(m.Timer1.interval(), 100);
-        QVERIFY(m.Logging_Ok());
+        QVERIFY(m.loggingOk());
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
         QCOMPARE(m.Pv_Id, 1);
         QCOMPARE(m.Lpv_Id, 1);
         QCOMPARE(logged.count(), 1);
@@ -230,24 +222,24 @@ private slots:
             const QVariantList &r = rows[0];
             QCOMPARE(r.size(), 11);
             QCOMPARE(r[0].toInt(), 1);
-            QCOMPARE(r[1].toDouble(), Date_Serial(kStart.date()));
-            QCOMPARE(r[2].toDouble(), Time_Serial(kStart.time()));
+            QCOMPARE(r[1].toDouble(), dateSerial(kStart.date()));
+            QCOMPARE(r[2].toDouble(), timeSerial(kStart.time()));
             for (int i = 3; i < 11; ++i)
                 QCOMPARE(r[i].toFloat(), 0.0f); // link closed, nothing acquired yet
         }
-        QCOMPARE(m_times.Pv_Date, Date_Serial(kStart.date()));
+        QCOMPARE(m_times.Pv_Date, dateSerial(kStart.date()));
         QCOMPARE(m_times.Pv_Time, 0.5);
     }
 
     void cadence()
     {
         mscom m(m_live, m_times, m_files);
-        QSignalSpy logged(&m, &mscom::Sample_Logged);
+        QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
         Tick(m);
         logged.clear(); // taken by the chart
         Tick(m);        // same second: nothing due
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
         QCOMPARE(logged.count(), 0);
         QCOMPARE(m.okitime(), 0.0);
         for (int s = 1; s <= 9; ++s) {
@@ -256,19 +248,19 @@ private slots:
             QCOMPARE(m.Rec1_time(), double(s));
             Tick(m);
             Tick(m);
-            QCOMPARE(Sl_Void(), QList<int>({1 + s, 1 + s, 1, 1}));
+            QCOMPARE(slVoid(), QList<int>({1 + s, 1 + s, 1, 1}));
             QCOMPARE(logged.count(), 1);
             logged.clear();
         }
         Advance(1);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({11, 11, 2, 2}));
-        QCOMPARE(Rows("Lpv_wdjl").value(1).value(2).toDouble(), Time_Serial(QTime(12, 0, 10)));
+        QCOMPARE(slVoid(), QList<int>({11, 11, 2, 2}));
+        QCOMPARE(Rows("Lpv_wdjl").value(1).value(2).toDouble(), timeSerial(QTime(12, 0, 10)));
         // A tick that comes late does not make up for missed seconds.
         Advance(5);
         Tick(m);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({12, 12, 2, 2}));
+        QCOMPARE(slVoid(), QList<int>({12, 12, 2, 2}));
     }
 
     void wrap_data()
@@ -285,18 +277,18 @@ private slots:
         QFETCH(int, next);
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        for (Db_Ring ring : {Db_Ring::Pv, Db_Ring::Lpv})
+        for (DbRing ring : {DbRing::Pv, DbRing::Lpv})
             QVERIFY(fillRing(m_path, ring, 1, 1, kStart.addDays(-1)));
         bool ok = false;
         sqlRows(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1, lpv_id = %1, lpv_id_copy = %1").arg(stored), &ok);
         QVERIFY(ok);
         m_live.Val_3X[0] = 12.5f;
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({next, next, next, next}));
+        QCOMPARE(slVoid(), QList<int>({next, next, next, next}));
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {
             const QList<QVariantList> rows = sqlRows(m_path, QStringLiteral("SELECT * FROM %1 WHERE %2 = %3").arg(QLatin1String(t), QLatin1String(t[0] == 'p' ? "w_id" : "lw_id")).arg(next));
             QCOMPARE(rows.size(), 1);
-            QCOMPARE(rows[0][1].toDouble(), Date_Serial(kStart.date()));
+            QCOMPARE(rows[0][1].toDouble(), dateSerial(kStart.date()));
             QCOMPARE(rows[0][3].toFloat(), 12.5f);
             QCOMPARE(rows[0][4].toFloat(), 0.0f);
             QCOMPARE(Rows(t).size(), next == 1 ? 1 : 2);
@@ -310,21 +302,21 @@ private slots:
         Tick(m);
         Advance(1);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
         g_now = QDateTime(kStart.date(), QTime(11, 0, 1)); // set back an hour
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
+        QCOMPARE(slVoid(), QList<int>({3, 3, 2, 2}));
         Advance(1);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({4, 4, 2, 2}));
+        QCOMPARE(slVoid(), QList<int>({4, 4, 2, 2}));
         Advance(8);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({5, 5, 2, 2}));
+        QCOMPARE(slVoid(), QList<int>({5, 5, 2, 2}));
         Advance(1);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({6, 6, 3, 3}));
-        QCOMPARE(Rows("pv_data").value(2).value(2).toDouble(), Time_Serial(QTime(11, 0, 1)));
-        QCOMPARE(Rows("Lpv_wdjl").value(2).value(2).toDouble(), Time_Serial(QTime(11, 0, 11)));
+        QCOMPARE(slVoid(), QList<int>({6, 6, 3, 3}));
+        QCOMPARE(Rows("pv_data").value(2).value(2).toDouble(), timeSerial(QTime(11, 0, 1)));
+        QCOMPARE(Rows("Lpv_wdjl").value(2).value(2).toDouble(), timeSerial(QTime(11, 0, 11)));
     }
 
     void linkClosedKeepsLastValues()
@@ -355,12 +347,12 @@ private slots:
             Advance(1);
             Tick(m);
         }
-        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
         m_times = {}; // a new run
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
         Tick(m); // same clock second as the last record: both written anyway
-        QCOMPARE(Sl_Void(), QList<int>({3, 3, 2, 2}));
+        QCOMPARE(slVoid(), QList<int>({3, 3, 2, 2}));
         QCOMPARE(Rows("pv_data").size(), 3);
         QCOMPARE(Rows("Lpv_wdjl").size(), 2);
     }
@@ -380,8 +372,8 @@ private slots:
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {
             const QVariantList r = Rows(t).value(0);
             const double date = r.value(1).toDouble(), time = r.value(2).toDouble();
-            const bool isBefore = date == Date_Serial(before.date()) && time == Time_Serial(before.time());
-            const bool isAfter = date == Date_Serial(after.date()) && time == Time_Serial(after.time());
+            const bool isBefore = date == dateSerial(before.date()) && time == timeSerial(before.time());
+            const bool isAfter = date == dateSerial(after.date()) && time == timeSerial(after.time());
             QVERIFY2(isBefore || isAfter, qPrintable(QStringLiteral("%1 %2").arg(date).arg(time)));
         }
     }
@@ -399,10 +391,10 @@ private slots:
         QFETCH(int, stored);
         QFETCH(QString, trigger);
         mscom m(m_live, m_times, m_files);
-        QSignalSpy logged(&m, &mscom::Sample_Logged);
+        QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
-        QVERIFY(fillRing(m_path, Db_Ring::Pv, 65500, 1, kStart.addDays(-1)));
-        QVERIFY(fillRing(m_path, Db_Ring::Pv, 1, 4, kStart.addDays(-1)));
+        QVERIFY(fillRing(m_path, DbRing::Pv, 65500, 1, kStart.addDays(-1)));
+        QVERIFY(fillRing(m_path, DbRing::Pv, 1, 4, kStart.addDays(-1)));
         bool ok = false;
         sqlRows(m_path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(stored), &ok);
         QVERIFY(ok);
@@ -415,18 +407,18 @@ private slots:
         QCOMPARE(m.logState().reason, QStringLiteral("写入被数据库的约束拒绝（refused）"));
         QCOMPARE(logged.count(), 1); // the live chart still moves on
         logged.clear();
-        QCOMPARE(Sl_Void(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
+        QCOMPARE(slVoid(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
         QCOMPARE(Rows("pv_data"), rowsBefore);
 
         sqlRows(m_path, QStringLiteral("DROP TRIGGER refuse"), &ok);
         QVERIFY(ok);
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
         const int next = stored >= 65500 ? 1 : stored + 1;
-        QCOMPARE(Sl_Void(), QList<int>({next, next, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({next, next, 1, 1}));
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT w_date, w_v0 FROM pv_data WHERE w_id = %1").arg(next)),
-                 QList<QVariantList>({{Date_Serial(kStart.date()), 0.0}}));
+                 QList<QVariantList>({{dateSerial(kStart.date()), 0.0}}));
         QCOMPARE(logged.count(), 1);
     }
 
@@ -441,22 +433,22 @@ private slots:
         m.Form_Load();
         Tick(m);
         QCOMPARE(states.count(), 0);
-        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
+        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
         Advance(1);
         Tick(m);
-        const LogState readOnly{true, Db_Fault::Read_Only, QStringLiteral("数据库只读")};
+        const LogState readOnly{true, DbFault::ReadOnly, QStringLiteral("数据库只读")};
         QCOMPARE(states.count(), 1);
         QVERIFY(states.takeFirst().value(0).value<LogState>() == readOnly);
         QVERIFY(m.logState() == readOnly);
         QCOMPARE(logStateText(readOnly), QStringLiteral("记录已停止：数据库只读"));
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
         Tick(m); // same second: no new attempt
         Advance(1);
         Tick(m);
         QCOMPARE(states.count(), 1); // told on change only
         QVERIFY(states.takeFirst().value(0).value<LogState>() == LogState());
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
         QCOMPARE(Rows("pv_data").size(), 2);
     }
 
@@ -477,24 +469,24 @@ private slots:
             t.start();
             Tick(m);
             QVERIFY2(t.elapsed() < 500, "a locked database must not hold up the tick");
-            QCOMPARE(m.logState().fault, Db_Fault::Locked);
+            QCOMPARE(m.logState().fault, DbFault::Locked);
             QCOMPARE(m.logState().reason, QStringLiteral("数据库被锁定"));
             Advance(1);
             Tick(m);
-            QVERIFY(!m.Logging_Ok());
+            QVERIFY(!m.loggingOk());
             QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("other"));
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
     }
 
     void deletedFile()
     {
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
@@ -503,20 +495,20 @@ private slots:
             Advance(1);
         }
         int32_t cur = 0;
-        QVERIFY(Read_Cur_Id(main, cur));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 3);
         for (const char *suffix : {"", "-wal", "-shm"})
             QFile::remove(m_path + QLatin1String(suffix));
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
         QVERIFY(QFile::exists(m_path));
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0}));
         QCOMPARE(Rows("pv_data").size(), 1);
-        QVERIFY(Read_Cur_Id(main, cur)); // the main window follows to the new file
+        QVERIFY(readCurId(main, cur)); // the main window follows to the new file
         QCOMPARE(cur, 1);
         Advance(1);
         Tick(m);
-        QVERIFY(Read_Cur_Id(main, cur));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 2);
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
     }
@@ -530,17 +522,17 @@ private slots:
         QVERIFY(QDir(dir).removeRecursively());
         Advance(1);
         Tick(m);
-        QCOMPARE(m.logState().fault, Db_Fault::Missing);
+        QCOMPARE(m.logState().fault, DbFault::Missing);
         QCOMPARE(m.logState().reason, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
         QVERIFY(!QFile::exists(m_path));
         Advance(1);
         Tick(m);
-        QVERIFY(!m.Logging_Ok());
+        QVERIFY(!m.loggingOk());
         QVERIFY(QDir().mkpath(dir));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0})); // a fresh file; the ten-second record is not due
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0})); // a fresh file; the ten-second record is not due
     }
 
     void diskFull()
@@ -551,16 +543,16 @@ private slots:
         m.Form_Load();
         Tick(m);
         const int pages = sqlRows(m_path, QStringLiteral("PRAGMA page_count")).value(0).value(0).toInt();
-        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
+        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
         int written = 1;
-        while (m.Logging_Ok() && written < 2000) {
+        while (m.loggingOk() && written < 2000) {
             Advance(1);
             Tick(m);
-            written += m.Logging_Ok() ? 1 : 0;
+            written += m.loggingOk() ? 1 : 0;
         }
-        QCOMPARE(m.logState().fault, Db_Fault::Full);
+        QCOMPARE(m.logState().fault, DbFault::Full);
         QCOMPARE(m.logState().reason, QStringLiteral("磁盘已满"));
-        const QList<int> sl = Sl_Void();
+        const QList<int> sl = slVoid();
         QCOMPARE(sl[0], written);
         QCOMPARE(sl[1], written);
         QCOMPARE(Rows("pv_data").size(), written);
@@ -568,12 +560,12 @@ private slots:
         QCOMPARE(Rows("Lpv_wdjl").size(), sl[2]);
         Advance(1);
         Tick(m);
-        QVERIFY(!m.Logging_Ok());
-        QVERIFY(On_Conn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
+        QVERIFY(!m.loggingOk());
+        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void()[0], written + 1);
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid()[0], written + 1);
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
     }
 
@@ -627,16 +619,16 @@ private slots:
                 QVERIFY2(ok, qPrintable(s));
             }
         }
-        const QByteArray hash = File_Hash(m_path);
+        const QByteArray hash = fileHash(m_path);
         const qint64 size = QFileInfo(m_path).size();
         QVERIFY(size > 0);
         {
-            Db_Conn c(m_files, QStringLiteral("Main_Conn"));
+            DbConn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(!c.Open());
-            QCOMPARE(c.Fault(), Db_Fault::Foreign);
-            QVERIFY2(c.Fault_Text().contains(m_path) && c.Fault_Text().contains(why), qPrintable(c.Fault_Text()));
+            QCOMPARE(c.Fault(), DbFault::Foreign);
+            QVERIFY2(c.faultText().contains(m_path) && c.faultText().contains(why), qPrintable(c.faultText()));
             int32_t cur = 42;
-            QVERIFY(!Read_Cur_Id(c, cur));
+            QVERIFY(!readCurId(c, cur));
             QCOMPARE(cur, 42);
             Chart chart;
             chart.Chart_Val[5][0] = 3;
@@ -644,31 +636,31 @@ private slots:
             QCOMPARE(chart.Chart_Val[5][0], 0.0f);
         }
         mscom m(m_live, m_times, m_files);
-        QSignalSpy logged(&m, &mscom::Sample_Logged);
+        QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
-        QVERIFY(!m.Logging_Ok());
-        QCOMPARE(m.logState().fault, Db_Fault::Foreign);
+        QVERIFY(!m.loggingOk());
+        QCOMPARE(m.logState().fault, DbFault::Foreign);
         QVERIFY2(m.logState().reason.contains(m_path) && m.logState().reason.contains(why), qPrintable(m.logState().reason));
         for (int s = 0; s < 5; ++s) {
             Advance(1);
             logged.clear();
             Tick(m);
-            QVERIFY(!m.Logging_Ok());
+            QVERIFY(!m.loggingOk());
             QCOMPARE(logged.count(), 1); // the live chart still follows the seconds
         }
         QCOMPARE(QFileInfo(m_path).size(), size);
-        QCOMPARE(File_Hash(m_path), hash);
+        QCOMPARE(fileHash(m_path), hash);
         QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
         // Once the file is taken away, logging starts on a fresh one.
         QVERIFY(QFile::remove(m_path));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
         // The ten-second ring counts its period from the last attempt.
-        QCOMPARE(Sl_Void(), QList<int>({1, 1, 0, 0}));
+        QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0}));
         Advance(10);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({2, 2, 1, 1}));
+        QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
     }
 
     void otherColumnNames()
@@ -684,9 +676,9 @@ private slots:
         m_live.Val_3X[7] = 8.5f;
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({8, 8, 4, 4}));
+        QCOMPARE(slVoid(), QList<int>({8, 8, 4, 4}));
         const QVariantList pv = Rows("pv_data").value(0), lpv = Rows("Lpv_wdjl").value(0);
         QCOMPARE(pv.value(0).toInt(), 8);
         QCOMPARE(lpv.value(0).toInt(), 4);
@@ -711,7 +703,7 @@ private slots:
         // are open on the file: it is taken as it is, and logging goes on
         // from its ids.
         QFETCH(QString, how);
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         mscom m(m_live, m_times, m_files);
         QSignalSpy notices(&m, &mscom::noticeRaised);
@@ -738,7 +730,7 @@ private slots:
         QCOMPARE(backupPv.size(), 30);
         run(300); // our file grows well past the backup
         int32_t cur = 0;
-        QVERIFY(Read_Cur_Id(main, cur));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 330);
 
         QCOMPARE(notices.count(), 0);
@@ -746,7 +738,7 @@ private slots:
             QVERIFY(QFile::remove(m_path));
             const QDateTime at = g_now;
             run(3); // a fresh file, ids 1..3
-            QCOMPARE(Sl_Void().value(0), 3);
+            QCOMPARE(slVoid().value(0), 3);
             QCOMPARE(notices.count(), 1);
             const LogNotice deleted = notices.takeFirst().value(0).value<LogNotice>();
             QCOMPARE(deleted.kind, DbNotice::FileRecreated);
@@ -762,9 +754,9 @@ private slots:
         }
         const int before = ticks;
         run(5);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
-        QCOMPARE(Sl_Void().mid(0, 2), QList<int>({35, 35}));
+        QCOMPARE(slVoid().mid(0, 2), QList<int>({35, 35}));
         const QList<QVariantList> pv = Rows("pv_data");
         QCOMPARE(pv.size(), 35);
         QCOMPARE(pv.mid(0, 30), backupPv);
@@ -772,8 +764,8 @@ private slots:
             QCOMPARE(pv[id - 1][3].toFloat(), float(before + id - 30));
         const QList<QVariantList> lpv = Rows("Lpv_wdjl");
         QCOMPARE(lpv.mid(0, backupLpv.size()), backupLpv);
-        QCOMPARE(lpv.size(), Sl_Void().value(2));
-        QVERIFY(Read_Cur_Id(main, cur)); // the main window reads the new file
+        QCOMPARE(lpv.size(), slVoid().value(2));
+        QVERIFY(readCurId(main, cur)); // the main window reads the new file
         QCOMPARE(cur, 35);
         // Said once: a later tick brings no new notice.
         QCOMPARE(notices.count(), 1);
@@ -805,24 +797,24 @@ private slots:
         // 1..5) today early on; the newest records are pv 20 and Lpv 5.
         QFETCH(QString, damage);
         {
-            Db_Conn setup(m_files, QStringLiteral("setup"));
+            DbConn setup(m_files, QStringLiteral("setup"));
             QVERIFY(setup.Open());
         }
         const QDateTime today(kStart.date(), QTime(0, 10, 0)), yesterday(kStart.date().addDays(-1), QTime(23, 0, 0));
-        QVERIFY(fillRing(m_path, Db_Ring::Pv, 21, 20, yesterday.addSecs(21)));
-        QVERIFY(fillRing(m_path, Db_Ring::Pv, 1, 20, today.addSecs(1)));
-        QVERIFY(fillRing(m_path, Db_Ring::Lpv, 6, 3, yesterday.addSecs(60), 10));
-        QVERIFY(fillRing(m_path, Db_Ring::Lpv, 1, 5, today.addSecs(10), 10));
+        QVERIFY(fillRing(m_path, DbRing::Pv, 21, 20, yesterday.addSecs(21)));
+        QVERIFY(fillRing(m_path, DbRing::Pv, 1, 20, today.addSecs(1)));
+        QVERIFY(fillRing(m_path, DbRing::Lpv, 6, 3, yesterday.addSecs(60), 10));
+        QVERIFY(fillRing(m_path, DbRing::Lpv, 1, 5, today.addSecs(10), 10));
         bool ok = false;
         sqlRows(m_path, damage, &ok);
         QVERIFY(ok);
         const QList<QVariantList> damaged = sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void"));
         const QList<QVariantList> pvBefore = Rows("pv_data"), lpvBefore = Rows("Lpv_wdjl");
 
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         int32_t cur = 0;
-        QVERIFY(Read_Cur_Id(main, cur));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 20);
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void")), damaged); // a reader never writes
 
@@ -831,8 +823,8 @@ private slots:
         m.Form_Load();
         m_live.Val_3X[0] = 99;
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({21, 21, 6, 6}));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({21, 21, 6, 6}));
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT count(*) FROM sl_void")).value(0).value(0).toInt(), 1);
         QCOMPARE(notices.count(), 1);
         const LogNotice recovered = m.lastNotice();
@@ -849,7 +841,7 @@ private slots:
                 QCOMPARE(lpv[i], lpvBefore[i]);
         Advance(1);
         Tick(m);
-        QCOMPARE(Sl_Void(), QList<int>({22, 22, 6, 6}));
+        QCOMPARE(slVoid(), QList<int>({22, 22, 6, 6}));
         QCOMPARE(notices.count(), 1); // said once
     }
 
@@ -858,7 +850,7 @@ private slots:
         // A running copy (a real process) logs; this one reads history but
         // never writes, and takes over once that copy is killed.
         QProcess child;
-        Start_Child(child, m_path, "step");
+        startChild(child, m_path, "step");
         QVERIFY(child.waitForStarted());
         auto step = [&](int n) {
             child.write("\n");
@@ -871,16 +863,16 @@ private slots:
         };
         for (int n = 1; n <= 5; ++n)
             step(n);
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(main.Open());
         int32_t cur = 0;
-        QVERIFY(Read_Cur_Id(main, cur));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 5);
 
         mscom m(m_live, m_times, m_files);
-        QSignalSpy logged(&m, &mscom::Sample_Logged);
+        QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
-        const LogState inUse{true, Db_Fault::In_Use,
+        const LogState inUse{true, DbFault::InUse,
                              QStringLiteral("数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId())};
         QVERIFY2(m.logState() == inUse, qPrintable(m.logState().reason));
         for (int s = 0; s < 3; ++s) {
@@ -891,16 +883,16 @@ private slots:
             QCOMPARE(logged.count(), 1); // the live chart still moves on
         }
         step(6);
-        QCOMPARE(Sl_Void(), QList<int>({6, 6, 1, 1}));
-        QVERIFY(Read_Cur_Id(main, cur));
+        QCOMPARE(slVoid(), QList<int>({6, 6, 1, 1}));
+        QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 6);
 
         child.kill(); // SIGKILL: its lock goes with it
         QVERIFY(child.waitForFinished());
         Advance(1);
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({7, 7, 1, 1})); // the ten-second record counts from the last attempt
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({7, 7, 1, 1})); // the ten-second record counts from the last attempt
         QFile lock(m_path + QStringLiteral(".lock"));
         QVERIFY(lock.open(QIODevice::ReadOnly));
         QCOMPARE(lock.readAll().trimmed().toLongLong(), qint64(QCoreApplication::applicationPid()));
@@ -931,9 +923,9 @@ private slots:
         m_path = dir + QStringLiteral("/Rdatabj.db");
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
         const QString text = QString(why).replace(QStringLiteral("%1"), dir).replace(QStringLiteral("%2"), file.fileName());
-        Db_Conn main(m_files, QStringLiteral("Main_Conn"));
+        DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.Open());
-        QCOMPARE(main.Fault_Text(), text);
+        QCOMPARE(main.faultText(), text);
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
         QCOMPARE(m.logState().reason, text);
@@ -967,7 +959,7 @@ private slots:
         const auto rx = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
         QVERIFY(QFile::setPermissions(dir, rx));
         QProcess child;
-        Start_Child(child, m_path, "nobody");
+        startChild(child, m_path, "nobody");
         QVERIFY(child.waitForFinished());
         QFile::setPermissions(dir, rx | QFile::WriteOwner);
         if (child.exitCode() == 77)
@@ -976,7 +968,7 @@ private slots:
         QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(),
                  QStringLiteral("数据库文件夹 %1 不可写入（Permission denied）").arg(dir));
         if (dbThere)
-            QCOMPARE(Sl_Void(), QList<int>({1, 1, 1, 1}));
+            QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
     }
 
     void backupWhileLogging()
@@ -1001,8 +993,8 @@ private slots:
         QCOMPARE(Ints(sqlRows(copy, QStringLiteral("SELECT * FROM sl_void")).value(0)), QList<int>({20, 20, 2, 2}));
         QCOMPARE(sqlRows(copy, QStringLiteral("SELECT * FROM pv_data ORDER BY 1")), Rows("pv_data"));
         Tick(m);
-        QVERIFY2(m.Logging_Ok(), qPrintable(m.logState().reason));
-        QCOMPARE(Sl_Void(), QList<int>({21, 21, 3, 3}));
+        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QCOMPARE(slVoid(), QList<int>({21, 21, 3, 3}));
     }
 
     void killedDuringLogging_data()
@@ -1016,7 +1008,7 @@ private slots:
     {
         QFETCH(int, records);
         QProcess child;
-        Start_Child(child, m_path, "1");
+        startChild(child, m_path, "1");
         QVERIFY(child.waitForStarted());
         QByteArray out;
         while (out.count('\n') < records) {
@@ -1033,7 +1025,7 @@ private slots:
         QVERIFY(printed >= records);
 
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
-        const QList<int> sl = Sl_Void();
+        const QList<int> sl = slVoid();
         QVERIFY2(sl[0] == printed || sl[0] == printed + 1, qPrintable(QString::number(sl[0])));
         QCOMPARE(sl[1], sl[0]);
         QCOMPARE(sl[3], sl[2]);
@@ -1043,7 +1035,7 @@ private slots:
         for (int k = 1; k <= sl[0]; ++k) {
             const QVariantList &r = pv[k - 1];
             QCOMPARE(r[0].toInt(), k);
-            QCOMPARE(r[2].toDouble(), Time_Serial(t0.addSecs(k - 1).time()));
+            QCOMPARE(r[2].toDouble(), timeSerial(t0.addSecs(k - 1).time()));
             for (int q = 0; q < 8; ++q)
                 QCOMPARE(r[3 + q].toFloat(), float(k * 10 + q));
         }
@@ -1062,7 +1054,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (qEnvironmentVariableIsSet("QR_LOG_CHILD"))
-        return Child_Main();
+        return childMain();
     TstLogging t;
     return QTest::qExec(&t, argc, argv);
 }

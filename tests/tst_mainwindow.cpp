@@ -85,9 +85,9 @@ void TestMainWindow::cleanup()
 
 void TestMainWindow::loadResults()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 500));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     const Chart &c = w->chart();
     QCOMPARE(c.Cur_Id, 500);
     QCOMPARE(c.Win_Last_Id, 500);
@@ -106,24 +106,24 @@ void TestMainWindow::loadResults()
     QCOMPARE(c.Chart_Val[0][0], 0.0f);
     // The captions show slot 1: the zoom table had not run at load time.
     const QDateTime slot1 = db.start.addSecs(260);
-    QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), Date_Text(Date_Serial(slot1.date())));
-    QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), Time_Text(Time_Serial(slot1.time())));
+    QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), dateText(dateSerial(slot1.date())));
+    QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), timeText(timeSerial(slot1.time())));
     // Time labels: slots 181, 191, ... 241 and two labels ahead.
-    QCOMPARE(control<QLabel>(*w, "Label4", 0)->text(), Time_Text(Time_Serial(db.start.addSecs(440).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 6)->text(), Time_Text(Time_Serial(db.start.addSecs(500).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 7)->text(), Time_Text(Time_Serial(db.start.addSecs(510).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 8)->text(), Time_Text(Time_Serial(db.start.addSecs(520).time())));
-    emit m_session->logger.Sample_Logged(); // logged records reach the window
-    QVERIFY(w->Sample_Pending());
-    QVERIFY(w->Main_Conn.Is_Open());
+    QCOMPARE(control<QLabel>(*w, "Label4", 0)->text(), timeText(timeSerial(db.start.addSecs(440).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 6)->text(), timeText(timeSerial(db.start.addSecs(500).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 7)->text(), timeText(timeSerial(db.start.addSecs(510).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 8)->text(), timeText(timeSerial(db.start.addSecs(520).time())));
+    emit m_session->logger.sampleLogged(); // logged records reach the window
+    QVERIFY(w->samplePending());
+    QVERIFY(w->Main_Conn.isOpen());
     // Sizes in twips.
-    QCOMPARE(control<Pt0_Box>(*w, "pt0")->Scale_Width(), 12010);
-    QCOMPARE(control<Pt0_Box>(*w, "pt0")->Scale_Height(), 7510);
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Scale_Width(), 12008);
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Scale_Height(), 7508);
-    QCOMPARE(control<Pt_Box>(*w, "pt")->width(), Pt_Box::Px(control<Pt_Box>(*w, "pt"), 12008));
-    QCOMPARE(control<Pt_Box>(*w, "pt")->height(), Pt_Box::Px(control<Pt_Box>(*w, "pt"), 7508, true));
-    QVERIFY(!control<Pt_Box>(*w, "pt")->Picture().isNull());
+    QCOMPARE(control<Pt0Box>(*w, "pt0")->scaleWidth(), 12010);
+    QCOMPARE(control<Pt0Box>(*w, "pt0")->scaleHeight(), 7510);
+    QCOMPARE(control<PtBox>(*w, "pt")->scaleWidth(), 12008);
+    QCOMPARE(control<PtBox>(*w, "pt")->scaleHeight(), 7508);
+    QCOMPARE(control<PtBox>(*w, "pt")->width(), PtBox::Px(control<PtBox>(*w, "pt"), 12008));
+    QCOMPARE(control<PtBox>(*w, "pt")->height(), PtBox::Px(control<PtBox>(*w, "pt"), 7508, true));
+    QVERIFY(!control<PtBox>(*w, "pt")->Picture().isNull());
     // Timers: live refresh, repaint, clock.
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(control<QTimer>(*w, "Timer2")->isActive());
@@ -135,18 +135,18 @@ void TestMainWindow::loadResults()
 
 void TestMainWindow::loadOnFreshDatabase()
 {
-    Db_Fixture db; // tables only, sl_void 0
-    auto w = Load_Window(*m_session);
+    DbFixture db; // tables only, sl_void 0
+    auto w = loadWindow(*m_session);
     QCOMPARE(w->chart().Cur_Id, 0);
     QCOMPARE(w->chart().Chart_Val[241][0], 0.0f);
     QCOMPARE(int(w->chart().Chart_End), 241);
-    QVERIFY(w->Main_Conn.Is_Open());
+    QVERIFY(w->Main_Conn.isOpen());
 }
 
 void TestMainWindow::controlsAndCaptions()
 {
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
     QCOMPARE(w->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
     struct Btn {
         const char *name, *caption;
@@ -195,8 +195,8 @@ void TestMainWindow::controlsAndCaptions()
     // Time labels 1500 twips apart on the drawing's scale, label 0 centred
     // under pt's left edge.
     const int step = control<QLabel>(*w, "Label4", 1)->x() - control<QLabel>(*w, "Label4", 0)->x();
-    QVERIFY(std::abs(step - 1500 * control<Pt_Box>(*w, "pt")->Sx()) <= 1);
-    const QPoint ptLeft = control<Pt_Box>(*w, "pt")->mapTo(w.get(), QPoint(0, 0));
+    QVERIFY(std::abs(step - 1500 * control<PtBox>(*w, "pt")->Sx()) <= 1);
+    const QPoint ptLeft = control<PtBox>(*w, "pt")->mapTo(w.get(), QPoint(0, 0));
     const QPoint l0 = control<QLabel>(*w, "Label4", 0)->mapTo(w.get(), control<QLabel>(*w, "Label4", 0)->rect().center());
     QVERIFY(std::abs(l0.x() - ptLeft.x()) <= 1);
     // The Y-range editor waits for a double click; its boxes are named.
@@ -232,10 +232,10 @@ void TestMainWindow::keyGuards()
     QFETCH(int, key);
     QFETCH(int, zoomAfter);
     QFETCH(int, pageBackAfter);
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 2000));
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     for (int z = 1; z < zoomBefore; ++z)
@@ -246,45 +246,45 @@ void TestMainWindow::keyGuards()
     QTest::keyClick(control<QComboBox>(*w, "Combo1"), Qt::Key(key));
     QCOMPARE(int(w->chart().Chart_Zoom), zoomAfter);
     QCOMPARE(int(w->chart().Page_Back), pageBackAfter);
-    QCOMPARE(w->Chart_Live(), pageBackAfter == 0);
+    QCOMPARE(w->chartLive(), pageBackAfter == 0);
     QVERIFY(exited.isEmpty());
 }
 
 void TestMainWindow::closeBoxRefused()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 300));
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     QVERIFY(!w->close());
     QVERIFY(w->isVisible());
-    QVERIFY(w->Main_Conn.Is_Open());
-    emit m_session->logger.Sample_Logged(); // logged records reach the window
-    QVERIFY(w->Sample_Pending());
+    QVERIFY(w->Main_Conn.isOpen());
+    emit m_session->logger.sampleLogged(); // logged records reach the window
+    QVERIFY(w->samplePending());
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(exited.isEmpty());
     // Live samples still come and the database still answers.
     QVERIFY(db.Fill(301, 320));
-    emit m_session->logger.Sample_Logged();
+    emit m_session->logger.sampleLogged();
     w->Reload_Live();
     QCOMPARE(w->chart().Cur_Id, 320);
 }
 
 void TestMainWindow::escExits()
 {
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     control<QComboBox>(*w, "Combo1")->setFocus();
     QTest::keyClick(control<QComboBox>(*w, "Combo1"), Qt::Key_Escape);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
-    QVERIFY(!w->Main_Conn.Is_Open());
-    emit m_session->logger.Sample_Logged(); // no longer heard
-    QVERIFY(!w->Sample_Pending());
+    QVERIFY(!w->Main_Conn.isOpen());
+    emit m_session->logger.sampleLogged(); // no longer heard
+    QVERIFY(!w->samplePending());
     QVERIFY(!control<QTimer>(*w, "Timer1")->isActive());
 }
 
@@ -306,15 +306,15 @@ void TestMainWindow::escHeldOver()
     QFETCH(bool, autoRepeat);
     QFETCH(int, msAfterConfig);
     QFETCH(bool, exits);
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     qint64 now = 100000;
-    w->Mono_Ms = [&now] { return now; };
+    w->monoMs = [&now] { return now; };
     if (msAfterConfig >= 0) {
         w->Command21_Click();
-        w->Config_Closed();
+        w->configClosed();
         now += msAfterConfig;
     }
     control<QComboBox>(*w, "Combo1")->setFocus();
@@ -322,14 +322,14 @@ void TestMainWindow::escHeldOver()
     pressEsc(control<QComboBox>(*w, "Combo1"), autoRepeat);
     QCOMPARE(exited.count(), int(exits));
     QCOMPARE(w->isVisible(), !exits);
-    QCOMPARE(w->Main_Conn.Is_Open(), !exits);
+    QCOMPARE(w->Main_Conn.isOpen(), !exits);
 }
 
 void TestMainWindow::escInComboListClosesListOnly()
 {
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     control<QComboBox>(*w, "Combo1")->setFocus();
@@ -348,7 +348,7 @@ void TestMainWindow::escInComboListClosesListOnly()
     QVERIFY(list->isVisible());
     QTest::keyClick(control<QComboBox>(*w, "Combo1")->view(), Qt::Key_F4);
     QTRY_VERIFY(!list->isVisible());
-    QVERIFY(w->Chart_Live());
+    QVERIFY(w->chartLive());
     QCOMPARE(int(w->chart().Page_Back), 0);
     QCOMPARE(int(w->chart().Ruler_On), 0);
 }
@@ -358,7 +358,7 @@ void TestMainWindow::escInComboListClosesListOnly()
 // (a double press) or repeats (a held key) does not end the program.
 void TestMainWindow::escThroughConfigWindow()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 300));
     // As the program starts: a session and the window the splash brings up.
     m_session.reset();
@@ -369,9 +369,9 @@ void TestMainWindow::escThroughConfigWindow()
     splash->Timer1_Timer();
     ssqx *w = win.main.get();
     QVERIFY(w && w->isVisible());
-    QSignalSpy exited(w, &ssqx::Exit_Asked);
+    QSignalSpy exited(w, &ssqx::exitAsked);
     qint64 now = 100000;
-    w->Mono_Ms = [&now] { return now; };
+    w->monoMs = [&now] { return now; };
 
     w->Command21_Click();
     QVERIFY(!w->isVisible());
@@ -388,17 +388,17 @@ void TestMainWindow::escThroughConfigWindow()
     QVERIFY(exited.isEmpty());
     QVERIFY(w->isVisible());
     // The refusal outlives the configuration window, on the status line.
-    QVERIFY2(control<QLabel>(*w, "Write_State")->text().contains(refused), qPrintable(control<QLabel>(*w, "Write_State")->text()));
+    QVERIFY2(control<QLabel>(*w, "writeState")->text().contains(refused), qPrintable(control<QLabel>(*w, "writeState")->text()));
 
     // Opening the configuration window again takes it away.
     session.clock.Set([] { return kNow.addSecs(120); });
     w->Command21_Click();
     cfg = shownConfigWindow();
     QVERIFY(cfg);
-    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "writeState")->text().isEmpty());
     QTest::keyClick(cfg, Qt::Key_Escape);
     QVERIFY(w->isVisible());
-    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "writeState")->text().isEmpty());
 
     now += 1000; // a deliberate Esc a second later ends the program
     QTest::keyClick(w, Qt::Key_Escape);
@@ -421,10 +421,10 @@ void TestMainWindow::writeProblemOnStatusLine()
     QFETCH(bool, shown);
     QDateTime t = kNow;
     m_session->clock.Set([&t] { return t; });
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
     w->show();
-    Write_Journal &journal = m_session->journal;
+    WriteJournal &journal = m_session->journal;
     const QString failed = QStringLiteral("平移修正：写入失败（端口未打开）");
 
     w->Command21_Click();
@@ -434,36 +434,36 @@ void TestMainWindow::writeProblemOnStatusLine()
         journal.Record(12, failed);
     }
     t = kNow;
-    w->Config_Closed();
+    w->configClosed();
     if (recordedAt > 0) {
         t = kNow.addSecs(recordedAt);
         journal.Record(12, failed);
     }
-    QCOMPARE(control<QLabel>(*w, "Write_State")->text().contains(failed), shown);
+    QCOMPARE(control<QLabel>(*w, "writeState")->text().contains(failed), shown);
     if (!shown)
         return;
-    QVERIFY(control<QLabel>(*w, "Write_State")->text().contains(kNow.addSecs(recordedAt).toString(QStringLiteral("HH:mm:ss"))));
-    QCOMPARE(control<QLabel>(*w, "Write_State")->palette().color(control<QLabel>(*w, "Write_State")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    QVERIFY(control<QLabel>(*w, "writeState")->text().contains(kNow.addSecs(recordedAt).toString(QStringLiteral("HH:mm:ss"))));
+    QCOMPARE(control<QLabel>(*w, "writeState")->palette().color(control<QLabel>(*w, "writeState")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
     // The line stays through the live refresh and the clock.
     t = kNow.addSecs(600);
     w->Timer1_Timer();
     w->Timer3_Timer();
-    QVERIFY(control<QLabel>(*w, "Write_State")->text().contains(failed));
+    QVERIFY(control<QLabel>(*w, "writeState")->text().contains(failed));
     // A write of the same parameter that went through settles it.
     journal.Settle(12);
-    QVERIFY(control<QLabel>(*w, "Write_State")->text().isEmpty());
+    QVERIFY(control<QLabel>(*w, "writeState")->text().isEmpty());
 }
 
 void TestMainWindow::exitButton()
 {
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
-    QSignalSpy exited(w.get(), &ssqx::Exit_Asked);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
+    QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
     QTest::mouseClick(control<QPushButton>(*w, "Command1"), Qt::LeftButton);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!w->isVisible());
-    QVERIFY(!w->Main_Conn.Is_Open());
+    QVERIFY(!w->Main_Conn.isOpen());
 }
 
 // The window's own database reads fail (the file's folder is missing): the
@@ -472,24 +472,24 @@ void TestMainWindow::historyReadFailureShown()
 {
     QDateTime t = kNow;
     m_session->clock.Set([&t] { return t; });
-    Db_Fixture db;
+    DbFixture db;
     const QString folder = db.dir.filePath(QStringLiteral("later"));
     qputenv("QR5300M_DB", QDir(folder).filePath(QStringLiteral("Rdatabj.db")).toLocal8Bit());
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
-    QVERIFY(!w->Main_Conn.Is_Open());
+    QVERIFY(!w->Main_Conn.isOpen());
     const QString failed = QStringLiteral("历史读取失败：");
-    QVERIFY2(control<QLabel>(*w, "Log_State")->text().contains(failed + w->Main_Conn.Fault_Text()), qPrintable(control<QLabel>(*w, "Log_State")->text()));
-    QVERIFY(!w->Main_Conn.Fault_Text().isEmpty());
-    QCOMPARE(control<QLabel>(*w, "Log_State")->palette().color(control<QLabel>(*w, "Log_State")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
+    QVERIFY2(control<QLabel>(*w, "logState")->text().contains(failed + w->Main_Conn.faultText()), qPrintable(control<QLabel>(*w, "logState")->text()));
+    QVERIFY(!w->Main_Conn.faultText().isEmpty());
+    QCOMPARE(control<QLabel>(*w, "logState")->palette().color(control<QLabel>(*w, "logState")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
     w->Timer3_Timer(); // stays through the clock's refresh
-    QVERIFY(control<QLabel>(*w, "Log_State")->text().contains(failed));
+    QVERIFY(control<QLabel>(*w, "logState")->text().contains(failed));
 
     QVERIFY(QDir().mkpath(folder));
     t = t.addSecs(2); // a failed open is tried again once a second
     w->Reload_Live();
-    QVERIFY(w->Main_Conn.Is_Open());
-    QVERIFY2(!control<QLabel>(*w, "Log_State")->text().contains(failed), qPrintable(control<QLabel>(*w, "Log_State")->text()));
+    QVERIFY(w->Main_Conn.isOpen());
+    QVERIFY2(!control<QLabel>(*w, "logState")->text().contains(failed), qPrintable(control<QLabel>(*w, "logState")->text()));
 }
 
 void TestMainWindow::yLabelsOnTick_data()
@@ -507,8 +507,8 @@ void TestMainWindow::yLabelsOnTick()
     QFETCH(int, span);
     QFETCH(int, min);
     QFETCH(QStringList, texts);
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
     m_session->yRange.Span = int16_t(span);
     m_session->yRange.Min = int16_t(min);
     w->Timer1_Timer();
@@ -522,17 +522,17 @@ void TestMainWindow::yLabelsOnTick()
 // every zoom level is tested in tst_chartcontroller).
 void TestMainWindow::liveReloadPoint()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     const int appends = 20;
     // The logging cycle writes one record per append meanwhile.
     QVERIFY(db.Fill(1001, 1000 + appends));
     for (int i = 1; i < appends; ++i) {
         m_session->live.Val_3X[0] = float(5000 + i);
-        emit m_session->logger.Sample_Logged();
+        emit m_session->logger.sampleLogged();
         w->Timer1_Timer();
-        QVERIFY(!w->Sample_Pending());
+        QVERIFY(!w->samplePending());
         QCOMPARE(int(w->chart().Chart_End), 241 + i);
         QCOMPARE(w->chart().Chart_Val[241 + i][0], float(5000 + i));
     }
@@ -540,7 +540,7 @@ void TestMainWindow::liveReloadPoint()
     m_session->live.Val_3X[0] = 9999;
     m_session->live.Val_3X[1] = 12.5f;
     m_session->live.Val_3X[5] = -3;
-    emit m_session->logger.Sample_Logged();
+    emit m_session->logger.sampleLogged();
     w->Timer1_Timer();
     // Reloaded: the newest record back in slot 241, then the sample on it.
     QCOMPARE(w->chart().Cur_Id, 1000 + appends);
@@ -551,16 +551,16 @@ void TestMainWindow::liveReloadPoint()
     QCOMPARE(w->chart().Chart_Val[241][0], 9999.0f);
     QCOMPARE(w->chart().Chart_Val[241][1], 12.5f);
     QCOMPARE(w->chart().Chart_Val[241][5], -3.0f);
-    QCOMPARE(w->chart().Chart_Date[241], Date_Serial(kNow.date()));
-    QCOMPARE(w->chart().Chart_Time[241], Time_Serial(kNow.time()));
-    QVERIFY(!w->Sample_Pending());
+    QCOMPARE(w->chart().Chart_Date[241], dateSerial(kNow.date()));
+    QCOMPARE(w->chart().Chart_Time[241], timeSerial(kNow.time()));
+    QVERIFY(!w->samplePending());
 }
 
 void TestMainWindow::noSampleNoAppend()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     for (int i = 0; i < 5; ++i)
         w->Timer1_Timer();
     QCOMPARE(int(w->chart().Chart_End), 241);
@@ -568,38 +568,38 @@ void TestMainWindow::noSampleNoAppend()
 
 void TestMainWindow::sampleWhileStoppedAppendedNext()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->Command5_Click(); // ruler on: live appending stops
-    QVERIFY(!w->Chart_Live());
+    QVERIFY(!w->chartLive());
     m_session->live.Val_3X[0] = 11;
-    emit m_session->logger.Sample_Logged(); // a record logged while the ruler is shown
+    emit m_session->logger.sampleLogged(); // a record logged while the ruler is shown
     m_session->live.Val_3X[0] = 22;
-    emit m_session->logger.Sample_Logged(); // and another one
+    emit m_session->logger.sampleLogged(); // and another one
     w->Timer1_Timer(); // the refresh runs on, but does not append
     QCOMPARE(int(w->chart().Chart_End), 241);
     QVERIFY(db.Fill(401, 402));
     w->Command5_Click(); // ruler off: live chart reloaded, appending again
-    QVERIFY(w->Chart_Live());
+    QVERIFY(w->chartLive());
     QCOMPARE(w->chart().Cur_Id, 402);
-    QVERIFY(w->Sample_Pending()); // not lost
+    QVERIFY(w->samplePending()); // not lost
     m_session->live.Val_3X[0] = 33;
     w->Timer1_Timer();
     QCOMPARE(int(w->chart().Chart_End), 242); // one append for both records
     QCOMPARE(w->chart().Chart_Val[242][0], 33.0f);
-    QVERIFY(!w->Sample_Pending());
+    QVERIFY(!w->samplePending());
 
     // The same after paging back and returning.
     w->Command8_Click();
-    QVERIFY(!w->Chart_Live());
+    QVERIFY(!w->chartLive());
     m_session->live.Val_3X[0] = 44;
-    emit m_session->logger.Sample_Logged();
+    emit m_session->logger.sampleLogged();
     w->Timer1_Timer();
     QCOMPARE(int(w->chart().Chart_End), 321); // the page stays as loaded
     w->Command7_Click();
     QCOMPARE(int(w->chart().Page_Back), 0);
-    QVERIFY(w->Chart_Live());
+    QVERIFY(w->chartLive());
     QCOMPARE(int(w->chart().Chart_End), 241);
     w->Timer1_Timer();
     QCOMPARE(int(w->chart().Chart_End), 242);
@@ -608,9 +608,9 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
 
 void TestMainWindow::colourRestoreCoversAllReadouts()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     const QColor yellow(0xFF, 0xFF, 0), pink(0xFF, 0xC0, 0xFF), green(0x80, 0xFF, 0x80);
     w->Command5_Click();
     control<QSlider>(*w, "hc")->setValue(4500);
@@ -645,14 +645,14 @@ void TestMainWindow::statusLiveInEveryMode()
     QFETCH(int, key);
     QFETCH(int, slider);
     QFETCH(QString, readout);
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(key));
     if (slider != -2)
         control<QSlider>(*w, "hc")->setValue(slider);
-    QVERIFY(!w->Chart_Live());
+    QVERIFY(!w->chartLive());
     const int end = w->chart().Chart_End;
 
     m_session->live.Val_3X[0] = 123.5f;
@@ -674,8 +674,8 @@ void TestMainWindow::statusLiveInEveryMode()
 
 void TestMainWindow::timer3Labels()
 {
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
     w->Timer3_Timer();
     QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), QStringLiteral("03-12-2026"));
     QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), QStringLiteral("18:42:05"));
@@ -689,16 +689,16 @@ void TestMainWindow::timer3Labels()
 
 void TestMainWindow::repaintTimerDraws()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window(*m_session);
-    const QImage before = control<Pt_Box>(*w, "pt")->Picture().copy();
+    auto w = loadWindow(*m_session);
+    const QImage before = control<PtBox>(*w, "pt")->Picture().copy();
     m_session->yRange.Span = 750; // curves twice as tall
     w->Timer2_Timer();
-    QVERIFY(control<Pt_Box>(*w, "pt")->Picture() != before);
+    QVERIFY(control<PtBox>(*w, "pt")->Picture() != before);
     m_session->yRange.Span = 1500;
     w->Timer2_Timer();
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Picture(), before);
+    QCOMPARE(control<PtBox>(*w, "pt")->Picture(), before);
 }
 
 QTEST_MAIN(TestMainWindow)

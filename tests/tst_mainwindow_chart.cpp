@@ -47,9 +47,9 @@ void TestMainWindowChart::cleanup()
 // zoom level; a refused key does nothing.
 void TestMainWindowChart::zoomControlsFollow()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 600));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     auto *in = control<QPushButton>(*w, "Command3");
@@ -74,11 +74,11 @@ void TestMainWindowChart::zoomControlsFollow()
 
 void TestMainWindowChart::pagingWrappedRing()
 {
-    Db_Fixture db;
+    DbFixture db;
     // The ring ran full and wrapped: 31..65500 are older than 1..30.
     QVERIFY(db.Fill(31, 65500, db.start, 65500));
     QVERIFY(db.Fill(1, 30, db.start.addSecs(65500 - 31 + 1), 30));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     QCOMPARE(w->chart().Cur_Id, 30);
     // The live window crosses the ring's end: 65290..65500 then 1..30.
     QCOMPARE(w->chart().Chart_Val[1][0], 65290.0f);
@@ -96,9 +96,9 @@ void TestMainWindowChart::pagingWrappedRing()
 // and the way back to live reads the newest record again.
 void TestMainWindowChart::pagingThroughTheDatabase()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
     auto *back = control<QPushButton>(*w, "Command8");
@@ -110,12 +110,12 @@ void TestMainWindowChart::pagingThroughTheDatabase()
     QCOMPARE(c.Chart_Val[1][0], 20.0f);
     QCOMPARE(c.Chart_Val[321][0], 340.0f);
     QVERIFY(forward->isEnabled());
-    QVERIFY(!w->Chart_Live());
-    const QImage before = control<Pt_Box>(*w, "pt")->Picture().copy();
+    QVERIFY(!w->chartLive());
+    const QImage before = control<PtBox>(*w, "pt")->Picture().copy();
     QTest::keyClick(focus, Qt::Key_F7); // 400 - 120 = 280: the limit
     QCOMPARE(int(c.Page_Back), 2);
     QVERIFY(!back->isEnabled());
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Picture(), before);
+    QCOMPARE(control<PtBox>(*w, "pt")->Picture(), before);
     QTest::keyClick(focus, Qt::Key_F7); // refused
     QCOMPARE(int(c.Page_Back), 2);
     QTest::keyClick(focus, Qt::Key_F6); // the page ending 340 again
@@ -127,7 +127,7 @@ void TestMainWindowChart::pagingThroughTheDatabase()
     QCOMPARE(c.Cur_Id, 410);
     QCOMPARE(c.Chart_Val[241][0], 410.0f);
     QVERIFY(!forward->isEnabled());
-    QVERIFY(w->Chart_Live());
+    QVERIFY(w->chartLive());
     QVERIFY(!w->Form_KeyDown(Qt::Key_F6));
 }
 
@@ -146,15 +146,15 @@ void TestMainWindowChart::rulerSlot()
     QFETCH(int, zoom);
     QFETCH(int, value);
     QFETCH(int, slot);
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     for (int z = 1; z < zoom; ++z)
         w->Command4_Click();
     w->Command5_Click();
     control<QSlider>(*w, "hc")->setValue(value);
     QCOMPARE(int(w->chart().Page_Back), 0);
-    const Line_Ctl &l = control<Pt_Box>(*w, "pt")->Line1;
+    const LineCtl &l = control<PtBox>(*w, "pt")->Line1;
     QCOMPARE(l.Colour, QColor(0xC0, 0x00, 0xC0));
     QCOMPARE(l.Width, 2);
     QCOMPARE(l.X1, double(value));
@@ -163,63 +163,63 @@ void TestMainWindowChart::rulerSlot()
     QCOMPARE(l.Y2, 7500.0);
     const Chart &c = w->chart();
     if (slot <= 241) { // a live slot: record 759 + slot
-        QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), QString::number(759 + slot));
-        QCOMPARE(control<Fit_Label>(*w, "D_3W", 1)->text(), Num_Text(c.Chart_Val[slot][1]));
-        QCOMPARE(control<Fit_Label>(*w, "D_3W", 4)->text(), QStringLiteral("7"));
-        QCOMPARE(control<Fit_Label>(*w, "Label2(9)")->text(), Date_Text(c.Chart_Date[slot]));
-        QCOMPARE(control<Fit_Label>(*w, "Label2(10)")->text(), Time_Text(c.Chart_Time[slot]));
+        QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), QString::number(759 + slot));
+        QCOMPARE(control<FitLabel>(*w, "D_3W", 1)->text(), numText(c.Chart_Val[slot][1]));
+        QCOMPARE(control<FitLabel>(*w, "D_3W", 4)->text(), QStringLiteral("7"));
+        QCOMPARE(control<FitLabel>(*w, "Label2(9)")->text(), dateText(c.Chart_Date[slot]));
+        QCOMPARE(control<FitLabel>(*w, "Label2(10)")->text(), timeText(c.Chart_Time[slot]));
     } else { // no record there yet: nothing that looks like one
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(control<Fit_Label>(*w, "D_3W", i)->text(), QStringLiteral("—"));
-        QCOMPARE(control<Fit_Label>(*w, "Label2(9)")->text(), QStringLiteral("无记录"));
-        QCOMPARE(control<Fit_Label>(*w, "Label2(10)")->text(), QStringLiteral("--:--:--"));
+            QCOMPARE(control<FitLabel>(*w, "D_3W", i)->text(), QStringLiteral("—"));
+        QCOMPARE(control<FitLabel>(*w, "Label2(9)")->text(), QStringLiteral("无记录"));
+        QCOMPARE(control<FitLabel>(*w, "Label2(10)")->text(), QStringLiteral("--:--:--"));
     }
     const QColor yellow(0xFF, 0xFF, 0);
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 3)->palette().color(QPalette::Window), yellow);
-    QCOMPARE(control<Fit_Label>(*w, "Label2(10)")->palette().color(QPalette::Window), yellow);
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 3)->palette().color(QPalette::Window), yellow);
+    QCOMPARE(control<FitLabel>(*w, "Label2(10)")->palette().color(QPalette::Window), yellow);
 }
 
 void TestMainWindowChart::rulerEndsPage()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 1000));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->Command5_Click();
     control<QSlider>(*w, "hc")->setValue(-1); // pages back
     QCOMPARE(int(w->chart().Page_Back), 1);
     QCOMPARE(w->chart().Win_Last_Id, 940);
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.X1, -1.0);
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), QStringLiteral("799")); // slot 180 of 620..940
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.X1, -1.0);
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), QStringLiteral("799")); // slot 180 of 620..940
     control<QSlider>(*w, "hc")->setValue(12001); // pages forward, back to the live window
     QCOMPARE(int(w->chart().Page_Back), 0);
     QCOMPARE(w->chart().Win_Last_Id, 1000);
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), QStringLiteral("—")); // slot 260: no record yet
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), QStringLiteral("—")); // slot 260: no record yet
     // Back at the live window the ruler still freezes the chart: no live
     // refresh may overwrite its read-out until the ruler is switched off.
-    QVERIFY(!w->Chart_Live());
+    QVERIFY(!w->chartLive());
     m_session->live.Val_3X[0] = 4321;
     w->Timer1_Timer();
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), QStringLiteral("—"));
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), QStringLiteral("—"));
     w->Command5_Click();
-    QVERIFY(w->Chart_Live());
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), QStringLiteral("4321"));
+    QVERIFY(w->chartLive());
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), QStringLiteral("4321"));
 }
 
 void TestMainWindowChart::rulerOnOff()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 500));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(Qt::Key_F4));
     QCOMPARE(int(w->chart().Ruler_On), -1);
     QCOMPARE(control<QPushButton>(*w, "Command5")->text(), QStringLiteral("F4 复原"));
     QVERIFY(control<QSlider>(*w, "hc")->isEnabled());
-    QVERIFY(!w->Chart_Live());
+    QVERIFY(!w->chartLive());
     QVERIFY(control<QTimer>(*w, "Timer2")->isActive());
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.Colour, QColor(0xFF, 0xFF, 0x00));
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.X1, 1.0);
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.Y2, 330.0);
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.Colour, QColor(0xFF, 0xFF, 0x00));
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.X1, 1.0);
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.Y2, 330.0);
     // Records logged while frozen; the buffer does not move.
     QVERIFY(db.Fill(501, 530));
     QCOMPARE(w->chart().Cur_Id, 500);
@@ -229,9 +229,9 @@ void TestMainWindowChart::rulerOnOff()
     QVERIFY(!control<QSlider>(*w, "hc")->isEnabled());
     QCOMPARE(control<QSlider>(*w, "hc")->value(), 0);
     QVERIFY(!(control<QSlider>(*w, "hc")->focusPolicy() & Qt::TabFocus));
-    QVERIFY(w->Chart_Live());
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.Colour, QColor(0x00, 0xFF, 0x00));
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Line1.X1, 0.0);
+    QVERIFY(w->chartLive());
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.Colour, QColor(0x00, 0xFF, 0x00));
+    QCOMPARE(control<PtBox>(*w, "pt")->Line1.X1, 0.0);
     // Caught up with everything logged meanwhile.
     QCOMPARE(w->chart().Cur_Id, 530);
     QCOMPARE(w->chart().Chart_Val[241][0], 530.0f);
@@ -274,11 +274,11 @@ void TestMainWindowChart::yRangeEditor()
     QFETCH(int, max);
     QFETCH(int, span);
     QFETCH(QString, message);
-    Db_Fixture db;
-    auto w = Load_Window(*m_session);
+    DbFixture db;
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(!control<QLineEdit>(*w, "YKD")->isVisible());
-    QTest::mouseDClick(control<Fit_Label>(*w, "Label5", 3), Qt::LeftButton);
+    QTest::mouseDClick(control<FitLabel>(*w, "Label5", 3), Qt::LeftButton);
     QVERIFY(control<QLineEdit>(*w, "YKD")->isVisible());
     QVERIFY(control<QLineEdit>(*w, "YKD1")->isVisible());
     QVERIFY(control<QPushButton>(*w, "Command26")->isVisible());
@@ -290,19 +290,19 @@ void TestMainWindowChart::yRangeEditor()
     QCOMPARE(int(m_session->yRange.Min), min);
     QCOMPARE(int(m_session->yRange.Max), max);
     QCOMPARE(int(m_session->yRange.Span), span);
-    QCOMPARE(control<Fit_Label>(*w, "Y_Msg")->isVisible(), !accepted);
-    QCOMPARE(control<Fit_Label>(*w, "Y_Msg")->text(), message);
+    QCOMPARE(control<FitLabel>(*w, "yMsg")->isVisible(), !accepted);
+    QCOMPARE(control<FitLabel>(*w, "yMsg")->text(), message);
     if (accepted) {
         w->Timer1_Timer();
-        QCOMPARE(control<Fit_Label>(*w, "Label5", 0)->text(), QString::number(min));
-        QCOMPARE(control<Fit_Label>(*w, "Label5", 6)->text(), QString::number(max));
+        QCOMPARE(control<FitLabel>(*w, "Label5", 0)->text(), QString::number(min));
+        QCOMPARE(control<FitLabel>(*w, "Label5", 6)->text(), QString::number(max));
     } else {
         // A good entry afterwards clears the message.
         control<QLineEdit>(*w, "YKD")->setText(QStringLiteral("800"));
         control<QLineEdit>(*w, "YKD1")->setText(QStringLiteral("-200"));
         w->Command26_Click();
         QCOMPARE(int(m_session->yRange.Span), 1000);
-        QVERIFY(!control<Fit_Label>(*w, "Y_Msg")->isVisible());
+        QVERIFY(!control<FitLabel>(*w, "yMsg")->isVisible());
     }
     QVERIFY(control<QLineEdit>(*w, "YKD")->isVisible()); // the editor stays
 }
@@ -312,9 +312,9 @@ QTEST_MAIN(TestMainWindowChart)
 // window on the same database, which finds the window's records.
 void TestMainWindowChart::printAndHistory()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 600, kNow.addSecs(-600), 600));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
 

@@ -39,18 +39,18 @@ T *control(const QObject &window, const char *array, int i)
 
 // Record id i carries the value i in quantity 0, i / 2 in quantity 1 and
 // 7 in quantity 4, so a slot tells which record it holds.
-struct Db_Fixture {
+struct DbFixture {
     QTemporaryDir dir;
     QString path;
     QDateTime start = QDateTime(QDate(2026, 3, 12), QTime(6, 0, 0));
 
-    Db_Fixture()
+    DbFixture()
     {
         path = dir.filePath(QStringLiteral("Rdatabj.db"));
         qputenv("QR5300M_DB", path.toLocal8Bit());
         Clock clock;
-        Db_Files files(clock);
-        Db_Conn init(files, QStringLiteral("Fixture_Init"));
+        DbFiles files(clock);
+        DbConn init(files, QStringLiteral("fixtureInit"));
         init.Open(); // creates the three tables
         init.Close();
     }
@@ -60,7 +60,7 @@ struct Db_Fixture {
     bool Fill(int first, int last, const QDateTime &at, int newest)
     {
         const auto value = [](int id, int q) { return q == 0 ? id : q == 1 ? id / 2.0 : q == 4 ? 7 : 0; };
-        bool ok = fillRing(path, Db_Ring::Pv, first, last - first + 1, at, 1, value);
+        bool ok = fillRing(path, DbRing::Pv, first, last - first + 1, at, 1, value);
         if (ok && newest != last)
             sqlRows(path, QStringLiteral("UPDATE sl_void SET pv_id = %1, pv_id_copy = %1").arg(newest), &ok);
         return ok;
@@ -72,7 +72,7 @@ struct Db_Fixture {
     {
         bool ok = false;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("Fixture_Set"));
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixtureSet"));
             db.setDatabaseName(path);
             QSqlQuery q(db);
             ok = db.open() && q.prepare(QStringLiteral("UPDATE pv_data SET w_v0 = ? WHERE w_id = ?"));
@@ -81,14 +81,14 @@ struct Db_Fixture {
             ok = ok && q.exec() && q.numRowsAffected() == 1;
             db.close();
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("Fixture_Set"));
+        QSqlDatabase::removeDatabase(QStringLiteral("fixtureSet"));
         return ok;
     }
 };
 
 // The window on a session that outlives it. A fresh session is what the
 // program starts with: tables at zero, the Y range at its starting span.
-inline std::unique_ptr<ssqx> Load_Window(InstrumentSession &session)
+inline std::unique_ptr<ssqx> loadWindow(InstrumentSession &session)
 {
     auto w = std::make_unique<ssqx>(session);
     w->Form_Load();

@@ -21,7 +21,7 @@ void settle()
 }
 
 // The label says what it does not show whole: its tooltip is the text.
-bool tipIsWholeText(Fit_Label *l)
+bool tipIsWholeText(FitLabel *l)
 {
     const QPoint at = l->rect().center();
     QHelpEvent help(QEvent::ToolTip, at, l->mapToGlobal(at));
@@ -32,9 +32,9 @@ bool tipIsWholeText(Fit_Label *l)
 }
 
 // Whole text drawn inside the label, or elided with the whole text as tooltip.
-bool showsWhole(Fit_Label *l)
+bool showsWhole(FitLabel *l)
 {
-    const int drawn = QFontMetrics(l->Shown_Font()).horizontalAdvance(l->Shown_Text());
+    const int drawn = QFontMetrics(l->shownFont()).horizontalAdvance(l->shownText());
     if (drawn > l->contentsRect().width())
         return false;
     return !l->Elided() || tipIsWholeText(l);
@@ -70,19 +70,19 @@ void TestMainWindowLayout::cleanup()
 
 void TestMainWindowLayout::fitsSmallScreen()
 {
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 600));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     const QRect screen = w->screen()->geometry();
     QCOMPARE(screen.size(), QSize(1024, 768));
     QVERIFY(screen.contains(w->frameGeometry()));
     // The Y-range editor and its message come up inside it too.
-    QTest::mouseDClick(control<Fit_Label>(*w, "Label5", 3), Qt::LeftButton);
+    QTest::mouseDClick(control<FitLabel>(*w, "Label5", 3), Qt::LeftButton);
     control<QLineEdit>(*w, "YKD")->setText(QStringLiteral("99999"));
     w->Command26_Click();
-    QVERIFY(control<Fit_Label>(*w, "Y_Msg")->isVisible());
+    QVERIFY(control<FitLabel>(*w, "yMsg")->isVisible());
     settle();
     QVERIFY(screen.contains(w->frameGeometry()));
     for (QWidget *c : w->findChildren<QWidget *>()) {
@@ -94,13 +94,13 @@ void TestMainWindowLayout::fitsSmallScreen()
         if (auto *b = qobject_cast<QPushButton *>(c))
             QVERIFY2(b->width() >= b->minimumSizeHint().width(), qPrintable(b->objectName()));
     }
-    for (Fit_Label *l : w->findChildren<Fit_Label *>()) {
+    for (FitLabel *l : w->findChildren<FitLabel *>()) {
         if (l->isVisible())
             QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
     // The chart is smaller than its twip size and still drawn whole.
-    QVERIFY(control<Pt_Box>(*w, "pt")->width() < Pt_Box::Px(control<Pt_Box>(*w, "pt"), kPtWidth));
-    QCOMPARE(control<Pt_Box>(*w, "pt")->Picture().size(), control<Pt_Box>(*w, "pt")->size() * control<Pt_Box>(*w, "pt")->devicePixelRatioF());
+    QVERIFY(control<PtBox>(*w, "pt")->width() < PtBox::Px(control<PtBox>(*w, "pt"), kPtWidth));
+    QCOMPARE(control<PtBox>(*w, "pt")->Picture().size(), control<PtBox>(*w, "pt")->size() * control<PtBox>(*w, "pt")->devicePixelRatioF());
 }
 
 void TestMainWindowLayout::valuesOnTheirRows_data()
@@ -125,20 +125,20 @@ void TestMainWindowLayout::valuesOnTheirRows()
     QFETCH(QSize, size);
     m_session->yRange.Span = int16_t(span);
     m_session->yRange.Min = int16_t(min);
-    const int value = Y_Label_Value(label, m_session->yRange.Span, m_session->yRange.Min);
+    const int value = yLabelValue(label, m_session->yRange.Span, m_session->yRange.Min);
     // Quantity 0 of record id i is i: slot 240 (x = 9000) holds `value`.
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, value + 1));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     if (size.isValid())
         w->resize(size);
     settle();
     w->Timer1_Timer();
-    QCOMPARE(control<Fit_Label>(*w, "Label5", label)->text(), QString::number(value));
-    const QImage img = control<Pt_Box>(*w, "pt")->Picture();
-    const int x = int(9000 * control<Pt_Box>(*w, "pt")->Sx() * img.devicePixelRatio()) - 1;
+    QCOMPARE(control<FitLabel>(*w, "Label5", label)->text(), QString::number(value));
+    const QImage img = control<PtBox>(*w, "pt")->Picture();
+    const int x = int(9000 * control<PtBox>(*w, "pt")->Sx() * img.devicePixelRatio()) - 1;
     int sum = 0, n = 0;
     for (int y = 0; y < img.height(); ++y) {
         if (img.pixel(x, y) == qRgb(0xFF, 0x00, 0x00)) {
@@ -148,8 +148,8 @@ void TestMainWindowLayout::valuesOnTheirRows()
     }
     QVERIFY(n > 0);
     const double curveY = sum / double(n) / img.devicePixelRatio();
-    const QPoint labelAt = control<Fit_Label>(*w, "Label5", label)->mapToGlobal(control<Fit_Label>(*w, "Label5", label)->rect().center());
-    const double labelY = labelAt.y() - control<Pt_Box>(*w, "pt")->mapToGlobal(QPoint(0, 0)).y();
+    const QPoint labelAt = control<FitLabel>(*w, "Label5", label)->mapToGlobal(control<FitLabel>(*w, "Label5", label)->rect().center());
+    const double labelY = labelAt.y() - control<PtBox>(*w, "pt")->mapToGlobal(QPoint(0, 0)).y();
     QVERIFY2(std::abs(curveY - labelY) <= 2.0, qPrintable(QStringLiteral("curve %1, label %2").arg(curveY).arg(labelY)));
 }
 
@@ -160,9 +160,9 @@ void TestMainWindowLayout::messagesKeepLayout()
     QTemporaryDir ports;
     const QString longDir = ports.path() + QLatin1Char('/') + QString(150, QLatin1Char('p'));
     qputenv("QR5300M_PORT_DIR", longDir.toLocal8Bit());
-    Db_Fixture db;
+    DbFixture db;
     Link link;
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     settle();
@@ -174,15 +174,15 @@ void TestMainWindowLayout::messagesKeepLayout()
 
     control<QComboBox>(*w, "Combo1")->setEditText(QStringLiteral("3 "));
     w->Command9_Click(); // the port does not exist: the failure names the long path
-    QTRY_VERIFY(control<Fit_Label>(*w, "Link_State")->text().contains(longDir));
-    control<Fit_Label>(*w, "Log_State")->setText(QStringLiteral("记录已停止：") + QString(200, QChar(0x5199)));
+    QTRY_VERIFY(control<FitLabel>(*w, "linkState")->text().contains(longDir));
+    control<FitLabel>(*w, "logState")->setText(QStringLiteral("记录已停止：") + QString(200, QChar(0x5199)));
     settle();
 
     QCOMPARE(w->size(), size);
     for (int i = 0; i < buttons.size(); ++i)
         QCOMPARE(QRect(buttons[i]->mapTo(w.get(), QPoint(0, 0)), buttons[i]->size()), places[i]);
-    QVERIFY(control<Fit_Label>(*w, "Port_Dev")->text().contains(longDir));
-    for (Fit_Label *l : {control<Fit_Label>(*w, "Port_Dev"), control<Fit_Label>(*w, "Link_State"), control<Fit_Label>(*w, "Log_State")}) {
+    QVERIFY(control<FitLabel>(*w, "portDev")->text().contains(longDir));
+    for (FitLabel *l : {control<FitLabel>(*w, "portDev"), control<FitLabel>(*w, "linkState"), control<FitLabel>(*w, "logState")}) {
         QVERIFY2(l->Elided(), qPrintable(l->objectName()));
         QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
@@ -208,16 +208,16 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     QFETCH(bool, ruler);
     QFETCH(QString, text);
     QLocale::setDefault(QLocale::c());
-    Db_Fixture db;
+    DbFixture db;
     QVERIFY(db.Fill(1, 400));
     if (ruler) // record 340 lands in slot 181: one step right of x = 0
         QVERIFY(db.setValue(340, value));
-    auto w = Load_Window(*m_session);
+    auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     settle();
     const QSize size = w->size();
-    const QRect box = control<Fit_Label>(*w, "D_3W", 0)->geometry();
+    const QRect box = control<FitLabel>(*w, "D_3W", 0)->geometry();
     if (ruler) {
         w->Command5_Click();
         control<QSlider>(*w, "hc")->setValue(150);
@@ -226,10 +226,10 @@ void TestMainWindowLayout::readoutsShowWholeValues()
         w->Timer1_Timer();
     }
     settle();
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->text(), text);
-    QCOMPARE(control<Fit_Label>(*w, "D_3W", 0)->geometry(), box);
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->text(), text);
+    QCOMPARE(control<FitLabel>(*w, "D_3W", 0)->geometry(), box);
     QCOMPARE(w->size(), size);
-    QVERIFY(showsWhole(control<Fit_Label>(*w, "D_3W", 0)));
+    QVERIFY(showsWhole(control<FitLabel>(*w, "D_3W", 0)));
 }
 
 QR_TEST_MAIN_ON_SCREEN(TestMainWindowLayout, 1024, 768, 96)
