@@ -196,6 +196,7 @@ void MqttPublisher::stop()
         std::lock_guard lock(m_mutex);
         requeueInflight();
         m_connected = false;
+        m_resending = false;
     }
     mosquitto_destroy(m_mosq);
     m_mosq = nullptr;
@@ -215,12 +216,12 @@ void MqttPublisher::publishState(int station, const QByteArray &json)
     pump();
 }
 
-// libmosquitto keeps what it is handed in order, over reconnections too, and
-// sends it while connected; only a window of it is handed over, so that the
-// bound of the queue holds.
+// Only a window is handed to libmosquitto, and only while connected: it
+// keeps what it was handed over a reconnection and sends that again first
+// (messages handed to it while it is disconnected are not sent reliably).
 void MqttPublisher::pump()
 {
-    while (m_mosq && int(m_inflight.size()) < kWindow && !m_queue.empty()) {
+    while (m_mosq && m_connected && !m_resending && int(m_inflight.size()) < kWindow && !m_queue.empty()) {
         Message &m = m_queue.front();
         int mid = 0;
         if (mosquitto_publish(m_mosq, &mid, m.topic.constData(), int(m.payload.size()), m.payload.constData(), 1, false)
@@ -253,6 +254,7 @@ void MqttPublisher::onConnect(int rc)
     {
         std::lock_guard lock(m_mutex);
         m_connected = true;
+        m_resending = !m_inflight.empty();
         const QByteArray online = topic(m_station, "online");
         mosquitto_publish(m_mosq, nullptr, online.constData(), 4, "true", 1, true);
         pump();
@@ -283,6 +285,8 @@ void MqttPublisher::onPublish(int mid)
         return;
     m_inflight.erase(it);
     ++m_delivered;
+    if (m_inflight.empty())
+        m_resending = false;
     pump();
 }
 

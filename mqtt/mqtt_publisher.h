@@ -118,6 +118,7 @@ private:
     // over a reconnection and sends them again first.
     std::deque<std::pair<int, Message>> m_inflight;
     bool m_connected = false;
+    bool m_resending = false; // reconnected: what was in flight goes again before anything new
     int m_offlineMid = -1;      // the clean exit's "false", until acknowledged
     int64_t m_dropped = 0;
     int64_t m_delivered = 0;
