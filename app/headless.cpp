@@ -168,7 +168,7 @@ int runHeadless(int argc, char **argv)
 
     // One line on standard error for every change.
     QObject::connect(&met1, &Met1::healthChanged, &app, [](const LinkState &s) {
-        say(Link_Health_Text(s.health, s.lastGood, s.error));
+        say(linkHealthText(s.health, s.lastGood, s.error));
     });
     QObject::connect(&logger, &mscom::logStateChanged, &app, [](const LogState &s) {
         say(s.stopped ? logStateText(s) : QStringLiteral("记录正常"));
@@ -210,9 +210,9 @@ int runHeadless(int argc, char **argv)
     session.link.OpenPort_Modbus(portNo, linkPar[1], linkPar[2], &met1, [&session, portNo](const LinkResult &r) {
         session.settings.Link_Par[20] = r.result;
         if (r.result != kModbusOk)
-            say(Open_Failure_Text(r.error, portNo));
+            say(openFailureText(r.error, portNo));
     });
-    met1.Reset_Health();
+    met1.resetHealth();
     met1.Timer1.start();
 
     const int rc = QCoreApplication::exec();

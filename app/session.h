@@ -21,29 +21,29 @@ public:
     // up and down go into the logger's journal.
     InstrumentSession()
     {
-        QObject::connect(&journal, &Write_Journal::paramEvent, &logger, &mscom::paramEvent);
+        QObject::connect(&journal, &WriteJournal::paramEvent, &logger, &mscom::paramEvent);
         QObject::connect(&met1, &Met1::healthChanged, &logger, [this](const LinkState &state) {
             if (const auto kind = linkEventOf(m_health, state.health))
                 logger.linkChanged(*kind, clock.Now());
             m_health = state.health;
-            if (state.health == Link_Health::Closed)
+            if (state.health == LinkHealth::Closed)
                 publishState();
         });
-        QObject::connect(&met1, &Met1::Tick_Done, &mqtt, [this] { publishState(); });
+        QObject::connect(&met1, &Met1::tickDone, &mqtt, [this] { publishState(); });
     }
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
 
     Clock clock;                  // the time everything goes by (tests set it)
     Link link;                    // every Modbus exchange of the run
-    Link_Settings settings;       // port, baud, parity and station as last opened
-    Live_Tables live;             // the acquisition's latest values and status flags
-    Read_Back readBack;           // the configuration window's read-back buffer
-    Write_Journal journal{clock}; // the configuration window's write problems
+    LinkSettings settings;       // port, baud, parity and station as last opened
+    LiveTables live;             // the acquisition's latest values and status flags
+    ReadBack readBack;           // the configuration window's read-back buffer
+    WriteJournal journal{clock}; // the configuration window's write problems
     // Y range of the trend chart (engineering units over the 7500-twip grid).
-    Y_Range yRange{0, 0, 1500};
-    Log_Times logTimes;      // newest logged record times of this run
-    Db_Files dbFiles{clock}; // the log database connections of this run
+    YRange yRange{0, 0, 1500};
+    LogTimes logTimes;      // newest logged record times of this run
+    DbFiles dbFiles{clock}; // the log database connections of this run
     // Publishes every acquisition to an MQTT broker once configured; goes
     // after the cycles, with "false" on its online topic.
     MqttPublisher mqtt;
@@ -56,33 +56,33 @@ public:
     // The journal's link event for a change of health, if it is one: polling
     // started (opened) or stopped (closed); answers stopped coming after the
     // link was opened or up (interrupted), or came again (restored).
-    static std::optional<EventKind> linkEventOf(Link_Health before, Link_Health after)
+    static std::optional<EventKind> linkEventOf(LinkHealth before, LinkHealth after)
     {
-        const auto down = [](Link_Health h) { return h == Link_Health::Interrupted || h == Link_Health::Stalled; };
+        const auto down = [](LinkHealth h) { return h == LinkHealth::Interrupted || h == LinkHealth::Stalled; };
         if (before == after)
             return std::nullopt;
-        if (after == Link_Health::Closed)
+        if (after == LinkHealth::Closed)
             return EventKind::LinkClosed;
-        if (before == Link_Health::Closed)
+        if (before == LinkHealth::Closed)
             return EventKind::LinkOpened;
         if (down(after) && !down(before))
             return EventKind::LinkInterrupted;
-        if (after == Link_Health::Ok && down(before))
+        if (after == LinkHealth::Ok && down(before))
             return EventKind::LinkRestored;
         return std::nullopt;
     }
 
     // The link as the published messages name it.
-    static MqttLink mqttLinkOf(Link_Health health)
+    static MqttLink mqttLinkOf(LinkHealth health)
     {
         switch (health) {
-        case Link_Health::Closed:
+        case LinkHealth::Closed:
             return MqttLink::Closed;
-        case Link_Health::Interrupted:
-        case Link_Health::Stalled:
+        case LinkHealth::Interrupted:
+        case LinkHealth::Stalled:
             return MqttLink::Interrupted;
-        case Link_Health::Ok:
-        case Link_Health::Waiting_First:
+        case LinkHealth::Ok:
+        case LinkHealth::WaitingFirst:
             break;
         }
         return MqttLink::Ok;
@@ -97,5 +97,5 @@ private:
             mqtt.publishState(settings.Link_Par[3], stateJson(clock.Now(), live, mqttLinkOf(met1.linkState().health)));
     }
 
-    Link_Health m_health = Link_Health::Closed; // as last told by the acquisition
+    LinkHealth m_health = LinkHealth::Closed; // as last told by the acquisition
 };

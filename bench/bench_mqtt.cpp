@@ -68,7 +68,7 @@ void BM_PublishCost(benchmark::State &state)
     pub.setStation(1);
     for (int i = 0; i < 200 && !pub.isConnected(); ++i)
         runFor(10);
-    Live_Tables live;
+    LiveTables live;
     const QDateTime now = QDateTime::currentDateTime();
     double callMs = 0, latencyMs = 0, latencyMax = 0;
     int64_t n = 0;

@@ -75,14 +75,14 @@ QByteArray jsonNumber(float v)
 {
     if (!std::isfinite(v))
         return "null";
-    QString t = Num_Text(v);
+    QString t = numText(v);
     t.replace(QLocale().decimalPoint(), QStringLiteral("."));
     return t.toLatin1();
 }
 
 } // namespace
 
-QByteArray stateJson(const QDateTime &time, const Live_Tables &live, MqttLink link)
+QByteArray stateJson(const QDateTime &time, const LiveTables &live, MqttLink link)
 {
     uint32_t status = 0;
     for (int k = 0; k < 16; ++k)

@@ -56,7 +56,7 @@ enum class MqttLink { Ok, Interrupted, Closed };
 // One acquisition's message: the time with its UTC offset, Val_3X(0..4) as
 // the read-outs show them (with a decimal point), the 16 status flags as one
 // integer (bit k = Sta_1X(k)) and the link.
-QByteArray stateJson(const QDateTime &time, const Live_Tables &live, MqttLink link);
+QByteArray stateJson(const QDateTime &time, const LiveTables &live, MqttLink link);
 
 class MqttPublisher : public QObject {
     Q_OBJECT

@@ -175,7 +175,7 @@ void TestMqtt::acquisitionsInOrder()
     session.mqtt.setSettings(brokerAt(broker.port()));
     session.link.OpenPort_Modbus(1, 1, 0, &session.met1, [](const LinkResult &) {});
     session.met1.Timer1.setInterval(50);
-    session.met1.Reset_Health();
+    session.met1.resetHealth();
     session.met1.Timer1.start();
     const auto ch1Seen = [&sub](int v) {
         const auto all = sub.payloads("qr5300m/1/state");
