@@ -1,5 +1,6 @@
 #include "app/export_command.h"
 #include "app/frmsplash.h"
+#include "app/headless.h"
 #include "app/session.h"
 
 #include <QApplication>
@@ -8,11 +9,14 @@ int main(int argc, char **argv)
 {
     if (isExportCommand(argc, argv))
         return runExport(argc, argv); // no display needed: no QApplication
+    if (isHeadlessCommand(argc, argv))
+        return runHeadless(argc, argv); // likewise
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
 
     InstrumentSession session;
+    session.mqtt.setSettings(readMqttSettings(configFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);
     splash->Form_Load();

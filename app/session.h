@@ -11,6 +11,7 @@
 #include "link/link.h"
 #include "link/met1.h"
 #include "logging/mscom.h"
+#include "mqtt/mqtt_publisher.h"
 
 #include <optional>
 
@@ -25,7 +26,10 @@ public:
             if (const auto kind = linkEventOf(m_health, state.health))
                 logger.linkChanged(*kind, clock.Now());
             m_health = state.health;
+            if (state.health == LinkHealth::Closed)
+                publishState();
         });
+        QObject::connect(&met1, &Met1::tickDone, &mqtt, [this] { publishState(); });
     }
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
@@ -40,6 +44,9 @@ public:
     YRange yRange{0, 0, 1500};
     LogTimes logTimes;      // newest logged record times of this run
     DbFiles dbFiles{clock}; // the log database connections of this run
+    // Publishes every acquisition to an MQTT broker once configured; goes
+    // after the cycles, with "false" on its online topic.
+    MqttPublisher mqtt;
 
     // The two cycles (no windows); the logger is declared last so that it goes
     // first: it must not write while the rest closes.
@@ -65,6 +72,30 @@ public:
         return std::nullopt;
     }
 
+    // The link as the published messages name it.
+    static MqttLink mqttLinkOf(LinkHealth health)
+    {
+        switch (health) {
+        case LinkHealth::Closed:
+            return MqttLink::Closed;
+        case LinkHealth::Interrupted:
+        case LinkHealth::Stalled:
+            return MqttLink::Interrupted;
+        case LinkHealth::Ok:
+        case LinkHealth::WaitingFirst:
+            break;
+        }
+        return MqttLink::Ok;
+    }
+
 private:
+    // Each acquisition, and the link closing, as one message for the station
+    // polled.
+    void publishState()
+    {
+        if (mqtt.settings().enabled)
+            mqtt.publishState(settings.Link_Par[3], stateJson(clock.Now(), live, mqttLinkOf(met1.linkState().health)));
+    }
+
     LinkHealth m_health = LinkHealth::Closed; // as last told by the acquisition
 };

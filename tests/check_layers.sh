@@ -1,7 +1,7 @@
 #!/bin/sh
 # Each folder may include only from the folders its library links:
 # core at the bottom; link, logging, chart on core; config on core and link;
-# app on all of them. Prints every include that runs the other way.
+# mqtt on core; app on all of them. Prints every include that runs the other way.
 root=${1:-.}
 bad=0
 check() {
@@ -19,5 +19,6 @@ check link core link
 check logging core logging
 check chart core chart
 check config core link config
-check app core link logging chart config app
+check mqtt core mqtt
+check app core link logging chart config mqtt app
 exit $bad

@@ -1,0 +1,22 @@
+// `qr5300m --headless`: acquisition, logging and publishing with no display
+// and no widgets, for a box by the instrument (a systemd service).
+//
+//     qr5300m --headless [--port N|DEVICE] [--baud 4800|9600|19200]
+//                        [--parity none|odd|even] [--station N] [--db FILE]
+//                        [--mqtt HOST[:PORT]] [--mqtt-prefix PREFIX]
+//
+// A port number names its device by the window's rule; a device path is
+// opened as given. Not given: port 1, 9600 baud, no parity, station 1, the
+// program's database, the [mqtt] group of the config file. Every change of
+// the link, the logging and the broker connection is one line on standard
+// error. SIGTERM or SIGINT ends the run after the record in progress: exit 0.
+#pragma once
+
+// True when the command line asks for the headless logger (an argument is
+// "--headless"); main() then runs runHeadless() instead of the windows.
+bool isHeadlessCommand(int argc, char **argv);
+
+// Builds its own QCoreApplication. Exit code 0 after SIGTERM or SIGINT, 2 on
+// a usage error (one line on standard error), 1 when the signals cannot be
+// watched.
+int runHeadless(int argc, char **argv);

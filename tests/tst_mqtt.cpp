@@ -1,0 +1,309 @@
+// Publishing to a real Mosquitto broker on 127.0.0.1, checked by a real
+// subscriber (mosquitto_sub): the acquisition's values from the real
+// simulator arrive in order; a broker stopped and started again loses
+// nothing within the queue's bound; the last will says "false" when the
+// publishing program is killed; the settings dialog's result reaches the
+// publisher and the config file.
+#include "app/mqtt_dialog.h"
+#include "app/session.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QtTest>
+#include <csignal>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// A TCP port nobody listens on right now.
+int freePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+        && getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+// mosquitto on 127.0.0.1 with its sessions kept in dir over a restart, and
+// no limit to what it keeps for a subscriber that is away; run as ourselves
+// (as root it would drop to a user that cannot write dir).
+class Broker {
+public:
+    explicit Broker(const QString &dir) : m_dir(dir), m_port(freePort())
+    {
+        QFile conf(dir + QStringLiteral("/mosquitto.conf"));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence true\n"
+                                      "persistence_location %2/\nmax_queued_messages 0\nlog_dest stderr\nuser %3\n")
+                           .arg(m_port)
+                           .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name))
+                           .toUtf8());
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    ~Broker() { stop(); }
+    int port() const { return m_port; }
+    bool start()
+    {
+        m_log.clear();
+        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), m_dir + QStringLiteral("/mosquitto.conf")});
+        return QTest::qWaitFor([this] {
+            m_log += m_process.readAll();
+            return m_log.contains(" running") || m_process.state() == QProcess::NotRunning;
+        }) && m_process.state() == QProcess::Running;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QString m_dir;
+    int m_port;
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+// mosquitto_sub on qr5300m/#, QoS 1, with a session the broker keeps.
+class Subscriber {
+public:
+    explicit Subscriber(int port)
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // Line-buffered, so that each message shows as it comes.
+        m_process.start(QStringLiteral("stdbuf"),
+                        {QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                         QStringLiteral("-t"), QStringLiteral("qr5300m/#"), QStringLiteral("-v"), QStringLiteral("-q"),
+                         QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("tst-sub"),
+                         QStringLiteral("-d")});
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool subscribed()
+    {
+        read();
+        return m_debug.contains("SUBACK");
+    }
+    // Payloads received on topic, in order.
+    QList<QByteArray> payloads(const QByteArray &topic)
+    {
+        read();
+        QList<QByteArray> out;
+        for (const QByteArray &line : std::as_const(m_lines))
+            if (line.startsWith(topic + ' '))
+                out.append(line.mid(topic.size() + 1));
+        return out;
+    }
+
+private:
+    void read()
+    {
+        m_buffer += m_process.readAll();
+        for (qsizetype nl; (nl = m_buffer.indexOf('\n')) >= 0; m_buffer.remove(0, nl + 1)) {
+            const QByteArray line = m_buffer.left(nl);
+            if (line.startsWith("qr5300m/"))
+                m_lines.append(line);
+            else
+                m_debug += line + '\n';
+        }
+    }
+    QProcess m_process;
+    QByteArray m_buffer, m_debug;
+    QList<QByteArray> m_lines;
+};
+
+MqttSettings brokerAt(int port)
+{
+    MqttSettings s;
+    s.enabled = true;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
+    return s;
+}
+
+} // namespace
+
+class TestMqtt : public QObject {
+    Q_OBJECT
+private slots:
+    void acquisitionsInOrder();
+    void queueOverBrokerRestart();
+    void lastWillWhenKilled();
+    void dialogAppliesAndSaves();
+};
+
+// Channel 1 steps 1..10 under the running acquisition (50 ms polls); every
+// message carries the simulator's values and they arrive in order.
+void TestMqtt::acquisitionsInOrder()
+{
+    QTemporaryDir dir;
+    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    for (const char *c : {"freeze on", "set ir 2 -12", "set ir 3 32767", "set ir 4 -32768", "set ir 5 253", "status 33825"})
+        QVERIFY(sim.command(QString::fromLatin1(c)).startsWith("ok"));
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+
+    InstrumentSession session;
+    int32_t *Link_Par = session.settings.Link_Par;
+    Link_Par[0] = 1, Link_Par[1] = 1, Link_Par[2] = 0, Link_Par[3] = 1;
+    session.mqtt.setSettings(brokerAt(broker.port()));
+    session.link.OpenPort_Modbus(1, 1, 0, &session.met1, [](const LinkResult &) {});
+    session.met1.Timer1.setInterval(50);
+    session.met1.resetHealth();
+    session.met1.Timer1.start();
+    const auto ch1Seen = [&sub](int v) {
+        const auto all = sub.payloads("qr5300m/1/state");
+        return !all.isEmpty() && QJsonDocument::fromJson(all.last()).object().value(QLatin1String("ch1")).toInt() == v;
+    };
+    for (int v = 1; v <= 10; ++v) {
+        QVERIFY(sim.command(QStringLiteral("set ir 1 %1").arg(v)).startsWith("ok"));
+        QTRY_VERIFY(ch1Seen(v));
+    }
+    session.met1.Timer1.stop();
+
+    int last = 0;
+    const auto all = sub.payloads("qr5300m/1/state");
+    for (const QByteArray &m : all) {
+        const QJsonObject o = QJsonDocument::fromJson(m).object();
+        QVERIFY2(QDateTime::fromString(o.value(QLatin1String("time")).toString(), Qt::ISODate).isValid(), m.constData());
+        QVERIFY(o.value(QLatin1String("time")).toString().contains(QRegularExpression(QStringLiteral("[+-]\\d\\d:\\d\\d$"))));
+        if (o.value(QLatin1String("link")) == QLatin1String("closed"))
+            continue;
+        QCOMPARE(o.value(QLatin1String("link")).toString(), QStringLiteral("ok"));
+        const int ch1 = o.value(QLatin1String("ch1")).toInt();
+        QVERIFY2(ch1 >= last, m.constData()); // in order
+        last = ch1;
+        QCOMPARE(o.value(QLatin1String("ch2")).toInt(), -12);
+        QCOMPARE(o.value(QLatin1String("ch3")).toInt(), 32767);
+        QCOMPARE(o.value(QLatin1String("ch4")).toInt(), -32768);
+        QCOMPARE(o.value(QLatin1String("da")).toInt(), 253);
+        QCOMPARE(o.value(QLatin1String("status")).toInt(), 33825); // bits 0, 5, 10, 15
+    }
+    QCOMPARE(last, 10);
+    QCOMPARE(sub.payloads("qr5300m/1/online").constFirst(), QByteArray("true"));
+}
+
+// Five messages with the broker up, then a full queue and five more while it
+// is down: after its restart every message still queued arrives, in order;
+// exactly the five oldest waiting were dropped. A clean stop says "false".
+void TestMqtt::queueOverBrokerRestart()
+{
+    QTemporaryDir dir;
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+    MqttPublisher pub;
+    pub.setSettings(brokerAt(broker.port()));
+    pub.setStation(1);
+    QTRY_VERIFY(pub.isConnected());
+    int n = 0;
+    for (; n < 5; ++n)
+        pub.publishState(1, QByteArray::number(n));
+    QTRY_COMPARE(sub.payloads("qr5300m/1/state").size(), 5);
+
+    broker.stop();
+    QTRY_VERIFY(!pub.isConnected());
+    for (; n < 5 + MqttPublisher::kQueueBound + 5; ++n)
+        pub.publishState(1, QByteArray::number(n));
+    QCOMPARE(pub.queued(), MqttPublisher::kQueueBound);
+    QCOMPARE(pub.dropped(), 5);
+
+    QVERIFY(broker.start());
+    QTRY_COMPARE_WITH_TIMEOUT(pub.delivered(), 5 + MqttPublisher::kQueueBound, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(sub.payloads("qr5300m/1/state").size() >= 5 + MqttPublisher::kQueueBound, 30000);
+    // QoS 1 may bring a message twice; apart from that, strictly in order.
+    QList<int> got;
+    for (const QByteArray &p : sub.payloads("qr5300m/1/state"))
+        if (!got.contains(p.toInt()))
+            got.append(p.toInt());
+    QCOMPARE(got.size(), 5 + MqttPublisher::kQueueBound);
+    QVERIFY(std::is_sorted(got.begin(), got.end()));
+    QCOMPARE(got.constLast(), n - 1);
+
+    pub.stop();
+    QTRY_COMPARE(sub.payloads("qr5300m/1/online").constLast(), QByteArray("false"));
+}
+
+// The headless logger publishing "true", then SIGKILLed: the broker's last
+// will turns it "false".
+void TestMqtt::lastWillWhenKilled()
+{
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(QR_APP_PATH),
+              {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db")),
+               QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+    QVERIFY(app.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!sub.payloads("qr5300m/1/state").isEmpty(), 10000);
+    QCOMPARE(sub.payloads("qr5300m/1/online"), QList<QByteArray>{"true"});
+    ::kill(pid_t(app.processId()), SIGKILL);
+    QVERIFY(app.waitForFinished());
+    QTRY_COMPARE(sub.payloads("qr5300m/1/online"), (QList<QByteArray>{"true", "false"}));
+}
+
+// What the operator enters is what the publisher runs with and what the
+// config file holds afterwards.
+void TestMqtt::dialogAppliesAndSaves()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("qr5300m/qr5300m.conf"));
+    MqttDialog dialog(MqttSettings{});
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttHost"))->setText(QStringLiteral("broker.plant"));
+    dialog.findChild<QSpinBox *>(QStringLiteral("mqttPort"))->setValue(8883);
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttUser"))->setText(QStringLiteral("ov"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttPassword"))->setText(QStringLiteral("s=cr;t"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttCaFile"))->setText(QStringLiteral("/etc/ssl/plant-ca.pem"));
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttPrefix"))->setText(QStringLiteral("hall2/qr"));
+    const MqttSettings s = dialog.result();
+    QCOMPARE(s.host, QStringLiteral("broker.plant"));
+    QCOMPARE(s.port, 8883);
+    QVERIFY(!s.enabled); // enabled, it would try to reach the broker
+
+    MqttPublisher pub;
+    QString error;
+    QVERIFY2(applyMqttSettings(pub, s, path, &error), qPrintable(error));
+    QCOMPARE(pub.settings(), s);
+    QCOMPARE(readMqttSettings(path), s);
+    QCOMPARE(readMqttSettings(dir.filePath(QStringLiteral("missing.conf"))), MqttSettings{});
+}
+
+QTEST_MAIN(TestMqtt)
+#include "tst_mqtt.moc"
