@@ -105,7 +105,9 @@ void ReadoutPanel::showRecord(const Chart &c, int s)
         D_3W[q]->setText(has ? numText(c.Chart_Val[s][q]) : QStringLiteral("—"));
         setBg(D_3W[q], "#FFFF00");
     }
-    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2").arg(dateText(c.Chart_Date[s]), timeText(c.Chart_Time[s]))
+    // A record logged while the link was down holds kept values, not readings.
+    const QString held = has && s >= 0 && s < kChartSlots && c.held[s] ? QStringLiteral(" （保持值）") : QString();
+    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2%3").arg(dateText(c.Chart_Date[s]), timeText(c.Chart_Time[s]), held)
                          : QStringLiteral("标尺读数 无记录"));
 }
 

@@ -1,11 +1,16 @@
 // The whole program running live against the simulator (pacing at 9600
 // baud), the way a user runs it: splash, main window, acquisition and logging
 // windows; the link is opened and, in the second run, the configuration
-// window is open too. Reports the program's average CPU share of one core,
-// its resident memory, and the seconds missing from the one-second ring.
+// window is open too; in the third the one-second ring starts full and the
+// history window is open beside the live program, loading the last 24 hours
+// every five seconds. Reports the program's average CPU share of one core,
+// its resident memory, the seconds missing from the one-second ring and the
+// longest stall of the UI thread (the largest gap between the ticks of a
+// 10 ms timer, less its period).
 //
 // QR_SOAK_SECONDS sets the length of each run (60 by default).
 #include "app/frmsplash.h"
+#include "app/historywindow.h"
 #include "app/ssqx.h"
 #include "app/session.h"
 #include "testsupport.h"
@@ -21,6 +26,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -82,7 +89,8 @@ qint64 nowSecs()
 
 void BM_Soak(benchmark::State &state)
 {
-    const bool withConfig = state.range(0) != 0;
+    const bool withConfig = state.range(0) == 1;
+    const bool withHistory = state.range(0) == 2;
     const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;
     QTemporaryDir dir;
     qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
@@ -91,6 +99,14 @@ void BM_Soak(benchmark::State &state)
     if (!sim.isReady()) {
         state.SkipWithError("simulator not ready");
         return;
+    }
+    if (withHistory) {
+        if (!makeLogDb(dir.path() + "/Rdatabj.db")
+            || !fillRing(dir.path() + "/Rdatabj.db", DbRing::Pv, 1, 65500, QDateTime::currentDateTime().addSecs(-65600))) {
+            state.SkipWithError("ring not filled");
+            return;
+        }
+        qputenv("QR5300M_DB", (dir.path() + "/Rdatabj.db").toLocal8Bit());
     }
     for (auto _ : state) {
         InstrumentSession session;
@@ -106,7 +122,23 @@ void BM_Soak(benchmark::State &state)
         windows.main->Command9_Click();
         if (withConfig)
             windows.main->Command21_Click();
+        QTimer reload;
+        if (withHistory) {
+            windows.main->Command29_Click();
+            auto *history = windows.main->findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+            QObject::connect(&reload, &QTimer::timeout, history, [history] { history->loadLast(24 * 3600); });
+            reload.start(5000);
+        }
         runFor(2000); // settle: link open, first reads in
+        qint64 maxGap = 0;
+        QElapsedTimer sinceTick;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            maxGap = std::max(maxGap, sinceTick.restart() - 10);
+        });
+        sinceTick.start();
+        ticker.start(10);
         const qint64 from = nowSecs();
         const double cpu0 = cpuSeconds();
         QElapsedTimer wall;
@@ -119,6 +151,9 @@ void BM_Soak(benchmark::State &state)
         state.counters["rss_mb"] = statusMb("VmRSS:");
         state.counters["peak_rss_mb"] = statusMb("VmHWM:");
         state.counters["missing_s"] = missingSeconds(dir.path() + "/Rdatabj.db", from, to);
+        state.counters["max_ui_gap_ms"] = double(maxGap);
+        ticker.stop();
+        reload.stop();
         const auto *linkState = windows.main->findChild<QLabel *>(QStringLiteral("linkState"));
         state.counters["link_state_ok"] = linkState && linkState->text() == QStringLiteral("通讯正常");
         for (QWidget *w : QApplication::topLevelWidgets())
@@ -127,7 +162,7 @@ void BM_Soak(benchmark::State &state)
         runFor(100);
     }
 }
-BENCHMARK(BM_Soak)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_Soak)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

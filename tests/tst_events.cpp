@@ -2,6 +2,7 @@
 // fed by the logging cycle with link events, flag changes and parameter
 // writes (from the real configuration window on the real simulator), and
 // read back as held marks for the history range and the chart.
+#include "app/readout_panel.h"
 #include "chart/chart_draw.h"
 #include "config/config1.h"
 #include "config/write_journal.h"
@@ -13,6 +14,7 @@
 #include "logging/mscom.h"
 #include "testsupport.h"
 
+#include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QPainter>
@@ -291,6 +293,14 @@ void TstEvents::outagesMarkHeld()
     QCOMPARE(inSlots, expected);
     for (int s = 0; s <= kLiveLoad - int(expected.size()); ++s)
         QVERIFY(!c->held[s]);
+    // The ruler names a held record as such.
+    QWidget window;
+    ReadoutPanel readouts(&window);
+    for (int s : {kLiveLoad - 1, kLiveLoad}) {
+        readouts.showRecord(*c, s);
+        QCOMPARE(window.findChild<QGroupBox *>(QStringLiteral("Frame4"))->title().endsWith(QStringLiteral("（保持值）")),
+                 bool(c->held[s]));
+    }
 
     // The journal gone, every record counts as measured again.
     main.Close();
