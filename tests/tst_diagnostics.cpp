@@ -1,0 +1,158 @@
+// The link's diagnostics against the real simulator: what each kind of
+// exchange adds to the counters and to the frame ring.
+
+#include "link/link.h"
+#include "link/link_diagnostics.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class TestDiagnostics : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void exchangesAreCounted_data();
+    void exchangesAreCounted();
+    void frameRingKeepsTheLast();
+
+private:
+    LinkResult read3X(int32_t start);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Link> m_link;
+};
+
+void TestDiagnostics::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
+    m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
+    QVERIFY2(m_sim->isReady(), "simulator did not start");
+    QCOMPARE(m_sim->command("freeze on"), QStringLiteral("ok"));
+    m_link = std::make_unique<Link>();
+    int32_t result = 1;
+    m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) { result = r.result; });
+    QTRY_COMPARE(result, kModbusOk);
+}
+
+void TestDiagnostics::cleanupTestCase()
+{
+    m_link.reset();
+    m_sim.reset();
+}
+
+void TestDiagnostics::init()
+{
+    QCOMPARE(m_sim->command("fault none"), QStringLiteral("ok"));
+    m_link->diagnostics().reset();
+}
+
+LinkResult TestDiagnostics::read3X(int32_t start)
+{
+    LinkResult got;
+    bool done = false;
+    m_link->Get_3X_DX(1, 1, start, 16, this, [&](const LinkResult &r) {
+        got = r;
+        done = true;
+    });
+    [&] { QTRY_VERIFY(done); }();
+    return got;
+}
+
+void TestDiagnostics::exchangesAreCounted_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<Link_Fault>("kind");
+    QTest::addColumn<int>("replyBytes"); // 0: no reply frame kept
+    QTest::addColumn<bool>("answered");
+
+    QTest::newRow("good poll") << "fault none" << 1 << Link_Fault::None << 37 << true;
+    QTest::newRow("time-out") << "fault silent" << 1 << Link_Fault::Timeout << 0 << false;
+    QTest::newRow("late reply") << "fault late 600" << 1 << Link_Fault::Timeout << 0 << false;
+    QTest::newRow("CRC error") << "fault crc" << 1 << Link_Fault::Bad_Frame << 37 << false;
+    // Registers 20..35 do not exist: exception 2, illegal data address.
+    QTest::newRow("exception 2") << "fault none" << 20 << Link_Fault::Exception << 5 << true;
+}
+
+void TestDiagnostics::exchangesAreCounted()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, start);
+    QFETCH(Link_Fault, kind);
+    QFETCH(int, replyBytes);
+    QFETCH(bool, answered);
+
+    QCOMPARE(m_sim->command(fault), QStringLiteral("ok"));
+    const LinkResult r = read3X(start);
+    QCOMPARE(r.error.kind, kind);
+
+    const LinkCounters &c = m_link->diagnostics().counters();
+    QCOMPARE(c.requests, 1);
+    QCOMPARE(c.answers, answered ? 1 : 0);
+    QCOMPARE(c.timeouts, kind == Link_Fault::Timeout ? 1 : 0);
+    QCOMPARE(c.crcErrors, kind == Link_Fault::Bad_Frame ? 1 : 0);
+    QCOMPARE(c.exceptions.value(2), kind == Link_Fault::Exception ? 1 : 0);
+    QCOMPARE(c.exceptions.size(), kind == Link_Fault::Exception ? 1 : 0);
+    if (answered) {
+        QVERIFY(c.lastRoundTripMs > 0);
+        QCOMPARE(c.maxRoundTripMs, c.lastRoundTripMs);
+        QCOMPARE(c.meanRoundTripMs, c.lastRoundTripMs);
+    } else {
+        QCOMPARE(c.maxRoundTripMs, 0.0);
+    }
+
+    // The request as it went over the line, CRC and all; the reply as read.
+    const QList<LinkFrame> frames = m_link->diagnostics().frames().frames();
+    QCOMPARE(frames.size(), replyBytes > 0 ? 2 : 1);
+    QCOMPARE(frames[0].direction, FrameDirection::Sent);
+    if (start == 1)
+        QCOMPARE(frames[0].bytes.toHex(' '), QByteArray("01 04 00 00 00 10 f1 c6"));
+    if (replyBytes > 0) {
+        QCOMPARE(frames[1].direction, FrameDirection::Received);
+        QCOMPARE(frames[1].bytes.size(), replyBytes);
+        QCOMPARE(frames[1].bytes.left(2), QByteArray::fromHex(kind == Link_Fault::Exception ? "0184" : "0104"));
+        QVERIFY(frames[1].timeMs >= frames[0].timeMs);
+    }
+
+    // A second good poll: the mean and the maximum take both in.
+    QCOMPARE(m_sim->command("fault none"), QStringLiteral("ok"));
+    QCOMPARE(read3X(1).error.kind, Link_Fault::None);
+    QCOMPARE(c.requests, 2);
+    QCOMPARE(c.answers, answered ? 2 : 1);
+    QVERIFY(c.maxRoundTripMs >= c.meanRoundTripMs);
+    QVERIFY(c.meanRoundTripMs > 0);
+}
+
+void TestDiagnostics::frameRingKeepsTheLast()
+{
+    LinkDiagnostics d;
+    for (int i = 0; i < 251; ++i) {
+        ExchangeTrace t;
+        t.request = QByteArray::number(i) + "-req";
+        t.reply = QByteArray::number(i) + "-rsp";
+        t.roundTripUs = 1000;
+        d.record(t);
+    }
+    // 502 frames made: the oldest two are gone, the rest in their order.
+    const QList<LinkFrame> frames = d.frames().frames();
+    QCOMPARE(frames.size(), 500);
+    QCOMPARE(d.frames().appended(), 502);
+    QCOMPARE(frames.first().bytes, QByteArray("1-req"));
+    QCOMPARE(frames.first().direction, FrameDirection::Sent);
+    QCOMPARE(frames[1].bytes, QByteArray("1-rsp"));
+    QCOMPARE(frames.last().bytes, QByteArray("250-rsp"));
+    QCOMPARE(d.counters().requests, 251);
+    d.reset();
+    QCOMPARE(d.frames().size(), 0);
+    QCOMPARE(d.counters().requests, 0);
+}
+
+QTEST_GUILESS_MAIN(TestDiagnostics)
+#include "tst_diagnostics.moc"
