@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -37,6 +38,17 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
     // one is elided and shown whole as a tooltip.
     Link_State = new Fit_Label(QString(), window);
     Link_State->setObjectName(QStringLiteral("Link_State"));
+    Link_State->setAccessibleDescription(QStringLiteral("单击查看通讯诊断"));
+    Link_State->setCursor(Qt::PointingHandCursor);
+    Link_State->installEventFilter(this);
+}
+
+bool LinkPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Link_State && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        emit diagnosticsRequested();
+    return QObject::eventFilter(watched, event);
 }
 
 void LinkPanel::buildPort(QWidget *window)

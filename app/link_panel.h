@@ -38,6 +38,11 @@ public:
 signals:
     void openClicked();  // "打开"
     void closeClicked(); // "关闭"
+    // The health line was clicked: the operator asks for the link diagnostics.
+    void diagnosticsRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildPort(QWidget *window);

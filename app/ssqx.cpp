@@ -5,6 +5,7 @@
 #include "app/history_actions.h"
 #include "app/historywindow.h"
 #include "app/link_panel.h"
+#include "app/linkdiagnosticswindow.h"
 #include "app/log_text.h"
 #include "app/printdialog.h"
 #include "app/readout_panel.h"
@@ -263,6 +264,13 @@ void ssqx::connectHandlers()
     connect(m_chartPanel, &ChartPanel::applyYClicked, this, &ssqx::Command26_Click);
     connect(m_linkPanel, &LinkPanel::openClicked, this, &ssqx::Command9_Click);
     connect(m_linkPanel, &LinkPanel::closeClicked, this, &ssqx::Command10_Click);
+    connect(m_linkPanel, &LinkPanel::diagnosticsRequested, this, [this] {
+        auto *w = findChild<LinkDiagnosticsWindow *>();
+        if (!w)
+            w = new LinkDiagnosticsWindow(m_session.link, this);
+        w->show();
+        w->raise();
+    });
     connect(Command1, &QPushButton::clicked, this, &ssqx::Command1_Click);
     connect(Command21, &QPushButton::clicked, this, &ssqx::Command21_Click);
     connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);

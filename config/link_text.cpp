@@ -1,6 +1,7 @@
 #include "config/link_text.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -39,6 +40,17 @@ QString exceptionText(int code)
 }
 
 } // namespace
+
+QString Exception_Reply_Text(int code)
+{
+    static const char *const names[] = {nullptr,          "非法功能码",   "非法数据地址", "非法数据值",
+                                        "仪表故障",       "已收到，尚在处理", "仪表忙",   "无法执行",
+                                        "存储器校验错误", nullptr,        "网关转发失败", "网关转发失败"};
+    const char *name = code >= 0 && code < int(std::size(names)) ? names[code] : nullptr;
+    if (!name)
+        return QStringLiteral("异常应答（代码 %1）").arg(code);
+    return QStringLiteral("异常应答（代码 %1：%2）").arg(code).arg(QString::fromUtf8(name));
+}
 
 QString Link_Failure_Text(const Link_Error &e)
 {

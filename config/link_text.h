@@ -12,6 +12,9 @@
 
 // Why an exchange failed: "仪表无应答（超时）", "应答校验错误（CRC）", ...
 QString Link_Failure_Text(const Link_Error &error);
+// A kind of exception reply, counted by the link diagnostics:
+// "异常应答（代码 2：非法数据地址）".
+QString Exception_Reply_Text(int code);
 // The state line after a failed open of port number `port`:
 // "打开失败：端口已被其他程序占用", "打开失败：串口 <device> 不存在", ...
 QString Open_Failure_Text(const Link_Error &error, int32_t port);

@@ -1,11 +1,17 @@
 // The link's diagnostics against the real simulator: what each kind of
-// exchange adds to the counters and to the frame ring.
+// exchange adds to the counters and to the frame ring, and the window that
+// shows them.
 
+#include "app/link_panel.h"
+#include "app/linkdiagnosticswindow.h"
 #include "link/link.h"
 #include "link/link_diagnostics.h"
 #include "testsupport.h"
 
 #include <QTemporaryDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
 
@@ -19,6 +25,8 @@ private slots:
     void exchangesAreCounted_data();
     void exchangesAreCounted();
     void frameRingKeepsTheLast();
+    void windowShowsPausesAndSaves();
+    void healthLineOpensTheWindow();
 
 private:
     LinkResult read3X(int32_t start);
@@ -154,5 +162,55 @@ void TestDiagnostics::frameRingKeepsTheLast()
     QCOMPARE(d.counters().requests, 0);
 }
 
-QTEST_GUILESS_MAIN(TestDiagnostics)
+void TestDiagnostics::windowShowsPausesAndSaves()
+{
+    LinkDiagnosticsWindow w(*m_link);
+    QCOMPARE(read3X(1).error.kind, Link_Fault::None);
+    QCOMPARE(read3X(20).error.kind, Link_Fault::Exception);
+    QTRY_VERIFY(w.countersText().contains(QStringLiteral("异常应答（代码 2：非法数据地址）：1")));
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：2")));
+    QVERIFY(w.countersText().contains(QStringLiteral("应答：2")));
+    QTRY_COMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 4);
+    const QStringList lines = w.monitorText().split(QLatin1Char('\n'));
+    QVERIFY2(lines[0].endsWith(QStringLiteral(" 发 01 04 00 00 00 10 F1 C6")), qPrintable(lines[0]));
+    QVERIFY(lines[3].contains(QStringLiteral(" 收 01 84 02 ")));
+
+    // Paused, the monitor stands still while the counters go on.
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Pause")), Qt::LeftButton);
+    QVERIFY(w.paused());
+    QCOMPARE(m_sim->command("fault silent"), QStringLiteral("ok"));
+    QCOMPARE(read3X(1).error.kind, Link_Fault::Timeout);
+    QTRY_VERIFY(w.findChild<QLabel *>(QStringLiteral("Diag_Counters"))->text().contains(QStringLiteral("超时：1")));
+    QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 4);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Pause")), Qt::LeftButton);
+    QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 5);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("diag.txt"));
+    QVERIFY(w.saveTo(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromUtf8(f.readAll());
+    QVERIFY(saved.contains(QStringLiteral("超时：1")));
+    QVERIFY(saved.contains(lines[3]));
+
+    // Cleared: counters and monitor start again.
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Clear")), Qt::LeftButton);
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：0")));
+    QVERIFY(w.monitorText().isEmpty());
+}
+
+void TestDiagnostics::healthLineOpensTheWindow()
+{
+    QWidget window;
+    auto *panel = new LinkPanel(&window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addLayout(panel->settingsRow());
+    layout->addWidget(panel->healthLine());
+    QSignalSpy asked(panel, &LinkPanel::diagnosticsRequested);
+    QTest::mouseClick(panel->healthLine(), Qt::LeftButton);
+    QCOMPARE(asked.size(), 1);
+}
+
+QTEST_MAIN(TestDiagnostics)
 #include "tst_diagnostics.moc"
