@@ -18,6 +18,7 @@
 #include "core/dates.h"
 #include "link/link.h"
 #include "link/met1.h"
+#include "link/serial_ports.h"
 #include "logging/history.h"
 #include "logging/history_range.h"
 #include "logging/mscom.h"
@@ -567,16 +568,20 @@ void ssqx::Command26_Click()
 void ssqx::Command9_Click()
 {
     int32_t *Link_Par = m_session.settings.Link_Par;
-    m_linkPanel->storeSettings(Link_Par);
+    m_linkPanel->storeSettings(Link_Par, &m_session.settings.portPath);
     m_openError.clear();
     const uint32_t seq = ++m_linkSeq;
     const int32_t port = Link_Par[0];
-    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], this, [this, seq, port](const LinkResult &r) {
+    const QString path = m_session.settings.portPath;
+    const RememberedLink chosen = rememberedOf(Link_Par, path);
+    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], path, this, [this, seq, port, path, chosen](const LinkResult &r) {
         m_session.settings.Link_Par[20] = r.result;
+        if (r.result == kModbusOk)
+            saveRememberedLink(chosen); // restored at the next start
         // A close or a newer open issued meanwhile owns the state text.
         if (seq != m_linkSeq)
             return;
-        m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port);
+        m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port, path);
         refreshStateTexts();
     });
     Command21->setEnabled(true);

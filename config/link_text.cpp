@@ -93,9 +93,9 @@ QString Link_Failure_Text(const Link_Error &e)
     return e.sys != 0 ? QStringLiteral("通讯出错（%1）").arg(systemText(e.sys)) : QStringLiteral("通讯出错");
 }
 
-QString Open_Failure_Text(const Link_Error &e, int32_t port)
+QString Open_Failure_Text(const Link_Error &e, int32_t port, const QString &devicePath)
 {
-    const QString dev = Port_Device(port);
+    const QString dev = devicePath.isEmpty() ? Port_Device(port) : devicePath;
     QString why;
     switch (e.kind) {
     case Link_Fault::Bad_Port:

@@ -15,9 +15,10 @@ QString Link_Failure_Text(const Link_Error &error);
 // A kind of exception reply, counted by the link diagnostics:
 // "异常应答（代码 2：非法数据地址）".
 QString Exception_Reply_Text(int code);
-// The state line after a failed open of port number `port`:
+// The state line after a failed open of port number `port`, or of the device
+// at devicePath when one is given:
 // "打开失败：端口已被其他程序占用", "打开失败：串口 <device> 不存在", ...
-QString Open_Failure_Text(const Link_Error &error, int32_t port);
+QString Open_Failure_Text(const Link_Error &error, int32_t port, const QString &devicePath = {});
 // The state line of the acquisition: "通讯正常", "通讯关闭", "通讯等待",
 // "通讯中断（最后正常 HH:mm:ss）：<why>".
 QString Link_Health_Text(Link_Health health, const QDateTime &lastGood, const Link_Error &lastError);
