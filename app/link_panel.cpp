@@ -37,16 +37,16 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
 
     // Messages take the room they have and never widen the window: a long
     // one is elided and shown whole as a tooltip.
-    Link_State = new Fit_Label(QString(), window);
-    Link_State->setObjectName(QStringLiteral("Link_State"));
-    Link_State->setAccessibleDescription(QStringLiteral("单击查看通讯诊断"));
-    Link_State->setCursor(Qt::PointingHandCursor);
-    Link_State->installEventFilter(this);
+    linkState = new FitLabel(QString(), window);
+    linkState->setObjectName(QStringLiteral("linkState"));
+    linkState->setAccessibleDescription(QStringLiteral("单击查看通讯诊断"));
+    linkState->setCursor(Qt::PointingHandCursor);
+    linkState->installEventFilter(this);
 }
 
 bool LinkPanel::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Link_State && event->type() == QEvent::MouseButtonRelease
+    if (watched == linkState && event->type() == QEvent::MouseButtonRelease
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
         emit diagnosticsRequested();
     return QObject::eventFilter(watched, event);
@@ -64,11 +64,11 @@ void LinkPanel::buildPort(QWidget *window)
     Combo1->setEditable(true);
     Combo1->setAccessibleName(Label1->text());
     Label1->setBuddy(Combo1);
-    Port_Dev = new Fit_Label(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
-    Port_Dev->setObjectName(QStringLiteral("Port_Dev"));
+    portDev = new FitLabel(QString(), Frame6, QStringLiteral("/dev/ttyS10"));
+    portDev->setObjectName(QStringLiteral("portDev"));
     f6->addWidget(Label1, 0, 0);
     f6->addWidget(Combo1, 0, 1);
-    f6->addWidget(Port_Dev, 1, 0, 1, 2);
+    f6->addWidget(portDev, 1, 0, 1, 2);
     m_row->addWidget(Frame6);
     connect(Combo1, &QComboBox::editTextChanged, this, &LinkPanel::updatePortDevice);
 
@@ -110,7 +110,7 @@ void LinkPanel::buildChoices(QWidget *window)
 
 QWidget *LinkPanel::healthLine() const
 {
-    return Link_State;
+    return linkState;
 }
 
 QList<QWidget *> LinkPanel::focusChain() const
@@ -170,7 +170,7 @@ void LinkPanel::storeSettings(int32_t *Link_Par, QString *portPath) const
 {
     *portPath = chosenPath();
     int32_t v = 0;
-    Link_Par[0] = Round_I32(Lead_Num(Combo1->currentText()), &v) ? v : 0;
+    Link_Par[0] = roundI32(leadNum(Combo1->currentText()), &v) ? v : 0;
     for (int i = 0; i < 3; ++i)
         if (Option1[i]->isChecked())
             Link_Par[1] = i;
@@ -178,24 +178,24 @@ void LinkPanel::storeSettings(int32_t *Link_Par, QString *portPath) const
         if (Option2[i]->isChecked())
             Link_Par[2] = i;
     v = 0;
-    Link_Par[3] = Round_I32(Lead_Num(Combo2->currentText()), &v) ? v : 0;
+    Link_Par[3] = roundI32(leadNum(Combo2->currentText()), &v) ? v : 0;
 }
 
 void LinkPanel::setHealth(const QString &text, bool bad)
 {
-    Link_State->setText(text);
-    Link_State->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
+    linkState->setText(text);
+    linkState->setStyleSheet(bad ? QStringLiteral("color:#C00000;") : QString());
 }
 
 void LinkPanel::updatePortDevice()
 {
     if (const QString path = chosenPath(); !path.isEmpty()) {
-        Port_Dev->setText(path);
+        portDev->setText(path);
         return;
     }
     int32_t port = 0;
-    if (!Round_I32(Lead_Num(Combo1->currentText()), &port) || port < 1)
-        Port_Dev->setText(QStringLiteral("无效端口号"));
+    if (!roundI32(leadNum(Combo1->currentText()), &port) || port < 1)
+        portDev->setText(QStringLiteral("无效端口号"));
     else
-        Port_Dev->setText(Port_Device(port));
+        portDev->setText(portDevice(port));
 }

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <cstdint>
 
-class Fit_Label;
+class FitLabel;
 class QBoxLayout;
 class QComboBox;
 class QGroupBox;
@@ -61,6 +61,6 @@ private:
     QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
     QRadioButton *Option1[3] = {}, *Option2[3] = {};
     QPushButton *Command9 = nullptr, *Command10 = nullptr;
-    Fit_Label *Port_Dev = nullptr;   // which serial device the chosen port number names
-    Fit_Label *Link_State = nullptr; // communication health
+    FitLabel *portDev = nullptr;   // which serial device the chosen port number names
+    FitLabel *linkState = nullptr; // communication health
 };

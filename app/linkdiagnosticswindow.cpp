@@ -38,13 +38,13 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     setAccessibleName(windowTitle());
 
     m_counters = new QLabel(this);
-    m_counters->setObjectName(QStringLiteral("Diag_Counters"));
+    m_counters->setObjectName(QStringLiteral("diagCounters"));
     m_counters->setAccessibleName(QStringLiteral("通讯统计"));
     m_counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto *monitorCaption = new QLabel(QStringLiteral("报文监视（最近 500 帧）"), this);
     m_monitor = new QPlainTextEdit(this);
-    m_monitor->setObjectName(QStringLiteral("Diag_Monitor"));
+    m_monitor->setObjectName(QStringLiteral("diagMonitor"));
     m_monitor->setAccessibleName(monitorCaption->text());
     m_monitor->setReadOnly(true);
     m_monitor->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -53,18 +53,18 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     monitorCaption->setBuddy(m_monitor);
 
     m_pause = new QPushButton(QStringLiteral("暂停"), this);
-    m_pause->setObjectName(QStringLiteral("Diag_Pause"));
+    m_pause->setObjectName(QStringLiteral("diagPause"));
     m_pause->setCheckable(true);
     auto *clearButton = new QPushButton(QStringLiteral("清零"), this);
-    clearButton->setObjectName(QStringLiteral("Diag_Clear"));
+    clearButton->setObjectName(QStringLiteral("diagClear"));
     auto *saveButton = new QPushButton(QStringLiteral("保存"), this);
-    saveButton->setObjectName(QStringLiteral("Diag_Save"));
+    saveButton->setObjectName(QStringLiteral("diagSave"));
     auto *closeButton = new QPushButton(QStringLiteral("关闭"), this);
-    closeButton->setObjectName(QStringLiteral("Diag_Close"));
+    closeButton->setObjectName(QStringLiteral("diagClose"));
     for (QPushButton *b : {m_pause, clearButton, saveButton, closeButton})
         b->setAccessibleName(b->text());
     m_saveState = new QLabel(this);
-    m_saveState->setObjectName(QStringLiteral("Diag_Save_State"));
+    m_saveState->setObjectName(QStringLiteral("diagSaveState"));
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_pause);
@@ -118,7 +118,7 @@ QString LinkDiagnosticsWindow::countersText() const
     line(QStringLiteral("应答不符"), c.badReplies);
     line(QStringLiteral("串口断开"), c.deviceLost);
     for (auto it = c.exceptions.cbegin(); it != c.exceptions.cend(); ++it)
-        line(Exception_Reply_Text(it.key()), it.value());
+        line(exceptionReplyText(it.key()), it.value());
     lines << QStringLiteral("往返时间 最近/平均/最大：%1 / %2 / %3 ms")
                  .arg(ms(c.lastRoundTripMs), ms(c.meanRoundTripMs), ms(c.maxRoundTripMs));
     return lines.join(QLatin1Char('\n'));

@@ -67,7 +67,7 @@ ssqx::ssqx(InstrumentSession &session, QWidget *parent)
 {
     setObjectName(QStringLiteral("ssqx"));
     setWindowTitle(QStringLiteral("过程控制仪表 QR5300M  OverView"));
-    Mono_Ms = [] {
+    monoMs = [] {
         return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now().time_since_epoch())
                           .count());
@@ -76,15 +76,15 @@ ssqx::ssqx(InstrumentSession &session, QWidget *parent)
     // failed read is shown on the logging status line.
     m_chart = new ChartController(
         [this](int32_t &id) {
-            const bool ok = Read_Cur_Id(Main_Conn, id);
+            const bool ok = readCurId(Main_Conn, id);
             if (!ok)
-                History_Failed();
+                historyFailed();
             return ok;
         },
         [this](Chart &c) {
             const bool ok = ::Load_History(c, Main_Conn);
             if (!ok)
-                History_Failed();
+                historyFailed();
             return ok;
         },
         this);
@@ -102,7 +102,7 @@ const Chart &ssqx::chart() const
     return m_chart->chart();
 }
 
-bool ssqx::Chart_Live() const
+bool ssqx::chartLive() const
 {
     return m_chart->isLive();
 }
@@ -138,21 +138,21 @@ void ssqx::buildStatusLines(QGridLayout *root)
     auto *sl = new QGridLayout(stateBox);
     sl->setContentsMargins(0, 0, 0, 0);
     sl->setVerticalSpacing(2);
-    Label2_9 = new Fit_Label(QStringLiteral("2001-03-12"), stateBox);
+    Label2_9 = new FitLabel(QStringLiteral("2001-03-12"), stateBox);
     Label2_9->setObjectName(QStringLiteral("Label2(9)"));
-    Label2_10 = new Fit_Label(QStringLiteral("18：42：00"), stateBox);
+    Label2_10 = new FitLabel(QStringLiteral("18：42：00"), stateBox);
     Label2_10->setObjectName(QStringLiteral("Label2(10)"));
     for (QLabel *l : {Label2_9, Label2_10}) {
         l->setAlignment(Qt::AlignCenter);
-        Set_Back(l, QColor(0x80, 0xFF, 0x80));
+        setBack(l, QColor(0x80, 0xFF, 0x80));
     }
     // Messages take the room they have and never widen the window: a long
     // one is elided and shown whole as a tooltip.
-    Log_State = new Fit_Label(QString(), stateBox);
-    Log_State->setObjectName(QStringLiteral("Log_State"));
-    Write_State = new Fit_Label(QString(), stateBox);
-    Write_State->setObjectName(QStringLiteral("Write_State"));
-    Write_State->setStyleSheet(QStringLiteral("color:#C00000;"));
+    logState = new FitLabel(QString(), stateBox);
+    logState->setObjectName(QStringLiteral("logState"));
+    writeState = new FitLabel(QString(), stateBox);
+    writeState->setObjectName(QStringLiteral("writeState"));
+    writeState->setStyleSheet(QStringLiteral("color:#C00000;"));
     Label19 = new QLabel(stateBox);
     Label19->setObjectName(QStringLiteral("Label19"));
     Label19->hide();
@@ -162,8 +162,8 @@ void ssqx::buildStatusLines(QGridLayout *root)
     sl->addWidget(Label2_9, 0, 0);
     sl->addWidget(Label2_10, 0, 1);
     sl->addWidget(m_linkPanel->healthLine(), 1, 0, 1, 2);
-    sl->addWidget(Log_State, 2, 0, 1, 2);
-    sl->addWidget(Write_State, 3, 0, 1, 2);
+    sl->addWidget(logState, 2, 0, 1, 2);
+    sl->addWidget(writeState, 3, 0, 1, 2);
     root->addWidget(stateBox, 1, 2);
 }
 
@@ -259,7 +259,7 @@ void ssqx::connectHandlers()
     connect(m_chart, &ChartController::redrawNeeded, this, &ssqx::Redraw_Chart);
     connect(m_chart, &ChartController::stateChanged, this, &ssqx::syncChartControls);
     connect(m_chart, &ChartController::sliderStepChanged, m_chartPanel, &ChartPanel::setSliderStep);
-    connect(m_chart, &ChartController::historyLoaded, this, &ssqx::History_Loaded);
+    connect(m_chart, &ChartController::historyLoaded, this, &ssqx::historyLoaded);
     connect(m_chartPanel, &ChartPanel::sliderMoved, this, &ssqx::hc_Change);
     connect(m_chartPanel, &ChartPanel::yLabelDoubleClicked, this, &ssqx::Label5_DblClick);
     connect(m_chartPanel, &ChartPanel::applyYClicked, this, &ssqx::Command26_Click);
@@ -282,7 +282,7 @@ void ssqx::connectHandlers()
     connect(Command6, &QPushButton::clicked, this, &ssqx::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &ssqx::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &ssqx::Command8_Click);
-    connect(&m_session.journal, &Write_Journal::Changed, this, &ssqx::Show_Write_Problem);
+    connect(&m_session.journal, &WriteJournal::Changed, this, &ssqx::showWriteProblem);
     // The state lines follow the cycles' health as it changes.
     connect(&m_session.met1, &Met1::healthChanged, this, &ssqx::refreshStateTexts);
     connect(&m_session.logger, &mscom::logStateChanged, this, &ssqx::refreshStateTexts);
@@ -306,7 +306,7 @@ void ssqx::syncChartControls()
 // At the first show the window takes its preferred size, or as much of the
 // screen as there is when that is smaller (a 1024 x 768 panel PC), placed
 // at the screen's top left.
-void ssqx::Fit_Screen()
+void ssqx::fitScreen()
 {
     const QScreen *scr = screen();
     if (!scr)
@@ -326,7 +326,7 @@ void ssqx::showEvent(QShowEvent *e)
 {
     if (!m_fitted) {
         m_fitted = true;
-        Fit_Screen();
+        fitScreen();
     }
     QWidget::showEvent(e);
 }
@@ -336,12 +336,12 @@ void ssqx::Form_Load()
     // Link controls.
     m_linkPanel->fillChoices();
     // Records logged from now on reach the chart.
-    connect(&m_session.logger, &mscom::Sample_Logged, this, &ssqx::Note_Sample, Qt::UniqueConnection);
+    connect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample, Qt::UniqueConnection);
     // Ruler slider off; no zooming in or paging forward yet.
     m_chartPanel->resetRuler();
     // The window's own connection, then the live chart from the newest record.
     if (!Main_Conn.Open())
-        History_Failed();
+        historyFailed();
     Unload_Ok = -1;
     m_chart->start();
 
@@ -364,27 +364,27 @@ void ssqx::Load_History(bool idOk)
     m_chart->Load_History(idOk);
 }
 
-void ssqx::History_Loaded(bool ok)
+void ssqx::historyLoaded(bool ok)
 {
     if (ok)
         m_historyError.clear();
     refreshStateTexts();
     // Captions: the first slot on screen (slot 1 before the first zoom).
-    Show_Slot_Time(chart().Chart_Base + 1);
+    showSlotTime(chart().Chart_Base + 1);
     // The ruler reads the newly loaded records from now on.
     if (chart().Ruler_On != 0)
-        Show_Ruler_Readout(m_chartPanel->rulerValue());
+        showRulerReadout(m_chartPanel->rulerValue());
 }
 
 // Date and time of slot s on Label2(9) and Label2(10); a slot without a
 // record says so instead of showing the date serial 0.
-void ssqx::Show_Slot_Time(int s)
+void ssqx::showSlotTime(int s)
 {
     if (s < 0 || s >= kChartSlots)
         return;
-    if (Slot_Has_Record(chart(), s)) {
-        Label2_9->setText(Date_Text(chart().Chart_Date[s]));
-        Label2_10->setText(Time_Text(chart().Chart_Time[s]));
+    if (slotHasRecord(chart(), s)) {
+        Label2_9->setText(dateText(chart().Chart_Date[s]));
+        Label2_10->setText(timeText(chart().Chart_Time[s]));
     } else {
         Label2_9->setText(QStringLiteral("无记录"));
         Label2_10->setText(QStringLiteral("--:--:--"));
@@ -392,9 +392,9 @@ void ssqx::Show_Slot_Time(int s)
 }
 
 // The database's own words follow the operator's text.
-void ssqx::History_Failed()
+void ssqx::historyFailed()
 {
-    const QString why = Main_Conn.Fault_Text();
+    const QString why = Main_Conn.faultText();
     m_historyError = why.isEmpty() ? QStringLiteral("历史读取失败") : QStringLiteral("历史读取失败：") + why;
 }
 
@@ -409,7 +409,7 @@ void ssqx::Append_Sample()
     m_samplePending = false;
 }
 
-void ssqx::Set_Y_Labels()
+void ssqx::setYLabels()
 {
     m_chartPanel->setYLabels();
 }
@@ -465,9 +465,9 @@ ChartPrintHeader ssqx::printHeader() const
         h.station = QString::number(station);
     const Chart &c = m_chart->chart();
     for (int s = 1; s < kChartSlots - 1; ++s) {
-        if (!Slot_Has_Record(c, s))
+        if (!slotHasRecord(c, s))
             continue;
-        const QDateTime t(Serial_Date(c.Chart_Date[s]), Serial_Time(c.Chart_Time[s]));
+        const QDateTime t(serialDate(c.Chart_Date[s]), serialTime(c.Chart_Time[s]));
         if (!h.from.isValid() || t < h.from)
             h.from = t;
         if (!h.to.isValid() || t > h.to)
@@ -491,7 +491,7 @@ void ssqx::Command6_Click()
 void ssqx::Command29_Click()
 {
     if (!m_history) {
-        const QString db = Db_Path(false);
+        const QString db = dbPath(false);
         m_history = new HistoryWindow(
             m_session,
             [db](const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring, HistoryRange &range,
@@ -515,7 +515,7 @@ void ssqx::Command5_Click()
         Command5->setText(QStringLiteral("F4 复原"));
         // The read-outs show the slot under the slider from now on, never
         // a live value.
-        Show_Ruler_Readout(m_chartPanel->rulerValue());
+        showRulerReadout(m_chartPanel->rulerValue());
         return;
     }
     // The chart has gone back to the live window.
@@ -523,7 +523,7 @@ void ssqx::Command5_Click()
     Command5->setFocus();
     Command5->setText(QStringLiteral("F4 标尺"));
     m_readouts->showLiveCaption();
-    Restore_Colours();
+    restoreColours();
     Show_Live();
 }
 
@@ -531,21 +531,21 @@ void ssqx::hc_Change(int v)
 {
     m_chart->hc_Change(v);
     m_chartPanel->moveRuler(v);
-    Show_Ruler_Readout(v);
+    showRulerReadout(v);
 }
 
 // The record under the ruler at slider value v: its values on the five
 // read-outs, its date and time on Label2(9) and Label2(10), all on the
 // ruler's yellow, and the read-outs' caption names the ruler and the time.
-void ssqx::Show_Ruler_Readout(int v)
+void ssqx::showRulerReadout(int v)
 {
     const int s = m_chart->rulerSlot(v);
     if (s < 0)
         return;
     const QColor yellow(0xFF, 0xFF, 0x00);
-    Show_Slot_Time(s);
-    Set_Back(Label2_9, yellow);
-    Set_Back(Label2_10, yellow);
+    showSlotTime(s);
+    setBack(Label2_9, yellow);
+    setBack(Label2_10, yellow);
     m_readouts->showRecord(chart(), s);
 }
 
@@ -581,12 +581,12 @@ void ssqx::Command9_Click()
         // A close or a newer open issued meanwhile owns the state text.
         if (seq != m_linkSeq)
             return;
-        m_openError = r.result == kModbusOk ? QString() : Open_Failure_Text(r.error, port, path);
+        m_openError = r.result == kModbusOk ? QString() : openFailureText(r.error, port, path);
         refreshStateTexts();
     });
     Command21->setEnabled(true);
     Met1 &met1 = m_session.met1;
-    met1.Reset_Health();
+    met1.resetHealth();
     // Pressing "打开" again keeps the polling rhythm.
     if (!met1.Timer1.isActive())
         met1.Timer1.start();
@@ -607,16 +607,16 @@ void ssqx::Command21_Click()
 {
     // The configuration window shows its own problems from now on.
     m_backAt = QDateTime();
-    Show_Write_Problem();
-    emit Config_Requested();
+    showWriteProblem();
+    emit configRequested();
 }
 
-void ssqx::Config_Closed()
+void ssqx::configClosed()
 {
-    m_backMono = Mono_Ms();
+    m_backMono = monoMs();
     m_backAt = m_session.clock.Now();
     show();
-    Show_Write_Problem();
+    showWriteProblem();
 }
 
 // The newest unsettled write problem of the configuration window, when it
@@ -625,16 +625,16 @@ void ssqx::Config_Closed()
 // configuration window is opened again, which clears the journal.
 constexpr int kWriteProblemSecs = 60;
 
-void ssqx::Show_Write_Problem()
+void ssqx::showWriteProblem()
 {
-    Write_Journal::Entry e;
+    WriteJournal::Entry e;
     if (m_backAt.isValid())
         e = m_session.journal.Latest();
     if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-kWriteProblemSecs)) {
-        Write_State->clear();
+        writeState->clear();
         return;
     }
-    Write_State->setText(e.when.toString(QStringLiteral("HH:mm:ss ")) + e.text);
+    writeState->setText(e.when.toString(QStringLiteral("HH:mm:ss ")) + e.text);
 }
 
 void ssqx::Command1_Click()
@@ -642,7 +642,7 @@ void ssqx::Command1_Click()
     // The exit path alone closes the window's database objects.
     Main_Conn.Close();
     Unload_Ok = 0;
-    emit Exit_Asked();
+    emit exitAsked();
     close();
     qApp->quit();
 }
@@ -656,7 +656,7 @@ void ssqx::closeEvent(QCloseEvent *e)
         return;
     }
     Main_Conn.Close();
-    disconnect(&m_session.logger, &mscom::Sample_Logged, this, &ssqx::Note_Sample);
+    disconnect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample);
     Timer1->stop();
     Timer2->stop();
     Timer3->stop();
@@ -666,11 +666,11 @@ void ssqx::closeEvent(QCloseEvent *e)
 // An Esc that is the keyboard repeating a held key, or that comes within a
 // second after the configuration window gave the window back, was meant
 // for that window (its own Esc closed it): it must not end the program.
-bool ssqx::Esc_Held_Over(bool autoRepeat) const
+bool ssqx::escHeldOver(bool autoRepeat) const
 {
     if (autoRepeat)
         return true;
-    return m_backMono && Mono_Ms && Mono_Ms() - *m_backMono < kEscGuardMs;
+    return m_backMono && monoMs && monoMs() - *m_backMono < kEscGuardMs;
 }
 
 bool ssqx::Form_KeyDown(int key, bool autoRepeat)
@@ -703,7 +703,7 @@ bool ssqx::Form_KeyDown(int key, bool autoRepeat)
         Command2_Click();
         return true;
     case Qt::Key_Escape:
-        if (!Esc_Held_Over(autoRepeat))
+        if (!escHeldOver(autoRepeat))
             Command1_Click();
         return true;
     case Qt::Key_F5:
@@ -725,11 +725,11 @@ void ssqx::Show_Live()
     m_readouts->showStatus(m_session.live.Sta_1X);
 }
 
-void ssqx::Restore_Colours()
+void ssqx::restoreColours()
 {
     const QColor green(0x80, 0xFF, 0x80);
-    Set_Back(Label2_9, green);
-    Set_Back(Label2_10, green);
+    setBack(Label2_9, green);
+    setBack(Label2_10, green);
     m_readouts->restoreColours();
 }
 
@@ -740,12 +740,12 @@ void ssqx::Timer1_Timer()
 {
     // 1. Undo the ruler's yellow on the date, time and all five read-outs.
     if (chart().Ruler_On == 0)
-        Restore_Colours();
+        restoreColours();
     // 2.
-    Set_Y_Labels();
+    setYLabels();
     // 3. A record was logged since the last tick; one logged while paging
     // or under the ruler waits for the live chart.
-    if (m_samplePending && Chart_Live())
+    if (m_samplePending && chartLive())
         Append_Sample();
     // 4.
     Show_Live();
@@ -776,8 +776,8 @@ void ssqx::refreshStateTexts()
     if (!m_openError.isEmpty()) {
         link = m_openError; // the whole line: "打开失败：..."
     } else {
-        link = Link_Health_Text(state.health, state.lastGood, state.error);
-        bad = Link_Broken(state.health);
+        link = linkHealthText(state.health, state.lastGood, state.error);
+        bad = linkBroken(state.health);
     }
     m_linkPanel->setHealth(link, bad);
     // The window's own failed reads join the logging's failures: both are
@@ -790,11 +790,11 @@ void ssqx::refreshStateTexts()
     // know what happened to the file.
     const QString notice = logNoticeText(m_session.logger.lastNotice());
     if (!log.isEmpty()) {
-        Log_State->setText(log);
-        Log_State->setStyleSheet(QStringLiteral("color:#C00000;"));
+        logState->setText(log);
+        logState->setStyleSheet(QStringLiteral("color:#C00000;"));
     } else {
-        Log_State->setText(notice.isEmpty() ? QStringLiteral("记录正常")
+        logState->setText(notice.isEmpty() ? QStringLiteral("记录正常")
                                             : QStringLiteral("记录正常（%1）").arg(notice));
-        Log_State->setStyleSheet(notice.isEmpty() ? QString() : QStringLiteral("color:#0000C0;"));
+        logState->setStyleSheet(notice.isEmpty() ? QString() : QStringLiteral("color:#0000C0;"));
     }
 }

@@ -41,7 +41,7 @@ QString exceptionText(int code)
 
 } // namespace
 
-QString Exception_Reply_Text(int code)
+QString exceptionReplyText(int code)
 {
     static const char *const names[] = {nullptr,          "非法功能码",   "非法数据地址", "非法数据值",
                                         "仪表故障",       "已收到，尚在处理", "仪表忙",   "无法执行",
@@ -52,114 +52,114 @@ QString Exception_Reply_Text(int code)
     return QStringLiteral("异常应答（代码 %1：%2）").arg(code).arg(QString::fromUtf8(name));
 }
 
-QString Link_Failure_Text(const Link_Error &e)
+QString linkFailureText(const LinkError &e)
 {
     switch (e.kind) {
-    case Link_Fault::None:
+    case LinkFault::None:
         return QString();
-    case Link_Fault::Not_Open:
+    case LinkFault::NotOpen:
         return QStringLiteral("端口未打开");
-    case Link_Fault::Bad_Port:
+    case LinkFault::BadPort:
         return QStringLiteral("端口号无效");
-    case Link_Fault::Bad_Station:
+    case LinkFault::BadStation:
         return QStringLiteral("站号无效（1～247）");
-    case Link_Fault::Bad_Arguments:
+    case LinkFault::BadArguments:
         return QStringLiteral("读写参数无效");
-    case Link_Fault::Bad_Settings:
+    case LinkFault::BadSettings:
         return QStringLiteral("通讯参数无效");
-    case Link_Fault::No_Device:
+    case LinkFault::NoDevice:
         return QStringLiteral("串口不存在");
-    case Link_Fault::Denied:
+    case LinkFault::Denied:
         return QStringLiteral("没有权限打开串口（需加入 dialout 组）");
-    case Link_Fault::Busy:
+    case LinkFault::Busy:
         return QStringLiteral("端口已被其他程序占用");
-    case Link_Fault::Not_Serial:
+    case LinkFault::NotSerial:
         return QStringLiteral("不是串口设备");
-    case Link_Fault::Timeout:
+    case LinkFault::Timeout:
         return QStringLiteral("仪表无应答（超时）");
-    case Link_Fault::Bad_Frame:
+    case LinkFault::BadFrame:
         return QStringLiteral("应答校验错误（CRC）");
-    case Link_Fault::Bad_Reply:
+    case LinkFault::BadReply:
         return QStringLiteral("应答内容与请求不符");
-    case Link_Fault::Echo_Mismatch:
+    case LinkFault::EchoMismatch:
         return QStringLiteral("仪表应答与写入不符");
-    case Link_Fault::Exception:
+    case LinkFault::Exception:
         return exceptionText(e.exception);
-    case Link_Fault::Device_Lost:
+    case LinkFault::DeviceLost:
         return QStringLiteral("串口已断开，等待重新连接…");
-    case Link_Fault::Io:
+    case LinkFault::Io:
         break;
     }
     return e.sys != 0 ? QStringLiteral("通讯出错（%1）").arg(systemText(e.sys)) : QStringLiteral("通讯出错");
 }
 
-QString Open_Failure_Text(const Link_Error &e, int32_t port, const QString &devicePath)
+QString openFailureText(const LinkError &e, int32_t port, const QString &devicePath)
 {
-    const QString dev = devicePath.isEmpty() ? Port_Device(port) : devicePath;
+    const QString dev = devicePath.isEmpty() ? portDevice(port) : devicePath;
     QString why;
     switch (e.kind) {
-    case Link_Fault::Bad_Port:
+    case LinkFault::BadPort:
         why = QStringLiteral("端口号 %1 无效").arg(port);
         break;
-    case Link_Fault::No_Device:
+    case LinkFault::NoDevice:
         why = QStringLiteral("串口 %1 不存在").arg(dev);
         break;
-    case Link_Fault::Denied:
+    case LinkFault::Denied:
         why = QStringLiteral("没有权限打开串口 %1（需加入 dialout 组）").arg(dev);
         break;
-    case Link_Fault::Not_Serial:
+    case LinkFault::NotSerial:
         why = QStringLiteral("%1 不是串口设备（%2）").arg(dev, systemText(e.sys));
         break;
-    case Link_Fault::Bad_Settings:
+    case LinkFault::BadSettings:
         why = e.sys != 0 ? QStringLiteral("串口 %1 不接受这些通讯参数（%2）").arg(dev, systemText(e.sys))
-                         : Link_Failure_Text(e);
+                         : linkFailureText(e);
         break;
-    case Link_Fault::Device_Lost:
+    case LinkFault::DeviceLost:
         why = QStringLiteral("串口 %1 读写出错，设备可能已拔出（%2）").arg(dev, systemText(e.sys));
         break;
-    case Link_Fault::Io:
+    case LinkFault::Io:
         why = QStringLiteral("无法打开串口 %1（%2）").arg(dev, systemText(e.sys));
         break;
     default:
-        why = Link_Failure_Text(e);
+        why = linkFailureText(e);
         break;
     }
     return QStringLiteral("打开失败：") + why;
 }
 
-bool Link_Broken(Link_Health h)
+bool linkBroken(LinkHealth h)
 {
-    return h == Link_Health::Interrupted || h == Link_Health::Stalled;
+    return h == LinkHealth::Interrupted || h == LinkHealth::Stalled;
 }
 
-QString Link_Health_Text(Link_Health h, const QDateTime &lastGood, const Link_Error &lastError)
+QString linkHealthText(LinkHealth h, const QDateTime &lastGood, const LinkError &lastError)
 {
     switch (h) {
-    case Link_Health::Closed:
+    case LinkHealth::Closed:
         return QStringLiteral("通讯关闭");
-    case Link_Health::Waiting_First:
+    case LinkHealth::WaitingFirst:
         return QStringLiteral("通讯等待");
-    case Link_Health::Ok:
+    case LinkHealth::Ok:
         return QStringLiteral("通讯正常");
-    case Link_Health::Interrupted:
-    case Link_Health::Stalled:
+    case LinkHealth::Interrupted:
+    case LinkHealth::Stalled:
         break;
     }
     QString t = QStringLiteral("通讯中断");
     if (lastGood.isValid())
         t += QStringLiteral("（最后正常 %1）").arg(lastGood.toString(QStringLiteral("HH:mm:ss")));
     // A poll still in flight may already have failed one of its reads.
-    const QString why = lastError.kind != Link_Fault::None ? Link_Failure_Text(lastError)
+    const QString why = lastError.kind != LinkFault::None ? linkFailureText(lastError)
                                                            : QStringLiteral("超过1秒没有完整应答");
     return t + QStringLiteral("：") + why;
 }
 
-QString Read_Failure_Text(const Link_Error &e)
+QString readFailureText(const LinkError &e)
 {
-    return QStringLiteral("读取仪表参数失败：%1").arg(Link_Failure_Text(e));
+    return QStringLiteral("读取仪表参数失败：%1").arg(linkFailureText(e));
 }
 
-QString Write_Failure_Text(const QString &caption, const Link_Error &e)
+QString writeFailureText(const QString &caption, const LinkError &e)
 {
-    return QStringLiteral("%1：写入失败（%2）").arg(caption, Link_Failure_Text(e));
+    return QStringLiteral("%1：写入失败（%2）").arg(caption, linkFailureText(e));
 }

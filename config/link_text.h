@@ -11,20 +11,20 @@
 #include <cstdint>
 
 // Why an exchange failed: "仪表无应答（超时）", "应答校验错误（CRC）", ...
-QString Link_Failure_Text(const Link_Error &error);
+QString linkFailureText(const LinkError &error);
 // A kind of exception reply, counted by the link diagnostics:
 // "异常应答（代码 2：非法数据地址）".
-QString Exception_Reply_Text(int code);
+QString exceptionReplyText(int code);
 // The state line after a failed open of port number `port`, or of the device
 // at devicePath when one is given:
 // "打开失败：端口已被其他程序占用", "打开失败：串口 <device> 不存在", ...
-QString Open_Failure_Text(const Link_Error &error, int32_t port, const QString &devicePath = {});
+QString openFailureText(const LinkError &error, int32_t port, const QString &devicePath = {});
 // The state line of the acquisition: "通讯正常", "通讯关闭", "通讯等待",
 // "通讯中断（最后正常 HH:mm:ss）：<why>".
-QString Link_Health_Text(Link_Health health, const QDateTime &lastGood, const Link_Error &lastError);
+QString linkHealthText(LinkHealth health, const QDateTime &lastGood, const LinkError &lastError);
 // Whether a health is shown as a fault.
-bool Link_Broken(Link_Health health);
+bool linkBroken(LinkHealth health);
 // A failed read-back of the configuration window.
-QString Read_Failure_Text(const Link_Error &error);
+QString readFailureText(const LinkError &error);
 // A failed write of the parameter captioned `caption`.
-QString Write_Failure_Text(const QString &caption, const Link_Error &error);
+QString writeFailureText(const QString &caption, const LinkError &error);

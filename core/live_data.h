@@ -6,7 +6,7 @@
 #include <QString>
 #include <cstdint>
 
-struct Link_Settings {
+struct LinkSettings {
     // 0 port number, 1 baud index, 2 parity index, 3 station address,
     // 19 value being written, 20 result of the last open.
     int32_t Link_Par[501] = {};
@@ -15,7 +15,7 @@ struct Link_Settings {
     QString portPath;
 };
 
-struct Live_Tables {
+struct LiveTables {
     // Input registers 1..16 as read (elements 0..15).
     int32_t Raw_3X[501] = {};
     // Channel values: element i is input register i + 1 as a float, unscaled.
@@ -29,6 +29,6 @@ struct Live_Tables {
 // Newest logged record times of this run, as date serials: the date part
 // (whole days) and the time of day (fraction of a day) of the newest pv_data
 // (Pv_) and Lpv_wdjl (Lpv_) record.
-struct Log_Times {
+struct LogTimes {
     double Pv_Date = 0, Pv_Time = 0, Lpv_Date = 0, Lpv_Time = 0;
 };

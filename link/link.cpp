@@ -32,7 +32,7 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
         m_worker,
         [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done)]() mutable {
             LinkResult r = job(*rtu);
-            r.drained = rtu->Drained_Bytes();
+            r.drained = rtu->drainedBytes();
             r.trace = rtu->takeTrace();
             // Back on the UI thread: the Link outlives every queued reply
             // because its destructor waits for this thread.
@@ -65,7 +65,7 @@ void Link::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, const QSt
         [=](ModbusRTU &m) {
             LinkResult r;
             r.result = m.OpenPort_Modbus(port, baud, parity, devicePath);
-            r.error = m.Last_Error();
+            r.error = m.lastError();
             return r;
         },
         ctx, std::move(done));
@@ -77,7 +77,7 @@ void Link::ClosePort_Modbus(int32_t port, QObject *ctx, Done done)
         [=](ModbusRTU &m) {
             LinkResult r;
             r.result = m.ClosePort_Modbus(port);
-            r.error = m.Last_Error();
+            r.error = m.lastError();
             return r;
         },
         ctx, std::move(done));
@@ -95,7 +95,7 @@ void Link::Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx
             LinkResult r;
             r.buf.resize(1);
             r.result = m.Get_1X_B16(port, station, start, r.buf.data());
-            r.error = m.Last_Error();
+            r.error = m.lastError();
             return r;
         },
         ctx, std::move(done));
@@ -113,7 +113,7 @@ void Link::submitRead(Read read, int32_t port, int32_t station, int32_t start, i
             LinkResult r;
             r.buf.resize(qBound(1, count, 125));
             r.result = (m.*read)(port, station, start, count, r.buf.data());
-            r.error = m.Last_Error();
+            r.error = m.lastError();
             return r;
         },
         ctx, std::move(done));
@@ -125,7 +125,7 @@ void Link::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value, 
         [=](ModbusRTU &m) {
             LinkResult r;
             r.result = m.Set_4X_D1(port, station, reg, value);
-            r.error = m.Last_Error();
+            r.error = m.lastError();
             return r;
         },
         ctx, std::move(done));

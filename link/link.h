@@ -15,7 +15,7 @@
 
 struct LinkResult {
     int32_t result = kModbusFail; // the operation's result
-    Link_Error error;              // the failure, kind None on success
+    LinkError error;              // the failure, kind None on success
     QVector<int32_t> buf;          // the operation's buffer
     int64_t drained = 0;           // bytes drained from the line so far
     std::optional<ExchangeTrace> trace; // the exchange made, if a request went out
@@ -44,7 +44,7 @@ public:
     int Pending() const { return m_pending; }
     // Late or broken replies read off the line and thrown away, in bytes, as
     // of the last result that came back.
-    int64_t Drained_Bytes() const { return m_drained; }
+    int64_t drainedBytes() const { return m_drained; }
     // Every exchange whose result has come back, added up; reset by the
     // diagnostics window.
     LinkDiagnostics &diagnostics() { return m_diagnostics; }

@@ -44,20 +44,20 @@ void LinkDiagnostics::record(const ExchangeTrace &t)
     if (!t.reply.isEmpty())
         m_frames.append({FrameDirection::Received, t.receivedAtMs, t.reply});
     switch (t.outcome.kind) {
-    case Link_Fault::Timeout:
+    case LinkFault::Timeout:
         ++c.timeouts;
         break;
-    case Link_Fault::Bad_Frame:
+    case LinkFault::BadFrame:
         ++c.crcErrors;
         break;
-    case Link_Fault::Bad_Reply:
-    case Link_Fault::Echo_Mismatch:
+    case LinkFault::BadReply:
+    case LinkFault::EchoMismatch:
         ++c.badReplies;
         break;
-    case Link_Fault::Exception:
+    case LinkFault::Exception:
         ++c.exceptions[t.outcome.exception];
         break;
-    case Link_Fault::Device_Lost:
+    case LinkFault::DeviceLost:
         ++c.deviceLost;
         break;
     default:

@@ -65,65 +65,65 @@ int replyLength(const uint8_t *rsp)
 // What is wrong with the reply (n bytes) to the read request req, which
 // should be `expected` bytes long: an exception reply with its code, or a
 // reply that does not fit (another station, function or byte count).
-Link_Error replyError(const uint8_t *req, const uint8_t *rsp, int n, int expected)
+LinkError replyError(const uint8_t *req, const uint8_t *rsp, int n, int expected)
 {
     if (n >= 5 && rsp[0] == req[0] && rsp[1] == (req[1] | 0x80))
-        return {Link_Fault::Exception, rsp[2], 0};
+        return {LinkFault::Exception, rsp[2], 0};
     if (n != expected || rsp[0] != req[0] || rsp[1] != req[1] || rsp[2] != expected - 5)
-        return {Link_Fault::Bad_Reply, 0, 0};
+        return {LinkFault::BadReply, 0, 0};
     return {};
 }
 
 } // namespace
 
-Link_Error Link_Error_Of(int e, bool opening)
+LinkError linkErrorOf(int e, bool opening)
 {
     if (opening) {
         switch (e) {
         case EACCES:
         case EPERM:
-            return {Link_Fault::Denied, 0, e};
+            return {LinkFault::Denied, 0, e};
         case ENOENT:
         case ENXIO:
         case ENODEV:
-            return {Link_Fault::No_Device, 0, e};
+            return {LinkFault::NoDevice, 0, e};
         case EBUSY:
         case EWOULDBLOCK:
-            return {Link_Fault::Busy, 0, e};
+            return {LinkFault::Busy, 0, e};
         case ENOTTY:
-            return {Link_Fault::Not_Serial, 0, e};
+            return {LinkFault::NotSerial, 0, e};
         case EINVAL:
-            return {Link_Fault::Bad_Settings, 0, e};
+            return {LinkFault::BadSettings, 0, e};
         case EIO:
-            return {Link_Fault::Device_Lost, 0, e}; // there, but failing: pulled out?
+            return {LinkFault::DeviceLost, 0, e}; // there, but failing: pulled out?
         default:
-            return {Link_Fault::Io, 0, e};
+            return {LinkFault::Io, 0, e};
         }
     }
     switch (e) {
     case ETIMEDOUT:
-        return {Link_Fault::Timeout, 0, 0};
+        return {LinkFault::Timeout, 0, 0};
     case EMBBADCRC:
-        return {Link_Fault::Bad_Frame, 0, 0};
+        return {LinkFault::BadFrame, 0, 0};
     case EMBBADDATA:
     case EMBBADSLAVE:
-        return {Link_Fault::Bad_Reply, 0, 0};
+        return {LinkFault::BadReply, 0, 0};
     case EMBBADEXC:
     case EMBUNKEXC:
-        return {Link_Fault::Exception, 0, 0};
+        return {LinkFault::Exception, 0, 0};
     case EMBMDATA:
-        return {Link_Fault::Bad_Arguments, 0, 0};
+        return {LinkFault::BadArguments, 0, 0};
     default:
         if (exceptionReply(e))
-            return {Link_Fault::Exception, e - MODBUS_ENOBASE, 0};
+            return {LinkFault::Exception, e - MODBUS_ENOBASE, 0};
         if (deviceLost(e))
-            return {Link_Fault::Device_Lost, 0, e};
+            return {LinkFault::DeviceLost, 0, e};
         // Other libmodbus codes are not the system's numbers.
-        return {Link_Fault::Io, 0, e < MODBUS_ENOBASE ? e : 0};
+        return {LinkFault::Io, 0, e < MODBUS_ENOBASE ? e : 0};
     }
 }
 
-QString Port_Device(int32_t port)
+QString portDevice(int32_t port)
 {
     const QByteArray dir = qgetenv("QR5300M_PORT_DIR");
     if (!dir.isEmpty())
@@ -134,7 +134,7 @@ QString Port_Device(int32_t port)
     return QStringLiteral("/dev/ttyS%1").arg(qint64(port) - 1);
 }
 
-int Baud_Of(int32_t baudIndex)
+int baudOf(int32_t baudIndex)
 {
     switch (baudIndex) {
     case 0:
@@ -148,7 +148,7 @@ int Baud_Of(int32_t baudIndex)
     }
 }
 
-int Response_Timeout_Ms(int baud)
+int responseTimeoutMs(int baud)
 {
     if (baud <= 0)
         return 500;
@@ -163,7 +163,7 @@ ModbusRTU::~ModbusRTU()
     closeDevice();
 }
 
-int32_t ModbusRTU::fail(Link_Fault kind)
+int32_t ModbusRTU::fail(LinkFault kind)
 {
     m_error = {kind, 0, 0};
     return kModbusFail;
@@ -172,13 +172,13 @@ int32_t ModbusRTU::fail(Link_Fault kind)
 // Result code of a failed open, its kind kept as the last error.
 int32_t ModbusRTU::openFailure(int e)
 {
-    m_error = Link_Error_Of(e, true);
+    m_error = linkErrorOf(e, true);
     switch (m_error.kind) {
-    case Link_Fault::No_Device:
+    case LinkFault::NoDevice:
         return kOpenNoDevice;
-    case Link_Fault::Denied:
+    case LinkFault::Denied:
         return kOpenDenied;
-    case Link_Fault::Busy:
+    case LinkFault::Busy:
         return kOpenBusy;
     default:
         return kOpenFailed;
@@ -192,12 +192,12 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, c
     m_waiting = false;
     m_path = devicePath;
     if (port < 1 && devicePath.isEmpty()) {
-        m_error = {Link_Fault::Bad_Port, 0, 0};
+        m_error = {LinkFault::BadPort, 0, 0};
         return kOpenNoDevice;
     }
-    const int rate = Baud_Of(baud);
+    const int rate = baudOf(baud);
     if (rate == 0 || parity < 0 || parity > 2) {
-        m_error = {Link_Fault::Bad_Settings, 0, 0};
+        m_error = {LinkFault::BadSettings, 0, 0};
         return kOpenFailed;
     }
     m_port = port;
@@ -211,7 +211,7 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, c
 // changes the line settings under the program that holds it.
 int32_t ModbusRTU::openDevice()
 {
-    const QString dev = m_path.isEmpty() ? Port_Device(m_port) : m_path;
+    const QString dev = m_path.isEmpty() ? portDevice(m_port) : m_path;
     if (!QFileInfo::exists(dev))
         return openFailure(ENOENT);
     const QByteArray path = dev.toLocal8Bit();
@@ -241,7 +241,7 @@ int32_t ModbusRTU::openDevice()
     ioctl(fd, TIOCEXCL);
     // Whatever an earlier user of the line left unread is not ours.
     tcflush(fd, TCIOFLUSH);
-    const int timeout = Response_Timeout_Ms(m_rate);
+    const int timeout = responseTimeoutMs(m_rate);
     modbus_set_response_timeout(ctx, uint32_t(timeout / 1000), uint32_t(timeout % 1000) * 1000);
     // Gap allowed between two bytes of one reply: a few characters, plus the
     // latency of USB adapters.
@@ -276,7 +276,7 @@ void ModbusRTU::lose(int e)
     closeDevice();
     m_waiting = true;
     m_lastTry = SteadyClock::now();
-    m_error = {Link_Fault::Device_Lost, 0, e};
+    m_error = {LinkFault::DeviceLost, 0, e};
 }
 
 int32_t ModbusRTU::ClosePort_Modbus(int32_t)
@@ -287,7 +287,7 @@ int32_t ModbusRTU::ClosePort_Modbus(int32_t)
     closeDevice();
     m_waiting = false;
     if (!held)
-        return fail(Link_Fault::Not_Open);
+        return fail(LinkFault::NotOpen);
     m_error = {};
     return kModbusOk;
 }
@@ -295,22 +295,22 @@ int32_t ModbusRTU::ClosePort_Modbus(int32_t)
 modbus_t *ModbusRTU::ready(int32_t port, int32_t station)
 {
     if ((!m_ctx && !m_waiting) || port != m_port) {
-        fail(Link_Fault::Not_Open);
+        fail(LinkFault::NotOpen);
         return nullptr;
     }
     if (station < 1 || station > 247) {
-        fail(Link_Fault::Bad_Station);
+        fail(LinkFault::BadStation);
         return nullptr;
     }
     if (m_waiting) {
         const auto now = SteadyClock::now();
         if (now - m_lastTry < kReopenEvery) {
-            fail(Link_Fault::Device_Lost);
+            fail(LinkFault::DeviceLost);
             return nullptr;
         }
         m_lastTry = now;
         if (openDevice() != kModbusOk) {
-            fail(Link_Fault::Device_Lost);
+            fail(LinkFault::DeviceLost);
             return nullptr;
         }
     }
@@ -365,14 +365,14 @@ void ModbusRTU::drainLine(int quietMs)
 
 // An exchange failed: the line is brought back in step (or the device given
 // up for lost), and the kind of failure kept.
-int32_t ModbusRTU::failExchange(const Link_Error &error)
+int32_t ModbusRTU::failExchange(const LinkError &error)
 {
-    if (error.kind == Link_Fault::Device_Lost) {
+    if (error.kind == LinkFault::DeviceLost) {
         lose(error.sys);
         return kModbusFail;
     }
-    if (error.kind != Link_Fault::Exception)
-        drainLine(Response_Timeout_Ms(m_rate));
+    if (error.kind != LinkFault::Exception)
+        drainLine(responseTimeoutMs(m_rate));
     if (m_waiting)
         return kModbusFail; // lost while draining; lose() told why
     m_error = error;
@@ -428,7 +428,7 @@ int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int3
     if (!ctx)
         return kModbusFail;
     if (!buf || count < 1 || count > kMaxRegisters || start < 1 || start > 65536 - count)
-        return fail(Link_Fault::Bad_Arguments);
+        return fail(LinkFault::BadArguments);
     const int fn = input ? kReadInputRegisters : kReadHoldingRegisters;
     const uint16_t address = uint16_t(start - 1);
     const uint8_t req[6] = {uint8_t(station), uint8_t(fn),    uint8_t(address >> 8),
@@ -436,8 +436,8 @@ int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int3
     uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
-        return failExchange(Link_Error_Of(errno, false));
-    if (const Link_Error e = replyError(req, rsp, n, 5 + 2 * count); e.kind != Link_Fault::None)
+        return failExchange(linkErrorOf(errno, false));
+    if (const LinkError e = replyError(req, rsp, n, 5 + 2 * count); e.kind != LinkFault::None)
         return failExchange(e);
     for (int i = 0; i < count; ++i)
         buf[i] = int16_t(uint16_t(rsp[3 + 2 * i] << 8 | rsp[4 + 2 * i]));
@@ -461,15 +461,15 @@ int32_t ModbusRTU::Get_1X_B16(int32_t port, int32_t station, int32_t start, int3
     if (!ctx)
         return kModbusFail;
     if (!buf || start < 1 || start > 65536 - 16)
-        return fail(Link_Fault::Bad_Arguments);
+        return fail(LinkFault::BadArguments);
     const uint16_t address = uint16_t(start - 1);
     const uint8_t req[6] = {uint8_t(station), uint8_t(kReadDiscreteInputs), uint8_t(address >> 8),
                             uint8_t(address & 0xFF), 0, 16};
     uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
-        return failExchange(Link_Error_Of(errno, false));
-    if (const Link_Error e = replyError(req, rsp, n, 7); e.kind != Link_Fault::None)
+        return failExchange(linkErrorOf(errno, false));
+    if (const LinkError e = replyError(req, rsp, n, 7); e.kind != LinkFault::None)
         return failExchange(e);
     const int32_t word = int32_t(rsp[3]) | int32_t(rsp[4]) << 8;
     buf[0] = word;
@@ -483,7 +483,7 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
     if (!ctx)
         return kModbusFail;
     if (reg < 1 || reg > 65536 || value < -32768 || value > 32767)
-        return fail(Link_Fault::Bad_Arguments);
+        return fail(LinkFault::BadArguments);
     // The echo is held against the request: the instrument answers a write
     // with the request itself, register and value.
     const uint16_t address = uint16_t(reg - 1);
@@ -493,11 +493,11 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
     uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
-        return failExchange(Link_Error_Of(errno, false));
+        return failExchange(linkErrorOf(errno, false));
     if (n >= 5 && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80))
-        return failExchange({Link_Fault::Exception, rsp[2], 0});
+        return failExchange({LinkFault::Exception, rsp[2], 0});
     if (n < 8 || !std::equal(req, req + 6, rsp))
-        return failExchange({Link_Fault::Echo_Mismatch, 0, 0});
+        return failExchange({LinkFault::EchoMismatch, 0, 0});
     m_error = {};
     return kModbusOk;
 }

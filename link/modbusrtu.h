@@ -18,14 +18,14 @@
 // When the device itself fails (an I/O error, a hang-up: an adapter pulled,
 // the far end gone) it is closed, and every call at least a second after the
 // last attempt tries to open the same path with the same settings again;
-// meanwhile calls fail at once with Link_Fault::Device_Lost. Closing ends the
+// meanwhile calls fail at once with LinkFault::DeviceLost. Closing ends the
 // waiting.
 //
 // Requests are framed here and sent raw, and the replies read raw and
 // checked here, so that every frame on the line can be kept for the link
 // diagnostics (takeTrace, link_diagnostics.h).
 //
-// A failure is told as a kind (Link_Error), never as text: the words the
+// A failure is told as a kind (LinkError), never as text: the words the
 // operator reads are composed on the user-interface side (config/link_text.h).
 #pragma once
 
@@ -47,47 +47,47 @@ constexpr int32_t kOpenBusy = -4;            // another program holds the device
 
 // Device named by port number n: $QR5300M_PORT_DIR/COM<n> when that variable
 // is set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
-QString Port_Device(int32_t port);
+QString portDevice(int32_t port);
 
 // Baud rate of a baud index (0 = 4800, 1 = 9600, 2 = 19200); 0 for others.
-int Baud_Of(int32_t baudIndex);
+int baudOf(int32_t baudIndex);
 // Response time-out of one exchange at a baud rate, in milliseconds: the wire
 // time of the longest request and reply we exchange, twice, plus the
 // instrument's turnaround.
-int Response_Timeout_Ms(int baud);
+int responseTimeoutMs(int baud);
 
 // What went wrong with an open or an exchange.
-enum class Link_Fault {
+enum class LinkFault {
     None,
-    Not_Open,      // no port is open, or another port is named
-    Bad_Port,      // port number below 1
-    Bad_Station,   // station outside 1..247: nothing sent
-    Bad_Arguments, // register, count or value out of range: nothing sent
-    Bad_Settings,  // baud or parity index unknown, or refused by the device (sys)
-    No_Device,     // nothing at the device path
+    NotOpen,      // no port is open, or another port is named
+    BadPort,      // port number below 1
+    BadStation,   // station outside 1..247: nothing sent
+    BadArguments, // register, count or value out of range: nothing sent
+    BadSettings,  // baud or parity index unknown, or refused by the device (sys)
+    NoDevice,     // nothing at the device path
     Denied,        // the user may not open the device
     Busy,          // another program holds the device
-    Not_Serial,    // the path is not a terminal
+    NotSerial,    // the path is not a terminal
     Timeout,       // no (complete) reply within the response time-out
-    Bad_Frame,     // the reply's CRC is wrong
-    Bad_Reply,     // a well-formed reply that does not fit the request
-    Echo_Mismatch, // a write's echo names another register or value
+    BadFrame,     // the reply's CRC is wrong
+    BadReply,     // a well-formed reply that does not fit the request
+    EchoMismatch, // a write's echo names another register or value
     Exception,     // the instrument refused: exception reply, code in `exception`
-    Device_Lost,   // the device failed: an I/O error on opening; after an exchange, awaited
+    DeviceLost,   // the device failed: an I/O error on opening; after an exchange, awaited
                    // on its path again
     Io,            // any other system error (sys)
 };
 
-struct Link_Error {
-    Link_Fault kind = Link_Fault::None;
+struct LinkError {
+    LinkFault kind = LinkFault::None;
     int exception = 0; // Modbus exception code of an exception reply, 0 when unknown
     int sys = 0;       // the system's error number where one was given
-    friend bool operator==(const Link_Error &, const Link_Error &) = default;
+    friend bool operator==(const LinkError &, const LinkError &) = default;
 };
 
 // The kind of failure an error number from the system or libmodbus means,
 // for an open (opening) or an exchange.
-Link_Error Link_Error_Of(int error, bool opening);
+LinkError linkErrorOf(int error, bool opening);
 
 // One exchange as the link thread saw it: the request sent (with its CRC),
 // the reply read (empty when none came; a reply with a bad CRC is kept as
@@ -98,7 +98,7 @@ struct ExchangeTrace {
     qint64 sentAtMs = 0;     // wall clock, milliseconds since 1970
     qint64 receivedAtMs = 0; // wall clock, 0 when nothing was read
     qint64 roundTripUs = -1; // from sending to the reply's last byte, -1 without a reply
-    Link_Error outcome;      // kind None for a good answer
+    LinkError outcome;      // kind None for a good answer
 };
 
 class ModbusRTU {
@@ -126,12 +126,12 @@ public:
     int32_t Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value);
 
     // The last failure (kind None after a success).
-    Link_Error Last_Error() const { return m_error; }
-    bool Is_Open(int32_t port) const { return m_ctx != nullptr && port == m_port; }
+    LinkError lastError() const { return m_error; }
+    bool isOpen(int32_t port) const { return m_ctx != nullptr && port == m_port; }
     // The device failed and is being reopened once a second.
-    bool Is_Waiting() const { return m_waiting; }
+    bool isWaiting() const { return m_waiting; }
     // Bytes read off the line and thrown away (late or broken replies).
-    int64_t Drained_Bytes() const { return m_drained; }
+    int64_t drainedBytes() const { return m_drained; }
     // The exchange of the last call, if it sent a request, with its outcome;
     // cleared by taking it.
     std::optional<ExchangeTrace> takeTrace();
@@ -144,8 +144,8 @@ private:
     int32_t openFailure(int error);
     void lose(int error);
     _modbus *ready(int32_t port, int32_t station);
-    int32_t fail(Link_Fault kind);
-    int32_t failExchange(const Link_Error &error);
+    int32_t fail(LinkFault kind);
+    int32_t failExchange(const LinkError &error);
     void drainLine(int quietMs);
     int exchange(_modbus *ctx, const uint8_t *request, int length, uint8_t *reply);
     int32_t readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count, int32_t *buf);
@@ -159,6 +159,6 @@ private:
     bool m_waiting = false;
     SteadyClock::time_point m_lastTry;
     int64_t m_drained = 0;
-    Link_Error m_error;
+    LinkError m_error;
     std::optional<ExchangeTrace> m_trace;
 };

@@ -77,23 +77,23 @@ void TestDiagnostics::exchangesAreCounted_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("start");
-    QTest::addColumn<Link_Fault>("kind");
+    QTest::addColumn<LinkFault>("kind");
     QTest::addColumn<int>("replyBytes"); // 0: no reply frame kept
     QTest::addColumn<bool>("answered");
 
-    QTest::newRow("good poll") << "fault none" << 1 << Link_Fault::None << 37 << true;
-    QTest::newRow("time-out") << "fault silent" << 1 << Link_Fault::Timeout << 0 << false;
-    QTest::newRow("late reply") << "fault late 600" << 1 << Link_Fault::Timeout << 0 << false;
-    QTest::newRow("CRC error") << "fault crc" << 1 << Link_Fault::Bad_Frame << 37 << false;
+    QTest::newRow("good poll") << "fault none" << 1 << LinkFault::None << 37 << true;
+    QTest::newRow("time-out") << "fault silent" << 1 << LinkFault::Timeout << 0 << false;
+    QTest::newRow("late reply") << "fault late 600" << 1 << LinkFault::Timeout << 0 << false;
+    QTest::newRow("CRC error") << "fault crc" << 1 << LinkFault::BadFrame << 37 << false;
     // Registers 20..35 do not exist: exception 2, illegal data address.
-    QTest::newRow("exception 2") << "fault none" << 20 << Link_Fault::Exception << 5 << true;
+    QTest::newRow("exception 2") << "fault none" << 20 << LinkFault::Exception << 5 << true;
 }
 
 void TestDiagnostics::exchangesAreCounted()
 {
     QFETCH(QString, fault);
     QFETCH(int, start);
-    QFETCH(Link_Fault, kind);
+    QFETCH(LinkFault, kind);
     QFETCH(int, replyBytes);
     QFETCH(bool, answered);
 
@@ -104,10 +104,10 @@ void TestDiagnostics::exchangesAreCounted()
     const LinkCounters &c = m_link->diagnostics().counters();
     QCOMPARE(c.requests, 1);
     QCOMPARE(c.answers, answered ? 1 : 0);
-    QCOMPARE(c.timeouts, kind == Link_Fault::Timeout ? 1 : 0);
-    QCOMPARE(c.crcErrors, kind == Link_Fault::Bad_Frame ? 1 : 0);
-    QCOMPARE(c.exceptions.value(2), kind == Link_Fault::Exception ? 1 : 0);
-    QCOMPARE(c.exceptions.size(), kind == Link_Fault::Exception ? 1 : 0);
+    QCOMPARE(c.timeouts, kind == LinkFault::Timeout ? 1 : 0);
+    QCOMPARE(c.crcErrors, kind == LinkFault::BadFrame ? 1 : 0);
+    QCOMPARE(c.exceptions.value(2), kind == LinkFault::Exception ? 1 : 0);
+    QCOMPARE(c.exceptions.size(), kind == LinkFault::Exception ? 1 : 0);
     if (answered) {
         QVERIFY(c.lastRoundTripMs > 0);
         QCOMPARE(c.maxRoundTripMs, c.lastRoundTripMs);
@@ -125,13 +125,13 @@ void TestDiagnostics::exchangesAreCounted()
     if (replyBytes > 0) {
         QCOMPARE(frames[1].direction, FrameDirection::Received);
         QCOMPARE(frames[1].bytes.size(), replyBytes);
-        QCOMPARE(frames[1].bytes.left(2), QByteArray::fromHex(kind == Link_Fault::Exception ? "0184" : "0104"));
+        QCOMPARE(frames[1].bytes.left(2), QByteArray::fromHex(kind == LinkFault::Exception ? "0184" : "0104"));
         QVERIFY(frames[1].timeMs >= frames[0].timeMs);
     }
 
     // A second good poll: the mean and the maximum take both in.
     QCOMPARE(m_sim->command("fault none"), QStringLiteral("ok"));
-    QCOMPARE(read3X(1).error.kind, Link_Fault::None);
+    QCOMPARE(read3X(1).error.kind, LinkFault::None);
     QCOMPARE(c.requests, 2);
     QCOMPARE(c.answers, answered ? 2 : 1);
     QVERIFY(c.maxRoundTripMs >= c.meanRoundTripMs);
@@ -165,8 +165,8 @@ void TestDiagnostics::frameRingKeepsTheLast()
 void TestDiagnostics::windowShowsPausesAndSaves()
 {
     LinkDiagnosticsWindow w(*m_link);
-    QCOMPARE(read3X(1).error.kind, Link_Fault::None);
-    QCOMPARE(read3X(20).error.kind, Link_Fault::Exception);
+    QCOMPARE(read3X(1).error.kind, LinkFault::None);
+    QCOMPARE(read3X(20).error.kind, LinkFault::Exception);
     QTRY_VERIFY(w.countersText().contains(QStringLiteral("异常应答（代码 2：非法数据地址）：1")));
     QVERIFY(w.countersText().contains(QStringLiteral("请求：2")));
     QVERIFY(w.countersText().contains(QStringLiteral("应答：2")));
@@ -176,13 +176,13 @@ void TestDiagnostics::windowShowsPausesAndSaves()
     QVERIFY(lines[3].contains(QStringLiteral(" 收 01 84 02 ")));
 
     // Paused, the monitor stands still while the counters go on.
-    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Pause")), Qt::LeftButton);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagPause")), Qt::LeftButton);
     QVERIFY(w.paused());
     QCOMPARE(m_sim->command("fault silent"), QStringLiteral("ok"));
-    QCOMPARE(read3X(1).error.kind, Link_Fault::Timeout);
-    QTRY_VERIFY(w.findChild<QLabel *>(QStringLiteral("Diag_Counters"))->text().contains(QStringLiteral("超时：1")));
+    QCOMPARE(read3X(1).error.kind, LinkFault::Timeout);
+    QTRY_VERIFY(w.findChild<QLabel *>(QStringLiteral("diagCounters"))->text().contains(QStringLiteral("超时：1")));
     QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 4);
-    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Pause")), Qt::LeftButton);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagPause")), Qt::LeftButton);
     QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 5);
 
     QTemporaryDir dir;
@@ -195,7 +195,7 @@ void TestDiagnostics::windowShowsPausesAndSaves()
     QVERIFY(saved.contains(lines[3]));
 
     // Cleared: counters and monitor start again.
-    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("Diag_Clear")), Qt::LeftButton);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagClear")), Qt::LeftButton);
     QVERIFY(w.countersText().contains(QStringLiteral("请求：0")));
     QVERIFY(w.monitorText().isEmpty());
 }

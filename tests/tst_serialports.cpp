@@ -34,9 +34,9 @@ struct Panel {
         l->addWidget(panel->healthLine());
         panel->fillChoices();
     }
-    Link_Settings stored() const
+    LinkSettings stored() const
     {
-        Link_Settings s;
+        LinkSettings s;
         panel->storeSettings(s.Link_Par, &s.portPath);
         return s;
     }
@@ -73,14 +73,14 @@ void TestSerialPorts::init()
 void TestSerialPorts::rememberedSettingsRestored()
 {
     // Nothing remembered: the defaults.
-    const Link_Settings first = Panel().stored();
+    const LinkSettings first = Panel().stored();
     QCOMPARE(QList<int32_t>({first.Link_Par[0], first.Link_Par[1], first.Link_Par[2], first.Link_Par[3]}),
              QList<int32_t>({1, 1, 0, 1}));
     QVERIFY(first.portPath.isEmpty());
 
     QVERIFY(saveRememberedLink({QStringLiteral("7"), 2, 2, 5}));
     QCOMPARE(settingsFile(), m_config.path() + QStringLiteral("/qr5300m/qr5300m.conf"));
-    const Link_Settings next = Panel().stored();
+    const LinkSettings next = Panel().stored();
     QCOMPARE(QList<int32_t>({next.Link_Par[0], next.Link_Par[1], next.Link_Par[2], next.Link_Par[3]}),
              QList<int32_t>({7, 2, 2, 5}));
     QVERIFY(next.portPath.isEmpty());
@@ -90,7 +90,7 @@ void TestSerialPorts::rememberedSettingsRestored()
 
     // A device path remembered is opened by that path, present or not.
     QVERIFY(saveRememberedLink({QStringLiteral("/dev/serial/by-id/usb-gone"), 0, 1, 3}));
-    const Link_Settings byPath = Panel().stored();
+    const LinkSettings byPath = Panel().stored();
     QCOMPARE(byPath.portPath, QStringLiteral("/dev/serial/by-id/usb-gone"));
     QCOMPARE(byPath.Link_Par[1], 0);
     QCOMPARE(byPath.Link_Par[3], 3);
@@ -115,13 +115,13 @@ void TestSerialPorts::byIdPortListedOpenedAndReplugged()
     const int item = p.combo1()->findData(link);
     QVERIFY(item >= 20);
     p.combo1()->setCurrentIndex(item);
-    QCOMPARE(p.window.findChild<QLabel *>(QStringLiteral("Port_Dev"))->text(), link);
-    const Link_Settings chosen = p.stored();
+    QCOMPARE(p.window.findChild<QLabel *>(QStringLiteral("portDev"))->text(), link);
+    const LinkSettings chosen = p.stored();
     QCOMPARE(chosen.portPath, link);
 
     // Opened by it, polled, and remembered as it.
-    Link_Settings settings = chosen;
-    Live_Tables live;
+    LinkSettings settings = chosen;
+    LiveTables live;
     Clock clock;
     Link lnk;
     int32_t result = 1;
@@ -129,22 +129,22 @@ void TestSerialPorts::byIdPortListedOpenedAndReplugged()
     QTRY_COMPARE(result, kModbusOk);
     Met1 met(lnk, settings, live, clock);
     QList<EventKind> journal;
-    Link_Health health = Link_Health::Closed;
+    LinkHealth health = LinkHealth::Closed;
     connect(&met, &Met1::healthChanged, this, [&](const LinkState &s) {
         if (const auto kind = InstrumentSession::linkEventOf(health, s.health))
             journal << *kind;
         health = s.health;
     });
-    met.Reset_Health();
+    met.resetHealth();
     met.Timer1.start();
     QTRY_COMPARE(live.Val_3X[0], 41.0f);
 
     // Pulled out: told at once, in plain words.
     QCOMPARE(sim->stop(), 0);
     sim.reset();
-    QTRY_COMPARE(met.Last_Error().kind, Link_Fault::Device_Lost);
-    QTRY_COMPARE(health, Link_Health::Interrupted);
-    QVERIFY(Link_Health_Text(met.Health(), met.Last_Good(), met.Last_Error())
+    QTRY_COMPARE(met.lastError().kind, LinkFault::DeviceLost);
+    QTRY_COMPARE(health, LinkHealth::Interrupted);
+    QVERIFY(linkHealthText(met.Health(), met.lastGood(), met.lastError())
                 .endsWith(QStringLiteral("：串口已断开，等待重新连接…")));
 
     // Plugged in again as another device; its by-id link moves with it.
@@ -155,7 +155,7 @@ void TestSerialPorts::byIdPortListedOpenedAndReplugged()
     QElapsedTimer back;
     back.start();
     QTRY_COMPARE_WITH_TIMEOUT(live.Val_3X[0], 42.0f, 2000);
-    QTRY_COMPARE(health, Link_Health::Ok);
+    QTRY_COMPARE(health, LinkHealth::Ok);
     QVERIFY(back.elapsed() < 2000);
     met.Timer1.stop();
     QCOMPARE(journal, QList<EventKind>({EventKind::LinkOpened, EventKind::LinkInterrupted, EventKind::LinkRestored,
