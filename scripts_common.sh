@@ -1,7 +1,7 @@
 # Shared by run.sh and test.sh: install what is missing, then configure and build.
 # shellcheck shell=bash
 
-QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libqt6sql6-sqlite libmodbus-dev
+QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libmodbus-dev
              libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3 poppler-utils
              libmosquitto-dev mosquitto mosquitto-clients)
 

@@ -3,12 +3,14 @@
 #include "app/fit_label.h"
 #include "core/numbers.h"
 #include "link/modbusrtu.h"
+#include "link/serial_ports.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -37,6 +39,17 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
     // one is elided and shown whole as a tooltip.
     linkState = new FitLabel(QString(), window);
     linkState->setObjectName(QStringLiteral("linkState"));
+    linkState->setAccessibleDescription(QStringLiteral("单击查看通讯诊断"));
+    linkState->setCursor(Qt::PointingHandCursor);
+    linkState->installEventFilter(this);
+}
+
+bool LinkPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == linkState && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+        emit diagnosticsRequested();
+    return QObject::eventFilter(watched, event);
 }
 
 void LinkPanel::buildPort(QWidget *window)
@@ -111,6 +124,8 @@ void LinkPanel::fillChoices()
     Combo1->clear();
     for (int i = 1; i <= 20; ++i)
         Combo1->addItem(QString::number(i) + QLatin1Char(' '));
+    for (const SerialPortChoice &c : serialPortChoices())
+        Combo1->addItem(c.label, c.path);
     Combo1->setEditText(QStringLiteral("1 "));
     Option1[1]->setChecked(true);
     Option2[0]->setChecked(true);
@@ -118,11 +133,42 @@ void LinkPanel::fillChoices()
     for (int i = 1; i <= 16; ++i)
         Combo2->addItem(QString::number(i) + QLatin1Char(' '));
     Combo2->setEditText(QStringLiteral("1 "));
+    if (const auto remembered = loadRememberedLink())
+        restore(*remembered);
     updatePortDevice();
 }
 
-void LinkPanel::storeSettings(int32_t *Link_Par) const
+void LinkPanel::restore(const RememberedLink &r)
 {
+    if (r.port.startsWith(QLatin1Char('/'))) {
+        const int i = Combo1->findData(r.port);
+        if (i >= 0)
+            Combo1->setCurrentIndex(i);
+        else
+            Combo1->setEditText(r.port); // not present now: opened by its path all the same
+    } else {
+        Combo1->setEditText(r.port + QLatin1Char(' '));
+    }
+    if (r.baudIndex >= 0 && r.baudIndex < 3)
+        Option1[r.baudIndex]->setChecked(true);
+    if (r.parityIndex >= 0 && r.parityIndex < 3)
+        Option2[r.parityIndex]->setChecked(true);
+    Combo2->setEditText(QString::number(r.station) + QLatin1Char(' '));
+}
+
+// The device path of the port chosen by name or typed as a path, else empty.
+QString LinkPanel::chosenPath() const
+{
+    const QString text = Combo1->currentText();
+    if (const int i = Combo1->findText(text); i >= 0)
+        return Combo1->itemData(i).toString();
+    const QString typed = text.trimmed();
+    return typed.startsWith(QLatin1Char('/')) ? typed : QString();
+}
+
+void LinkPanel::storeSettings(int32_t *Link_Par, QString *portPath) const
+{
+    *portPath = chosenPath();
     int32_t v = 0;
     Link_Par[0] = roundI32(leadNum(Combo1->currentText()), &v) ? v : 0;
     for (int i = 0; i < 3; ++i)
@@ -143,6 +189,10 @@ void LinkPanel::setHealth(const QString &text, bool bad)
 
 void LinkPanel::updatePortDevice()
 {
+    if (const QString path = chosenPath(); !path.isEmpty()) {
+        portDev->setText(path);
+        return;
+    }
     int32_t port = 0;
     if (!roundI32(leadNum(Combo1->currentText()), &port) || port < 1)
         portDev->setText(QStringLiteral("无效端口号"));

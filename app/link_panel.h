@@ -28,21 +28,32 @@ public:
     // The panel's controls in tab order.
     QList<QWidget *> focusChain() const;
 
-    // Port 1..20, station 1..16 (both "1 "), 9600 baud, no parity.
+    // Port 1..20, then the serial ports present by name; station 1..16;
+    // then the settings remembered from the last good open, or else port
+    // and station "1 ", 9600 baud, no parity.
     void fillChoices();
     // Link_Par 0..3 from the controls: port, baud index, parity index,
-    // station (a text without a number gives 0).
-    void storeSettings(int32_t *Link_Par) const;
+    // station (a text without a number gives 0). A port chosen by name, or
+    // a device path typed (it begins with "/"), goes into the path; a port
+    // number then stays whatever the text reads as (0 for a name).
+    void storeSettings(int32_t *Link_Par, QString *portPath) const;
     void setHealth(const QString &text, bool bad);
 
 signals:
     void openClicked();  // "打开"
     void closeClicked(); // "关闭"
+    // The health line was clicked: the operator asks for the link diagnostics.
+    void diagnosticsRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildPort(QWidget *window);
     void buildChoices(QWidget *window);
     void updatePortDevice();
+    void restore(const struct RememberedLink &remembered);
+    QString chosenPath() const;
 
     QBoxLayout *m_row = nullptr;
     QGroupBox *Frame6 = nullptr, *Frame5[2] = {}, *Frame2_1 = nullptr;

@@ -5,6 +5,7 @@
 #include "app/history_actions.h"
 #include "app/historywindow.h"
 #include "app/link_panel.h"
+#include "app/linkdiagnosticswindow.h"
 #include "app/log_text.h"
 #include "app/printdialog.h"
 #include "app/readout_panel.h"
@@ -17,6 +18,7 @@
 #include "core/dates.h"
 #include "link/link.h"
 #include "link/met1.h"
+#include "link/serial_ports.h"
 #include "logging/history.h"
 #include "logging/history_range.h"
 #include "logging/mscom.h"
@@ -263,6 +265,13 @@ void ssqx::connectHandlers()
     connect(m_chartPanel, &ChartPanel::applyYClicked, this, &ssqx::Command26_Click);
     connect(m_linkPanel, &LinkPanel::openClicked, this, &ssqx::Command9_Click);
     connect(m_linkPanel, &LinkPanel::closeClicked, this, &ssqx::Command10_Click);
+    connect(m_linkPanel, &LinkPanel::diagnosticsRequested, this, [this] {
+        auto *w = findChild<LinkDiagnosticsWindow *>();
+        if (!w)
+            w = new LinkDiagnosticsWindow(m_session.link, this);
+        w->show();
+        w->raise();
+    });
     connect(Command1, &QPushButton::clicked, this, &ssqx::Command1_Click);
     connect(Command21, &QPushButton::clicked, this, &ssqx::Command21_Click);
     connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);
@@ -559,16 +568,20 @@ void ssqx::Command26_Click()
 void ssqx::Command9_Click()
 {
     int32_t *Link_Par = m_session.settings.Link_Par;
-    m_linkPanel->storeSettings(Link_Par);
+    m_linkPanel->storeSettings(Link_Par, &m_session.settings.portPath);
     m_openError.clear();
     const uint32_t seq = ++m_linkSeq;
     const int32_t port = Link_Par[0];
-    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], this, [this, seq, port](const LinkResult &r) {
+    const QString path = m_session.settings.portPath;
+    const RememberedLink chosen = rememberedOf(Link_Par, path);
+    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], path, this, [this, seq, port, path, chosen](const LinkResult &r) {
         m_session.settings.Link_Par[20] = r.result;
+        if (r.result == kModbusOk)
+            saveRememberedLink(chosen); // restored at the next start
         // A close or a newer open issued meanwhile owns the state text.
         if (seq != m_linkSeq)
             return;
-        m_openError = r.result == kModbusOk ? QString() : openFailureText(r.error, port);
+        m_openError = r.result == kModbusOk ? QString() : openFailureText(r.error, port, path);
         refreshStateTexts();
     });
     Command21->setEnabled(true);

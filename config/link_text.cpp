@@ -1,6 +1,7 @@
 #include "config/link_text.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -39,6 +40,17 @@ QString exceptionText(int code)
 }
 
 } // namespace
+
+QString exceptionReplyText(int code)
+{
+    static const char *const names[] = {nullptr,          "非法功能码",   "非法数据地址", "非法数据值",
+                                        "仪表故障",       "已收到，尚在处理", "仪表忙",   "无法执行",
+                                        "存储器校验错误", nullptr,        "网关转发失败", "网关转发失败"};
+    const char *name = code >= 0 && code < int(std::size(names)) ? names[code] : nullptr;
+    if (!name)
+        return QStringLiteral("异常应答（代码 %1）").arg(code);
+    return QStringLiteral("异常应答（代码 %1：%2）").arg(code).arg(QString::fromUtf8(name));
+}
 
 QString linkFailureText(const LinkError &e)
 {
@@ -81,9 +93,9 @@ QString linkFailureText(const LinkError &e)
     return e.sys != 0 ? QStringLiteral("通讯出错（%1）").arg(systemText(e.sys)) : QStringLiteral("通讯出错");
 }
 
-QString openFailureText(const LinkError &e, int32_t port)
+QString openFailureText(const LinkError &e, int32_t port, const QString &devicePath)
 {
-    const QString dev = portDevice(port);
+    const QString dev = devicePath.isEmpty() ? portDevice(port) : devicePath;
     QString why;
     switch (e.kind) {
     case LinkFault::BadPort:

@@ -12,9 +12,13 @@
 
 // Why an exchange failed: "仪表无应答（超时）", "应答校验错误（CRC）", ...
 QString linkFailureText(const LinkError &error);
-// The state line after a failed open of port number `port`:
+// A kind of exception reply, counted by the link diagnostics:
+// "异常应答（代码 2：非法数据地址）".
+QString exceptionReplyText(int code);
+// The state line after a failed open of port number `port`, or of the device
+// at devicePath when one is given:
 // "打开失败：端口已被其他程序占用", "打开失败：串口 <device> 不存在", ...
-QString openFailureText(const LinkError &error, int32_t port);
+QString openFailureText(const LinkError &error, int32_t port, const QString &devicePath = {});
 // The state line of the acquisition: "通讯正常", "通讯关闭", "通讯等待",
 // "通讯中断（最后正常 HH:mm:ss）：<why>".
 QString linkHealthText(LinkHealth health, const QDateTime &lastGood, const LinkError &lastError);

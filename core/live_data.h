@@ -3,12 +3,16 @@
 // records. Everything starts at zero, like the instrument's own tables.
 #pragma once
 
+#include <QString>
 #include <cstdint>
 
 struct LinkSettings {
     // 0 port number, 1 baud index, 2 parity index, 3 station address,
     // 19 value being written, 20 result of the last open.
     int32_t Link_Par[501] = {};
+    // The device chosen by path (a port by name), empty when chosen by
+    // number; the link then names it by Link_Par[0] all the same.
+    QString portPath;
 };
 
 struct LiveTables {

@@ -33,6 +33,7 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
         [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done)]() mutable {
             LinkResult r = job(*rtu);
             r.drained = rtu->drainedBytes();
+            r.trace = rtu->takeTrace();
             // Back on the UI thread: the Link outlives every queued reply
             // because its destructor waits for this thread.
             QMetaObject::invokeMethod(
@@ -40,6 +41,10 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
                 [this, r = std::move(r), guard, wantsReply, done = std::move(done)] {
                     --m_pending;
                     m_drained = r.drained;
+                    if (r.trace) {
+                        m_diagnostics.record(*r.trace);
+                        emit exchanged();
+                    }
                     if (wantsReply && guard)
                         done(r);
                 },
@@ -50,10 +55,16 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
 
 void Link::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done)
 {
+    OpenPort_Modbus(port, baud, parity, QString(), ctx, std::move(done));
+}
+
+void Link::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, const QString &devicePath, QObject *ctx,
+                           Done done)
+{
     submit(
         [=](ModbusRTU &m) {
             LinkResult r;
-            r.result = m.OpenPort_Modbus(port, baud, parity);
+            r.result = m.OpenPort_Modbus(port, baud, parity, devicePath);
             r.error = m.lastError();
             return r;
         },

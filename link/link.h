@@ -4,6 +4,7 @@
 // the UI thread; a result whose object is gone by then is dropped.
 #pragma once
 
+#include "link/link_diagnostics.h"
 #include "link/modbusrtu.h"
 
 #include <QObject>
@@ -17,6 +18,7 @@ struct LinkResult {
     LinkError error;              // the failure, kind None on success
     QVector<int32_t> buf;          // the operation's buffer
     int64_t drained = 0;           // bytes drained from the line so far
+    std::optional<ExchangeTrace> trace; // the exchange made, if a request went out
 };
 
 class Link : public QObject {
@@ -28,6 +30,10 @@ public:
     ~Link() override;
 
     void OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done);
+    // Opens the device at devicePath (when not empty) instead of the one the
+    // port number names; later calls name it by `port` all the same.
+    void OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, const QString &devicePath, QObject *ctx,
+                         Done done);
     void ClosePort_Modbus(int32_t port, QObject *ctx = nullptr, Done done = {});
     void Get_3X_DX(int32_t port, int32_t station, int32_t start, int32_t count, QObject *ctx, Done done);
     void Get_1X_B16(int32_t port, int32_t station, int32_t start, QObject *ctx, Done done);
@@ -39,6 +45,13 @@ public:
     // Late or broken replies read off the line and thrown away, in bytes, as
     // of the last result that came back.
     int64_t drainedBytes() const { return m_drained; }
+    // Every exchange whose result has come back, added up; reset by the
+    // diagnostics window.
+    LinkDiagnostics &diagnostics() { return m_diagnostics; }
+
+signals:
+    // An exchange's result came back and was added to diagnostics().
+    void exchanged();
 
 private:
     using Read = int32_t (ModbusRTU::*)(int32_t, int32_t, int32_t, int32_t, int32_t *);
@@ -50,4 +63,5 @@ private:
     ModbusRTU *m_rtu = nullptr;  // touched only on m_thread
     int m_pending = 0;
     int64_t m_drained = 0;
+    LinkDiagnostics m_diagnostics;
 };

@@ -1,5 +1,6 @@
 #include "link/modbusrtu.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QtGlobal>
 
@@ -16,6 +17,9 @@
 namespace {
 
 constexpr int kMaxRegisters = 125;
+constexpr int kReadDiscreteInputs = 0x02;
+constexpr int kReadHoldingRegisters = 0x03;
+constexpr int kReadInputRegisters = 0x04;
 constexpr int kWriteSingleRegister = 0x06;
 // A line that keeps talking is given up on after this long.
 constexpr int kDrainLimitMs = 1000;
@@ -33,6 +37,41 @@ bool deviceLost(int e)
 bool exceptionReply(int e)
 {
     return e > MODBUS_ENOBASE && e < MODBUS_ENOBASE + MODBUS_EXCEPTION_MAX;
+}
+
+// CRC-16 of a Modbus RTU frame, sent low byte first.
+uint16_t crc16(const uint8_t *data, int length)
+{
+    uint16_t crc = 0xFFFF;
+    for (int i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int b = 0; b < 8; ++b)
+            crc = (crc & 1) ? uint16_t((crc >> 1) ^ 0xA001) : uint16_t(crc >> 1);
+    }
+    return crc;
+}
+
+// Length of the reply frame whose header is in rsp (station, function and,
+// for reads, the byte count), as the master reads it off the line.
+int replyLength(const uint8_t *rsp)
+{
+    if (rsp[1] & 0x80)
+        return 5;
+    if (rsp[1] >= 1 && rsp[1] <= 4)
+        return 3 + rsp[2] + 2;
+    return 8;
+}
+
+// What is wrong with the reply (n bytes) to the read request req, which
+// should be `expected` bytes long: an exception reply with its code, or a
+// reply that does not fit (another station, function or byte count).
+LinkError replyError(const uint8_t *req, const uint8_t *rsp, int n, int expected)
+{
+    if (n >= 5 && rsp[0] == req[0] && rsp[1] == (req[1] | 0x80))
+        return {LinkFault::Exception, rsp[2], 0};
+    if (n != expected || rsp[0] != req[0] || rsp[1] != req[1] || rsp[2] != expected - 5)
+        return {LinkFault::BadReply, 0, 0};
+    return {};
 }
 
 } // namespace
@@ -146,12 +185,13 @@ int32_t ModbusRTU::openFailure(int e)
     }
 }
 
-int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity)
+int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, const QString &devicePath)
 {
     // Whatever was held before is let go, whichever port it was.
     closeDevice();
     m_waiting = false;
-    if (port < 1) {
+    m_path = devicePath;
+    if (port < 1 && devicePath.isEmpty()) {
         m_error = {LinkFault::BadPort, 0, 0};
         return kOpenNoDevice;
     }
@@ -171,7 +211,7 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity)
 // changes the line settings under the program that holds it.
 int32_t ModbusRTU::openDevice()
 {
-    const QString dev = portDevice(m_port);
+    const QString dev = m_path.isEmpty() ? portDevice(m_port) : m_path;
     if (!QFileInfo::exists(dev))
         return openFailure(ENOENT);
     const QByteArray path = dev.toLocal8Bit();
@@ -339,6 +379,48 @@ int32_t ModbusRTU::failExchange(const LinkError &error)
     return kModbusFail;
 }
 
+std::optional<ExchangeTrace> ModbusRTU::takeTrace()
+{
+    std::optional<ExchangeTrace> t = std::move(m_trace);
+    m_trace.reset();
+    if (t)
+        t->outcome = m_error;
+    return t;
+}
+
+// Sends request (station and PDU; libmodbus adds the CRC) and reads the reply
+// into reply (MODBUS_RTU_MAX_ADU_LENGTH bytes): its length, or -1 with errno
+// set. Both frames are kept for the diagnostics as they went over the line.
+int ModbusRTU::exchange(modbus_t *ctx, const uint8_t *request, int length, uint8_t *reply)
+{
+    ExchangeTrace t;
+    const uint16_t crc = crc16(request, length);
+    t.request = QByteArray(reinterpret_cast<const char *>(request), length);
+    t.request.append(char(crc & 0xFF));
+    t.request.append(char(crc >> 8));
+    t.sentAtMs = QDateTime::currentMSecsSinceEpoch();
+    const auto start = SteadyClock::now();
+    int n = modbus_send_raw_request(ctx, request, length);
+    int e = errno;
+    if (n >= 0) {
+        n = modbus_receive_confirmation(ctx, reply);
+        e = errno;
+        const auto end = SteadyClock::now();
+        int got = n;
+        if (n < 0 && e == EMBBADCRC)
+            got = replyLength(reply); // read whole, kept to be seen
+        if (got > 0) {
+            t.reply = QByteArray(reinterpret_cast<const char *>(reply), std::min(got, MODBUS_RTU_MAX_ADU_LENGTH));
+            t.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
+        }
+        if (n > 0)
+            t.roundTripUs = std::chrono::duration_cast<std::chrono::microseconds>(end - start).count();
+    }
+    m_trace = std::move(t);
+    errno = e;
+    return n;
+}
+
 int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count,
                                  int32_t *buf)
 {
@@ -347,13 +429,18 @@ int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int3
         return kModbusFail;
     if (!buf || count < 1 || count > kMaxRegisters || start < 1 || start > 65536 - count)
         return fail(LinkFault::BadArguments);
-    uint16_t regs[kMaxRegisters];
-    const int n = input ? modbus_read_input_registers(ctx, start - 1, count, regs)
-                        : modbus_read_registers(ctx, start - 1, count, regs);
-    if (n != count)
-        return failExchange(linkErrorOf(n < 0 ? errno : EMBBADDATA, false));
+    const int fn = input ? kReadInputRegisters : kReadHoldingRegisters;
+    const uint16_t address = uint16_t(start - 1);
+    const uint8_t req[6] = {uint8_t(station), uint8_t(fn),    uint8_t(address >> 8),
+                            uint8_t(address & 0xFF), 0, uint8_t(count)};
+    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    const int n = exchange(ctx, req, int(sizeof req), rsp);
+    if (n < 0)
+        return failExchange(linkErrorOf(errno, false));
+    if (const LinkError e = replyError(req, rsp, n, 5 + 2 * count); e.kind != LinkFault::None)
+        return failExchange(e);
     for (int i = 0; i < count; ++i)
-        buf[i] = int16_t(regs[i]);
+        buf[i] = int16_t(uint16_t(rsp[3 + 2 * i] << 8 | rsp[4 + 2 * i]));
     m_error = {};
     return kModbusOk;
 }
@@ -375,14 +462,16 @@ int32_t ModbusRTU::Get_1X_B16(int32_t port, int32_t station, int32_t start, int3
         return kModbusFail;
     if (!buf || start < 1 || start > 65536 - 16)
         return fail(LinkFault::BadArguments);
-    uint8_t bits[16];
-    const int n = modbus_read_input_bits(ctx, start - 1, 16, bits);
-    if (n != 16)
-        return failExchange(linkErrorOf(n < 0 ? errno : EMBBADDATA, false));
-    int32_t word = 0;
-    for (int i = 0; i < 16; ++i)
-        if (bits[i])
-            word |= int32_t(1) << i;
+    const uint16_t address = uint16_t(start - 1);
+    const uint8_t req[6] = {uint8_t(station), uint8_t(kReadDiscreteInputs), uint8_t(address >> 8),
+                            uint8_t(address & 0xFF), 0, 16};
+    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    const int n = exchange(ctx, req, int(sizeof req), rsp);
+    if (n < 0)
+        return failExchange(linkErrorOf(errno, false));
+    if (const LinkError e = replyError(req, rsp, n, 7); e.kind != LinkFault::None)
+        return failExchange(e);
+    const int32_t word = int32_t(rsp[3]) | int32_t(rsp[4]) << 8;
     buf[0] = word;
     m_error = {};
     return kModbusOk;
@@ -395,16 +484,14 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
         return kModbusFail;
     if (reg < 1 || reg > 65536 || value < -32768 || value > 32767)
         return fail(LinkFault::BadArguments);
-    // Sent raw so the echo can be held against the request: the instrument
-    // answers a write with the request itself, register and value.
+    // The echo is held against the request: the instrument answers a write
+    // with the request itself, register and value.
     const uint16_t address = uint16_t(reg - 1);
     const uint16_t word = uint16_t(int16_t(value));
     const uint8_t req[6] = {uint8_t(station),     uint8_t(kWriteSingleRegister), uint8_t(address >> 8),
                             uint8_t(address & 0xFF), uint8_t(word >> 8),           uint8_t(word & 0xFF)};
-    if (modbus_send_raw_request(ctx, req, int(sizeof req)) < 0)
-        return failExchange(linkErrorOf(errno, false));
-    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH];
-    const int n = modbus_receive_confirmation(ctx, rsp);
+    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
         return failExchange(linkErrorOf(errno, false));
     if (n >= 5 && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80))

@@ -21,13 +21,19 @@
 // meanwhile calls fail at once with LinkFault::DeviceLost. Closing ends the
 // waiting.
 //
+// Requests are framed here and sent raw, and the replies read raw and
+// checked here, so that every frame on the line can be kept for the link
+// diagnostics (takeTrace, link_diagnostics.h).
+//
 // A failure is told as a kind (LinkError), never as text: the words the
 // operator reads are composed on the user-interface side (config/link_text.h).
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 struct _modbus;
 
@@ -83,6 +89,18 @@ struct LinkError {
 // for an open (opening) or an exchange.
 LinkError linkErrorOf(int error, bool opening);
 
+// One exchange as the link thread saw it: the request sent (with its CRC),
+// the reply read (empty when none came; a reply with a bad CRC is kept as
+// read), when each went, and how the exchange ended.
+struct ExchangeTrace {
+    QByteArray request;
+    QByteArray reply;
+    qint64 sentAtMs = 0;     // wall clock, milliseconds since 1970
+    qint64 receivedAtMs = 0; // wall clock, 0 when nothing was read
+    qint64 roundTripUs = -1; // from sending to the reply's last byte, -1 without a reply
+    LinkError outcome;      // kind None for a good answer
+};
+
 class ModbusRTU {
 public:
     ModbusRTU() = default;
@@ -90,7 +108,11 @@ public:
     ModbusRTU(const ModbusRTU &) = delete;
     ModbusRTU &operator=(const ModbusRTU &) = delete;
 
-    int32_t OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity);
+    // Opens the device named by port number `port`, or, when devicePath is
+    // given, that device (a /dev/serial/by-id/... link is followed at every
+    // opening, so a replugged adapter is found under its new name); later
+    // calls then name it by the same `port`, whatever its value.
+    int32_t OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, const QString &devicePath = {});
     int32_t ClosePort_Modbus(int32_t port);
     // Input registers start..start+count-1 into buf[0..count-1], each a signed
     // 16-bit value widened to 32 bits.
@@ -110,6 +132,9 @@ public:
     bool isWaiting() const { return m_waiting; }
     // Bytes read off the line and thrown away (late or broken replies).
     int64_t drainedBytes() const { return m_drained; }
+    // The exchange of the last call, if it sent a request, with its outcome;
+    // cleared by taking it.
+    std::optional<ExchangeTrace> takeTrace();
 
 private:
     using SteadyClock = std::chrono::steady_clock;
@@ -122,15 +147,18 @@ private:
     int32_t fail(LinkFault kind);
     int32_t failExchange(const LinkError &error);
     void drainLine(int quietMs);
+    int exchange(_modbus *ctx, const uint8_t *request, int length, uint8_t *reply);
     int32_t readRegisters(bool input, int32_t port, int32_t station, int32_t start, int32_t count, int32_t *buf);
 
     _modbus *m_ctx = nullptr;
     int m_lockFd = -1;              // holds the advisory lock on the device
     int32_t m_port = 0;             // settings of the device held or awaited
+    QString m_path;                 // the device path opened by, empty: by port number
     int m_rate = 0;
     char m_parity = 'N';
     bool m_waiting = false;
     SteadyClock::time_point m_lastTry;
     int64_t m_drained = 0;
     LinkError m_error;
+    std::optional<ExchangeTrace> m_trace;
 };

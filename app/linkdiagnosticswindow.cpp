@@ -1,0 +1,183 @@
+#include "app/linkdiagnosticswindow.h"
+
+#include "config/link_text.h"
+#include "link/link.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRefreshMs = 250;
+
+QString ms(double v)
+{
+    return QString::number(v, 'f', 1);
+}
+
+} // namespace
+
+QString linkFrameLine(const LinkFrame &f)
+{
+    const QString time = QDateTime::fromMSecsSinceEpoch(f.timeMs).toString(QStringLiteral("HH:mm:ss.zzz"));
+    const QString dir = f.direction == FrameDirection::Sent ? QStringLiteral("发") : QStringLiteral("收");
+    return time + QLatin1Char(' ') + dir + QLatin1Char(' ') + QString::fromLatin1(f.bytes.toHex(' ').toUpper());
+}
+
+LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDialog(parent), m_link(link)
+{
+    setObjectName(QStringLiteral("LinkDiagnosticsWindow"));
+    setWindowTitle(QStringLiteral("通讯诊断"));
+    setAccessibleName(windowTitle());
+
+    m_counters = new QLabel(this);
+    m_counters->setObjectName(QStringLiteral("diagCounters"));
+    m_counters->setAccessibleName(QStringLiteral("通讯统计"));
+    m_counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *monitorCaption = new QLabel(QStringLiteral("报文监视（最近 500 帧）"), this);
+    m_monitor = new QPlainTextEdit(this);
+    m_monitor->setObjectName(QStringLiteral("diagMonitor"));
+    m_monitor->setAccessibleName(monitorCaption->text());
+    m_monitor->setReadOnly(true);
+    m_monitor->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_monitor->setMaximumBlockCount(m_link.diagnostics().frames().capacity());
+    m_monitor->setFont(QFont(QStringLiteral("monospace")));
+    monitorCaption->setBuddy(m_monitor);
+
+    m_pause = new QPushButton(QStringLiteral("暂停"), this);
+    m_pause->setObjectName(QStringLiteral("diagPause"));
+    m_pause->setCheckable(true);
+    auto *clearButton = new QPushButton(QStringLiteral("清零"), this);
+    clearButton->setObjectName(QStringLiteral("diagClear"));
+    auto *saveButton = new QPushButton(QStringLiteral("保存"), this);
+    saveButton->setObjectName(QStringLiteral("diagSave"));
+    auto *closeButton = new QPushButton(QStringLiteral("关闭"), this);
+    closeButton->setObjectName(QStringLiteral("diagClose"));
+    for (QPushButton *b : {m_pause, clearButton, saveButton, closeButton})
+        b->setAccessibleName(b->text());
+    m_saveState = new QLabel(this);
+    m_saveState->setObjectName(QStringLiteral("diagSaveState"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_pause);
+    buttons->addWidget(clearButton);
+    buttons->addWidget(saveButton);
+    buttons->addWidget(m_saveState, 1);
+    buttons->addWidget(closeButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_counters);
+    layout->addWidget(monitorCaption);
+    layout->addWidget(m_monitor, 1);
+    layout->addLayout(buttons);
+    resize(640, 480);
+
+    connect(m_pause, &QPushButton::toggled, this, [this](bool on) {
+        m_pause->setText(on ? QStringLiteral("继续") : QStringLiteral("暂停"));
+        m_pause->setAccessibleName(m_pause->text());
+        if (!on)
+            refresh();
+    });
+    connect(clearButton, &QPushButton::clicked, this, &LinkDiagnosticsWindow::clear);
+    connect(saveButton, &QPushButton::clicked, this, &LinkDiagnosticsWindow::save);
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
+
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &LinkDiagnosticsWindow::refresh);
+    connect(&m_link, &Link::exchanged, this, [this] {
+        if (!m_refreshTimer.isActive())
+            m_refreshTimer.start();
+    });
+    refresh();
+}
+
+bool LinkDiagnosticsWindow::paused() const
+{
+    return m_pause->isChecked();
+}
+
+QString LinkDiagnosticsWindow::countersText() const
+{
+    const LinkCounters &c = m_link.diagnostics().counters();
+    QStringList lines;
+    const auto line = [&](const QString &caption, qint64 n) {
+        lines << caption + QStringLiteral("：") + QString::number(n);
+    };
+    line(QStringLiteral("请求"), c.requests);
+    line(QStringLiteral("应答"), c.answers);
+    line(QStringLiteral("超时"), c.timeouts);
+    line(QStringLiteral("校验错误"), c.crcErrors);
+    line(QStringLiteral("应答不符"), c.badReplies);
+    line(QStringLiteral("串口断开"), c.deviceLost);
+    for (auto it = c.exceptions.cbegin(); it != c.exceptions.cend(); ++it)
+        line(exceptionReplyText(it.key()), it.value());
+    lines << QStringLiteral("往返时间 最近/平均/最大：%1 / %2 / %3 ms")
+                 .arg(ms(c.lastRoundTripMs), ms(c.meanRoundTripMs), ms(c.maxRoundTripMs));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString LinkDiagnosticsWindow::monitorText() const
+{
+    return m_monitor->toPlainText();
+}
+
+void LinkDiagnosticsWindow::refresh()
+{
+    m_counters->setText(countersText());
+    if (paused())
+        return;
+    const FrameRing &ring = m_link.diagnostics().frames();
+    const qint64 fresh = ring.appended() - m_framesShown;
+    if (fresh <= 0)
+        return;
+    const QList<LinkFrame> frames = ring.frames();
+    const qsizetype from = fresh >= frames.size() ? 0 : frames.size() - fresh;
+    if (from == 0)
+        m_monitor->clear();
+    QStringList lines;
+    for (qsizetype i = from; i < frames.size(); ++i)
+        lines << linkFrameLine(frames[i]);
+    m_monitor->appendPlainText(lines.join(QLatin1Char('\n')));
+    m_framesShown = ring.appended();
+}
+
+void LinkDiagnosticsWindow::clear()
+{
+    m_link.diagnostics().reset();
+    m_monitor->clear();
+    m_framesShown = 0;
+    m_saveState->clear();
+    refresh();
+}
+
+bool LinkDiagnosticsWindow::saveTo(const QString &path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    const QString text = countersText() + QStringLiteral("\n\n") + monitorText() + QLatin1Char('\n');
+    file.write(text.toUtf8());
+    return file.commit();
+}
+
+void LinkDiagnosticsWindow::save()
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存通讯诊断"),
+                                                      QStringLiteral("通讯诊断-%1.txt").arg(stamp),
+                                                      QStringLiteral("文本文件 (*.txt)"));
+    if (path.isEmpty())
+        return;
+    if (saveTo(path))
+        m_saveState->setText(QStringLiteral("已保存：%1").arg(path));
+    else
+        m_saveState->setText(QStringLiteral("保存失败：无法写入 %1").arg(path));
+}

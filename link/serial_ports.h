@@ -1,0 +1,46 @@
+// Serial ports by name, and the link settings remembered between runs.
+//
+// Beside port numbers the operator may choose any serial port present, as the
+// system describes it ("USB-RS485 · FTDI · A10K3B2C"); it is opened by its
+// stable /dev/serial/by-id/... link where one exists, so an adapter that
+// comes back under another /dev/ttyUSB number after a replug is still found.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+struct SerialPortChoice {
+    QString label; // description · manufacturer · serial number (the parts that exist)
+    QString path;  // the by-id link where one exists, else the device itself
+    friend bool operator==(const SerialPortChoice &, const SerialPortChoice &) = default;
+};
+
+// The folder of stable links: $QR5300M_BYID_DIR when set, else /dev/serial/by-id.
+QString byIdFolder();
+// The link in folder that resolves to device; empty when none does.
+QString byIdLinkOf(const QString &device, const QString &folder);
+// Every serial port present, then every link of the by-id folder that names
+// none of them, in the order found.
+QList<SerialPortChoice> serialPortChoices();
+
+// Link settings as remembered: the port (a number, or a device path), the
+// baud and parity indexes and the station, as in Link_Par 0..3.
+struct RememberedLink {
+    QString port;
+    int baudIndex = 1;
+    int parityIndex = 0;
+    int station = 1;
+    friend bool operator==(const RememberedLink &, const RememberedLink &) = default;
+};
+
+// The settings as opened: the path when there is one, else the port number.
+RememberedLink rememberedOf(const int32_t *Link_Par, const QString &portPath);
+
+// $XDG_CONFIG_HOME/qr5300m/qr5300m.conf (~/.config when unset), group [link].
+QString settingsFile();
+// The settings last remembered; nothing when none were, or they do not read.
+std::optional<RememberedLink> loadRememberedLink();
+// Remembers settings for the next start; false when the file cannot be written.
+bool saveRememberedLink(const RememberedLink &settings);

@@ -1,0 +1,216 @@
+// The link's diagnostics against the real simulator: what each kind of
+// exchange adds to the counters and to the frame ring, and the window that
+// shows them.
+
+#include "app/link_panel.h"
+#include "app/linkdiagnosticswindow.h"
+#include "link/link.h"
+#include "link/link_diagnostics.h"
+#include "testsupport.h"
+
+#include <QTemporaryDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtTest>
+#include <memory>
+
+class TestDiagnostics : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void exchangesAreCounted_data();
+    void exchangesAreCounted();
+    void frameRingKeepsTheLast();
+    void windowShowsPausesAndSaves();
+    void healthLineOpensTheWindow();
+
+private:
+    LinkResult read3X(int32_t start);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<Link> m_link;
+};
+
+void TestDiagnostics::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
+    m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
+    QVERIFY2(m_sim->isReady(), "simulator did not start");
+    QCOMPARE(m_sim->command("freeze on"), QStringLiteral("ok"));
+    m_link = std::make_unique<Link>();
+    int32_t result = 1;
+    m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) { result = r.result; });
+    QTRY_COMPARE(result, kModbusOk);
+}
+
+void TestDiagnostics::cleanupTestCase()
+{
+    m_link.reset();
+    m_sim.reset();
+}
+
+void TestDiagnostics::init()
+{
+    QCOMPARE(m_sim->command("fault none"), QStringLiteral("ok"));
+    m_link->diagnostics().reset();
+}
+
+LinkResult TestDiagnostics::read3X(int32_t start)
+{
+    LinkResult got;
+    bool done = false;
+    m_link->Get_3X_DX(1, 1, start, 16, this, [&](const LinkResult &r) {
+        got = r;
+        done = true;
+    });
+    [&] { QTRY_VERIFY(done); }();
+    return got;
+}
+
+void TestDiagnostics::exchangesAreCounted_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<LinkFault>("kind");
+    QTest::addColumn<int>("replyBytes"); // 0: no reply frame kept
+    QTest::addColumn<bool>("answered");
+
+    QTest::newRow("good poll") << "fault none" << 1 << LinkFault::None << 37 << true;
+    QTest::newRow("time-out") << "fault silent" << 1 << LinkFault::Timeout << 0 << false;
+    QTest::newRow("late reply") << "fault late 600" << 1 << LinkFault::Timeout << 0 << false;
+    QTest::newRow("CRC error") << "fault crc" << 1 << LinkFault::BadFrame << 37 << false;
+    // Registers 20..35 do not exist: exception 2, illegal data address.
+    QTest::newRow("exception 2") << "fault none" << 20 << LinkFault::Exception << 5 << true;
+}
+
+void TestDiagnostics::exchangesAreCounted()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, start);
+    QFETCH(LinkFault, kind);
+    QFETCH(int, replyBytes);
+    QFETCH(bool, answered);
+
+    QCOMPARE(m_sim->command(fault), QStringLiteral("ok"));
+    const LinkResult r = read3X(start);
+    QCOMPARE(r.error.kind, kind);
+
+    const LinkCounters &c = m_link->diagnostics().counters();
+    QCOMPARE(c.requests, 1);
+    QCOMPARE(c.answers, answered ? 1 : 0);
+    QCOMPARE(c.timeouts, kind == LinkFault::Timeout ? 1 : 0);
+    QCOMPARE(c.crcErrors, kind == LinkFault::BadFrame ? 1 : 0);
+    QCOMPARE(c.exceptions.value(2), kind == LinkFault::Exception ? 1 : 0);
+    QCOMPARE(c.exceptions.size(), kind == LinkFault::Exception ? 1 : 0);
+    if (answered) {
+        QVERIFY(c.lastRoundTripMs > 0);
+        QCOMPARE(c.maxRoundTripMs, c.lastRoundTripMs);
+        QCOMPARE(c.meanRoundTripMs, c.lastRoundTripMs);
+    } else {
+        QCOMPARE(c.maxRoundTripMs, 0.0);
+    }
+
+    // The request as it went over the line, CRC and all; the reply as read.
+    const QList<LinkFrame> frames = m_link->diagnostics().frames().frames();
+    QCOMPARE(frames.size(), replyBytes > 0 ? 2 : 1);
+    QCOMPARE(frames[0].direction, FrameDirection::Sent);
+    if (start == 1)
+        QCOMPARE(frames[0].bytes.toHex(' '), QByteArray("01 04 00 00 00 10 f1 c6"));
+    if (replyBytes > 0) {
+        QCOMPARE(frames[1].direction, FrameDirection::Received);
+        QCOMPARE(frames[1].bytes.size(), replyBytes);
+        QCOMPARE(frames[1].bytes.left(2), QByteArray::fromHex(kind == LinkFault::Exception ? "0184" : "0104"));
+        QVERIFY(frames[1].timeMs >= frames[0].timeMs);
+    }
+
+    // A second good poll: the mean and the maximum take both in.
+    QCOMPARE(m_sim->command("fault none"), QStringLiteral("ok"));
+    QCOMPARE(read3X(1).error.kind, LinkFault::None);
+    QCOMPARE(c.requests, 2);
+    QCOMPARE(c.answers, answered ? 2 : 1);
+    QVERIFY(c.maxRoundTripMs >= c.meanRoundTripMs);
+    QVERIFY(c.meanRoundTripMs > 0);
+}
+
+void TestDiagnostics::frameRingKeepsTheLast()
+{
+    LinkDiagnostics d;
+    for (int i = 0; i < 251; ++i) {
+        ExchangeTrace t;
+        t.request = QByteArray::number(i) + "-req";
+        t.reply = QByteArray::number(i) + "-rsp";
+        t.roundTripUs = 1000;
+        d.record(t);
+    }
+    // 502 frames made: the oldest two are gone, the rest in their order.
+    const QList<LinkFrame> frames = d.frames().frames();
+    QCOMPARE(frames.size(), 500);
+    QCOMPARE(d.frames().appended(), 502);
+    QCOMPARE(frames.first().bytes, QByteArray("1-req"));
+    QCOMPARE(frames.first().direction, FrameDirection::Sent);
+    QCOMPARE(frames[1].bytes, QByteArray("1-rsp"));
+    QCOMPARE(frames.last().bytes, QByteArray("250-rsp"));
+    QCOMPARE(d.counters().requests, 251);
+    d.reset();
+    QCOMPARE(d.frames().size(), 0);
+    QCOMPARE(d.counters().requests, 0);
+}
+
+void TestDiagnostics::windowShowsPausesAndSaves()
+{
+    LinkDiagnosticsWindow w(*m_link);
+    QCOMPARE(read3X(1).error.kind, LinkFault::None);
+    QCOMPARE(read3X(20).error.kind, LinkFault::Exception);
+    QTRY_VERIFY(w.countersText().contains(QStringLiteral("异常应答（代码 2：非法数据地址）：1")));
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：2")));
+    QVERIFY(w.countersText().contains(QStringLiteral("应答：2")));
+    QTRY_COMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 4);
+    const QStringList lines = w.monitorText().split(QLatin1Char('\n'));
+    QVERIFY2(lines[0].endsWith(QStringLiteral(" 发 01 04 00 00 00 10 F1 C6")), qPrintable(lines[0]));
+    QVERIFY(lines[3].contains(QStringLiteral(" 收 01 84 02 ")));
+
+    // Paused, the monitor stands still while the counters go on.
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagPause")), Qt::LeftButton);
+    QVERIFY(w.paused());
+    QCOMPARE(m_sim->command("fault silent"), QStringLiteral("ok"));
+    QCOMPARE(read3X(1).error.kind, LinkFault::Timeout);
+    QTRY_VERIFY(w.findChild<QLabel *>(QStringLiteral("diagCounters"))->text().contains(QStringLiteral("超时：1")));
+    QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 4);
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagPause")), Qt::LeftButton);
+    QCOMPARE(w.monitorText().split(QLatin1Char('\n')).size(), 5);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("diag.txt"));
+    QVERIFY(w.saveTo(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromUtf8(f.readAll());
+    QVERIFY(saved.contains(QStringLiteral("超时：1")));
+    QVERIFY(saved.contains(lines[3]));
+
+    // Cleared: counters and monitor start again.
+    QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagClear")), Qt::LeftButton);
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：0")));
+    QVERIFY(w.monitorText().isEmpty());
+}
+
+void TestDiagnostics::healthLineOpensTheWindow()
+{
+    QWidget window;
+    auto *panel = new LinkPanel(&window);
+    auto *layout = new QVBoxLayout(&window);
+    layout->addLayout(panel->settingsRow());
+    layout->addWidget(panel->healthLine());
+    QSignalSpy asked(panel, &LinkPanel::diagnosticsRequested);
+    QTest::mouseClick(panel->healthLine(), Qt::LeftButton);
+    QCOMPARE(asked.size(), 1);
+}
+
+QTEST_MAIN(TestDiagnostics)
+#include "tst_diagnostics.moc"
