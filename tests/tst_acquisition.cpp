@@ -92,7 +92,8 @@ void TestAcquisition::tick()
 
 void TestAcquisition::loadFillsLinkControls()
 {
-    QCOMPARE(control<QComboBox>(*m_win, "Combo1")->count(), 20);
+    // The twenty port numbers, then whatever serial ports this machine has.
+    QVERIFY(control<QComboBox>(*m_win, "Combo1")->count() >= 20);
     QCOMPARE(control<QComboBox>(*m_win, "Combo1")->itemText(0), QStringLiteral("1 "));
     QCOMPARE(control<QComboBox>(*m_win, "Combo1")->itemText(19), QStringLiteral("20 "));
     QCOMPARE(control<QComboBox>(*m_win, "Combo1")->currentText(), QStringLiteral("1 "));
