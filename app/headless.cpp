@@ -3,6 +3,7 @@
 #include "app/log_text.h"
 #include "app/session.h"
 #include "config/link_text.h"
+#include "link/serial_ports.h"
 #include "logging/log_db.h"
 #include "mqtt/mqtt_publisher.h"
 
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <csignal>
 #include <pthread.h>
@@ -96,9 +96,22 @@ int runHeadless(int argc, char **argv)
     if (!parser.positionalArguments().isEmpty())
         return fail(kUsage, QStringLiteral("多余的参数：%1").arg(parser.positionalArguments().join(u' ')));
 
-    // Port 1, 9600 baud, no parity, station 1 unless told otherwise.
+    // What is not given comes from the settings remembered by the last
+    // successful open, then the defaults: port 1, 9600 baud, no parity,
+    // station 1.
     int32_t linkPar[4] = {1, 1, 0, 1};
-    QTemporaryDir deviceDir; // holds COM1 naming a device given by path
+    QString devicePath; // a device given by path instead of a port number
+    if (const auto remembered = loadRememberedLink()) {
+        linkPar[1] = remembered->baudIndex;
+        linkPar[2] = remembered->parityIndex;
+        linkPar[3] = remembered->station;
+        bool isNumber = false;
+        const int n = remembered->port.toInt(&isNumber);
+        if (isNumber && n >= 1 && n <= 255)
+            linkPar[0] = n;
+        else if (remembered->port.startsWith(u'/'))
+            devicePath = remembered->port;
+    }
     if (parser.isSet(port)) {
         const QString p = parser.value(port);
         bool ok = false;
@@ -107,13 +120,9 @@ int runHeadless(int argc, char **argv)
             if (n < 1 || n > 255)
                 return fail(kUsage, QStringLiteral("--port 的端口号应为 1..255：%1").arg(p));
             linkPar[0] = n;
+            devicePath.clear();
         } else {
-            // The link opens ports by number: a device path becomes port 1
-            // of a folder of its own.
-            const QString device = QFileInfo(p).absoluteFilePath();
-            if (!deviceDir.isValid() || !QFile::link(device, deviceDir.filePath(QStringLiteral("COM1"))))
-                return fail(kFailed, QStringLiteral("无法使用串口设备 %1").arg(p));
-            qputenv("QR5300M_PORT_DIR", QFile::encodeName(deviceDir.path()));
+            devicePath = QFileInfo(p).absoluteFilePath();
         }
     }
     if (parser.isSet(baud)) {
@@ -207,11 +216,13 @@ int runHeadless(int argc, char **argv)
     met1.Form_Load();
     logger.Form_Load();
     const int32_t portNo = linkPar[0];
-    session.link.OpenPort_Modbus(portNo, linkPar[1], linkPar[2], &met1, [&session, portNo](const LinkResult &r) {
-        session.settings.Link_Par[20] = r.result;
-        if (r.result != kModbusOk)
-            say(openFailureText(r.error, portNo));
-    });
+    session.settings.portPath = devicePath;
+    session.link.OpenPort_Modbus(portNo, linkPar[1], linkPar[2], devicePath, &met1,
+                                 [&session, portNo, devicePath](const LinkResult &r) {
+                                     session.settings.Link_Par[20] = r.result;
+                                     if (r.result != kModbusOk)
+                                         say(openFailureText(r.error, portNo, devicePath));
+                                 });
     met1.resetHealth();
     met1.Timer1.start();
 

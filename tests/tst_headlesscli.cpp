@@ -35,11 +35,17 @@ void TestHeadlessCli::sigtermLeavesCompleteRecords()
     QVERIFY(sim.command(QStringLiteral("freeze on")).startsWith("ok"));
     QVERIFY(sim.command(QStringLiteral("set ir 1 321")).startsWith("ok"));
     const QString db = dir.filePath(QStringLiteral("log.db"));
+    // Station 7 as remembered from the last open; the device by its path.
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("qr5300m")));
+    QFile conf(dir.filePath(QStringLiteral("qr5300m/qr5300m.conf")));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[link]\nport=9\nbaud=9600\nparity=none\nstation=7\n");
+    conf.close();
 
     QProcess app;
     prepare(app, dir.path());
-    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"), QStringLiteral("3"),
-                                            QStringLiteral("--station"), QStringLiteral("7"), QStringLiteral("--db"), db});
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"), sim.devicePath(),
+                                            QStringLiteral("--db"), db});
     QVERIFY(app.waitForStarted());
     // Records with the instrument's value are being written.
     const auto recordsOf321 = [&db] {
