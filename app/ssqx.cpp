@@ -7,6 +7,7 @@
 #include "app/link_panel.h"
 #include "app/linkdiagnosticswindow.h"
 #include "app/log_text.h"
+#include "app/mqtt_dialog.h"
 #include "app/printdialog.h"
 #include "app/readout_panel.h"
 #include "app/session.h"
@@ -30,6 +31,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -126,7 +128,7 @@ void ssqx::buildUi()
     // Tab order follows the visual order: link settings, then the buttons.
     QList<QWidget *> order = m_linkPanel->focusChain();
     order << Command29 << Command8 << Command7 << Command6 << Command5 << Command2 << Command3 << Command4
-          << Command1 << Command23 << Command21 << m_chartPanel->focusChain();
+          << Command1 << Command23 << Command21 << mqttButton << m_chartPanel->focusChain();
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -195,9 +197,11 @@ void ssqx::buildBottomRow(QGridLayout *root)
     Command1 = button("Command1", "退出", Frame11);
     Command23 = button("Command23", "参数校准", Frame11);
     Command21 = button("Command21", "CONFIG", Frame11);
+    mqttButton = button("mqttButton", "MQTT发布", Frame11);
     f11->addWidget(Command1);
     f11->addWidget(Command23);
     f11->addWidget(Command21);
+    f11->addWidget(mqttButton);
     f11->addSpacing(24);
     m_chartPanel->addYEditor(f11);
     f11->addStretch(1);
@@ -276,6 +280,7 @@ void ssqx::connectHandlers()
     connect(Command21, &QPushButton::clicked, this, &ssqx::Command21_Click);
     connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);
     connect(Command29, &QPushButton::clicked, this, &ssqx::Command29_Click);
+    connect(mqttButton, &QPushButton::clicked, this, &ssqx::openMqttSettings);
     connect(Command3, &QPushButton::clicked, this, &ssqx::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &ssqx::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &ssqx::Command5_Click);
@@ -480,6 +485,17 @@ ChartPrintHeader ssqx::printHeader() const
     }
     h.printedAt = m_session.clock.Now();
     return h;
+}
+
+// The MQTT settings: applied to the publisher and saved for the next start.
+void ssqx::openMqttSettings()
+{
+    MqttDialog dialog(m_session.mqtt.settings(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QString error;
+    if (!applyMqttSettings(m_session.mqtt, dialog.result(), configFilePath(), &error))
+        QMessageBox::warning(this, QStringLiteral("MQTT发布"), error);
 }
 
 // F5 "选择" and "历史曲线": the history window, over the last hour at first.

@@ -103,6 +103,7 @@ protected:
 
 private:
     ChartPrintHeader printHeader() const;
+    void openMqttSettings();
     void buildUi();
     void buildStatusLines(QGridLayout *root);
     void buildFunctionButtons(QGridLayout *root);
@@ -134,6 +135,7 @@ private:
     QGroupBox *Frame3 = nullptr, *Frame11 = nullptr;
     QPushButton *Command1 = nullptr, *Command21 = nullptr, *Command23 = nullptr;
     QPushButton *Command29 = nullptr, *Command8 = nullptr, *Command7 = nullptr, *Command6 = nullptr;
+    QPushButton *mqttButton = nullptr; // the MQTT publishing settings
     QPushButton *Command5 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr;
     FitLabel *Label2_9 = nullptr, *Label2_10 = nullptr;
     QLabel *Label19 = nullptr, *Label20 = nullptr;
