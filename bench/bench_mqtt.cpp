@@ -107,17 +107,6 @@ double cpuSecondsOf(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
-double rssMbOf(qint64 pid, const char *key)
-{
-    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
 void BM_HeadlessSoak(benchmark::State &state)
 {
     const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;
@@ -146,8 +135,8 @@ void BM_HeadlessSoak(benchmark::State &state)
         wall.start();
         runFor(seconds * 1000);
         state.counters["cpu_pct_of_core"] = 100.0 * (cpuSecondsOf(pid) - cpu0) / (double(wall.elapsed()) / 1000.0);
-        state.counters["rss_mb"] = rssMbOf(pid, "VmRSS:");
-        state.counters["peak_rss_mb"] = rssMbOf(pid, "VmHWM:");
+        state.counters["rss_mb"] = procStatusMb(pid, "VmRSS:");
+        state.counters["peak_rss_mb"] = procStatusMb(pid, "VmHWM:");
         ::kill(pid_t(pid), SIGTERM);
         app.waitForFinished(10000);
         state.counters["exit_code"] = app.exitCode();

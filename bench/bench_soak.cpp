@@ -38,17 +38,6 @@ double cpuSeconds()
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-double statusMb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
-
 void runFor(int ms)
 {
     QEventLoop loop;
@@ -149,8 +138,8 @@ void BM_Soak(benchmark::State &state)
         const double elapsed = double(wall.elapsed()) / 1000.0;
         const qint64 to = nowSecs() - 1;
         state.counters["cpu_pct_of_core"] = 100.0 * cpu / elapsed;
-        state.counters["rss_mb"] = statusMb("VmRSS:");
-        state.counters["peak_rss_mb"] = statusMb("VmHWM:");
+        state.counters["rss_mb"] = procStatusMb(0, "VmRSS:");
+        state.counters["peak_rss_mb"] = procStatusMb(0, "VmHWM:");
         state.counters["missing_s"] = missingSeconds(dir.path() + "/Rdatabj.db", from, to);
         if (withHistory)
             state.counters["max_ui_gap_ms"] = double(maxGap);

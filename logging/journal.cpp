@@ -158,17 +158,27 @@ qint64 KeyMsecs::operator()(qint64 key)
     return QDateTime(date, QTime(0, 0).addSecs(int(secs))).toMSecsSinceEpoch();
 }
 
-bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error)
+// Whether the journal of ours can be read: nothing when the database could
+// not be asked (error set), false when it has no journal of our shape.
+static std::optional<bool> journalReadable(QSqlDatabase &db, QString &error)
 {
-    marks.clear();
     bool shapeOk = false;
     QString shapeText;
     const std::optional<bool> present = journalPresent(db, shapeOk, shapeText);
     if (!present) {
         error = QStringLiteral("读取事件表失败");
-        return false;
+        return std::nullopt;
     }
-    if (!*present || !shapeOk)
+    return *present && shapeOk;
+}
+
+bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error)
+{
+    marks.clear();
+    const std::optional<bool> readable = journalReadable(db, error);
+    if (!readable)
+        return false;
+    if (!*readable)
         return true; // no journal of ours: every record counts as measured
     const QString kinds = linkKindList();
     QSqlQuery q(db);
@@ -212,14 +222,10 @@ bool HeldWalk::fresh(qint64 key)
 bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<HistoryEvent> &events, QString &error)
 {
     events.clear();
-    bool shapeOk = false;
-    QString shapeText;
-    const std::optional<bool> present = journalPresent(db, shapeOk, shapeText);
-    if (!present) {
-        error = QStringLiteral("读取事件表失败");
+    const std::optional<bool> readable = journalReadable(db, error);
+    if (!readable)
         return false;
-    }
-    if (!*present || !shapeOk)
+    if (!*readable)
         return true;
     QSqlQuery q(db);
     q.setForwardOnly(true);

@@ -207,3 +207,14 @@ QByteArray runTool(const QString &tool, const QStringList &args)
         return {};
     return p.readAllStandardOutput();
 }
+
+double procStatusMb(qint64 pid, const char *key)
+{
+    QFile f(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid) : QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}

@@ -125,3 +125,7 @@ private:
 // Standard output of a command-line tool (pdfinfo, pdftotext ...), empty
 // when the tool is missing or did not finish within 20 s.
 QByteArray runTool(const QString &tool, const QStringList &args);
+
+// A memory figure of /proc/<pid>/status in MB (key "VmRSS:", "VmHWM:");
+// pid 0: this process. -1 when it cannot be read.
+double procStatusMb(qint64 pid, const char *key);
