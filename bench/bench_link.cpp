@@ -50,10 +50,15 @@ struct Rig {
     }
 };
 
+// Made at its first use and ended by main() while the application still
+// runs: the link's thread is stopped through the event loop.
+std::unique_ptr<Rig> theRig;
+
 Rig &rig()
 {
-    static Rig r;
-    return r;
+    if (!theRig)
+        theRig = std::make_unique<Rig>();
+    return *theRig;
 }
 
 void BM_AcquisitionTick(benchmark::State &state)
@@ -125,5 +130,6 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theRig.reset();
     return 0;
 }
