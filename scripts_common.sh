@@ -2,7 +2,7 @@
 # shellcheck shell=bash
 
 QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libmodbus-dev
-             libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3 poppler-utils
+             libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3 libsqlite3-dev poppler-utils
              libmosquitto-dev mosquitto mosquitto-clients)
 
 qr_install_missing() {
