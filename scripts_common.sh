@@ -3,7 +3,8 @@
 
 QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libmodbus-dev
              libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3 libsqlite3-dev poppler-utils
-             libmosquitto-dev mosquitto mosquitto-clients)
+             libmosquitto-dev mosquitto mosquitto-clients
+             qt6-tools-dev qt6-l10n-tools)
 
 qr_install_missing() {
     local missing=()

@@ -58,7 +58,7 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
 
     hc = new QSlider(Qt::Horizontal, chartArea);
     hc->setObjectName(QStringLiteral("hc"));
-    hc->setAccessibleName(QStringLiteral("标尺"));
+    hc->setAccessibleName(tr("标尺"));
     hc->setRange(-1, 12001);
     hc->setSingleStep(150);
     hc->setPageStep(150);
@@ -84,7 +84,7 @@ void ChartPanel::buildAxes()
         Label5[i]->setObjectName(QStringLiteral("Label5(%1)").arg(i));
         Label5[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Label5[i]->setStyleSheet(QStringLiteral("color:#FF0000;"));
-        Label5[i]->setToolTip(QStringLiteral("双击修改Y轴范围"));
+        Label5[i]->setToolTip(tr("双击修改Y轴范围"));
         Label5[i]->setLeastPointSize(Label5[i]->font().pointSizeF() - 2);
         Label5[i]->installEventFilter(this);
         Label6[i] = new QLabel(blue[i], chartArea);
@@ -114,11 +114,11 @@ void ChartPanel::buildAxes()
 // Shown by a double click on a Y-axis label.
 void ChartPanel::buildYEditor(QWidget *window)
 {
-    Label9 = new QLabel(QStringLiteral("Y轴最大值"), window);
+    Label9 = new QLabel(tr("Y轴最大值"), window);
     Label9->setObjectName(QStringLiteral("Label9"));
     YKD = new QLineEdit(window);
     YKD->setObjectName(QStringLiteral("YKD"));
-    Label10 = new QLabel(QStringLiteral("Y轴最小值"), window);
+    Label10 = new QLabel(tr("Y轴最小值"), window);
     Label10->setObjectName(QStringLiteral("Label10"));
     YKD1 = new QLineEdit(QStringLiteral("0"), window);
     YKD1->setObjectName(QStringLiteral("YKD1"));
@@ -128,7 +128,7 @@ void ChartPanel::buildYEditor(QWidget *window)
     YKD->setAccessibleName(Label9->text());
     Label10->setBuddy(YKD1);
     YKD1->setAccessibleName(Label10->text());
-    Command26 = new QPushButton(QStringLiteral("修改Y"), window);
+    Command26 = new QPushButton(tr("修改Y"), window);
     Command26->setObjectName(QStringLiteral("Command26"));
     Command26->setFocusPolicy(Qt::StrongFocus);
     connect(Command26, &QPushButton::clicked, this, &ChartPanel::applyYClicked);

@@ -27,7 +27,7 @@ frmSplash::frmSplash(InstrumentSession &session, Windows &windows, QWidget *pare
     title->setFont(tf);
     title->setStyleSheet(QStringLiteral("color:white;"));
     title->setAlignment(Qt::AlignCenter);
-    Label1 = new QLabel(QStringLiteral("系统正在初始化数据引擎，请稍后。。。。。。"), this);
+    Label1 = new QLabel(tr("系统正在初始化数据引擎，请稍后。。。。。。"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont f(QStringLiteral("宋体"));
     f.setPointSize(12);

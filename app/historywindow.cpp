@@ -5,6 +5,7 @@
 #include "core/numbers.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -24,7 +25,7 @@
 
 namespace {
 
-const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", "输入6"};
+const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", QT_TRANSLATE_NOOP("HistoryWindow", "输入6")};
 
 // A press that moves less than this is a click.
 constexpr double kClickSlop = 4;
@@ -44,7 +45,7 @@ QString spanText(qint64 ms)
                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
                             .arg(s % 60, 2, 10, QLatin1Char('0'));
-    return sign + (days > 0 ? QStringLiteral("%1天 ").arg(days) + hms : hms);
+    return sign + (days > 0 ? HistoryWindow::tr("%1天 ").arg(days) + hms : hms);
 }
 
 QPushButton *makeButton(const char *name, const QString &caption, QWidget *parent)
@@ -59,32 +60,33 @@ QPushButton *makeButton(const char *name, const QString &caption, QWidget *paren
 
 QString historyEventText(const HistoryEvent &e)
 {
-    static const char *const flags[3] = {"报警", "开路", "短路"};
-    const QString what = e.caption.isEmpty() ? QStringLiteral("寄存器%1").arg(e.reg) : e.caption;
-    const QString detail = e.detail.isEmpty() ? QString() : QStringLiteral("（") + e.detail + QStringLiteral("）");
+    static const char *const flags[3] = {QT_TRANSLATE_NOOP("HistoryWindow", "报警"), QT_TRANSLATE_NOOP("HistoryWindow", "开路"),
+                                         QT_TRANSLATE_NOOP("HistoryWindow", "短路")};
+    const QString what = e.caption.isEmpty() ? HistoryWindow::tr("寄存器%1").arg(e.reg) : QCoreApplication::translate("ParamMap", e.caption.toUtf8().constData());
+    const QString detail = e.detail.isEmpty() ? QString() : HistoryWindow::tr("（") + e.detail + HistoryWindow::tr("）");
     switch (e.kind) {
     case EventKind::LinkOpened:
-        return QStringLiteral("打开通讯");
+        return HistoryWindow::tr("打开通讯");
     case EventKind::LinkClosed:
-        return QStringLiteral("关闭通讯");
+        return HistoryWindow::tr("关闭通讯");
     case EventKind::LinkInterrupted:
-        return QStringLiteral("通讯中断");
+        return HistoryWindow::tr("通讯中断");
     case EventKind::LinkRestored:
-        return QStringLiteral("通讯恢复");
+        return HistoryWindow::tr("通讯恢复");
     case EventKind::FlagRaised:
     case EventKind::FlagCleared: {
-        const QString flag = e.flag >= 0 && e.flag < 3 ? QString::fromUtf8(flags[e.flag]) : QStringLiteral("状态");
-        return QStringLiteral("通道%1 %2 %3")
+        const QString flag = e.flag >= 0 && e.flag < 3 ? HistoryWindow::tr(flags[e.flag]) : HistoryWindow::tr("状态");
+        return HistoryWindow::tr("通道%1 %2 %3")
             .arg(e.channel)
-            .arg(flag, e.kind == EventKind::FlagRaised ? QStringLiteral("出现") : QStringLiteral("消除"));
+            .arg(flag, e.kind == EventKind::FlagRaised ? HistoryWindow::tr("出现") : HistoryWindow::tr("消除"));
     }
     case EventKind::ParamWritten:
-        return QStringLiteral("参数写入 ") + what + QStringLiteral(": ") +
+        return HistoryWindow::tr("参数写入 ") + what + QStringLiteral(": ") +
                (e.before.isEmpty() ? e.value : e.before + QStringLiteral(" → ") + e.value);
     case EventKind::ParamRefused:
-        return QStringLiteral("写入被拒绝 ") + what + QStringLiteral(": ") + e.value + detail;
+        return HistoryWindow::tr("写入被拒绝 ") + what + QStringLiteral(": ") + e.value + detail;
     case EventKind::ParamFailed:
-        return QStringLiteral("写入失败 ") + what + QStringLiteral(": ") + e.value + detail;
+        return HistoryWindow::tr("写入失败 ") + what + QStringLiteral(": ") + e.value + detail;
     }
     return QString();
 }
@@ -95,9 +97,9 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
     auto values = [](const HistoryRecord &r) {
         QString s = timeText(r.msecs);
         for (int q = 0; q < kHistoryCurves; ++q)
-            s += QStringLiteral("  ") + QString::fromUtf8(kShort[q]) + QLatin1Char(' ') + numText(r.values[q]);
+            s += QStringLiteral("  ") + HistoryWindow::tr(kShort[q]) + QLatin1Char(' ') + numText(r.values[q]);
         if (!r.fresh)
-            s += QStringLiteral("  (保持值)");
+            s += HistoryWindow::tr("  (保持值)");
         return s;
     };
     if (a)
@@ -108,7 +110,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
         QString d = QStringLiteral("Δt ") + spanText(b->msecs - a->msecs);
         for (int q = 0; q < kHistoryCurves; ++q) {
             const float v = b->values[q] - a->values[q];
-            d += QStringLiteral("  Δ") + QString::fromUtf8(kShort[q]) + QLatin1Char(' ') +
+            d += QStringLiteral("  Δ") + HistoryWindow::tr(kShort[q]) + QLatin1Char(' ') +
                  (v > 0 ? QStringLiteral("+") : QString()) + numText(v);
         }
         lines << d;
@@ -121,7 +123,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
 HistoryPlotView::HistoryPlotView(const YRange &range, QWidget *parent) : QWidget(parent), m_range(range)
 {
     setObjectName(QStringLiteral("historyPlot"));
-    setAccessibleName(QStringLiteral("历史曲线"));
+    setAccessibleName(tr("历史曲线"));
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(400, 250);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -333,7 +335,7 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     : QWidget(parent, Qt::Window), m_session(session), m_loader(std::move(loader))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
-    setWindowTitle(QStringLiteral("历史曲线"));
+    setWindowTitle(tr("历史曲线"));
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowModality(Qt::NonModal);
     auto *root = new QVBoxLayout(this);
@@ -351,8 +353,8 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
         label->setBuddy(e);
         return std::pair{label, e};
     };
-    auto [fromLabel, fromEdit] = dateEdit("fromEdit", QStringLiteral("起始时间"));
-    auto [toLabel, toEdit] = dateEdit("toEdit", QStringLiteral("结束时间"));
+    auto [fromLabel, fromEdit] = dateEdit("fromEdit", tr("起始时间"));
+    auto [toLabel, toEdit] = dateEdit("toEdit", tr("结束时间"));
     m_fromEdit = fromEdit;
     m_toEdit = toEdit;
     const QDateTime now = m_session.clock.Now();
@@ -362,18 +364,18 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     rangeRow->addWidget(m_fromEdit);
     rangeRow->addWidget(toLabel);
     rangeRow->addWidget(m_toEdit);
-    m_queryButton = makeButton("queryButton", QStringLiteral("查询"), this);
+    m_queryButton = makeButton("queryButton", tr("查询"), this);
     rangeRow->addWidget(m_queryButton);
     const struct {
         const char *name;
         const char *caption;
         qint64 seconds;
-    } quick[4] = {{"last1hButton", "最近1小时", 3600},
-                  {"last8hButton", "最近8小时", 8 * 3600},
-                  {"last24hButton", "最近24小时", 24 * 3600},
-                  {"last7dButton", "最近7天", 7 * 24 * 3600}};
+    } quick[4] = {{"last1hButton", QT_TR_NOOP("最近1小时"), 3600},
+                  {"last8hButton", QT_TR_NOOP("最近8小时"), 8 * 3600},
+                  {"last24hButton", QT_TR_NOOP("最近24小时"), 24 * 3600},
+                  {"last7dButton", QT_TR_NOOP("最近7天"), 7 * 24 * 3600}};
     for (int i = 0; i < 4; ++i) {
-        m_quickButtons[i] = makeButton(quick[i].name, QString::fromUtf8(quick[i].caption), this);
+        m_quickButtons[i] = makeButton(quick[i].name, tr(quick[i].caption), this);
         rangeRow->addWidget(m_quickButtons[i]);
         const qint64 s = quick[i].seconds;
         connect(m_quickButtons[i], &QPushButton::clicked, this, [this, s] { loadLast(s); });
@@ -397,12 +399,12 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     channelRow->addStretch(1);
     m_ringLabel = new QLabel(this);
     m_ringLabel->setObjectName(QStringLiteral("ringLabel"));
-    m_ringLabel->setAccessibleName(QStringLiteral("记录"));
+    m_ringLabel->setAccessibleName(tr("记录"));
     channelRow->addWidget(m_ringLabel);
     channelRow->addSpacing(16);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    m_statusLabel->setAccessibleName(QStringLiteral("状态"));
+    m_statusLabel->setAccessibleName(tr("状态"));
     channelRow->addWidget(m_statusLabel);
     root->addLayout(channelRow);
 
@@ -412,7 +414,7 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     m_plotView = new HistoryPlotView(m_session.yRange, split);
     m_eventList = new QListWidget(split);
     m_eventList->setObjectName(QStringLiteral("eventList"));
-    m_eventList->setAccessibleName(QStringLiteral("事件"));
+    m_eventList->setAccessibleName(tr("事件"));
     split->addWidget(m_plotView);
     split->addWidget(m_eventList);
     split->setStretchFactor(0, 4);
@@ -422,16 +424,16 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
 
     m_readout = new QLabel(this);
     m_readout->setObjectName(QStringLiteral("markerReadout"));
-    m_readout->setAccessibleName(QStringLiteral("标记读数"));
+    m_readout->setAccessibleName(tr("标记读数"));
     m_readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_readout->setMinimumHeight(m_readout->fontMetrics().height() * 3);
     root->addWidget(m_readout);
 
     auto *buttons = new QHBoxLayout;
-    m_printButton = makeButton("printButton", QStringLiteral("打印"), this);
-    m_imageButton = makeButton("imageButton", QStringLiteral("保存图片"), this);
-    m_exportButton = makeButton("exportButton", QStringLiteral("导出CSV"), this);
-    m_closeButton = makeButton("closeButton", QStringLiteral("关闭"), this);
+    m_printButton = makeButton("printButton", tr("打印"), this);
+    m_imageButton = makeButton("imageButton", tr("保存图片"), this);
+    m_exportButton = makeButton("exportButton", tr("导出CSV"), this);
+    m_closeButton = makeButton("closeButton", tr("关闭"), this);
     buttons->addStretch(1);
     for (QPushButton *b : {m_printButton, m_imageButton, m_exportButton, m_closeButton})
         buttons->addWidget(b);
@@ -475,7 +477,7 @@ void HistoryWindow::load(const QDateTime &fromAsked, const QDateTime &toAsked)
     m_toEdit->setDateTime(to);
     const quint64 id = ++m_request;
     m_statusLabel->setStyleSheet(QString());
-    m_statusLabel->setText(QStringLiteral("正在读取…"));
+    m_statusLabel->setText(tr("正在读取…"));
     auto *watcher = new QFutureWatcher<LoadResult>(this);
     m_pending.append(watcher);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { loadFinished(watcher); });
@@ -508,14 +510,14 @@ void HistoryWindow::loadFinished(QFutureWatcher<LoadResult> *watcher)
     m_statusLabel->clear();
     if (!r.ok) {
         m_statusLabel->setStyleSheet(QStringLiteral("color: red;"));
-        m_statusLabel->setText(r.error.isEmpty() ? QStringLiteral("历史读取失败")
-                                                 : QStringLiteral("历史读取失败：") + r.error);
+        m_statusLabel->setText(r.error.isEmpty() ? tr("历史读取失败")
+                                                 : tr("历史读取失败：") + r.error);
         emit loaded(false);
         return;
     }
-    m_ringLabel->setText(r.range.ring == LogRing::OneSecond ? QStringLiteral("1 秒记录") : QStringLiteral("10 秒记录"));
+    m_ringLabel->setText(r.range.ring == LogRing::OneSecond ? tr("1 秒记录") : tr("10 秒记录"));
     if (r.range.records.empty())
-        m_statusLabel->setText(QStringLiteral("此时段无记录"));
+        m_statusLabel->setText(tr("此时段无记录"));
     m_plotView->setData(std::make_shared<const HistoryRange>(std::move(r.range)));
     showEvents();
     emit loaded(true);
@@ -550,7 +552,7 @@ void HistoryWindow::updateReadout()
 ChartPrintHeader HistoryWindow::printHeader() const
 {
     ChartPrintHeader h;
-    h.title = QStringLiteral("历史曲线");
+    h.title = tr("历史曲线");
     h.instrument = QStringLiteral("QR5300M");
     const int station = m_session.settings.Link_Par[3];
     if (station > 0)
@@ -596,14 +598,14 @@ void HistoryWindow::printChart()
 
 void HistoryWindow::saveImageAsked()
 {
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存图片"), QString(),
-                                                QStringLiteral("PNG 图片 (*.png)"));
+    QString path = QFileDialog::getSaveFileName(this, tr("保存图片"), QString(),
+                                                tr("PNG 图片 (*.png)"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
         path += QStringLiteral(".png");
     if (!saveImage(path)) {
         m_statusLabel->setStyleSheet(QStringLiteral("color: red;"));
-        m_statusLabel->setText(QStringLiteral("图片保存失败：") + path);
+        m_statusLabel->setText(tr("图片保存失败：") + path);
     }
 }

@@ -23,9 +23,9 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
     buildChoices(window);
 
     auto *openClose = new QVBoxLayout;
-    Command9 = new QPushButton(QStringLiteral("打开"), window);
+    Command9 = new QPushButton(tr("打开"), window);
     Command9->setObjectName(QStringLiteral("Command9"));
-    Command10 = new QPushButton(QStringLiteral("关闭"), window);
+    Command10 = new QPushButton(tr("关闭"), window);
     Command10->setObjectName(QStringLiteral("Command10"));
     for (QPushButton *b : {Command9, Command10}) {
         b->setFocusPolicy(Qt::StrongFocus);
@@ -39,7 +39,7 @@ LinkPanel::LinkPanel(QWidget *window) : QObject(window)
     // one is elided and shown whole as a tooltip.
     linkState = new FitLabel(QString(), window);
     linkState->setObjectName(QStringLiteral("linkState"));
-    linkState->setAccessibleDescription(QStringLiteral("单击查看通讯诊断"));
+    linkState->setAccessibleDescription(tr("单击查看通讯诊断"));
     linkState->setCursor(Qt::PointingHandCursor);
     linkState->installEventFilter(this);
 }
@@ -54,10 +54,10 @@ bool LinkPanel::eventFilter(QObject *watched, QEvent *event)
 
 void LinkPanel::buildPort(QWidget *window)
 {
-    Frame6 = new QGroupBox(QStringLiteral("通讯端口选择"), window);
+    Frame6 = new QGroupBox(tr("通讯端口选择"), window);
     Frame6->setObjectName(QStringLiteral("Frame6"));
     auto *f6 = new QGridLayout(Frame6);
-    Label1 = new QLabel(QStringLiteral("通讯端口"), Frame6);
+    Label1 = new QLabel(tr("通讯端口"), Frame6);
     Label1->setObjectName(QStringLiteral("Label1"));
     Combo1 = new QComboBox(Frame6);
     Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -72,7 +72,7 @@ void LinkPanel::buildPort(QWidget *window)
     m_row->addWidget(Frame6);
     connect(Combo1, &QComboBox::editTextChanged, this, &LinkPanel::updatePortDevice);
 
-    Frame5[0] = new QGroupBox(QStringLiteral("模块地址"), window);
+    Frame5[0] = new QGroupBox(tr("模块地址"), window);
     Frame5[0]->setObjectName(QStringLiteral("Frame5(0)"));
     auto *f50 = new QVBoxLayout(Frame5[0]);
     Combo2 = new QComboBox(Frame5[0]);
@@ -85,7 +85,7 @@ void LinkPanel::buildPort(QWidget *window)
 
 void LinkPanel::buildChoices(QWidget *window)
 {
-    Frame2_1 = new QGroupBox(QStringLiteral("波特率"), window);
+    Frame2_1 = new QGroupBox(tr("波特率"), window);
     Frame2_1->setObjectName(QStringLiteral("Frame2(1)"));
     auto *f21 = new QVBoxLayout(Frame2_1);
     const char *bauds[3] = {"4800", "9600", "19200"};
@@ -96,12 +96,12 @@ void LinkPanel::buildChoices(QWidget *window)
     }
     m_row->addWidget(Frame2_1);
 
-    Frame5[1] = new QGroupBox(QStringLiteral("校验方式"), window);
+    Frame5[1] = new QGroupBox(tr("校验方式"), window);
     Frame5[1]->setObjectName(QStringLiteral("Frame5(1)"));
     auto *f51 = new QVBoxLayout(Frame5[1]);
-    const char *parities[3] = {"无校验", "奇校验", "偶校验"};
+    const char *parities[3] = {QT_TR_NOOP("无校验"), QT_TR_NOOP("奇校验"), QT_TR_NOOP("偶校验")};
     for (int i = 0; i < 3; ++i) {
-        Option2[i] = new QRadioButton(QString::fromUtf8(parities[i]), Frame5[1]);
+        Option2[i] = new QRadioButton(tr(parities[i]), Frame5[1]);
         Option2[i]->setObjectName(QStringLiteral("Option2(%1)").arg(i));
         f51->addWidget(Option2[i]);
     }
@@ -195,7 +195,7 @@ void LinkPanel::updatePortDevice()
     }
     int32_t port = 0;
     if (!roundI32(leadNum(Combo1->currentText()), &port) || port < 1)
-        portDev->setText(QStringLiteral("无效端口号"));
+        portDev->setText(tr("无效端口号"));
     else
         portDev->setText(portDevice(port));
 }

@@ -27,22 +27,22 @@ QString ms(double v)
 QString linkFrameLine(const LinkFrame &f)
 {
     const QString time = QDateTime::fromMSecsSinceEpoch(f.timeMs).toString(QStringLiteral("HH:mm:ss.zzz"));
-    const QString dir = f.direction == FrameDirection::Sent ? QStringLiteral("发") : QStringLiteral("收");
+    const QString dir = f.direction == FrameDirection::Sent ? LinkDiagnosticsWindow::tr("发") : LinkDiagnosticsWindow::tr("收");
     return time + QLatin1Char(' ') + dir + QLatin1Char(' ') + QString::fromLatin1(f.bytes.toHex(' ').toUpper());
 }
 
 LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDialog(parent), m_link(link)
 {
     setObjectName(QStringLiteral("LinkDiagnosticsWindow"));
-    setWindowTitle(QStringLiteral("通讯诊断"));
+    setWindowTitle(tr("通讯诊断"));
     setAccessibleName(windowTitle());
 
     m_counters = new QLabel(this);
     m_counters->setObjectName(QStringLiteral("diagCounters"));
-    m_counters->setAccessibleName(QStringLiteral("通讯统计"));
+    m_counters->setAccessibleName(tr("通讯统计"));
     m_counters->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto *monitorCaption = new QLabel(QStringLiteral("报文监视（最近 500 帧）"), this);
+    auto *monitorCaption = new QLabel(tr("报文监视（最近 500 帧）"), this);
     m_monitor = new QPlainTextEdit(this);
     m_monitor->setObjectName(QStringLiteral("diagMonitor"));
     m_monitor->setAccessibleName(monitorCaption->text());
@@ -52,14 +52,14 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     m_monitor->setFont(QFont(QStringLiteral("monospace")));
     monitorCaption->setBuddy(m_monitor);
 
-    m_pause = new QPushButton(QStringLiteral("暂停"), this);
+    m_pause = new QPushButton(tr("暂停"), this);
     m_pause->setObjectName(QStringLiteral("diagPause"));
     m_pause->setCheckable(true);
-    auto *clearButton = new QPushButton(QStringLiteral("清零"), this);
+    auto *clearButton = new QPushButton(tr("清零"), this);
     clearButton->setObjectName(QStringLiteral("diagClear"));
-    auto *saveButton = new QPushButton(QStringLiteral("保存"), this);
+    auto *saveButton = new QPushButton(tr("保存"), this);
     saveButton->setObjectName(QStringLiteral("diagSave"));
-    auto *closeButton = new QPushButton(QStringLiteral("关闭"), this);
+    auto *closeButton = new QPushButton(tr("关闭"), this);
     closeButton->setObjectName(QStringLiteral("diagClose"));
     for (QPushButton *b : {m_pause, clearButton, saveButton, closeButton})
         b->setAccessibleName(b->text());
@@ -80,7 +80,7 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     resize(640, 480);
 
     connect(m_pause, &QPushButton::toggled, this, [this](bool on) {
-        m_pause->setText(on ? QStringLiteral("继续") : QStringLiteral("暂停"));
+        m_pause->setText(on ? tr("继续") : tr("暂停"));
         m_pause->setAccessibleName(m_pause->text());
         if (!on)
             refresh();
@@ -109,17 +109,17 @@ QString LinkDiagnosticsWindow::countersText() const
     const LinkCounters &c = m_link.diagnostics().counters();
     QStringList lines;
     const auto line = [&](const QString &caption, qint64 n) {
-        lines << caption + QStringLiteral("：") + QString::number(n);
+        lines << caption + tr("：") + QString::number(n);
     };
-    line(QStringLiteral("请求"), c.requests);
-    line(QStringLiteral("应答"), c.answers);
-    line(QStringLiteral("超时"), c.timeouts);
-    line(QStringLiteral("校验错误"), c.crcErrors);
-    line(QStringLiteral("应答不符"), c.badReplies);
-    line(QStringLiteral("串口断开"), c.deviceLost);
+    line(tr("请求"), c.requests);
+    line(tr("应答"), c.answers);
+    line(tr("超时"), c.timeouts);
+    line(tr("校验错误"), c.crcErrors);
+    line(tr("应答不符"), c.badReplies);
+    line(tr("串口断开"), c.deviceLost);
     for (auto it = c.exceptions.cbegin(); it != c.exceptions.cend(); ++it)
         line(exceptionReplyText(it.key()), it.value());
-    lines << QStringLiteral("往返时间 最近/平均/最大：%1 / %2 / %3 ms")
+    lines << tr("往返时间 最近/平均/最大：%1 / %2 / %3 ms")
                  .arg(ms(c.lastRoundTripMs), ms(c.meanRoundTripMs), ms(c.maxRoundTripMs));
     return lines.join(QLatin1Char('\n'));
 }
@@ -171,13 +171,13 @@ bool LinkDiagnosticsWindow::saveTo(const QString &path) const
 void LinkDiagnosticsWindow::save()
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("保存通讯诊断"),
-                                                      QStringLiteral("通讯诊断-%1.txt").arg(stamp),
-                                                      QStringLiteral("文本文件 (*.txt)"));
+    const QString path = QFileDialog::getSaveFileName(this, tr("保存通讯诊断"),
+                                                      tr("通讯诊断-%1.txt").arg(stamp),
+                                                      tr("文本文件 (*.txt)"));
     if (path.isEmpty())
         return;
     if (saveTo(path))
-        m_saveState->setText(QStringLiteral("已保存：%1").arg(path));
+        m_saveState->setText(tr("已保存：%1").arg(path));
     else
-        m_saveState->setText(QStringLiteral("保存失败：无法写入 %1").arg(path));
+        m_saveState->setText(tr("保存失败：无法写入 %1").arg(path));
 }

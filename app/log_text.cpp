@@ -1,8 +1,10 @@
 #include "app/log_text.h"
 
+#include <QCoreApplication>
+
 QString logStateText(const LogState &state)
 {
-    return state.stopped ? QStringLiteral("记录已停止：") + state.reason : QString();
+    return state.stopped ? QCoreApplication::translate("LogText", "记录已停止：") + state.reason : QString();
 }
 
 QString logNoticeText(const LogNotice &notice)
@@ -12,13 +14,13 @@ QString logNoticeText(const LogNotice &notice)
     case DbNotice::None:
         return QString();
     case DbNotice::FileReplaced:
-        what = QStringLiteral("数据库文件已被替换或被其他程序改动，已重新打开");
+        what = QCoreApplication::translate("LogText", "数据库文件已被替换或被其他程序改动，已重新打开");
         break;
     case DbNotice::FileRecreated:
-        what = QStringLiteral("数据库文件已被删除，已新建一个空数据库");
+        what = QCoreApplication::translate("LogText", "数据库文件已被删除，已新建一个空数据库");
         break;
     case DbNotice::IdsRecovered:
-        what = QStringLiteral("表 sl_void 中的最新记录号无法读出，已按记录时间取回并存回（pv_data %1，Lpv_wdjl %2）")
+        what = QCoreApplication::translate("LogText", "表 sl_void 中的最新记录号无法读出，已按记录时间取回并存回（pv_data %1，Lpv_wdjl %2）")
                    .arg(notice.pvId)
                    .arg(notice.lpvId);
         break;

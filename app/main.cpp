@@ -1,9 +1,11 @@
 #include "app/export_command.h"
 #include "app/frmsplash.h"
 #include "app/headless.h"
+#include "app/language.h"
 #include "app/session.h"
 
 #include <QApplication>
+#include <QTranslator>
 
 int main(int argc, char **argv)
 {
@@ -14,6 +16,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
+    QTranslator translator; // Chinese unless --lang en, QR5300M_LANG=en or the remembered choice
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), configFilePath()),
+                    &translator);
 
     InstrumentSession session;
     session.mqtt.setSettings(readMqttSettings(configFilePath()));

@@ -13,10 +13,18 @@
 namespace {
 
 const char *const kStatusText[12] = {
-    "通道一报警", "通道一开路", "通道一短路", "通道二报警", "通道二开路", "通道二短路",
-    "通道三报警", "通道三开路", "通道三短路", "通道四报警", "通道四开路", "通道四短路",
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道一报警"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道一开路"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道一短路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二报警"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道二开路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二短路"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道三报警"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道三开路"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道三短路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四报警"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道四开路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四短路"),
 };
-const char *const kReadoutCaption[5] = {"通道一 CH1", "通道二 CH2", "通道三 CH3", "通道四 CH4", "变送值 DA"};
+const char *const kReadoutCaption[5] = {
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道一 CH1"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二 CH2"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "通道三 CH3"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四 CH4"),
+    QT_TRANSLATE_NOOP("ReadoutPanel", "变送值 DA"),
+};
 // Caption colours match the curves of channels 1..4.
 const char *const kCaptionColour[5] = {"#FF0000", "#808000", "#004000", "#FF00FF", "#000000"};
 
@@ -40,7 +48,7 @@ void ReadoutPanel::buildAlarms(QWidget *window)
     Frame9->setObjectName(QStringLiteral("Frame9"));
     auto *almLayout = new QVBoxLayout(Frame9);
     for (int k = 0; k < 12; ++k) {
-        D_2R[k] = new QLabel(k == 0 ? QStringLiteral("报警一OFF") : QStringLiteral("报警二OFF"), Frame9);
+        D_2R[k] = new QLabel(k == 0 ? tr("报警一OFF") : tr("报警二OFF"), Frame9);
         D_2R[k]->setObjectName(QStringLiteral("D_2R(%1)").arg(k));
         D_2R[k]->setMinimumWidth(90);
         D_2R[k]->setAlignment(Qt::AlignCenter);
@@ -51,7 +59,7 @@ void ReadoutPanel::buildAlarms(QWidget *window)
 
 void ReadoutPanel::buildReadouts(QWidget *window)
 {
-    Frame4 = new QGroupBox(QStringLiteral("实时值"), window);
+    Frame4 = new QGroupBox(tr("实时值"), window);
     Frame4->setObjectName(QStringLiteral("Frame4"));
     auto *ro = new QGridLayout(Frame4);
     // Tight rows pay for the caption: the group keeps its height.
@@ -60,7 +68,7 @@ void ReadoutPanel::buildReadouts(QWidget *window)
     ro->setContentsMargins(l, 2, r, 2);
     ro->setVerticalSpacing(4);
     for (int i = 0; i < 5; ++i) {
-        d3wCaption[i] = new QLabel(QString::fromUtf8(kReadoutCaption[i]), Frame4);
+        d3wCaption[i] = new QLabel(ReadoutPanel::tr(kReadoutCaption[i]), Frame4);
         d3wCaption[i]->setObjectName(QStringLiteral("d3wCaption(%1)").arg(i));
         d3wCaption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
         d3wCaption[i]->setAlignment(Qt::AlignCenter);
@@ -89,7 +97,7 @@ void ReadoutPanel::showStatus(const int32_t *Sta_1X)
 {
     for (int k = 0; k < 12; ++k) {
         if (Sta_1X[k] != 0) {
-            D_2R[k]->setText(QString::fromUtf8(kStatusText[k]));
+            D_2R[k]->setText(ReadoutPanel::tr(kStatusText[k]));
             setBg(D_2R[k], "#FFC0C0");
         } else {
             D_2R[k]->setText(QStringLiteral("   "));
@@ -106,14 +114,14 @@ void ReadoutPanel::showRecord(const Chart &c, int s)
         setBg(D_3W[q], "#FFFF00");
     }
     // A record logged while the link was down holds kept values, not readings.
-    const QString held = has && s >= 0 && s < kChartSlots && c.held[s] ? QStringLiteral(" （保持值）") : QString();
-    Frame4->setTitle(has ? QStringLiteral("标尺读数 %1 %2%3").arg(dateText(c.Chart_Date[s]), timeText(c.Chart_Time[s]), held)
-                         : QStringLiteral("标尺读数 无记录"));
+    const QString held = has && s >= 0 && s < kChartSlots && c.held[s] ? tr(" （保持值）") : QString();
+    Frame4->setTitle(has ? tr("标尺读数 %1 %2%3").arg(dateText(c.Chart_Date[s]), timeText(c.Chart_Time[s]), held)
+                         : tr("标尺读数 无记录"));
 }
 
 void ReadoutPanel::showLiveCaption()
 {
-    Frame4->setTitle(QStringLiteral("实时值"));
+    Frame4->setTitle(tr("实时值"));
 }
 
 void ReadoutPanel::restoreColours()

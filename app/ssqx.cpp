@@ -3,6 +3,7 @@
 #include "app/chart_panel.h"
 #include "app/fit_label.h"
 #include "app/history_actions.h"
+#include "app/language.h"
 #include "app/historywindow.h"
 #include "app/link_panel.h"
 #include "app/linkdiagnosticswindow.h"
@@ -24,6 +25,7 @@
 #include "logging/history_range.h"
 #include "logging/mscom.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -48,7 +50,7 @@ constexpr int kFrameAllowW = 16, kFrameAllowH = 40;
 
 QPushButton *button(const char *name, const char *caption, QWidget *parent)
 {
-    auto *b = new QPushButton(QString::fromUtf8(caption), parent);
+    auto *b = new QPushButton(QCoreApplication::translate("ssqx", caption), parent);
     b->setObjectName(QLatin1String(name));
     b->setFocusPolicy(Qt::StrongFocus);
     return b;
@@ -68,7 +70,20 @@ ssqx::ssqx(InstrumentSession &session, QWidget *parent)
     : QWidget(parent), Main_Conn(session.dbFiles, QStringLiteral("Main_Conn")), m_session(session)
 {
     setObjectName(QStringLiteral("ssqx"));
-    setWindowTitle(QStringLiteral("过程控制仪表 QR5300M  OverView"));
+    setWindowTitle(tr("过程控制仪表 QR5300M  OverView"));
+    // The interface language, chosen with a right click on the window: it
+    // is remembered in the config file and used from the next start.
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    const struct {
+        const char *lang, *caption;
+    } languages[2] = {{"en", "English (next start)"}, {"zh", "中文（下次启动）"}};
+    for (const auto &l : languages) {
+        auto *a = new QAction(QString::fromUtf8(l.caption), this);
+        a->setObjectName(QStringLiteral("lang_%1").arg(QLatin1String(l.lang)));
+        const QString lang = QLatin1String(l.lang);
+        connect(a, &QAction::triggered, this, [lang] { saveLanguage(configFilePath(), lang); });
+        addAction(a);
+    }
     monoMs = [] {
         return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now().time_since_epoch())
@@ -142,7 +157,7 @@ void ssqx::buildStatusLines(QGridLayout *root)
     sl->setVerticalSpacing(2);
     Label2_9 = new FitLabel(QStringLiteral("2001-03-12"), stateBox);
     Label2_9->setObjectName(QStringLiteral("Label2(9)"));
-    Label2_10 = new FitLabel(QStringLiteral("18：42：00"), stateBox);
+    Label2_10 = new FitLabel(tr("18：42：00"), stateBox);
     Label2_10->setObjectName(QStringLiteral("Label2(10)"));
     for (QLabel *l : {Label2_9, Label2_10}) {
         l->setAlignment(Qt::AlignCenter);
@@ -171,17 +186,17 @@ void ssqx::buildStatusLines(QGridLayout *root)
 
 void ssqx::buildFunctionButtons(QGridLayout *root)
 {
-    Frame3 = new QGroupBox(QStringLiteral("功能"), this);
+    Frame3 = new QGroupBox(tr("功能"), this);
     Frame3->setObjectName(QStringLiteral("Frame3"));
     auto *f3 = new QGridLayout(Frame3);
-    Command29 = button("Command29", "历史曲线", Frame3);
-    Command8 = button("Command8", "F7 右移", Frame3);
-    Command7 = button("Command7", "F6 左移", Frame3);
-    Command6 = button("Command6", "F5 选择", Frame3);
-    Command5 = button("Command5", "F4 标尺", Frame3);
-    Command2 = button("Command2", "F3 打印", Frame3);
-    Command3 = button("Command3", "F2 放大", Frame3);
-    Command4 = button("Command4", "F1 缩小", Frame3);
+    Command29 = button("Command29", QT_TRANSLATE_NOOP("ssqx", "历史曲线"), Frame3);
+    Command8 = button("Command8", QT_TRANSLATE_NOOP("ssqx", "F7 右移"), Frame3);
+    Command7 = button("Command7", QT_TRANSLATE_NOOP("ssqx", "F6 左移"), Frame3);
+    Command6 = button("Command6", QT_TRANSLATE_NOOP("ssqx", "F5 选择"), Frame3);
+    Command5 = button("Command5", QT_TRANSLATE_NOOP("ssqx", "F4 标尺"), Frame3);
+    Command2 = button("Command2", QT_TRANSLATE_NOOP("ssqx", "F3 打印"), Frame3);
+    Command3 = button("Command3", QT_TRANSLATE_NOOP("ssqx", "F2 放大"), Frame3);
+    Command4 = button("Command4", QT_TRANSLATE_NOOP("ssqx", "F1 缩小"), Frame3);
     QPushButton *fn[8] = {Command29, Command8, Command7, Command6, Command5, Command2, Command3, Command4};
     for (int i = 0; i < 8; ++i)
         f3->addWidget(fn[i], i / 4, i % 4);
@@ -194,10 +209,10 @@ void ssqx::buildBottomRow(QGridLayout *root)
     Frame11 = new QGroupBox(this);
     Frame11->setObjectName(QStringLiteral("Frame11"));
     auto *f11 = new QHBoxLayout(Frame11);
-    Command1 = button("Command1", "退出", Frame11);
-    Command23 = button("Command23", "参数校准", Frame11);
-    Command21 = button("Command21", "CONFIG", Frame11);
-    mqttButton = button("mqttButton", "MQTT发布", Frame11);
+    Command1 = button("Command1", QT_TRANSLATE_NOOP("ssqx", "退出"), Frame11);
+    Command23 = button("Command23", QT_TRANSLATE_NOOP("ssqx", "参数校准"), Frame11);
+    Command21 = button("Command21", QT_TRANSLATE_NOOP("ssqx", "CONFIG"), Frame11);
+    mqttButton = button("mqttButton", QT_TRANSLATE_NOOP("ssqx", "MQTT发布"), Frame11);
     f11->addWidget(Command1);
     f11->addWidget(Command23);
     f11->addWidget(Command21);
@@ -391,7 +406,7 @@ void ssqx::showSlotTime(int s)
         Label2_9->setText(dateText(chart().Chart_Date[s]));
         Label2_10->setText(timeText(chart().Chart_Time[s]));
     } else {
-        Label2_9->setText(QStringLiteral("无记录"));
+        Label2_9->setText(tr("无记录"));
         Label2_10->setText(QStringLiteral("--:--:--"));
     }
 }
@@ -400,7 +415,7 @@ void ssqx::showSlotTime(int s)
 void ssqx::historyFailed()
 {
     const QString why = Main_Conn.faultText();
-    m_historyError = why.isEmpty() ? QStringLiteral("历史读取失败") : QStringLiteral("历史读取失败：") + why;
+    m_historyError = why.isEmpty() ? tr("历史读取失败") : tr("历史读取失败：") + why;
 }
 
 void ssqx::Reload_Live()
@@ -464,7 +479,7 @@ bool ssqx::writeChartPdf(const QString &path, QString *error) const
 ChartPrintHeader ssqx::printHeader() const
 {
     ChartPrintHeader h;
-    h.title = QStringLiteral("趋势曲线");
+    h.title = tr("趋势曲线");
     h.instrument = QStringLiteral("QR5300M");
     if (const int station = m_session.settings.Link_Par[3]; station > 0)
         h.station = QString::number(station);
@@ -495,7 +510,7 @@ void ssqx::openMqttSettings()
         return;
     QString error;
     if (!applyMqttSettings(m_session.mqtt, dialog.result(), configFilePath(), &error))
-        QMessageBox::warning(this, QStringLiteral("MQTT发布"), error);
+        QMessageBox::warning(this, tr("MQTT发布"), error);
 }
 
 // F5 "选择" and "历史曲线": the history window, over the last hour at first.
@@ -528,7 +543,7 @@ void ssqx::Command5_Click()
 {
     if (m_chart->toggleRuler()) {
         m_chartPanel->rulerOn();
-        Command5->setText(QStringLiteral("F4 复原"));
+        Command5->setText(tr("F4 复原"));
         // The read-outs show the slot under the slider from now on, never
         // a live value.
         showRulerReadout(m_chartPanel->rulerValue());
@@ -537,7 +552,7 @@ void ssqx::Command5_Click()
     // The chart has gone back to the live window.
     m_chartPanel->rulerOff();
     Command5->setFocus();
-    Command5->setText(QStringLiteral("F4 标尺"));
+    Command5->setText(tr("F4 标尺"));
     m_readouts->showLiveCaption();
     restoreColours();
     Show_Live();
@@ -800,7 +815,7 @@ void ssqx::refreshStateTexts()
     // the database.
     QString log = logStateText(m_session.logger.logState());
     if (!m_historyError.isEmpty())
-        log = log.isEmpty() ? m_historyError : log + QStringLiteral("；") + m_historyError;
+        log = log.isEmpty() ? m_historyError : log + tr("；") + m_historyError;
     // A notice (the database was replaced and reopened, lost ids recovered)
     // follows "记录正常" in blue: logging goes on, but the operator should
     // know what happened to the file.
@@ -809,8 +824,8 @@ void ssqx::refreshStateTexts()
         logState->setText(log);
         logState->setStyleSheet(QStringLiteral("color:#C00000;"));
     } else {
-        logState->setText(notice.isEmpty() ? QStringLiteral("记录正常")
-                                            : QStringLiteral("记录正常（%1）").arg(notice));
+        logState->setText(notice.isEmpty() ? tr("记录正常")
+                                            : tr("记录正常（%1）").arg(notice));
         logState->setStyleSheet(notice.isEmpty() ? QString() : QStringLiteral("color:#0000C0;"));
     }
 }

@@ -30,7 +30,7 @@ namespace {
 const QColor kReadBack(0xFF, 0xC0, 0xFF);
 const QColor kStaleText(0x80, 0x80, 0x80);
 const QString kMarkStyle = QStringLiteral("background-color: #FFD0D0;");
-const QString kStaleTip = QStringLiteral("读回失败，这是上次读到的值");
+const char *const kStaleTip = QT_TRANSLATE_NOOP("CONFIG1", "读回失败，这是上次读到的值");
 
 // Layout in twips (1/1440 inch), converted with the screen's logical DPI.
 constexpr int kClientW = 14610, kClientH = 9540;
@@ -191,7 +191,7 @@ void CONFIG1::Build()
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("SSTab2_Tab%1").arg(t));
         // "&" in a tab caption would mark a shortcut; the caption shows it as is.
-        const QString caption = QString::fromUtf8(kTabCaption[t]).replace(u'&', QStringLiteral("&&"));
+        const QString caption = paramText(kTabCaption[t]).replace(u'&', QStringLiteral("&&"));
         SSTab2->addTab(page, caption);
         auto *tab = new QToolButton(Frame1);
         tab->setObjectName(arrayName("SSTab2_Caption", t));
@@ -213,7 +213,7 @@ void CONFIG1::Build()
             const int y = kRowTop + row * kRowStep;
             ++row;
 
-            auto *name = new QLabel(QString::fromUtf8(p.caption), page);
+            auto *name = new QLabel(paramText(p.caption), page);
             name->setObjectName(arrayName("Label1", i));
             name->setGeometry(Twips(kNameX), Twips(y + 15), Twips(kNameW), Twips(kBackH));
             Label1[i] = name;
@@ -222,7 +222,7 @@ void CONFIG1::Build()
             back->setObjectName(arrayName("D_4W", i));
             back->setGeometry(Twips(kBackX), Twips(y + 15), Twips(kBackW), Twips(kBackH));
             back->setFont(m_readFont);
-            back->setAccessibleName(QString::fromUtf8(p.caption));
+            back->setAccessibleName(paramText(p.caption));
             setBack(back, kReadBack);
             back->setIndent(2);
             D_4W[i] = back;
@@ -249,7 +249,7 @@ void CONFIG1::Build()
                 T_3RW[i] = edit;
                 entry = edit;
             }
-            entry->setAccessibleName(QString::fromUtf8(p.caption));
+            entry->setAccessibleName(paramText(p.caption));
             entry->installEventFilter(this);
             name->setBuddy(entry);
             if (previous)
@@ -260,7 +260,7 @@ void CONFIG1::Build()
             help->setObjectName(arrayName("Label2", i));
             help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             help->setGeometry(Twips(kHelpX), Twips(y + 15), Twips(kHelpW), Twips(kBackH));
-            FitLabel(help, QString::fromUtf8(p.help), font());
+            FitLabel(help, paramText(p.help), font());
             Label2[i] = help;
         }
     }
@@ -292,7 +292,7 @@ void CONFIG1::Build()
     msgLine->setAutoFillBackground(true);
     msgLine->raise();
 
-    Command11 = new QPushButton(QStringLiteral(" Esc 返回"), this);
+    Command11 = new QPushButton(tr(" Esc 返回"), this);
     Command11->setObjectName(QStringLiteral("Command11"));
     Command11->setGeometry(Twips(kButtonX), Twips(kButtonY), Twips(kButtonW), Twips(kButtonH));
     Command11->raise();
@@ -310,7 +310,7 @@ void CONFIG1::Form_Load()
         const ChoiceTable &list = kChoice[kParam[kComboRegister[n] - 1].list];
         box->clear();
         for (int k = 0; k < list.count; ++k)
-            box->insertItem(k, QString::fromUtf8(list.items[k].entry));
+            box->insertItem(k, paramText(list.items[k].entry));
         // No entry shown: the box does not know what the instrument holds
         // (its read-back label says that), so it claims nothing.
         box->setCurrentIndex(-1);
@@ -456,7 +456,7 @@ void CONFIG1::showBack(int k, const QString &text, bool stale)
     }
     // The tooltip carries a cut text whole; a stale mark adds its reason.
     const QString whole = back->text() == text ? QString() : text;
-    back->setToolTip(stale ? (whole.isEmpty() ? kStaleTip : whole + u'\n' + kStaleTip) : whole);
+    back->setToolTip(stale ? (whole.isEmpty() ? tr(kStaleTip) : whole + u'\n' + tr(kStaleTip)) : whole);
 }
 
 void CONFIG1::showLabels(int from, int count)
@@ -518,7 +518,7 @@ void CONFIG1::showMsg()
 {
     QString text = m_writeMsg;
     if (!m_readMsg.isEmpty())
-        text += (text.isEmpty() ? QString() : QStringLiteral("；")) + m_readMsg;
+        text += (text.isEmpty() ? QString() : tr("；")) + m_readMsg;
     msgLine->setText(text);
     msgLine->setToolTip(text);
 }
@@ -569,7 +569,7 @@ void CONFIG1::writeReg(int reg)
     // the meantime; the window itself only when it is still there.
     QPointer<CONFIG1> self(this);
     QPointer<WriteJournal> journal(m_journal);
-    const QString caption = QString::fromUtf8(kParam[i].caption);
+    const QString caption = paramText(kParam[i].caption);
     // Taken now: the value the operator saw before this write.
     const HistoryEvent attempt = writeEvent(reg, EventKind::ParamWritten, QString::number(value), QString());
     Link::Done finish = [self, journal, reg, seq, caption, attempt](const LinkResult &r) {
@@ -577,7 +577,7 @@ void CONFIG1::writeReg(int reg)
         HistoryEvent outcome = attempt;
         if (!failure.isEmpty()) {
             outcome.kind = EventKind::ParamFailed;
-            outcome.detail = linkFailureText(r.error);
+            outcome.detail = linkFailureText(r.error, false); // stored: the same whatever the language
         }
         if (journal) {
             if (failure.isEmpty())
@@ -627,7 +627,7 @@ void CONFIG1::writeDone(int reg, uint32_t seq, const LinkResult &r, const QStrin
         m_writeMsg = failure;
     } else {
         setMark(reg, "", QString());
-        m_writeMsg = QStringLiteral("%1：已写入").arg(QString::fromUtf8(kParam[i].caption));
+        m_writeMsg = tr("%1：已写入").arg(paramText(kParam[i].caption));
     }
     showMsg();
 }

@@ -11,7 +11,9 @@
 #include <cstdint>
 
 // Why an exchange failed: "仪表无应答（超时）", "应答校验错误（CRC）", ...
-QString linkFailureText(const LinkError &error);
+// In the interface language, or in Chinese whatever the language when not
+// translated (for what goes into the database).
+QString linkFailureText(const LinkError &error, bool translated = true);
 // A kind of exception reply, counted by the link diagnostics:
 // "异常应答（代码 2：非法数据地址）".
 QString exceptionReplyText(int code);

@@ -81,6 +81,10 @@ extern const ChoiceTable kChoice[ListCount];
 // Register written by ComboN at element N (element 0 unused).
 extern const int8_t kComboRegister[kComboCount + 1];
 
+// A caption, help text, tab caption or list text of the tables above in the
+// interface language (the tables hold the Chinese source texts).
+QString paramText(const char *source);
+
 // Text a read-back label shows for value v of register reg. Returns false for
 // a code without a decoding text: the label then keeps what it shows.
 bool decodeText(int reg, int32_t v, QString *text);

@@ -1,0 +1,58 @@
+#include "app/language.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTranslator>
+
+namespace {
+
+QString known(const QString &lang)
+{
+    const QString l = lang.trimmed().toLower();
+    return l == u"en" || l == u"zh" ? l : QString();
+}
+
+} // namespace
+
+QString chosenLanguage(const QStringList &arguments, const QString &environment, const QString &configFile)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (a == u"--lang" && i + 1 < arguments.size()) {
+            if (const QString l = known(arguments[i + 1]); !l.isEmpty())
+                return l;
+        } else if (a.startsWith(u"--lang=")) {
+            if (const QString l = known(a.mid(7)); !l.isEmpty())
+                return l;
+        }
+    }
+    if (const QString l = known(environment); !l.isEmpty())
+        return l;
+    if (!configFile.isEmpty() && QFileInfo::exists(configFile)) {
+        const QSettings ini(configFile, QSettings::IniFormat);
+        if (const QString l = known(ini.value(QStringLiteral("ui/lang")).toString()); !l.isEmpty())
+            return l;
+    }
+    return QStringLiteral("zh");
+}
+
+bool installLanguage(const QString &lang, QTranslator *translator)
+{
+    if (lang == u"zh")
+        return true;
+    if (!translator->load(QStringLiteral(":/i18n/qr5300m_%1.qm").arg(lang)))
+        return false;
+    return QCoreApplication::installTranslator(translator);
+}
+
+bool saveLanguage(const QString &configFile, const QString &lang)
+{
+    if (!QDir().mkpath(QFileInfo(configFile).absolutePath()))
+        return false;
+    QSettings ini(configFile, QSettings::IniFormat);
+    ini.setValue(QStringLiteral("ui/lang"), lang);
+    ini.sync();
+    return ini.status() == QSettings::NoError;
+}

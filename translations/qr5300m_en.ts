@@ -1,0 +1,1412 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>CONFIG1</name>
+    <message>
+        <source>读回失败，这是上次读到的值</source>
+        <translation>Read-back failed; this is the last value read</translation>
+    </message>
+    <message>
+        <source> Esc 返回</source>
+        <translation> Esc Back</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>%1：已写入</source>
+        <translation>%1: written</translation>
+    </message>
+</context>
+<context>
+    <name>ChartPanel</name>
+    <message>
+        <source>标尺</source>
+        <translation>Cursor</translation>
+    </message>
+    <message>
+        <source>双击修改Y轴范围</source>
+        <translation>Double-click to change the Y range</translation>
+    </message>
+    <message>
+        <source>Y轴最大值</source>
+        <translation>Y max</translation>
+    </message>
+    <message>
+        <source>Y轴最小值</source>
+        <translation>Y min</translation>
+    </message>
+    <message>
+        <source>修改Y</source>
+        <translation>Set Y</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryPlotView</name>
+    <message>
+        <source>历史曲线</source>
+        <translation>History</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWindow</name>
+    <message>
+        <source>输入6</source>
+        <translation>Input 6</translation>
+    </message>
+    <message>
+        <source>%1天 </source>
+        <translation>%1 d </translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>alarm</translation>
+    </message>
+    <message>
+        <source>开路</source>
+        <translation>open circuit</translation>
+    </message>
+    <message>
+        <source>短路</source>
+        <translation>short circuit</translation>
+    </message>
+    <message>
+        <source>寄存器%1</source>
+        <translation>register %1</translation>
+    </message>
+    <message>
+        <source>（</source>
+        <translation> (</translation>
+    </message>
+    <message>
+        <source>）</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source>打开通讯</source>
+        <translation>Link opened</translation>
+    </message>
+    <message>
+        <source>关闭通讯</source>
+        <translation>Link closed</translation>
+    </message>
+    <message>
+        <source>通讯中断</source>
+        <translation>Link lost</translation>
+    </message>
+    <message>
+        <source>通讯恢复</source>
+        <translation>Link restored</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>status</translation>
+    </message>
+    <message>
+        <source>通道%1 %2 %3</source>
+        <translation>Channel %1 %2 %3</translation>
+    </message>
+    <message>
+        <source>出现</source>
+        <translation>raised</translation>
+    </message>
+    <message>
+        <source>消除</source>
+        <translation>cleared</translation>
+    </message>
+    <message>
+        <source>参数写入 </source>
+        <translation>Parameter written </translation>
+    </message>
+    <message>
+        <source>写入被拒绝 </source>
+        <translation>Write refused </translation>
+    </message>
+    <message>
+        <source>写入失败 </source>
+        <translation>Write failed </translation>
+    </message>
+    <message>
+        <source>  (保持值)</source>
+        <translation>  (held)</translation>
+    </message>
+    <message>
+        <source>历史曲线</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>起始时间</source>
+        <translation>From</translation>
+    </message>
+    <message>
+        <source>结束时间</source>
+        <translation>To</translation>
+    </message>
+    <message>
+        <source>查询</source>
+        <translation>Query</translation>
+    </message>
+    <message>
+        <source>最近1小时</source>
+        <translation>Last 1 h</translation>
+    </message>
+    <message>
+        <source>最近8小时</source>
+        <translation>Last 8 h</translation>
+    </message>
+    <message>
+        <source>最近24小时</source>
+        <translation>Last 24 h</translation>
+    </message>
+    <message>
+        <source>最近7天</source>
+        <translation>Last 7 d</translation>
+    </message>
+    <message>
+        <source>记录</source>
+        <translation>Ring</translation>
+    </message>
+    <message>
+        <source>事件</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <source>标记读数</source>
+        <translation>Marker readout</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>保存图片</source>
+        <translation>Save image</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
+    </message>
+    <message>
+        <source>历史读取失败</source>
+        <translation>History read failed</translation>
+    </message>
+    <message>
+        <source>历史读取失败：</source>
+        <translation>History read failed: </translation>
+    </message>
+    <message>
+        <source>1 秒记录</source>
+        <translation>1 s records</translation>
+    </message>
+    <message>
+        <source>10 秒记录</source>
+        <translation>10 s records</translation>
+    </message>
+    <message>
+        <source>此时段无记录</source>
+        <translation>No records in this period</translation>
+    </message>
+    <message>
+        <source>PNG 图片 (*.png)</source>
+        <translation>PNG image (*.png)</translation>
+    </message>
+    <message>
+        <source>图片保存失败：</source>
+        <translation>Image not saved: </translation>
+    </message>
+</context>
+<context>
+    <name>LinkDiagnosticsWindow</name>
+    <message>
+        <source>发</source>
+        <translation>TX</translation>
+    </message>
+    <message>
+        <source>收</source>
+        <translation>RX</translation>
+    </message>
+    <message>
+        <source>通讯诊断</source>
+        <translation>Link diagnostics</translation>
+    </message>
+    <message>
+        <source>通讯统计</source>
+        <translation>Link counters</translation>
+    </message>
+    <message>
+        <source>报文监视（最近 500 帧）</source>
+        <translation>Frame monitor (last 500 frames)</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>清零</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>请求</source>
+        <translation>Requests</translation>
+    </message>
+    <message>
+        <source>应答</source>
+        <translation>Replies</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>Timeouts</translation>
+    </message>
+    <message>
+        <source>校验错误</source>
+        <translation>CRC errors</translation>
+    </message>
+    <message>
+        <source>应答不符</source>
+        <translation>Bad replies</translation>
+    </message>
+    <message>
+        <source>串口断开</source>
+        <translation>Port lost</translation>
+    </message>
+    <message>
+        <source>往返时间 最近/平均/最大：%1 / %2 / %3 ms</source>
+        <translation>Round trip last/mean/max: %1 / %2 / %3 ms</translation>
+    </message>
+    <message>
+        <source>保存通讯诊断</source>
+        <translation>Save link diagnostics</translation>
+    </message>
+    <message>
+        <source>通讯诊断-%1.txt</source>
+        <translation>link-diagnostics-%1.txt</translation>
+    </message>
+    <message>
+        <source>文本文件 (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <source>已保存：%1</source>
+        <translation>Saved: %1</translation>
+    </message>
+    <message>
+        <source>保存失败：无法写入 %1</source>
+        <translation>Save failed: cannot write %1</translation>
+    </message>
+</context>
+<context>
+    <name>LinkPanel</name>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>单击查看通讯诊断</source>
+        <translation>Click for link diagnostics</translation>
+    </message>
+    <message>
+        <source>通讯端口选择</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>通讯端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>模块地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>校验方式</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>无效端口号</source>
+        <translation>Invalid port</translation>
+    </message>
+</context>
+<context>
+    <name>LinkText</name>
+    <message>
+        <source>仪表应答了无法识别的异常码</source>
+        <translation>Instrument replied with an unknown exception code</translation>
+    </message>
+    <message>
+        <source>仪表拒绝：非法功能码（illegal function）</source>
+        <translation>Instrument refused: illegal function</translation>
+    </message>
+    <message>
+        <source>仪表拒绝：非法数据地址（illegal data address）</source>
+        <translation>Instrument refused: illegal data address</translation>
+    </message>
+    <message>
+        <source>仪表拒绝：非法数据值（illegal data value）</source>
+        <translation>Instrument refused: illegal data value</translation>
+    </message>
+    <message>
+        <source>仪表故障（slave device failure）</source>
+        <translation>Instrument failure (slave device failure)</translation>
+    </message>
+    <message>
+        <source>仪表已收到，尚在处理（acknowledge）</source>
+        <translation>Instrument still processing (acknowledge)</translation>
+    </message>
+    <message>
+        <source>仪表忙（slave device busy）</source>
+        <translation>Instrument busy (slave device busy)</translation>
+    </message>
+    <message>
+        <source>仪表无法执行（negative acknowledge）</source>
+        <translation>Instrument cannot execute (negative acknowledge)</translation>
+    </message>
+    <message>
+        <source>仪表存储器校验错误（memory parity error）</source>
+        <translation>Instrument memory parity error</translation>
+    </message>
+    <message>
+        <source>网关转发失败（gateway）</source>
+        <translation>Gateway failure</translation>
+    </message>
+    <message>
+        <source>仪表拒绝（异常码 %1）</source>
+        <translation>Instrument refused (exception code %1)</translation>
+    </message>
+    <message>
+        <source>非法功能码</source>
+        <translation>illegal function</translation>
+    </message>
+    <message>
+        <source>非法数据地址</source>
+        <translation>illegal data address</translation>
+    </message>
+    <message>
+        <source>非法数据值</source>
+        <translation>illegal data value</translation>
+    </message>
+    <message>
+        <source>仪表故障</source>
+        <translation>slave device failure</translation>
+    </message>
+    <message>
+        <source>已收到，尚在处理</source>
+        <translation>acknowledge</translation>
+    </message>
+    <message>
+        <source>仪表忙</source>
+        <translation>slave device busy</translation>
+    </message>
+    <message>
+        <source>无法执行</source>
+        <translation>negative acknowledge</translation>
+    </message>
+    <message>
+        <source>存储器校验错误</source>
+        <translation>memory parity error</translation>
+    </message>
+    <message>
+        <source>网关转发失败</source>
+        <translation>gateway failure</translation>
+    </message>
+    <message>
+        <source>异常应答（代码 %1）</source>
+        <translation>Exception reply (code %1)</translation>
+    </message>
+    <message>
+        <source>异常应答（代码 %1：%2）</source>
+        <translation>Exception reply (code %1: %2)</translation>
+    </message>
+    <message>
+        <source>端口未打开</source>
+        <translation>Port not open</translation>
+    </message>
+    <message>
+        <source>端口号无效</source>
+        <translation>Invalid port number</translation>
+    </message>
+    <message>
+        <source>站号无效（1～247）</source>
+        <translation>Invalid station (1-247)</translation>
+    </message>
+    <message>
+        <source>读写参数无效</source>
+        <translation>Invalid read/write arguments</translation>
+    </message>
+    <message>
+        <source>通讯参数无效</source>
+        <translation>Invalid link settings</translation>
+    </message>
+    <message>
+        <source>串口不存在</source>
+        <translation>Serial port does not exist</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口（需加入 dialout 组）</source>
+        <translation>No permission to open the port (join the dialout group)</translation>
+    </message>
+    <message>
+        <source>端口已被其他程序占用</source>
+        <translation>Port in use by another program</translation>
+    </message>
+    <message>
+        <source>不是串口设备</source>
+        <translation>Not a serial device</translation>
+    </message>
+    <message>
+        <source>仪表无应答（超时）</source>
+        <translation>No reply (timeout)</translation>
+    </message>
+    <message>
+        <source>应答校验错误（CRC）</source>
+        <translation>Reply CRC error</translation>
+    </message>
+    <message>
+        <source>应答内容与请求不符</source>
+        <translation>Reply does not match the request</translation>
+    </message>
+    <message>
+        <source>仪表应答与写入不符</source>
+        <translation>Reply does not match the write</translation>
+    </message>
+    <message>
+        <source>串口已断开，等待重新连接…</source>
+        <translation>Port lost, waiting for it to return…</translation>
+    </message>
+    <message>
+        <source>通讯出错（%1）</source>
+        <translation>Link error (%1)</translation>
+    </message>
+    <message>
+        <source>通讯出错</source>
+        <translation>Link error</translation>
+    </message>
+    <message>
+        <source>端口号 %1 无效</source>
+        <translation>Invalid port number %1</translation>
+    </message>
+    <message>
+        <source>串口 %1 不存在</source>
+        <translation>Serial port %1 does not exist</translation>
+    </message>
+    <message>
+        <source>没有权限打开串口 %1（需加入 dialout 组）</source>
+        <translation>No permission to open %1 (join the dialout group)</translation>
+    </message>
+    <message>
+        <source>%1 不是串口设备（%2）</source>
+        <translation>%1 is not a serial device (%2)</translation>
+    </message>
+    <message>
+        <source>串口 %1 不接受这些通讯参数（%2）</source>
+        <translation>%1 does not accept these settings (%2)</translation>
+    </message>
+    <message>
+        <source>串口 %1 读写出错，设备可能已拔出（%2）</source>
+        <translation>%1 I/O error, device may be unplugged (%2)</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1（%2）</source>
+        <translation>Cannot open %1 (%2)</translation>
+    </message>
+    <message>
+        <source>打开失败：</source>
+        <translation>Open failed: </translation>
+    </message>
+    <message>
+        <source>通讯关闭</source>
+        <translation>Link closed</translation>
+    </message>
+    <message>
+        <source>通讯等待</source>
+        <translation>Link waiting</translation>
+    </message>
+    <message>
+        <source>通讯正常</source>
+        <translation>Link OK</translation>
+    </message>
+    <message>
+        <source>通讯中断</source>
+        <translation>Link lost</translation>
+    </message>
+    <message>
+        <source>（最后正常 %1）</source>
+        <translation> (last good %1)</translation>
+    </message>
+    <message>
+        <source>超过1秒没有完整应答</source>
+        <translation>no complete reply for over 1 s</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>读取仪表参数失败：%1</source>
+        <translation>Reading parameters failed: %1</translation>
+    </message>
+    <message>
+        <source>%1：写入失败（%2）</source>
+        <translation>%1: write failed (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>LogText</name>
+    <message>
+        <source>记录已停止：</source>
+        <translation>Logging stopped: </translation>
+    </message>
+    <message>
+        <source>数据库文件已被替换或被其他程序改动，已重新打开</source>
+        <translation>Database file replaced or changed by another program; reopened</translation>
+    </message>
+    <message>
+        <source>数据库文件已被删除，已新建一个空数据库</source>
+        <translation>Database file deleted; a new empty database was made</translation>
+    </message>
+    <message>
+        <source>表 sl_void 中的最新记录号无法读出，已按记录时间取回并存回（pv_data %1，Lpv_wdjl %2）</source>
+        <translation>Latest record ids in table sl_void unreadable; recovered from record times and stored (pv_data %1, Lpv_wdjl %2)</translation>
+    </message>
+</context>
+<context>
+    <name>MqttDialog</name>
+    <message>
+        <source>MQTT 发布设置</source>
+        <translation>MQTT publishing</translation>
+    </message>
+    <message>
+        <source>发布到 MQTT 服务器</source>
+        <translation>Publish to an MQTT broker</translation>
+    </message>
+    <message>
+        <source>启用 MQTT 发布</source>
+        <translation>Enable MQTT publishing</translation>
+    </message>
+    <message>
+        <source>服务器地址</source>
+        <translation>Broker host</translation>
+    </message>
+    <message>
+        <source>服务器端口</source>
+        <translation>Broker port</translation>
+    </message>
+    <message>
+        <source>客户端标识</source>
+        <translation>Client ID</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>automatic</translation>
+    </message>
+    <message>
+        <source>用户名</source>
+        <translation>User name</translation>
+    </message>
+    <message>
+        <source>密码</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>CA 证书文件</source>
+        <translation>CA certificate file</translation>
+    </message>
+    <message>
+        <source>不加密</source>
+        <translation>no encryption</translation>
+    </message>
+    <message>
+        <source>浏览…</source>
+        <translation>Browse…</translation>
+    </message>
+    <message>
+        <source>选择 CA 证书文件</source>
+        <translation>Choose CA certificate file</translation>
+    </message>
+    <message>
+        <source>主题前缀</source>
+        <translation>Topic prefix</translation>
+    </message>
+    <message>
+        <source>服务器：</source>
+        <translation>Broker:</translation>
+    </message>
+    <message>
+        <source>端口：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>客户端标识：</source>
+        <translation>Client ID:</translation>
+    </message>
+    <message>
+        <source>用户名：</source>
+        <translation>User name:</translation>
+    </message>
+    <message>
+        <source>密码：</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>CA 证书（TLS）：</source>
+        <translation>CA certificate (TLS):</translation>
+    </message>
+    <message>
+        <source>主题前缀：</source>
+        <translation>Topic prefix:</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>证书 (*.pem *.crt);;所有文件 (*)</source>
+        <translation>Certificates (*.pem *.crt);;All files (*)</translation>
+    </message>
+    <message>
+        <source>MQTT 设置未能保存到 %1</source>
+        <translation>MQTT settings not saved to %1</translation>
+    </message>
+</context>
+<context>
+    <name>ParamMap</name>
+    <message>
+        <source>0:无 </source>
+        <translation>0:None </translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>1:上限报警 </source>
+        <translation>1:High alarm </translation>
+    </message>
+    <message>
+        <source>上限报警</source>
+        <translation>High alarm</translation>
+    </message>
+    <message>
+        <source>2:下限报警 </source>
+        <translation>2:Low alarm </translation>
+    </message>
+    <message>
+        <source>下限报警</source>
+        <translation>Low alarm</translation>
+    </message>
+    <message>
+        <source>3:上偏差报警 </source>
+        <translation>3:High dev. alarm </translation>
+    </message>
+    <message>
+        <source>上偏差报警</source>
+        <translation>High dev. alarm</translation>
+    </message>
+    <message>
+        <source>4:下偏差报警 </source>
+        <translation>4:Low dev. alarm </translation>
+    </message>
+    <message>
+        <source>下偏差报警</source>
+        <translation>Low dev. alarm</translation>
+    </message>
+    <message>
+        <source>5:偏差带报警 </source>
+        <translation>5:Dev. band alarm </translation>
+    </message>
+    <message>
+        <source>偏差带报警</source>
+        <translation>Dev. band alarm</translation>
+    </message>
+    <message>
+        <source>1:CH1 变送 </source>
+        <translation>1:CH1 retrans. </translation>
+    </message>
+    <message>
+        <source>通道一变送</source>
+        <translation>CH1 retrans.</translation>
+    </message>
+    <message>
+        <source>2:CH2 变送 </source>
+        <translation>2:CH2 retrans. </translation>
+    </message>
+    <message>
+        <source>通道二变送</source>
+        <translation>CH2 retrans.</translation>
+    </message>
+    <message>
+        <source>3:CH3 变送 </source>
+        <translation>3:CH3 retrans. </translation>
+    </message>
+    <message>
+        <source>通道三变送</source>
+        <translation>CH3 retrans.</translation>
+    </message>
+    <message>
+        <source>4:CH4 变送 </source>
+        <translation>4:CH4 retrans. </translation>
+    </message>
+    <message>
+        <source>通道4变送</source>
+        <translation>CH4 retrans.</translation>
+    </message>
+    <message>
+        <source>13:0Ω80(0～80Ω) </source>
+        <translation>13:0Ω80(0-80Ω) </translation>
+    </message>
+    <message>
+        <source> 0Ω80(0～80Ω) </source>
+        <translation> 0Ω80(0-80Ω) </translation>
+    </message>
+    <message>
+        <source>14:0Ω400(0～400Ω) </source>
+        <translation>14:0Ω400(0-400Ω) </translation>
+    </message>
+    <message>
+        <source> 0Ω400(0～400Ω)</source>
+        <translation> 0Ω400(0-400Ω)</translation>
+    </message>
+    <message>
+        <source>15:0Ω4000(0～4000Ω) </source>
+        <translation>15:0Ω4000(0-4000Ω) </translation>
+    </message>
+    <message>
+        <source> 0Ω5000(0～5000Ω)</source>
+        <translation> 0Ω5000(0-5000Ω)</translation>
+    </message>
+    <message>
+        <source>16:0MA10(0～10MA) </source>
+        <translation>16:0MA10(0-10MA) </translation>
+    </message>
+    <message>
+        <source> 0MA10(0～10MA)</source>
+        <translation> 0MA10(0-10MA)</translation>
+    </message>
+    <message>
+        <source>17:0MA20(0～20MA) </source>
+        <translation>17:0MA20(0-20MA) </translation>
+    </message>
+    <message>
+        <source> 0MA20(0～20MA)</source>
+        <translation> 0MA20(0-20MA)</translation>
+    </message>
+    <message>
+        <source>21:正负20MV(-20-+20MV) </source>
+        <translation>21:±20MV(-20-+20MV) </translation>
+    </message>
+    <message>
+        <source> 正负20MV(-20-+20MV)</source>
+        <translation> ±20MV(-20-+20MV)</translation>
+    </message>
+    <message>
+        <source>22:正负100MV(-100-+100MV)</source>
+        <translation>22:±100MV(-100-+100MV)</translation>
+    </message>
+    <message>
+        <source> 正负100MV(-100-+100MV)</source>
+        <translation> ±100MV(-100-+100MV)</translation>
+    </message>
+    <message>
+        <source>29:正负5V(-5-+5V) </source>
+        <translation>29:±5V(-5-+5V) </translation>
+    </message>
+    <message>
+        <source> 正负5V(-5-+5V)</source>
+        <translation> ±5V(-5-+5V)</translation>
+    </message>
+    <message>
+        <source>30:正负10V(-10-+10V) </source>
+        <translation>30:±10V(-10-+10V) </translation>
+    </message>
+    <message>
+        <source> 正负10V(-10-+10V)</source>
+        <translation> ±10V(-10-+10V)</translation>
+    </message>
+    <message>
+        <source>0:无校验 </source>
+        <translation>0:None </translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>1:奇校验 </source>
+        <translation>1:Odd </translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>2:偶校验 </source>
+        <translation>2:Even </translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>0:摄氏度 </source>
+        <translation>0:Celsius </translation>
+    </message>
+    <message>
+        <source>摄氏度</source>
+        <translation>Celsius</translation>
+    </message>
+    <message>
+        <source>1:华氏度 </source>
+        <translation>1:Fahrenheit </translation>
+    </message>
+    <message>
+        <source>华氏度</source>
+        <translation>Fahrenheit</translation>
+    </message>
+    <message>
+        <source>2:绝对温度 </source>
+        <translation>2:Kelvin </translation>
+    </message>
+    <message>
+        <source>绝对温度</source>
+        <translation>Kelvin</translation>
+    </message>
+    <message>
+        <source>0:报警模式 </source>
+        <translation>0:Alarm </translation>
+    </message>
+    <message>
+        <source>报警模式</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <source>1:位式控制 </source>
+        <translation>1:On/off control </translation>
+    </message>
+    <message>
+        <source>位式控制</source>
+        <translation>On/off control</translation>
+    </message>
+    <message>
+        <source>2.输出-位式&amp;报警</source>
+        <translation>2.Output-On/off&amp;Alarm</translation>
+    </message>
+    <message>
+        <source>3.变送设置</source>
+        <translation>3.Retransmission</translation>
+    </message>
+    <message>
+        <source>4.通道一设置</source>
+        <translation>4.Channel 1</translation>
+    </message>
+    <message>
+        <source>5.通道二设置</source>
+        <translation>5.Channel 2</translation>
+    </message>
+    <message>
+        <source>6.通道三设置</source>
+        <translation>6.Channel 3</translation>
+    </message>
+    <message>
+        <source>7.通道四设置</source>
+        <translation>7.Channel 4</translation>
+    </message>
+    <message>
+        <source>8.通讯设定</source>
+        <translation>8.Communication</translation>
+    </message>
+    <message>
+        <source>9.继电器功能</source>
+        <translation>9.Relay function</translation>
+    </message>
+    <message>
+        <source>10.报警设置</source>
+        <translation>10.Alarm settings</translation>
+    </message>
+    <message>
+        <source>CH1设定值SV</source>
+        <translation>CH1 setpoint SV</translation>
+    </message>
+    <message>
+        <source>CH1报警值</source>
+        <translation>CH1 alarm value</translation>
+    </message>
+    <message>
+        <source>CH2设定值SV</source>
+        <translation>CH2 setpoint SV</translation>
+    </message>
+    <message>
+        <source>CH2报警值</source>
+        <translation>CH2 alarm value</translation>
+    </message>
+    <message>
+        <source>CH3设定值SV</source>
+        <translation>CH3 setpoint SV</translation>
+    </message>
+    <message>
+        <source>CH3报警值</source>
+        <translation>CH3 alarm value</translation>
+    </message>
+    <message>
+        <source>CH4设定值SV</source>
+        <translation>CH4 setpoint SV</translation>
+    </message>
+    <message>
+        <source>CH4报警值</source>
+        <translation>CH4 alarm value</translation>
+    </message>
+    <message>
+        <source>CH1报警方式</source>
+        <translation>CH1 alarm mode</translation>
+    </message>
+    <message>
+        <source>0～5：0-无，1-上限，2-下限，3-上偏差，4-下偏差，5-偏差带<byte value="xd"/>
+</source>
+        <translation>0-5: 0 none, 1 high, 2 low, 3 high dev., 4 low dev., 5 dev. band</translation>
+    </message>
+    <message>
+        <source>CH1 报警延迟</source>
+        <translation>CH1 alarm delay</translation>
+    </message>
+    <message>
+        <source>CH2报警方式</source>
+        <translation>CH2 alarm mode</translation>
+    </message>
+    <message>
+        <source>CH2 报警延迟</source>
+        <translation>CH2 alarm delay</translation>
+    </message>
+    <message>
+        <source>CH3报警方式</source>
+        <translation>CH3 alarm mode</translation>
+    </message>
+    <message>
+        <source>CH3 报警延迟</source>
+        <translation>CH3 alarm delay</translation>
+    </message>
+    <message>
+        <source>CH4报警方式</source>
+        <translation>CH4 alarm mode</translation>
+    </message>
+    <message>
+        <source>CH4 报警延迟</source>
+        <translation>CH4 alarm delay</translation>
+    </message>
+    <message>
+        <source>通讯地址</source>
+        <translation>Station address</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>0～2：--0: 4800bps。1: 9600bps。2: 19200bps<byte value="xd"/>
+</source>
+        <translation>0-2: 0: 4800 bps, 1: 9600 bps, 2: 19200 bps</translation>
+    </message>
+    <message>
+        <source>校验方式</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>0～2：--0：无校验，1:奇校验，2:偶校验<byte value="xd"/>
+</source>
+        <translation>0-2: 0 none, 1 odd, 2 even</translation>
+    </message>
+    <message>
+        <source>通讯延迟</source>
+        <translation>Reply delay</translation>
+    </message>
+    <message>
+        <source>变送通道选择</source>
+        <translation>Retrans. channel</translation>
+    </message>
+    <message>
+        <source>1～4，4选1通道测量值变送<byte value="xd"/>
+</source>
+        <translation>1-4: the channel whose PV is retransmitted</translation>
+    </message>
+    <message>
+        <source>变送输出量程</source>
+        <translation>Retrans. output range</translation>
+    </message>
+    <message>
+        <source>0～2：0(4-20mA)，1(0-10mA)，2(0-20mA)<byte value="xd"/>
+</source>
+        <translation>0-2: 0 (4-20mA), 1 (0-10mA), 2 (0-20mA)</translation>
+    </message>
+    <message>
+        <source>变送上限</source>
+        <translation>Retrans. high</translation>
+    </message>
+    <message>
+        <source>变送下限</source>
+        <translation>Retrans. low</translation>
+    </message>
+    <message>
+        <source>CH1 输入类型</source>
+        <translation>CH1 input type</translation>
+    </message>
+    <message>
+        <source>0～30</source>
+        <translation>0-30</translation>
+    </message>
+    <message>
+        <source>CH1 小数点</source>
+        <translation>CH1 decimal point</translation>
+    </message>
+    <message>
+        <source>0～4：0&lt;10000&gt;，1&lt;1000.0&gt;，2&lt;100.00&gt;，3&lt;10.000&gt;，4&lt;1.0000&gt;<byte value="xd"/>
+</source>
+        <translation>0-4: 0&lt;10000&gt;, 1&lt;1000.0&gt;, 2&lt;100.00&gt;, 3&lt;10.000&gt;, 4&lt;1.0000&gt;</translation>
+    </message>
+    <message>
+        <source>输入上限</source>
+        <translation>Input high</translation>
+    </message>
+    <message>
+        <source>输入下限</source>
+        <translation>Input low</translation>
+    </message>
+    <message>
+        <source>平移修正</source>
+        <translation>PV offset</translation>
+    </message>
+    <message>
+        <source>CH2 输入类型</source>
+        <translation>CH2 input type</translation>
+    </message>
+    <message>
+        <source>CH2 小数点</source>
+        <translation>CH2 decimal point</translation>
+    </message>
+    <message>
+        <source>CH3 输入类型</source>
+        <translation>CH3 input type</translation>
+    </message>
+    <message>
+        <source>CH3 小数点</source>
+        <translation>CH3 decimal point</translation>
+    </message>
+    <message>
+        <source>CH4 输入类型</source>
+        <translation>CH4 input type</translation>
+    </message>
+    <message>
+        <source>CH4 小数点</source>
+        <translation>CH4 decimal point</translation>
+    </message>
+    <message>
+        <source>屏幕点亮时间</source>
+        <translation>Display on time</translation>
+    </message>
+    <message>
+        <source>0～60min，0--常亮，1～60--定时关闭显示<byte value="xd"/>
+</source>
+        <translation>0-60 min: 0 always on, 1-60 display off after</translation>
+    </message>
+    <message>
+        <source>输入数字滤波</source>
+        <translation>Input filter</translation>
+    </message>
+    <message>
+        <source>0～10 S</source>
+        <translation>0-10 s</translation>
+    </message>
+    <message>
+        <source>温度单位</source>
+        <translation>Temperature unit</translation>
+    </message>
+    <message>
+        <source>0～2，0-摄氏度C，1-华氏度F，2-绝对温标K<byte value="xd"/>
+</source>
+        <translation>0-2: 0 Celsius C, 1 Fahrenheit F, 2 Kelvin K</translation>
+    </message>
+    <message>
+        <source>继电器功能切换</source>
+        <translation>Relay function</translation>
+    </message>
+    <message>
+        <source>0～1：0-报警方式，1-位式控制<byte value="xd"/>
+</source>
+        <translation>0-1: 0 alarm, 1 on/off control</translation>
+    </message>
+    <message>
+        <source>%1～%2</source>
+        <translation>%1 to %2</translation>
+    </message>
+    <message>
+        <source>%1：代码“%2”不在 %3 之内，未写入</source>
+        <translation>%1: code &quot;%2&quot; is not within %3; not written</translation>
+    </message>
+    <message>
+        <source>%1：“%2”超出范围 %3，未写入</source>
+        <translation>%1: &quot;%2&quot; is outside %3; not written</translation>
+    </message>
+    <message>
+        <source>%1 之间的整数</source>
+        <translation>a whole number within %1</translation>
+    </message>
+    <message>
+        <source>%1 之间、最多一位小数的数</source>
+        <translation>a number within %1 with at most one decimal</translation>
+    </message>
+    <message>
+        <source>列表中的一项，或 %1 之间的代码</source>
+        <translation>an item of the list or a code within %1</translation>
+    </message>
+    <message>
+        <source>%1：没有填写，应填%2，未写入</source>
+        <translation>%1: nothing entered, expected %2; not written</translation>
+    </message>
+    <message>
+        <source>%1：“%2”不合要求，应填%3，未写入</source>
+        <translation>%1: &quot;%2&quot; is not valid, expected %3; not written</translation>
+    </message>
+</context>
+<context>
+    <name>ReadoutPanel</name>
+    <message>
+        <source>通道一报警</source>
+        <translation>CH1 alarm</translation>
+    </message>
+    <message>
+        <source>通道一开路</source>
+        <translation>CH1 open</translation>
+    </message>
+    <message>
+        <source>通道一短路</source>
+        <translation>CH1 short</translation>
+    </message>
+    <message>
+        <source>通道二报警</source>
+        <translation>CH2 alarm</translation>
+    </message>
+    <message>
+        <source>通道二开路</source>
+        <translation>CH2 open</translation>
+    </message>
+    <message>
+        <source>通道二短路</source>
+        <translation>CH2 short</translation>
+    </message>
+    <message>
+        <source>通道三报警</source>
+        <translation>CH3 alarm</translation>
+    </message>
+    <message>
+        <source>通道三开路</source>
+        <translation>CH3 open</translation>
+    </message>
+    <message>
+        <source>通道三短路</source>
+        <translation>CH3 short</translation>
+    </message>
+    <message>
+        <source>通道四报警</source>
+        <translation>CH4 alarm</translation>
+    </message>
+    <message>
+        <source>通道四开路</source>
+        <translation>CH4 open</translation>
+    </message>
+    <message>
+        <source>通道四短路</source>
+        <translation>CH4 short</translation>
+    </message>
+    <message>
+        <source>通道一 CH1</source>
+        <translation>Channel 1 CH1</translation>
+    </message>
+    <message>
+        <source>通道二 CH2</source>
+        <translation>Channel 2 CH2</translation>
+    </message>
+    <message>
+        <source>通道三 CH3</source>
+        <translation>Channel 3 CH3</translation>
+    </message>
+    <message>
+        <source>通道四 CH4</source>
+        <translation>Channel 4 CH4</translation>
+    </message>
+    <message>
+        <source>变送值 DA</source>
+        <translation>Retrans. DA</translation>
+    </message>
+    <message>
+        <source>报警一OFF</source>
+        <translation>Alarm 1 OFF</translation>
+    </message>
+    <message>
+        <source>报警二OFF</source>
+        <translation>Alarm 2 OFF</translation>
+    </message>
+    <message>
+        <source>实时值</source>
+        <translation>Live values</translation>
+    </message>
+    <message>
+        <source> （保持值）</source>
+        <translation> (held)</translation>
+    </message>
+    <message>
+        <source>标尺读数 %1 %2%3</source>
+        <translation>Cursor %1 %2%3</translation>
+    </message>
+    <message>
+        <source>标尺读数 无记录</source>
+        <translation>Cursor: no record</translation>
+    </message>
+</context>
+<context>
+    <name>frmSplash</name>
+    <message>
+        <source>系统正在初始化数据引擎，请稍后。。。。。。</source>
+        <translation>Starting the data engine, please wait......</translation>
+    </message>
+</context>
+<context>
+    <name>ssqx</name>
+    <message>
+        <source>过程控制仪表 QR5300M  OverView</source>
+        <translation>Process Controller QR5300M  OverView</translation>
+    </message>
+    <message>
+        <source>18：42：00</source>
+        <translation>18:42:00</translation>
+    </message>
+    <message>
+        <source>功能</source>
+        <translation>Functions</translation>
+    </message>
+    <message>
+        <source>历史曲线</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>F7 右移</source>
+        <translation>F7 Right</translation>
+    </message>
+    <message>
+        <source>F6 左移</source>
+        <translation>F6 Left</translation>
+    </message>
+    <message>
+        <source>F5 选择</source>
+        <translation>F5 Select</translation>
+    </message>
+    <message>
+        <source>F4 标尺</source>
+        <translation>F4 Cursor</translation>
+    </message>
+    <message>
+        <source>F3 打印</source>
+        <translation>F3 Print</translation>
+    </message>
+    <message>
+        <source>F2 放大</source>
+        <translation>F2 Zoom in</translation>
+    </message>
+    <message>
+        <source>F1 缩小</source>
+        <translation>F1 Zoom out</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>参数校准</source>
+        <translation>Calibrate</translation>
+    </message>
+    <message>
+        <source>CONFIG</source>
+        <translation>CONFIG</translation>
+    </message>
+    <message>
+        <source>MQTT发布</source>
+        <translation>MQTT</translation>
+    </message>
+    <message>
+        <source>无记录</source>
+        <translation>No records</translation>
+    </message>
+    <message>
+        <source>历史读取失败</source>
+        <translation>History read failed</translation>
+    </message>
+    <message>
+        <source>历史读取失败：</source>
+        <translation>History read failed: </translation>
+    </message>
+    <message>
+        <source>趋势曲线</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>F4 复原</source>
+        <translation>F4 Restore</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>记录正常</source>
+        <translation>Logging OK</translation>
+    </message>
+    <message>
+        <source>记录正常（%1）</source>
+        <translation>Logging OK (%1)</translation>
+    </message>
+</context>
+</TS>
