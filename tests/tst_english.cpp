@@ -90,11 +90,22 @@ void TestEnglish::chineseByDefault()
 
 void TestEnglish::mainWindowInEnglish()
 {
-    QVERIFY(installLanguage(QStringLiteral("en"), &m_translator));
     DbFixture db;
     QVERIFY(db.Fill(1, 50));
+    // A text wider than its control in a layout widens the control, and so
+    // the window: English must not need more room than Chinese.
+    QSize chinese;
+    {
+        InstrumentSession session;
+        chinese = loadWindow(session)->minimumSizeHint();
+    }
+    QVERIFY(installLanguage(QStringLiteral("en"), &m_translator));
     InstrumentSession session;
     auto w = loadWindow(session);
+    const QSize english = w->minimumSizeHint();
+    QVERIFY2(english.width() <= chinese.width() && english.height() <= chinese.height(),
+             qPrintable(QStringLiteral("English %1 x %2, Chinese %3 x %4")
+                            .arg(english.width()).arg(english.height()).arg(chinese.width()).arg(chinese.height())));
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     QCOMPARE(w->windowTitle(), QStringLiteral("Process Controller QR5300M  OverView"));

@@ -348,7 +348,7 @@
     </message>
     <message>
         <source>波特率</source>
-        <translation>Baud rate</translation>
+        <translation>Baud</translation>
     </message>
     <message>
         <source>校验方式</source>
@@ -1045,7 +1045,7 @@
     </message>
     <message>
         <source>波特率</source>
-        <translation>Baud rate</translation>
+        <translation>Baud</translation>
     </message>
     <message>
         <source>0～2：--0: 4800bps。1: 9600bps。2: 19200bps<byte value="xd"/>
@@ -1264,23 +1264,23 @@
     </message>
     <message>
         <source>通道一 CH1</source>
-        <translation>Channel 1 CH1</translation>
+        <translation>Channel 1</translation>
     </message>
     <message>
         <source>通道二 CH2</source>
-        <translation>Channel 2 CH2</translation>
+        <translation>Channel 2</translation>
     </message>
     <message>
         <source>通道三 CH3</source>
-        <translation>Channel 3 CH3</translation>
+        <translation>Channel 3</translation>
     </message>
     <message>
         <source>通道四 CH4</source>
-        <translation>Channel 4 CH4</translation>
+        <translation>Channel 4</translation>
     </message>
     <message>
         <source>变送值 DA</source>
-        <translation>Retrans. DA</translation>
+        <translation>Out DA</translation>
     </message>
     <message>
         <source>报警一OFF</source>
@@ -1354,11 +1354,11 @@
     </message>
     <message>
         <source>F2 放大</source>
-        <translation>F2 Zoom in</translation>
+        <translation>F2 Zoom +</translation>
     </message>
     <message>
         <source>F1 缩小</source>
-        <translation>F1 Zoom out</translation>
+        <translation>F1 Zoom −</translation>
     </message>
     <message>
         <source>退出</source>
