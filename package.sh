@@ -28,7 +28,8 @@ QR_PACKAGES+=(dpkg-dev librsvg2-bin)
 [ $check -eq 1 ] && QR_PACKAGES+=(lintian desktop-file-utils appstream)
 qr_install_missing
 
-# A release build with Debian's hardening flags, without tests or benchmarks.
+# A release build with all of Debian's hardening flags, without tests or benchmarks.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 build="$QR_ROOT/build-pkg"
 cmake -S "$QR_ROOT" -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
       -DQR_TESTS=OFF -DQR_BENCH=OFF -DQR_SANITIZE=OFF -DQR_PACKAGE=ON \
