@@ -1,3 +1,4 @@
+#include "app/cli.h"
 #include "app/export_command.h"
 #include "app/frmsplash.h"
 #include "app/headless.h"
@@ -13,6 +14,8 @@ int main(int argc, char **argv)
         return runExport(argc, argv); // no display needed: no QApplication
     if (isHeadlessCommand(argc, argv))
         return runHeadless(argc, argv); // likewise
+    if (const int rc = answerCommandLine(argc, argv); rc >= 0)
+        return rc; // --help, --version or a usage error: no window
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
