@@ -3,6 +3,7 @@
 #include "core/chart_model.h"
 #include "logging/journal.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -28,7 +29,7 @@ struct RingTable {
 QString dbText(const QSqlError &e)
 {
     const QString t = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
-    return t.isEmpty() ? QString() : QStringLiteral("（%1）").arg(t);
+    return t.isEmpty() ? QString() : QCoreApplication::translate("HistoryRange", "（%1）").arg(t);
 }
 
 // False (error set) when the ring's table is missing or has not eleven
@@ -37,15 +38,16 @@ bool ringColumns(QSqlDatabase &db, const RingTable &t, QString &error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t.table)))) {
-        error = QStringLiteral("读取数据库失败") + dbText(q.lastError());
+        error = QCoreApplication::translate("HistoryRange", "读取数据库失败") + dbText(q.lastError());
         return false;
     }
     QStringList names;
     while (q.next())
         names << q.value(1).toString();
     if (names.size() != 11) {
-        error = names.isEmpty() ? QStringLiteral("不是本程序的数据库：缺少表 %1").arg(QLatin1String(t.table))
-                                : QStringLiteral("不是本程序的数据库：表 %1 应有 11 列，实有 %2 列")
+        error = names.isEmpty() ? QCoreApplication::translate("HistoryRange", "不是本程序的数据库：缺少表 %1")
+            .arg(QLatin1String(t.table))
+                                : QCoreApplication::translate("HistoryRange", "不是本程序的数据库：表 %1 应有 11 列，实有 %2 列")
                                       .arg(QLatin1String(t.table))
                                       .arg(names.size());
         return false;
@@ -71,7 +73,7 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint
     const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t.table)).toUtf8();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
-        error = QStringLiteral("读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+        error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
         sqlite3_finalize(st);
         return false;
     }
@@ -97,7 +99,7 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint
         rows.push_back(r);
     }
     if (rc != SQLITE_DONE)
-        error = QStringLiteral("读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+        error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
 }
@@ -112,17 +114,17 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     out.to = to;
     error.clear();
     if (!from.isValid() || !to.isValid() || to < from) {
-        error = QStringLiteral("时间范围无效");
+        error = QCoreApplication::translate("HistoryRange", "时间范围无效");
         return false;
     }
     // Checked first: the driver would create a missing file.
     const QFileInfo fi(dbPath);
     if (!fi.exists()) {
-        error = QStringLiteral("数据库文件 %1 不存在").arg(dbPath);
+        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
         return false;
     }
     if (!fi.isFile()) {
-        error = QStringLiteral("%1 不是数据库文件").arg(dbPath);
+        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
         return false;
     }
 
@@ -141,7 +143,7 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
         ok = db.open();
         if (!ok)
-            error = QStringLiteral("无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
+            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
 
         const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
         ok = ok && ringColumns(db, pv, error) && ringColumns(db, lpv, error);
@@ -153,7 +155,7 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
                 h = *static_cast<sqlite3 *const *>(handle.constData());
             ok = h != nullptr;
             if (!ok)
-                error = QStringLiteral("无法读取数据库 %1").arg(dbPath);
+                error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
         }
 
         // Pages mapped rather than copied: a full ring is read in one pass.

@@ -2,6 +2,7 @@
 
 #include "core/dates.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -69,7 +70,7 @@ std::optional<bool> journalPresent(QSqlDatabase &db, bool &shapeOk, QString &sha
     if (!q.next())
         return q.lastError().isValid() ? std::nullopt : std::optional<bool>(false);
     if (q.value(0).toString() != QLatin1String("table")) {
-        shapeText = QStringLiteral("qr_events 不是表");
+        shapeText = QCoreApplication::translate("Journal", "qr_events 不是表");
         return true;
     }
     q.finish();
@@ -83,7 +84,7 @@ std::optional<bool> journalPresent(QSqlDatabase &db, bool &shapeOk, QString &sha
         same = names[c].compare(QLatin1String(kColumns[c]), Qt::CaseInsensitive) == 0;
     shapeOk = same;
     if (!same)
-        shapeText = QStringLiteral("表 qr_events 的列与本程序的事件表不同（%1）").arg(names.join(u','));
+        shapeText = QCoreApplication::translate("Journal", "表 qr_events 的列与本程序的事件表不同（%1）").arg(names.join(u','));
     return true;
 }
 
@@ -166,7 +167,7 @@ static std::optional<bool> journalReadable(QSqlDatabase &db, QString &error)
     QString shapeText;
     const std::optional<bool> present = journalPresent(db, shapeOk, shapeText);
     if (!present) {
-        error = QStringLiteral("读取事件表失败");
+        error = QCoreApplication::translate("Journal", "读取事件表失败");
         return std::nullopt;
     }
     return *present && shapeOk;
@@ -187,7 +188,7 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time < '%2' "
                                "ORDER BY ev_time DESC, ev_id DESC LIMIT 1")
                     .arg(kinds, keyText(fromKey)))) {
-        error = QStringLiteral("读取事件表失败（%1）").arg(sqlText(q));
+        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
         return false;
     }
     auto take = [&marks](const QSqlQuery &row) {
@@ -202,7 +203,7 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time >= '%2' "
                                "AND ev_time <= '%3' ORDER BY ev_time, ev_id")
                     .arg(kinds, keyText(fromKey), keyText(toKey)))) {
-        error = QStringLiteral("读取事件表失败（%1）").arg(sqlText(q));
+        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
         return false;
     }
     while (q.next())
@@ -232,7 +233,7 @@ bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<Hist
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind, ev_channel, ev_flag, ev_reg, ev_caption, ev_before, ev_value, "
                                "ev_detail FROM qr_events WHERE ev_time >= '%1' AND ev_time <= '%2' ORDER BY ev_time, ev_id")
                     .arg(keyText(fromKey), keyText(toKey)))) {
-        error = QStringLiteral("读取事件表失败（%1）").arg(sqlText(q));
+        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
         return false;
     }
     KeyMsecs msecs;

@@ -3,6 +3,7 @@
 #include "core/chart_model.h"
 #include "core/numbers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,28 +41,28 @@ constexpr int kSqliteBusy = 5, kSqliteLocked = 6, kSqliteReadOnly = 8, kSqliteIo
 QString Reason(int code)
 {
     switch (code) {
-    case 1: return QStringLiteral("数据库语句执行失败");
-    case 3: return QStringLiteral("没有访问数据库的权限");
-    case 4: return QStringLiteral("数据库操作被中止");
-    case 7: return QStringLiteral("内存不足");
-    case 9: return QStringLiteral("数据库操作被中断");
-    case kSqliteIoErr: return QStringLiteral("读写数据库文件出错");
-    case kSqliteCantOpen: return QStringLiteral("无法打开数据库文件");
-    case 15: return QStringLiteral("数据库文件的锁出错");
-    case 17: return QStringLiteral("数据库的表结构已改变");
-    case 18: return QStringLiteral("数据过大");
-    case 19: return QStringLiteral("写入被数据库的约束拒绝");
-    case 20: return QStringLiteral("数据类型不符");
-    case 22: return QStringLiteral("系统不支持大文件");
-    case 23: return QStringLiteral("数据库拒绝访问");
-    default: return QStringLiteral("数据库操作失败");
+    case 1: return QCoreApplication::translate("LogDb", "数据库语句执行失败");
+    case 3: return QCoreApplication::translate("LogDb", "没有访问数据库的权限");
+    case 4: return QCoreApplication::translate("LogDb", "数据库操作被中止");
+    case 7: return QCoreApplication::translate("LogDb", "内存不足");
+    case 9: return QCoreApplication::translate("LogDb", "数据库操作被中断");
+    case kSqliteIoErr: return QCoreApplication::translate("LogDb", "读写数据库文件出错");
+    case kSqliteCantOpen: return QCoreApplication::translate("LogDb", "无法打开数据库文件");
+    case 15: return QCoreApplication::translate("LogDb", "数据库文件的锁出错");
+    case 17: return QCoreApplication::translate("LogDb", "数据库的表结构已改变");
+    case 18: return QCoreApplication::translate("LogDb", "数据过大");
+    case 19: return QCoreApplication::translate("LogDb", "写入被数据库的约束拒绝");
+    case 20: return QCoreApplication::translate("LogDb", "数据类型不符");
+    case 22: return QCoreApplication::translate("LogDb", "系统不支持大文件");
+    case 23: return QCoreApplication::translate("LogDb", "数据库拒绝访问");
+    default: return QCoreApplication::translate("LogDb", "数据库操作失败");
     }
 }
 
 QString systemText(const QSqlError &err)
 {
     const QString t = err.databaseText().isEmpty() ? err.driverText() : err.databaseText();
-    return t.isEmpty() ? QString() : QStringLiteral("（%1）").arg(t);
+    return t.isEmpty() ? QString() : QCoreApplication::translate("LogDb", "（%1）").arg(t);
 }
 
 // An id as stored in sl_void, or false when the value cannot be read as one
@@ -195,11 +196,12 @@ bool DbConn::folderFault()
         if (::access(QFile::encodeName(dir).constData(), W_OK | X_OK) == 0)
             return false;
         const int err = errno;
-        setFault(DbFault::ReadOnly, QStringLiteral("数据库文件夹 %1 不可写入（%2）").arg(dir, qt_error_string(err)));
+        setFault(DbFault::ReadOnly, QCoreApplication::translate("LogDb", "数据库文件夹 %1 不可写入（%2）")
+            .arg(dir, qt_error_string(err)));
     } else if (exists && !S_ISDIR(st.st_mode)) {
-        setFault(DbFault::Missing, QStringLiteral("数据库文件夹 %1 无法使用：%2 不是文件夹").arg(dir, have));
+        setFault(DbFault::Missing, QCoreApplication::translate("LogDb", "数据库文件夹 %1 无法使用：%2 不是文件夹").arg(dir, have));
     } else {
-        setFault(DbFault::Missing, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
+        setFault(DbFault::Missing, QCoreApplication::translate("LogDb", "数据库文件夹 %1 不存在").arg(dir));
     }
     return true;
 }
@@ -221,7 +223,8 @@ bool DbConn::takeLock()
     if (fd < 0) {
         const int err = errno;
         if (!folderFault())
-            setFault(DbFault::Other, QStringLiteral("无法建立锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
+            setFault(DbFault::Other, QCoreApplication::translate("LogDb", "无法建立锁文件 %1（%2）")
+                .arg(lockPath, qt_error_string(err)));
         return false;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -230,14 +233,16 @@ bool DbConn::takeLock()
         const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
         ::close(fd);
         if (err != EWOULDBLOCK) {
-            setFault(DbFault::Other, QStringLiteral("无法锁定锁文件 %1（%2）").arg(lockPath, qt_error_string(err)));
+            setFault(DbFault::Other, QCoreApplication::translate("LogDb", "无法锁定锁文件 %1（%2）")
+                .arg(lockPath, qt_error_string(err)));
             return false;
         }
         bool ok = false;
         const qint64 pid = QByteArray(buf, n > 0 ? int(n) : 0).trimmed().toLongLong(&ok);
         setFault(DbFault::InUse, ok && pid > 0
-                                        ? QStringLiteral("数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(pid)
-                                        : QStringLiteral("数据库 %1 正被另一个运行中的本程序使用").arg(m_path));
+                                        ? QCoreApplication::translate("LogDb", "数据库 %1 正被另一个运行中的本程序使用（进程号 %2）")
+                                            .arg(m_path).arg(pid)
+                                        : QCoreApplication::translate("LogDb", "数据库 %1 正被另一个运行中的本程序使用").arg(m_path));
         return false;
     }
     // The process id, for the message of a second copy.
@@ -311,18 +316,19 @@ bool DbConn::Fail(const QSqlError &err, bool close)
     // read-only stays so, and one on a lost file writes into nothing.
     bool reopen = true;
     if (code == kSqliteCorrupt || code == kSqliteNotADb) {
-        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：文件已损坏或不是 SQLite 数据库").arg(m_path));
+        setFault(DbFault::Foreign, QCoreApplication::translate("LogDb", "%1 不是本程序的数据库：文件已损坏或不是 SQLite 数据库")
+            .arg(m_path));
     } else if ((gone || code == kSqliteReadOnly || code == kSqliteCantOpen || code == kSqliteIoErr) && folderFault()) {
         // the folder is missing, not a folder, or allows no journal
     } else if (gone) {
-        setFault(DbFault::Missing, QStringLiteral("数据库文件丢失"));
+        setFault(DbFault::Missing, QCoreApplication::translate("LogDb", "数据库文件丢失"));
     } else if (code == kSqliteReadOnly) {
-        setFault(DbFault::ReadOnly, QStringLiteral("数据库只读"));
+        setFault(DbFault::ReadOnly, QCoreApplication::translate("LogDb", "数据库只读"));
     } else if (code == kSqliteBusy || code == kSqliteLocked) {
-        setFault(DbFault::Locked, QStringLiteral("数据库被锁定"));
+        setFault(DbFault::Locked, QCoreApplication::translate("LogDb", "数据库被锁定"));
         reopen = false;
     } else if (code == kSqliteFull) {
-        setFault(DbFault::Full, QStringLiteral("磁盘已满"));
+        setFault(DbFault::Full, QCoreApplication::translate("LogDb", "磁盘已满"));
         reopen = false;
     } else {
         setFault(DbFault::Other, Reason(code) + systemText(err));
@@ -359,7 +365,7 @@ bool DbConn::openChecked()
     const QFileInfo fi(m_path);
     const FileSig before = sigOf(m_path);
     if (before.exists && !fi.isFile()) {
-        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：不是普通文件").arg(m_path));
+        setFault(DbFault::Foreign, QCoreApplication::translate("LogDb", "%1 不是本程序的数据库：不是普通文件").arg(m_path));
         return false;
     }
     if (!before.exists) {
@@ -415,7 +421,7 @@ bool DbConn::checkSchema(bool &empty)
         return true;
 
     auto foreign = [&](const QString &what) {
-        setFault(DbFault::Foreign, QStringLiteral("%1 不是本程序的数据库：%2").arg(m_path, what));
+        setFault(DbFault::Foreign, QCoreApplication::translate("LogDb", "%1 不是本程序的数据库：%2").arg(m_path, what));
         closeConnection();
         return false;
     };
@@ -426,7 +432,7 @@ bool DbConn::checkSchema(bool &empty)
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
             return Fail(q.lastError(), true);
         if (q.value(0).toString() != QLatin1String("ok"))
-            return foreign(QStringLiteral("文件已损坏"));
+            return foreign(QCoreApplication::translate("LogDb", "文件已损坏"));
         q.finish();
         m_files.m_verifiedPath = m_path;
         m_files.m_verifiedSig = sig;
@@ -440,7 +446,7 @@ bool DbConn::checkSchema(bool &empty)
         if (!type.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = '%1' COLLATE NOCASE").arg(table)))
             return Fail(type.lastError(), true);
         if (!type.next() || type.value(0).toString() != QLatin1String("table"))
-            return foreign(QStringLiteral("缺少表 %1").arg(table));
+            return foreign(QCoreApplication::translate("LogDb", "缺少表 %1").arg(table));
         type.finish();
         if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
             return Fail(q.lastError(), true);
@@ -449,11 +455,13 @@ bool DbConn::checkSchema(bool &empty)
             names << q.value(1).toString();
         q.finish();
         if (names.size() != rule.columns)
-            return foreign(QStringLiteral("表 %1 应有 %2 列，实有 %3 列").arg(table).arg(rule.columns).arg(names.size()));
+            return foreign(QCoreApplication::translate("LogDb", "表 %1 应有 %2 列，实有 %3 列")
+                .arg(table).arg(rule.columns).arg(names.size()));
         for (int c = 0; c < 3; ++c) {
             const char *want = rule.names[c];
             if (want && names[c].compare(QLatin1String(want), Qt::CaseInsensitive) != 0)
-                return foreign(QStringLiteral("表 %1 第 %2 列应为 %3，实为 %4").arg(table).arg(c + 1).arg(QLatin1String(want), names[c]));
+                return foreign(QCoreApplication::translate("LogDb", "表 %1 第 %2 列应为 %3，实为 %4")
+                    .arg(table).arg(c + 1).arg(QLatin1String(want), names[c]));
         }
         for (int c = 0; c < rule.columns; ++c)
             cols[t][c] = names[c];
@@ -515,7 +523,7 @@ bool DbConn::checkJournal()
         return true;
     }
     if (m_role != Role::Writer) {
-        m_journalFault = QStringLiteral("没有事件表");
+        m_journalFault = QCoreApplication::translate("LogDb", "没有事件表");
         return true;
     }
     // Ours by its rings, but from before the journal: it gets the table.
@@ -525,7 +533,7 @@ bool DbConn::checkJournal()
     for (const QString &step : steps) {
         if (!q.exec(step)) {
             // Without the table the rings are logged all the same.
-            m_journalFault = QStringLiteral("无法建立事件表（%1）").arg(q.lastError().databaseText());
+            m_journalFault = QCoreApplication::translate("LogDb", "无法建立事件表（%1）").arg(q.lastError().databaseText());
             q.exec(QStringLiteral("ROLLBACK"));
             return true;
         }
@@ -750,11 +758,11 @@ QSqlQuery *DbConn::Window(bool crossing, int32_t lo, int32_t hi)
 bool DbConn::recordEvent(const HistoryEvent &event)
 {
     if (m_role != Role::Writer) {
-        m_journalFault = QStringLiteral("只读连接不记录事件");
+        m_journalFault = QCoreApplication::translate("LogDb", "只读连接不记录事件");
         return false;
     }
     if (!ensureOpen()) {
-        m_journalFault = m_faultText.isEmpty() ? QStringLiteral("数据库未打开") : m_faultText;
+        m_journalFault = m_faultText.isEmpty() ? QCoreApplication::translate("LogDb", "数据库未打开") : m_faultText;
         return false;
     }
     if (!m_journalOk) {

@@ -4,6 +4,8 @@
 #include "core/dates.h"
 #include "core/numbers.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 mscom::mscom(const LiveTables &live, LogTimes &times, DbFiles &files, QObject *parent)
@@ -179,7 +181,7 @@ void mscom::writeEvents()
 {
     while (!m_events.empty()) {
         if (!Log_Conn.recordEvent(m_events.front())) {
-            m_journalStatus = QStringLiteral("事件未能记入数据库：") + Log_Conn.journalFault();
+            m_journalStatus = QCoreApplication::translate("Mscom", "事件未能记入数据库：") + Log_Conn.journalFault();
             return;
         }
         m_events.pop_front();

@@ -2,6 +2,7 @@
 // English for texts left in Chinese and texts wider than their controls.
 #include "app/fit_label.h"
 #include "app/language.h"
+#include "logging/history_range.h"
 #include "english_check.h"
 #include "tst_mainwindow_fixture.h"
 
@@ -18,6 +19,8 @@ private slots:
     void rememberedChoice();
     void chineseByDefault();
     void mainWindowInEnglish();
+    void databaseTexts_data();
+    void databaseTexts();
     void cleanup();
 
 private:
@@ -111,6 +114,41 @@ void TestEnglish::mainWindowInEnglish()
     QCOMPARE(w->windowTitle(), QStringLiteral("Process Controller QR5300M  OverView"));
     const QStringList bad = faults(w.get());
     QVERIFY2(bad.isEmpty(), qPrintable(bad.join(u'\n')));
+}
+
+void TestEnglish::databaseTexts_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::newRow("Chinese") << false;
+    QTest::newRow("English") << true;
+}
+
+// The logging's reasons reach the main window and the history window as
+// they are made: in English they must come translated, in Chinese as ever.
+void TestEnglish::databaseTexts()
+{
+    QFETCH(bool, english);
+    QVERIFY(installLanguage(english ? QStringLiteral("en") : QStringLiteral("zh"), &m_translator));
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("none"));
+    qputenv("QR5300M_DB", (folder + QStringLiteral("/Rdatabj.db")).toLocal8Bit());
+    InstrumentSession session;
+    session.logger.Form_Load();
+    const QString reason = session.logger.logState().reason;
+
+    const QString missing = dir.filePath(QStringLiteral("none.db"));
+    const QDateTime from(QDate(2026, 3, 12), QTime(6, 0));
+    HistoryRange range;
+    QString error;
+    QVERIFY(!readHistory(missing, from, from.addSecs(3600), std::nullopt, range, error));
+
+    if (english) {
+        QVERIFY2(!reason.isEmpty() && !hasCjk(reason), qPrintable(reason));
+        QVERIFY2(!error.isEmpty() && !hasCjk(error), qPrintable(error));
+    } else {
+        QCOMPARE(reason, QStringLiteral("数据库文件夹 %1 不存在").arg(folder));
+        QCOMPARE(error, QStringLiteral("数据库文件 %1 不存在").arg(missing));
+    }
 }
 
 void TestEnglish::cleanup()

@@ -51,6 +51,49 @@
     </message>
 </context>
 <context>
+    <name>HistoryRange</name>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>读取数据库失败</source>
+        <translation>Reading the database failed</translation>
+    </message>
+    <message>
+        <source>不是本程序的数据库：缺少表 %1</source>
+        <translation>Not a database of this program: table %1 missing</translation>
+    </message>
+    <message>
+        <source>不是本程序的数据库：表 %1 应有 11 列，实有 %2 列</source>
+        <translation>Not a database of this program: table %1 has %2 columns, not 11</translation>
+    </message>
+    <message>
+        <source>读取数据库失败（%1）</source>
+        <translation>Reading the database failed (%1)</translation>
+    </message>
+    <message>
+        <source>时间范围无效</source>
+        <translation>Invalid time range</translation>
+    </message>
+    <message>
+        <source>数据库文件 %1 不存在</source>
+        <translation>Database file %1 does not exist</translation>
+    </message>
+    <message>
+        <source>%1 不是数据库文件</source>
+        <translation>%1 is not a database file</translation>
+    </message>
+    <message>
+        <source>无法打开数据库 %1</source>
+        <translation>Cannot open database %1</translation>
+    </message>
+    <message>
+        <source>无法读取数据库 %1</source>
+        <translation>Cannot read database %1</translation>
+    </message>
+</context>
+<context>
     <name>HistoryWindow</name>
     <message>
         <source>输入6</source>
@@ -223,6 +266,25 @@
     <message>
         <source>图片保存失败：</source>
         <translation>Image not saved: </translation>
+    </message>
+</context>
+<context>
+    <name>Journal</name>
+    <message>
+        <source>qr_events 不是表</source>
+        <translation>qr_events is not a table</translation>
+    </message>
+    <message>
+        <source>表 qr_events 的列与本程序的事件表不同（%1）</source>
+        <translation>Columns of table qr_events differ from this program&apos;s event table (%1)</translation>
+    </message>
+    <message>
+        <source>读取事件表失败</source>
+        <translation>Reading the event table failed</translation>
+    </message>
+    <message>
+        <source>读取事件表失败（%1）</source>
+        <translation>Reading the event table failed (%1)</translation>
     </message>
 </context>
 <context>
@@ -595,6 +657,161 @@
     </message>
 </context>
 <context>
+    <name>LogDb</name>
+    <message>
+        <source>数据库语句执行失败</source>
+        <translation>Database statement failed</translation>
+    </message>
+    <message>
+        <source>没有访问数据库的权限</source>
+        <translation>No permission to access the database</translation>
+    </message>
+    <message>
+        <source>数据库操作被中止</source>
+        <translation>Database operation aborted</translation>
+    </message>
+    <message>
+        <source>内存不足</source>
+        <translation>Out of memory</translation>
+    </message>
+    <message>
+        <source>数据库操作被中断</source>
+        <translation>Database operation interrupted</translation>
+    </message>
+    <message>
+        <source>读写数据库文件出错</source>
+        <translation>Database file I/O error</translation>
+    </message>
+    <message>
+        <source>无法打开数据库文件</source>
+        <translation>Cannot open the database file</translation>
+    </message>
+    <message>
+        <source>数据库文件的锁出错</source>
+        <translation>Database file locking error</translation>
+    </message>
+    <message>
+        <source>数据库的表结构已改变</source>
+        <translation>Database schema changed</translation>
+    </message>
+    <message>
+        <source>数据过大</source>
+        <translation>Data too large</translation>
+    </message>
+    <message>
+        <source>写入被数据库的约束拒绝</source>
+        <translation>Write refused by a database constraint</translation>
+    </message>
+    <message>
+        <source>数据类型不符</source>
+        <translation>Data type mismatch</translation>
+    </message>
+    <message>
+        <source>系统不支持大文件</source>
+        <translation>Large files not supported by the system</translation>
+    </message>
+    <message>
+        <source>数据库拒绝访问</source>
+        <translation>Database access denied</translation>
+    </message>
+    <message>
+        <source>数据库操作失败</source>
+        <translation>Database operation failed</translation>
+    </message>
+    <message>
+        <source>（%1）</source>
+        <translation> (%1)</translation>
+    </message>
+    <message>
+        <source>数据库文件夹 %1 不可写入（%2）</source>
+        <translation>Database folder %1 is not writable (%2)</translation>
+    </message>
+    <message>
+        <source>数据库文件夹 %1 无法使用：%2 不是文件夹</source>
+        <translation>Database folder %1 unusable: %2 is not a folder</translation>
+    </message>
+    <message>
+        <source>数据库文件夹 %1 不存在</source>
+        <translation>Database folder %1 does not exist</translation>
+    </message>
+    <message>
+        <source>无法建立锁文件 %1（%2）</source>
+        <translation>Cannot create lock file %1 (%2)</translation>
+    </message>
+    <message>
+        <source>无法锁定锁文件 %1（%2）</source>
+        <translation>Cannot lock lock file %1 (%2)</translation>
+    </message>
+    <message>
+        <source>数据库 %1 正被另一个运行中的本程序使用（进程号 %2）</source>
+        <translation>Database %1 is in use by another running copy of this program (process %2)</translation>
+    </message>
+    <message>
+        <source>数据库 %1 正被另一个运行中的本程序使用</source>
+        <translation>Database %1 is in use by another running copy of this program</translation>
+    </message>
+    <message>
+        <source>%1 不是本程序的数据库：文件已损坏或不是 SQLite 数据库</source>
+        <translation>%1 is not a database of this program: file damaged or not an SQLite database</translation>
+    </message>
+    <message>
+        <source>数据库文件丢失</source>
+        <translation>Database file lost</translation>
+    </message>
+    <message>
+        <source>数据库只读</source>
+        <translation>Database is read-only</translation>
+    </message>
+    <message>
+        <source>数据库被锁定</source>
+        <translation>Database is locked</translation>
+    </message>
+    <message>
+        <source>磁盘已满</source>
+        <translation>Disk full</translation>
+    </message>
+    <message>
+        <source>%1 不是本程序的数据库：不是普通文件</source>
+        <translation>%1 is not a database of this program: not a regular file</translation>
+    </message>
+    <message>
+        <source>%1 不是本程序的数据库：%2</source>
+        <translation>%1 is not a database of this program: %2</translation>
+    </message>
+    <message>
+        <source>文件已损坏</source>
+        <translation>file damaged</translation>
+    </message>
+    <message>
+        <source>缺少表 %1</source>
+        <translation>table %1 missing</translation>
+    </message>
+    <message>
+        <source>表 %1 应有 %2 列，实有 %3 列</source>
+        <translation>table %1 has %3 columns, not %2</translation>
+    </message>
+    <message>
+        <source>表 %1 第 %2 列应为 %3，实为 %4</source>
+        <translation>column %2 of table %1 is %4, not %3</translation>
+    </message>
+    <message>
+        <source>没有事件表</source>
+        <translation>No event table</translation>
+    </message>
+    <message>
+        <source>无法建立事件表（%1）</source>
+        <translation>Cannot create the event table (%1)</translation>
+    </message>
+    <message>
+        <source>只读连接不记录事件</source>
+        <translation>A read-only connection records no events</translation>
+    </message>
+    <message>
+        <source>数据库未打开</source>
+        <translation>Database not open</translation>
+    </message>
+</context>
+<context>
     <name>LogText</name>
     <message>
         <source>记录已停止：</source>
@@ -714,6 +931,13 @@
     <message>
         <source>MQTT 设置未能保存到 %1</source>
         <translation>MQTT settings not saved to %1</translation>
+    </message>
+</context>
+<context>
+    <name>Mscom</name>
+    <message>
+        <source>事件未能记入数据库：</source>
+        <translation>Events not recorded in the database: </translation>
     </message>
 </context>
 <context>
