@@ -1,5 +1,6 @@
 #include "logging/csv_export.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -114,7 +115,7 @@ bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvent
     error.clear();
     QSaveFile file(outPath);
     if (!file.open(QIODevice::WriteOnly)) {
-        error = QStringLiteral("无法写入 %1（%2）").arg(outPath, file.errorString());
+        error = QCoreApplication::translate("CsvExport", "无法写入 %1（%2）").arg(outPath, file.errorString());
         return false;
     }
     QByteArray buf;
@@ -169,23 +170,23 @@ bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvent
         }
         if (ok && progress && (i + 1) % kProgressRows == 0 && !progress(i + 1, total)) {
             file.cancelWriting();
-            error = QStringLiteral("导出已取消");
+            error = QCoreApplication::translate("CsvExport", "导出已取消");
             return false;
         }
     }
     ok = ok && file.write(buf) == buf.size();
     if (ok && progress && !progress(total, total)) {
         file.cancelWriting();
-        error = QStringLiteral("导出已取消");
+        error = QCoreApplication::translate("CsvExport", "导出已取消");
         return false;
     }
     if (!ok) {
-        error = QStringLiteral("写入 %1 失败（%2）").arg(outPath, file.errorString());
+        error = QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, file.errorString());
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        error = QStringLiteral("写入 %1 失败（%2）").arg(outPath, file.errorString());
+        error = QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, file.errorString());
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 // English for texts left in Chinese and texts wider than their controls.
 #include "app/fit_label.h"
 #include "app/language.h"
+#include "logging/csv_export.h"
 #include "logging/history_range.h"
 #include "english_check.h"
 #include "tst_mainwindow_fixture.h"
@@ -141,13 +142,17 @@ void TestEnglish::databaseTexts()
     HistoryRange range;
     QString error;
     QVERIFY(!readHistory(missing, from, from.addSecs(3600), std::nullopt, range, error));
+    QString exportError; // a folder that is not there
+    QVERIFY(!exportCsv(range, folder + QStringLiteral("/x.csv"), false, {}, exportError));
 
     if (english) {
         QVERIFY2(!reason.isEmpty() && !hasCjk(reason), qPrintable(reason));
         QVERIFY2(!error.isEmpty() && !hasCjk(error), qPrintable(error));
+        QVERIFY2(!exportError.isEmpty() && !hasCjk(exportError), qPrintable(exportError));
     } else {
         QCOMPARE(reason, QStringLiteral("数据库文件夹 %1 不存在").arg(folder));
         QCOMPARE(error, QStringLiteral("数据库文件 %1 不存在").arg(missing));
+        QVERIFY2(exportError.startsWith(QStringLiteral("无法写入 ")), qPrintable(exportError));
     }
 }
 

@@ -44,6 +44,21 @@
     </message>
 </context>
 <context>
+    <name>CsvExport</name>
+    <message>
+        <source>无法写入 %1（%2）</source>
+        <translation>Cannot write %1 (%2)</translation>
+    </message>
+    <message>
+        <source>导出已取消</source>
+        <translation>Export cancelled</translation>
+    </message>
+    <message>
+        <source>写入 %1 失败（%2）</source>
+        <translation>Writing %1 failed (%2)</translation>
+    </message>
+</context>
+<context>
     <name>HistoryPlotView</name>
     <message>
         <source>历史曲线</source>
