@@ -49,8 +49,8 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     auto *area = new ChartFrame(window);
     chartArea = area;
     chartArea->setObjectName(QStringLiteral("chartArea"));
-    auto px = [window](double twips) { return PtBox::Px(window, twips); };
-    auto py = [window](double twips) { return PtBox::Px(window, twips, true); };
+    auto px = [window](double twips) { return PtBox::px(window, twips); };
+    auto py = [window](double twips) { return PtBox::px(window, twips, true); };
     area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
     chartArea->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
     chartArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
@@ -156,8 +156,8 @@ QList<QWidget *> ChartPanel::focusChain() const
 // line of its value and time label i under x = 1500 i.
 void ChartPanel::placeChart(bool redrawToo)
 {
-    auto px = [this](double twips) { return PtBox::Px(chartArea, twips); };
-    auto py = [this](double twips) { return PtBox::Px(chartArea, twips, true); };
+    auto px = [this](double twips) { return PtBox::px(chartArea, twips); };
+    auto py = [this](double twips) { return PtBox::px(chartArea, twips, true); };
     // The margins are what the preferred size leaves around pt0's own size,
     // so at that size pt0 and pt have exactly their twip sizes.
     const int left = px(kLeft), top = py(kTop);
@@ -168,7 +168,7 @@ void ChartPanel::placeChart(bool redrawToo)
     hc->setGeometry(left, 0, w, py(380));
     pt0->setGeometry(left, top, w, h);
     pt->setGeometry(0, 0, w, h);
-    const double sx = pt->Sx(), sy = pt->Sy();
+    const double sx = pt->sx(), sy = pt->sy();
     const int rowH = py(kRowH);
     for (int i = 0; i <= 6; ++i) {
         const int y = int(std::lround(top + (7500 - 1250.0 * i) * sy - rowH / 2.0));
@@ -189,7 +189,7 @@ void ChartPanel::placeChart(bool redrawToo)
 
 void ChartPanel::redraw()
 {
-    pt->Erase();
+    pt->erase();
     pt->Draw_Grid();
     m_chart.Apply_Zoom();
     pt->Draw_Curves(m_chart.chart(), &m_labels, m_range);
@@ -280,7 +280,7 @@ void ChartPanel::rulerOn()
         const QSignalBlocker block(hc);
         hc->setValue(0);
     }
-    pt->Line1.Set(0xFFFF00, 2, 1, 0, 1, 330);
+    pt->Line1.set(0xFFFF00, 2, 1, 0, 1, 330);
     pt->lineChanged();
     hc->setEnabled(true);
     hc->setFocus();
@@ -292,14 +292,14 @@ void ChartPanel::rulerOff()
         const QSignalBlocker block(hc);
         hc->setValue(0);
     }
-    pt->Line1.Set(0x00FF00, 2, 0, 0, 0, 330);
+    pt->Line1.set(0x00FF00, 2, 0, 0, 0, 330);
     pt->lineChanged();
     hc->setEnabled(false);
 }
 
 void ChartPanel::moveRuler(int v)
 {
-    pt->Line1.Set(0xC000C0, 2, v, 0, v, 7500);
+    pt->Line1.set(0xC000C0, 2, v, 0, v, 7500);
     pt->lineChanged();
 }
 

@@ -70,7 +70,7 @@ QSize FitLabel::minimumSizeHint() const
 bool FitLabel::event(QEvent *e)
 {
     // A text not shown whole is the tooltip, ahead of the label's own one.
-    if (e->type() == QEvent::ToolTip && Elided()) {
+    if (e->type() == QEvent::ToolTip && elided()) {
         const QString own = toolTip();
         QToolTip::showText(static_cast<QHelpEvent *>(e)->globalPos(),
                            own.isEmpty() ? text() : text() + QLatin1Char('\n') + own, this);

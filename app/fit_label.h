@@ -21,7 +21,7 @@ public:
     // What is drawn, and in which font.
     QString shownText() const;
     QFont shownFont() const;
-    bool Elided() const { return shownText() != text(); }
+    bool elided() const { return shownText() != text(); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -357,7 +357,7 @@ HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, Q
     auto [toLabel, toEdit] = dateEdit("toEdit", tr("结束时间"));
     m_fromEdit = fromEdit;
     m_toEdit = toEdit;
-    const QDateTime now = m_session.clock.Now();
+    const QDateTime now = m_session.clock.now();
     m_toEdit->setDateTime(now);
     m_fromEdit->setDateTime(now.addSecs(-3600));
     rangeRow->addWidget(fromLabel);
@@ -496,7 +496,7 @@ void HistoryWindow::load(const QDateTime &fromAsked, const QDateTime &toAsked)
 
 void HistoryWindow::loadLast(qint64 seconds)
 {
-    const QDateTime now = m_session.clock.Now();
+    const QDateTime now = m_session.clock.now();
     load(now.addSecs(-seconds), now);
 }
 
@@ -566,7 +566,7 @@ ChartPrintHeader HistoryWindow::printHeader() const
         h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
                               QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
     }
-    h.printedAt = m_session.clock.Now();
+    h.printedAt = m_session.clock.now();
     return h;
 }
 

@@ -24,7 +24,7 @@ public:
         QObject::connect(&journal, &WriteJournal::paramEvent, &logger, &mscom::paramEvent);
         QObject::connect(&met1, &Met1::healthChanged, &logger, [this](const LinkState &state) {
             if (const auto kind = linkEventOf(m_health, state.health))
-                logger.linkChanged(*kind, clock.Now());
+                logger.linkChanged(*kind, clock.now());
             m_health = state.health;
             if (state.health == LinkHealth::Closed)
                 publishState();
@@ -94,7 +94,7 @@ private:
     void publishState()
     {
         if (mqtt.settings().enabled)
-            mqtt.publishState(settings.Link_Par[3], stateJson(clock.Now(), live, mqttLinkOf(met1.linkState().health)));
+            mqtt.publishState(settings.Link_Par[3], stateJson(clock.now(), live, mqttLinkOf(met1.linkState().health)));
     }
 
     LinkHealth m_health = LinkHealth::Closed; // as last told by the acquisition

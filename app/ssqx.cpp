@@ -302,7 +302,7 @@ void ssqx::connectHandlers()
     connect(Command6, &QPushButton::clicked, this, &ssqx::Command6_Click);
     connect(Command7, &QPushButton::clicked, this, &ssqx::Command7_Click);
     connect(Command8, &QPushButton::clicked, this, &ssqx::Command8_Click);
-    connect(&m_session.journal, &WriteJournal::Changed, this, &ssqx::showWriteProblem);
+    connect(&m_session.journal, &WriteJournal::changed, this, &ssqx::showWriteProblem);
     // The state lines follow the cycles' health as it changes.
     connect(&m_session.met1, &Met1::healthChanged, this, &ssqx::refreshStateTexts);
     connect(&m_session.logger, &mscom::logStateChanged, this, &ssqx::refreshStateTexts);
@@ -360,7 +360,7 @@ void ssqx::Form_Load()
     // Ruler slider off; no zooming in or paging forward yet.
     m_chartPanel->resetRuler();
     // The window's own connection, then the live chart from the newest record.
-    if (!Main_Conn.Open())
+    if (!Main_Conn.open())
         historyFailed();
     Unload_Ok = -1;
     m_chart->start();
@@ -425,7 +425,7 @@ void ssqx::Reload_Live()
 
 void ssqx::Append_Sample()
 {
-    m_chart->Append_Sample(m_session.live.Val_3X, m_session.clock.Now(), !m_session.logger.linkFresh());
+    m_chart->Append_Sample(m_session.live.Val_3X, m_session.clock.now(), !m_session.logger.linkFresh());
     m_samplePending = false;
 }
 
@@ -498,7 +498,7 @@ ChartPrintHeader ssqx::printHeader() const
         h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
                               QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
     }
-    h.printedAt = m_session.clock.Now();
+    h.printedAt = m_session.clock.now();
     return h;
 }
 
@@ -645,7 +645,7 @@ void ssqx::Command21_Click()
 void ssqx::configClosed()
 {
     m_backMono = monoMs();
-    m_backAt = m_session.clock.Now();
+    m_backAt = m_session.clock.now();
     show();
     showWriteProblem();
 }
@@ -660,7 +660,7 @@ void ssqx::showWriteProblem()
 {
     WriteJournal::Entry e;
     if (m_backAt.isValid())
-        e = m_session.journal.Latest();
+        e = m_session.journal.latest();
     if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-kWriteProblemSecs)) {
         writeState->clear();
         return;
@@ -671,7 +671,7 @@ void ssqx::showWriteProblem()
 void ssqx::Command1_Click()
 {
     // The exit path alone closes the window's database objects.
-    Main_Conn.Close();
+    Main_Conn.close();
     Unload_Ok = 0;
     emit exitAsked();
     close();
@@ -686,7 +686,7 @@ void ssqx::closeEvent(QCloseEvent *e)
         e->ignore();
         return;
     }
-    Main_Conn.Close();
+    Main_Conn.close();
     disconnect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample);
     Timer1->stop();
     Timer2->stop();
@@ -792,7 +792,7 @@ void ssqx::Timer2_Timer()
 void ssqx::Timer3_Timer()
 {
     if (chart().Ruler_On == 0) {
-        const QDateTime now = m_session.clock.Now();
+        const QDateTime now = m_session.clock.now();
         Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
         Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
     }

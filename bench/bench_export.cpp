@@ -32,7 +32,7 @@ bool makeDatabase()
         Clock clock;
         DbFiles files(clock);
         DbConn setup(files, QStringLiteral("setup"), DbConn::Role::Writer);
-        if (!setup.Open())
+        if (!setup.open())
             return false;
         for (int m = 0; m < 18 * 60; m += 10) {
             HistoryEvent e;

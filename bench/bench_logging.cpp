@@ -37,7 +37,7 @@ bool makeFullDatabase(const TempDatabase &db)
 struct Logging {
     Logging()
     {
-        clock.Set([] { return g_now; });
+        clock.set([] { return g_now; });
         m = std::make_unique<mscom>(live, times, files);
         m->Form_Load();
         m->Timer1.stop(); // ticks are driven by the benchmark
@@ -94,7 +94,7 @@ void BM_Load_History(benchmark::State &state)
     Clock clock;
     DbFiles files(clock);
     DbConn main(files, QStringLiteral("Main_Conn"));
-    if (!main.Open()) {
+    if (!main.open()) {
         state.SkipWithError("open failed");
         return;
     }

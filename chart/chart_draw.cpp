@@ -143,7 +143,7 @@ ChartPainter::ChartPainter(double twipsPerPixel, double penScale) : m_tpp(twipsP
         m_curve[i] = pen(kCurveRgb[i], kCurveWidth[i], Qt::SolidLine, Qt::RoundCap);
 }
 
-void ChartPainter::Erase(QPainter &p) const
+void ChartPainter::erase(QPainter &p) const
 {
     // The whole device, so no stale pixel survives at the rounded edges.
     const QTransform t = p.transform();
@@ -252,7 +252,7 @@ void ChartPainter::Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels,
 
 void ChartPainter::Redraw_Chart(QPainter &p, Chart &c, ChartLabels *labels, const YRange &range) const
 {
-    Erase(p);
+    erase(p);
     Draw_Grid(p);
     Apply_Zoom(c);
     Draw_Curves(p, c, labels, range);

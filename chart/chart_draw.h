@@ -56,7 +56,7 @@ public:
     double twipsPerPixel() const { return m_tpp; }
 
     // Clears pt to its background colour.
-    void Erase(QPainter &p) const;
+    void erase(QPainter &p) const;
     // Background and dotted grid; called right after Erase.
     void Draw_Grid(QPainter &p) const;
     // Time labels (when labels is not null), grey bands under held records,

@@ -18,7 +18,7 @@ struct LineCtl {
     QColor Colour = QColor(0x00, 0xFF, 0x00);
     int Width = 2; // pixels
     double X1 = 0, Y1 = 0, X2 = 0, Y2 = 330;
-    void Set(QRgb rgb, int width, double x1, double y1, double x2, double y2)
+    void set(QRgb rgb, int width, double x1, double y1, double x2, double y2)
     {
         Colour = QColor::fromRgb(rgb);
         Width = width;
@@ -38,15 +38,15 @@ public:
     int scaleWidth() const { return kPtWidth; }
     int scaleHeight() const { return kPtHeight; }
     // Logical pixels for a length in twips at this screen's logical dpi.
-    static int Px(const QWidget *w, double twips, bool vertical = false);
+    static int px(const QWidget *w, double twips, bool vertical = false);
     // Pixels per twip of the drawing, across and down.
-    double Sx() const { return width() / double(kPtWidth); }
-    double Sy() const { return height() / double(kPtHeight); }
+    double sx() const { return width() / double(kPtWidth); }
+    double sy() const { return height() / double(kPtHeight); }
 
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves into the picture.
     void Redraw_Chart(Chart &c, ChartLabels *labels, const YRange &range);
     // The steps one by one, for the handlers that interleave other work.
-    void Erase();
+    void erase();
     void Draw_Grid();
     void Draw_Curves(const Chart &c, ChartLabels *labels, const YRange &range);
 
@@ -62,7 +62,7 @@ protected:
 
 private:
     void ensureImage();
-    void Begin(QPainter &p);
+    void begin(QPainter &p);
 
     QImage m_image;
     ChartPainter m_painter;

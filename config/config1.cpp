@@ -148,7 +148,7 @@ CONFIG1::CONFIG1(Link &link, LinkSettings &settings, ReadBack &readBack, WriteJo
             setFont(f);
         }
     }
-    Build();
+    build();
     auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
     connect(esc, &QShortcut::activated, this, &CONFIG1::Command11_Click);
@@ -156,26 +156,26 @@ CONFIG1::CONFIG1(Link &link, LinkSettings &settings, ReadBack &readBack, WriteJo
 
 CONFIG1::~CONFIG1() = default;
 
-int CONFIG1::Twips(int twips) const
+int CONFIG1::twips(int twips) const
 {
     return qRound(twips * logicalDpiX() / 1440.0 * m_scale);
 }
 
-void CONFIG1::Build()
+void CONFIG1::build()
 {
-    setFixedSize(Twips(kClientW), Twips(kClientH));
+    setFixedSize(twips(kClientW), twips(kClientH));
 
     Frame1 = new QGroupBox(QStringLiteral("CONFIG"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(Twips(kFrameX), Twips(kFrameY), Twips(kFrameW), Twips(kFrameH));
+    Frame1->setGeometry(twips(kFrameX), twips(kFrameY), twips(kFrameW), twips(kFrameH));
 
     // Ten tabs, five per row: Qt's tab bar has one row only, so the captions
     // are two rows of exclusive buttons above a tab widget whose own bar is
     // hidden. Ctrl+Tab and Ctrl+PgUp/PgDn still page through the tabs.
-    const int rowsH = 2 * Twips(kTabRowH);
+    const int rowsH = 2 * twips(kTabRowH);
     SSTab2 = new QTabWidget(Frame1);
     SSTab2->setObjectName(QStringLiteral("SSTab2"));
-    SSTab2->setGeometry(Twips(kTabX), Twips(kTabY) + rowsH, Twips(kTabW), Twips(kTabH) - rowsH);
+    SSTab2->setGeometry(twips(kTabX), twips(kTabY) + rowsH, twips(kTabW), twips(kTabH) - rowsH);
     SSTab2->tabBar()->hide();
     auto *captions = new QButtonGroup(this);
     captions->setExclusive(true);
@@ -201,9 +201,9 @@ void CONFIG1::Build()
         // (and written) before its page goes out of sight.
         tab->setFocusPolicy(Qt::ClickFocus);
         const int col = t % kTabsPerRow, tabRow = t / kTabsPerRow;
-        const int x0 = Twips(kTabX) + col * Twips(kTabW) / kTabsPerRow;
-        const int x1 = Twips(kTabX) + (col + 1) * Twips(kTabW) / kTabsPerRow;
-        tab->setGeometry(x0, Twips(kTabY) + tabRow * Twips(kTabRowH), x1 - x0, Twips(kTabRowH));
+        const int x0 = twips(kTabX) + col * twips(kTabW) / kTabsPerRow;
+        const int x1 = twips(kTabX) + (col + 1) * twips(kTabW) / kTabsPerRow;
+        tab->setGeometry(x0, twips(kTabY) + tabRow * twips(kTabRowH), x1 - x0, twips(kTabRowH));
         captions->addButton(tab, t);
         int row = 0;
         for (int i = 0; i < kParamCount; ++i) {
@@ -215,12 +215,12 @@ void CONFIG1::Build()
 
             auto *name = new QLabel(paramText(p.caption), page);
             name->setObjectName(arrayName("Label1", i));
-            name->setGeometry(Twips(kNameX), Twips(y + 15), Twips(kNameW), Twips(kBackH));
+            name->setGeometry(twips(kNameX), twips(y + 15), twips(kNameW), twips(kBackH));
             Label1[i] = name;
 
             auto *back = new QLabel(page);
             back->setObjectName(arrayName("D_4W", i));
-            back->setGeometry(Twips(kBackX), Twips(y + 15), Twips(kBackW), Twips(kBackH));
+            back->setGeometry(twips(kBackX), twips(y + 15), twips(kBackW), twips(kBackH));
             back->setFont(m_readFont);
             back->setAccessibleName(paramText(p.caption));
             setBack(back, kReadBack);
@@ -235,7 +235,7 @@ void CONFIG1::Build()
                 box->setInsertPolicy(QComboBox::NoInsert);
                 // The wheel turns a box only once the operator is in it.
                 box->setFocusPolicy(Qt::StrongFocus);
-                box->setGeometry(Twips(kEntryX), Twips(y), Twips(kEntryW), Twips(kComboH));
+                box->setGeometry(twips(kEntryX), twips(y), twips(kEntryW), twips(kComboH));
                 const int reg = p.reg;
                 connect(box, &QComboBox::activated, this, [this, reg] { m_edited[reg - 1] = true; });
                 connect(box->lineEdit(), &QLineEdit::textEdited, this, [this, reg] { m_edited[reg - 1] = true; });
@@ -244,7 +244,7 @@ void CONFIG1::Build()
             } else {
                 auto *edit = new QLineEdit(page);
                 edit->setObjectName(arrayName("T_3RW", i));
-                edit->setGeometry(Twips(kEntryX), Twips(y), Twips(kEntryW), Twips(kTextH));
+                edit->setGeometry(twips(kEntryX), twips(y), twips(kEntryW), twips(kTextH));
                 connect(edit, &QLineEdit::textEdited, this, [this, i] { m_edited[i] = true; });
                 T_3RW[i] = edit;
                 entry = edit;
@@ -259,7 +259,7 @@ void CONFIG1::Build()
             auto *help = new QLabel(page);
             help->setObjectName(arrayName("Label2", i));
             help->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            help->setGeometry(Twips(kHelpX), Twips(y + 15), Twips(kHelpW), Twips(kBackH));
+            help->setGeometry(twips(kHelpX), twips(y + 15), twips(kHelpW), twips(kBackH));
             FitLabel(help, paramText(p.help), font());
             Label2[i] = help;
         }
@@ -280,7 +280,7 @@ void CONFIG1::Build()
         auto *image = new QLabel(this);
         image->setObjectName(QLatin1String(name));
         image->setPixmap(placeholder(w, h, tint));
-        image->setGeometry(Twips(x), Twips(kImageTop), w, h);
+        image->setGeometry(twips(x), twips(kImageTop), w, h);
     };
     picture("Image2", 30, 332, 271, QColor(0x40, 0x70, 0xB0));
     picture("Image1", 4980, 285, 270, QColor(0x40, 0x90, 0x60));
@@ -288,13 +288,13 @@ void CONFIG1::Build()
 
     msgLine = new QLabel(this);
     msgLine->setObjectName(QStringLiteral("msgLine"));
-    msgLine->setGeometry(Twips(kMsgX), Twips(kMsgY), Twips(kMsgW), Twips(kMsgH));
+    msgLine->setGeometry(twips(kMsgX), twips(kMsgY), twips(kMsgW), twips(kMsgH));
     msgLine->setAutoFillBackground(true);
     msgLine->raise();
 
     Command11 = new QPushButton(tr(" Esc 返回"), this);
     Command11->setObjectName(QStringLiteral("Command11"));
-    Command11->setGeometry(Twips(kButtonX), Twips(kButtonY), Twips(kButtonW), Twips(kButtonH));
+    Command11->setGeometry(twips(kButtonX), twips(kButtonY), twips(kButtonW), twips(kButtonH));
     Command11->raise();
     connect(Command11, &QPushButton::clicked, this, &CONFIG1::Command11_Click);
     if (previous)
@@ -329,7 +329,7 @@ void CONFIG1::Form_Load()
     showMsg();
     // This window's message line tells what happens from now on.
     if (m_journal)
-        m_journal->Clear();
+        m_journal->clear();
     SSTab2->setCurrentIndex(1);
     Timer1.start();
 }
@@ -385,7 +385,7 @@ QWidget *CONFIG1::Entry(int reg) const
     return p.combo ? static_cast<QWidget *>(Combo[p.combo]) : static_cast<QWidget *>(T_3RW[reg - 1]);
 }
 
-bool CONFIG1::Edited(int reg) const
+bool CONFIG1::edited(int reg) const
 {
     return reg >= 1 && reg <= kParamCount && m_edited[reg - 1];
 }
@@ -552,7 +552,7 @@ void CONFIG1::writeReg(int reg)
         showMsg();
         const HistoryEvent refused = writeEvent(reg, EventKind::ParamRefused, text, msg);
         if (m_journal) {
-            m_journal->Record(reg, msg);
+            m_journal->record(reg, msg);
             m_journal->report(refused);
         }
         emit paramEvent(refused);
@@ -581,9 +581,9 @@ void CONFIG1::writeReg(int reg)
         }
         if (journal) {
             if (failure.isEmpty())
-                journal->Settle(reg);
+                journal->settle(reg);
             else
-                journal->Record(reg, failure);
+                journal->record(reg, failure);
             journal->report(outcome);
         }
         if (self) {

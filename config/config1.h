@@ -73,7 +73,7 @@ public:
     // Entry control of register reg (1..48): a text box or a choice box.
     QWidget *Entry(int reg) const;
     // True when the entry of register reg holds an edit not yet written.
-    bool Edited(int reg) const;
+    bool edited(int reg) const;
     // Register blocks of the current read cycle still outstanding.
     int readsOut() const { return m_readsOut; }
 
@@ -120,8 +120,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void Build();
-    int Twips(int twips) const;
+    void build();
+    int twips(int twips) const;
     void showLabels(int from, int count); // D_4W(from .. from + count - 1)
     void showBack(int k, const QString &text, bool stale);
     void readDone(int block, const LinkResult &r);

@@ -1,28 +1,28 @@
 #include "config/write_journal.h"
 
-void WriteJournal::Record(int reg, const QString &text)
+void WriteJournal::record(int reg, const QString &text)
 {
-    Settle(reg);
-    m_open.append(Entry{reg, text, m_clock.Now()});
-    emit Changed();
+    settle(reg);
+    m_open.append(Entry{reg, text, m_clock.now()});
+    emit changed();
 }
 
-void WriteJournal::Settle(int reg)
+void WriteJournal::settle(int reg)
 {
     const auto n = m_open.removeIf([reg](const Entry &e) { return e.reg == reg; });
     if (n > 0)
-        emit Changed();
+        emit changed();
 }
 
-void WriteJournal::Clear()
+void WriteJournal::clear()
 {
     if (m_open.isEmpty())
         return;
     m_open.clear();
-    emit Changed();
+    emit changed();
 }
 
-WriteJournal::Entry WriteJournal::Latest() const
+WriteJournal::Entry WriteJournal::latest() const
 {
     return m_open.isEmpty() ? Entry{} : m_open.last();
 }
@@ -31,6 +31,6 @@ void WriteJournal::report(const HistoryEvent &event)
 {
     HistoryEvent e = event;
     if (e.msecs == 0)
-        e.msecs = m_clock.Now().toMSecsSinceEpoch();
+        e.msecs = m_clock.now().toMSecsSinceEpoch();
     emit paramEvent(e);
 }

@@ -26,14 +26,14 @@ public:
     explicit WriteJournal(const Clock &clock, QObject *parent = nullptr) : QObject(parent), m_clock(clock) {}
 
     // A refusal or a failed write of register reg, now.
-    void Record(int reg, const QString &text);
+    void record(int reg, const QString &text);
     // Register reg was written: an earlier problem of it is settled.
-    void Settle(int reg);
+    void settle(int reg);
     // The configuration window opened again: its own message line shows
     // what happens from now on.
-    void Clear();
+    void clear();
     // Newest problem not settled since (reg 0 when there is none).
-    Entry Latest() const;
+    Entry latest() const;
 
     // The outcome of a write attempt (written, refused or failed), stamped
     // with the clock when its msecs is 0, passed on as paramEvent. It reaches
@@ -41,7 +41,7 @@ public:
     void report(const HistoryEvent &event);
 
 signals:
-    void Changed();
+    void changed();
     void paramEvent(const HistoryEvent &event);
 
 private:

@@ -1,6 +1,6 @@
 #include "core/clock.h"
 
-QDateTime Clock::Now() const
+QDateTime Clock::now() const
 {
     const QDateTime t = m_source ? m_source() : QDateTime::currentDateTime();
     // Whole seconds, like the clock the logging relies on.
@@ -8,4 +8,4 @@ QDateTime Clock::Now() const
     return QDateTime(t.date(), QTime(tm.hour(), tm.minute(), tm.second()));
 }
 
-void Clock::Set(std::function<QDateTime()> source) { m_source = std::move(source); }
+void Clock::set(std::function<QDateTime()> source) { m_source = std::move(source); }

@@ -7,8 +7,8 @@
 
 class Clock {
 public:
-    QDateTime Now() const;
-    void Set(std::function<QDateTime()> source); // empty function = the system clock
+    QDateTime now() const;
+    void set(std::function<QDateTime()> source); // empty function = the system clock
 
 private:
     std::function<QDateTime()> m_source;

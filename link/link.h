@@ -41,7 +41,7 @@ public:
     void Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value, QObject *ctx, Done done);
 
     // Exchanges issued whose results have not come back yet.
-    int Pending() const { return m_pending; }
+    int pending() const { return m_pending; }
     // Late or broken replies read off the line and thrown away, in bytes, as
     // of the last result that came back.
     int64_t drainedBytes() const { return m_drained; }

@@ -40,7 +40,7 @@ void Met1::Timer1_Timer()
     if (m_busy)
         return;
     if (!m_since.isValid())
-        m_since = m_clock.Now();
+        m_since = m_clock.now();
     m_busy = true;
     m_tickOk = true;
     const int32_t port = m_settings.Link_Par[0];
@@ -76,7 +76,7 @@ void Met1::Timer1_Timer()
         }
         if (m_tickOk) {
             m_failures = 0;
-            m_lastGood = m_clock.Now();
+            m_lastGood = m_clock.now();
             m_lastError = {};
         } else if (m_failures < 1000000) {
             ++m_failures;
@@ -93,10 +93,10 @@ void Met1::Timer1_Timer()
 bool Met1::stale() const
 {
     const QDateTime since = m_lastGood.isValid() ? m_lastGood : m_since;
-    return since.isValid() && since.secsTo(m_clock.Now()) > 1;
+    return since.isValid() && since.secsTo(m_clock.now()) > 1;
 }
 
-LinkHealth Met1::Health() const
+LinkHealth Met1::health() const
 {
     if (!Timer1.isActive())
         return LinkHealth::Closed;
@@ -111,7 +111,7 @@ void Met1::resetHealth()
 {
     m_failures = 0;
     m_lastGood = QDateTime();
-    m_since = m_clock.Now();
+    m_since = m_clock.now();
     m_lastError = {};
     checkHealth();
 }
@@ -119,7 +119,7 @@ void Met1::resetHealth()
 void Met1::checkHealth()
 {
     LinkState now;
-    now.health = Health();
+    now.health = health();
     now.lastGood = m_lastGood;
     if (now.health == LinkHealth::Interrupted || now.health == LinkHealth::Stalled)
         now.error = m_lastError;

@@ -60,7 +60,7 @@ public:
     LinkError lastError() const { return m_lastError; }
     // Judged by the clock: the link is stalled once no poll has succeeded
     // for more than two poll periods, whatever is still in flight.
-    LinkHealth Health() const;
+    LinkHealth health() const;
     void resetHealth();
     // The state last told by healthChanged.
     LinkState linkState() const { return m_state; }

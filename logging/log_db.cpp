@@ -302,13 +302,13 @@ void DbConn::closeConnection()
     m_open = false;
 }
 
-void DbConn::Close()
+void DbConn::close()
 {
     closeConnection();
     dropLock();
 }
 
-bool DbConn::Fail(const QSqlError &err, bool close)
+bool DbConn::fail(const QSqlError &err, bool close)
 {
     const int code = err.nativeErrorCode().toInt() & 0xff;
     const bool gone = !QFileInfo::exists(m_path);
@@ -336,14 +336,14 @@ bool DbConn::Fail(const QSqlError &err, bool close)
     }
     if (close || reopen) {
         closeConnection();
-        m_lastTry = m_files.clock.Now(); // the next try in the next clock second
+        m_lastTry = m_files.clock.now(); // the next try in the next clock second
     }
     return false;
 }
 
-bool DbConn::Open()
+bool DbConn::open()
 {
-    m_lastTry = m_files.clock.Now();
+    m_lastTry = m_files.clock.now();
     closeConnection();
     m_path = dbPath();
     if (m_role == Role::Writer && !takeLock())
@@ -380,7 +380,7 @@ bool DbConn::openChecked()
     m_db.setDatabaseName(m_path);
     m_db.setConnectOptions(QLatin1String(kBusyOption));
     if (!m_db.open())
-        return Fail(m_db.lastError(), true);
+        return fail(m_db.lastError(), true);
     m_open = true;
 
     bool empty = false;
@@ -404,7 +404,7 @@ bool DbConn::openChecked()
         return false;
     if (!checkJournal())
         return false;
-    if (!Prepare())
+    if (!prepare())
         return false;
     ownWrite(before);
     return true;
@@ -414,7 +414,7 @@ bool DbConn::checkSchema(bool &empty)
 {
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !q.next())
-        return Fail(q.lastError(), true);
+        return fail(q.lastError(), true);
     empty = q.value(0).toLongLong() == 0;
     q.finish();
     if (empty)
@@ -430,7 +430,7 @@ bool DbConn::checkSchema(bool &empty)
     const FileSig sig = sigOf(m_path);
     if (!(m_files.m_verifiedPath == m_path && m_files.m_verifiedSig == sig)) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next())
-            return Fail(q.lastError(), true);
+            return fail(q.lastError(), true);
         if (q.value(0).toString() != QLatin1String("ok"))
             return foreign(QCoreApplication::translate("LogDb", "文件已损坏"));
         q.finish();
@@ -444,12 +444,12 @@ bool DbConn::checkSchema(bool &empty)
         const QString table = QLatin1String(rule.table);
         QSqlQuery type(m_db);
         if (!type.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = '%1' COLLATE NOCASE").arg(table)))
-            return Fail(type.lastError(), true);
+            return fail(type.lastError(), true);
         if (!type.next() || type.value(0).toString() != QLatin1String("table"))
             return foreign(QCoreApplication::translate("LogDb", "缺少表 %1").arg(table));
         type.finish();
         if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table))))
-            return Fail(q.lastError(), true);
+            return fail(q.lastError(), true);
         QStringList names;
         while (q.next())
             names << q.value(1).toString();
@@ -491,7 +491,7 @@ bool DbConn::createTables()
         if (!q.exec(s)) {
             const QSqlError err = q.lastError();
             q.exec(QStringLiteral("ROLLBACK"));
-            return Fail(err, true);
+            return fail(err, true);
         }
     }
     QString *cols[] = {m_slCols, m_pvCols, m_lpvCols};
@@ -515,7 +515,7 @@ bool DbConn::checkJournal()
     QString shapeText;
     const std::optional<bool> present = journalPresent(m_db, shapeOk, shapeText);
     if (!present)
-        return Fail(m_db.lastError(), true);
+        return fail(m_db.lastError(), true);
     if (*present) {
         // A table of that name that is not ours stays as it is.
         m_journalOk = shapeOk;
@@ -542,7 +542,7 @@ bool DbConn::checkJournal()
     return true;
 }
 
-bool DbConn::Prepare()
+bool DbConn::prepare()
 {
     m_q = std::make_unique<Stmts>(m_db);
     Stmts &s = *m_q;
@@ -587,7 +587,7 @@ bool DbConn::Prepare()
                              &s.pv.ids, &s.pv.newest, &s.lpv.upd, &s.lpv.ins, &s.lpv.ids, &s.lpv.newest})
             if (q->lastError().isValid())
                 err = q->lastError();
-        return Fail(err, true);
+        return fail(err, true);
     }
     return true;
 }
@@ -604,7 +604,7 @@ bool DbConn::ensureOpen()
             fileChanged();
         } else if (m_role == Role::Writer && !takeLock()) {
             closeConnection(); // another copy holds the lock now: it writes
-            m_lastTry = m_files.clock.Now();
+            m_lastTry = m_files.clock.now();
             return false;
         } else {
             return true;
@@ -612,9 +612,9 @@ bool DbConn::ensureOpen()
     }
     if (m_fault == DbFault::Foreign && sigOf(dbPath()) == m_foreignSig)
         return false; // still the same foreign file: never touch it
-    if (m_lastTry.isValid() && m_files.clock.Now() == m_lastTry)
+    if (m_lastTry.isValid() && m_files.clock.now() == m_lastTry)
         return false;
-    return Open();
+    return open();
 }
 
 bool DbConn::readIds(int32_t &pv_id, int32_t &lpv_id)
@@ -623,13 +623,13 @@ bool DbConn::readIds(int32_t &pv_id, int32_t &lpv_id)
         return false;
     QSqlQuery &q = m_q->readIds;
     if (!q.exec())
-        return Fail(q.lastError(), true);
+        return fail(q.lastError(), true);
     const bool row = q.next();
     const QSqlError err = q.lastError();
     const QVariant stored[2] = {row ? q.value(0) : QVariant(), row ? q.value(1) : QVariant()};
     q.finish();
     if (!row && err.isValid())
-        return Fail(err, true);
+        return fail(err, true);
 
     int32_t ids[2] = {0, 0};
     bool lost[2] = {false, false};
@@ -646,7 +646,7 @@ bool DbConn::readIds(int32_t &pv_id, int32_t &lpv_id)
     }
     if ((lost[0] || lost[1]) && m_role == Role::Writer) {
         Stmts &s = *m_q;
-        const bool repaired = Transaction([&]() -> QSqlQuery * {
+        const bool repaired = transaction([&]() -> QSqlQuery * {
             if (!row) {
                 QSqlQuery &ins = s.slIns;
                 for (int c = 0; c < 4; ++c)
@@ -677,7 +677,7 @@ int32_t DbConn::newestInRing(DbRing ring, bool &ok)
     QSqlQuery &q = ring == DbRing::Pv ? m_q->pv.newest : m_q->lpv.newest;
     ok = q.exec();
     if (!ok) {
-        Fail(q.lastError(), true);
+        fail(q.lastError(), true);
         return 0;
     }
     const int32_t id = q.next() ? q.value(0).toInt() : 0; // an empty ring starts at 1
@@ -685,12 +685,12 @@ int32_t DbConn::newestInRing(DbRing ring, bool &ok)
     q.finish();
     if (err.isValid()) {
         ok = false;
-        Fail(err, true);
+        fail(err, true);
     }
     return id;
 }
 
-bool DbConn::Transaction(const std::function<QSqlQuery *()> &steps)
+bool DbConn::transaction(const std::function<QSqlQuery *()> &steps)
 {
     Stmts &s = *m_q;
     const FileSig before = m_sig;
@@ -701,7 +701,7 @@ bool DbConn::Transaction(const std::function<QSqlQuery *()> &steps)
         const QSqlError err = failed->lastError();
         s.rollback.exec(); // may find nothing to roll back: SQLite undid it already
         ownWrite(before);
-        return Fail(err, false);
+        return fail(err, false);
     }
     ownWrite(before);
     return true;
@@ -718,7 +718,7 @@ bool DbConn::writeRecord(DbRing ring, int32_t id, double date, double time, cons
     if (!ensureOpen() || m_idsOpen != m_opens)
         return false;
     Stmts::Ring &r = ring == DbRing::Pv ? m_q->pv : m_q->lpv;
-    return Transaction([&]() -> QSqlQuery * {
+    return transaction([&]() -> QSqlQuery * {
         r.upd.bindValue(0, date);
         r.upd.bindValue(1, time);
         for (int i = 0; i < 8; ++i)
@@ -749,7 +749,7 @@ QSqlQuery *DbConn::Window(bool crossing, int32_t lo, int32_t hi)
     q.bindValue(0, lo);
     q.bindValue(1, hi);
     if (!q.exec()) {
-        Fail(q.lastError(), true);
+        fail(q.lastError(), true);
         return nullptr;
     }
     return &q;

@@ -88,10 +88,10 @@ public:
 
     // Opens dbPath() (creating a fresh database when the file is missing),
     // checks the tables and prepares the statements; a writer first takes
-    // the lock file. False on failure, with Fault()/faultText() telling why.
-    bool Open();
+    // the lock file. False on failure, with fault()/faultText() telling why.
+    bool open();
     // Closes the connection; a writer also gives up its lock.
-    void Close();
+    void close();
     bool isOpen() const { return m_open; }
 
     // Open and still on the file at the path. When the file was deleted or
@@ -101,11 +101,11 @@ public:
     // foreign file only once it has changed.
     bool ensureOpen();
 
-    DbFault Fault() const { return m_fault; }
+    DbFault fault() const { return m_fault; }
     // Short Chinese text of the last fault, empty while there is none.
     QString faultText() const { return m_faultText; }
-    QString Path() const { return m_path; }
-    QString Name() const { return m_name; }
+    QString path() const { return m_path; }
+    QString name() const { return m_name; }
     // What the connection last did on its own (the file was replaced and
     // reopened, sl_void was repaired), handed out once; kind None when
     // nothing happened. The time is left to the caller.
@@ -134,7 +134,7 @@ public:
 
     // Adds one event to the journal (writer only). False when it could not:
     // journalFault() says why. A failing event never closes the connection
-    // nor sets Fault(): the ring records go on as before.
+    // nor sets fault(): the ring records go on as before.
     bool recordEvent(const HistoryEvent &event);
     QString journalFault() const { return m_journalFault; }
     // Link events around a stretch of ring records (readLinkMarks).
@@ -161,14 +161,14 @@ private:
     int32_t newestInRing(DbRing ring, bool &ok);
     // Runs steps (which return the statement that failed, or nullptr)
     // between BEGIN IMMEDIATE and COMMIT: all of them or none.
-    bool Transaction(const std::function<QSqlQuery *()> &steps);
+    bool transaction(const std::function<QSqlQuery *()> &steps);
 
     bool openChecked();
     bool checkSchema(bool &empty);
     bool createTables();
     bool checkJournal();
-    bool Prepare();
-    bool Fail(const QSqlError &err, bool close);
+    bool prepare();
+    bool fail(const QSqlError &err, bool close);
     void setFault(DbFault f, const QString &text);
     void closeConnection();
 

@@ -20,7 +20,7 @@ mscom::~mscom()
 {
     // The program ends: from here on nothing is measured.
     if (m_linkUp)
-        linkChanged(EventKind::LinkClosed, m_clock.Now());
+        linkChanged(EventKind::LinkClosed, m_clock.now());
     if (!m_events.empty() && Log_Conn.isOpen())
         writeEvents();
 }
@@ -31,26 +31,26 @@ void mscom::Form_Load()
     // recorded no close): records are held until it is opened. A link
     // already opened before the logging started has told so itself.
     if (!m_linkUp)
-        linkChanged(EventKind::LinkClosed, m_clock.Now());
-    if (!Log_Conn.Open())
-        Stopped();
+        linkChanged(EventKind::LinkClosed, m_clock.now());
+    if (!Log_Conn.open())
+        stopped();
     Timer1.start();
 }
 
-double mscom::Elapsed(const QDateTime &now, double date, double time)
+double mscom::elapsed(const QDateTime &now, double date, double time)
 {
     const double days = dateSerial(now.date()) - date;
     const double part = timeSerial(now.time()) - time;
     return std::fabs(roundEven((days + part) * 24 * 60 * 60));
 }
 
-double mscom::okitime() const { return Elapsed(m_clock.Now(), m_times.Pv_Date, m_times.Pv_Time); }
+double mscom::okitime() const { return elapsed(m_clock.now(), m_times.Pv_Date, m_times.Pv_Time); }
 
-double mscom::Rec1_time() const { return Elapsed(m_clock.Now(), m_times.Lpv_Date, m_times.Lpv_Time); }
+double mscom::Rec1_time() const { return elapsed(m_clock.now(), m_times.Lpv_Date, m_times.Lpv_Time); }
 
-void mscom::Stopped()
+void mscom::stopped()
 {
-    setState({true, Log_Conn.Fault(), Log_Conn.faultText()});
+    setState({true, Log_Conn.fault(), Log_Conn.faultText()});
 }
 
 void mscom::setState(const LogState &state)
@@ -66,8 +66,8 @@ void mscom::Timer1_Timer()
     // Without the stored ids nothing is written: a guessed id could put a
     // second record under one id or skip one.
     const bool haveIds = Log_Conn.readIds(Pv_Id, Lpv_Id);
-    if (!haveIds && Log_Conn.Fault() != DbFault::None)
-        Stopped();
+    if (!haveIds && Log_Conn.fault() != DbFault::None)
+        stopped();
     if (Pv_Id >= kRingSize || Pv_Id < 0)
         Pv_Id = 0;
     if (Lpv_Id >= kRingSize || Lpv_Id < 0)
@@ -75,7 +75,7 @@ void mscom::Timer1_Timer()
 
     // One reading of the clock for the whole step, so a record's date and
     // time of day always belong together.
-    const QDateTime now = m_clock.Now();
+    const QDateTime now = m_clock.now();
     const double date = dateSerial(now.date());
     const double time = timeSerial(now.time());
     float values[8];
@@ -83,27 +83,27 @@ void mscom::Timer1_Timer()
         values[i] = m_live.Val_3X[i];
 
     bool wrote = false, failed = false, dueSample = false;
-    if (Elapsed(now, m_times.Pv_Date, m_times.Pv_Time) >= 1) {
+    if (elapsed(now, m_times.Pv_Date, m_times.Pv_Time) >= 1) {
         // Taken before the write: a failed write waits a full second.
         m_times.Pv_Date = date;
         m_times.Pv_Time = time;
         if (haveIds && Log_Conn.writeRecord(DbRing::Pv, Pv_Id + 1, date, time, values)) {
             Pv_Id += 1;
             wrote = true;
-        } else if (haveIds && Log_Conn.Fault() != DbFault::None) {
+        } else if (haveIds && Log_Conn.fault() != DbFault::None) {
             failed = true; // (no fault: the file was reopened, the ids were read on the old one)
         }
         // The live chart moves on every second, logged or not: while logging
         // is stopped the operator still sees the instrument's trend.
         dueSample = true;
     }
-    if (Elapsed(now, m_times.Lpv_Date, m_times.Lpv_Time) >= 10) {
+    if (elapsed(now, m_times.Lpv_Date, m_times.Lpv_Time) >= 10) {
         m_times.Lpv_Date = date;
         m_times.Lpv_Time = time;
         if (haveIds && Log_Conn.writeRecord(DbRing::Lpv, Lpv_Id + 1, date, time, values)) {
             Lpv_Id += 1;
             wrote = true;
-        } else if (haveIds && Log_Conn.Fault() != DbFault::None) {
+        } else if (haveIds && Log_Conn.fault() != DbFault::None) {
             failed = true;
         }
     }
@@ -112,7 +112,7 @@ void mscom::Timer1_Timer()
 
     LogNotice notice = Log_Conn.takeNotice();
     if (failed)
-        Stopped();
+        stopped();
     else if (wrote)
         setState({});
     if (notice.kind != DbNotice::None) {
@@ -139,7 +139,7 @@ void mscom::linkChanged(EventKind kind, const QDateTime &when)
     m_linkUp = up;
     HistoryEvent e;
     e.kind = kind;
-    e.msecs = (when.isValid() ? when : m_clock.Now()).toMSecsSinceEpoch();
+    e.msecs = (when.isValid() ? when : m_clock.now()).toMSecsSinceEpoch();
     queueEvent(e);
 }
 
@@ -147,7 +147,7 @@ void mscom::paramEvent(const HistoryEvent &event)
 {
     HistoryEvent e = event;
     if (e.msecs == 0)
-        e.msecs = m_clock.Now().toMSecsSinceEpoch();
+        e.msecs = m_clock.now().toMSecsSinceEpoch();
     queueEvent(e);
 }
 

@@ -98,8 +98,8 @@ private:
     void writeEvents();
 
     const Clock &m_clock;
-    static double Elapsed(const QDateTime &now, double date, double time);
-    void Stopped();
+    static double elapsed(const QDateTime &now, double date, double time);
+    void stopped();
     void setState(const LogState &state);
 
     const LiveTables &m_live;

@@ -145,7 +145,7 @@ bool makeLogDb(const QString &path)
     Clock clock;
     DbFiles files(clock);
     DbConn setup(files, QStringLiteral("makeLogDb"));
-    return setup.Open();
+    return setup.open();
 }
 
 QByteArray fileHash(const QString &path)
@@ -188,7 +188,7 @@ TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("
         Clock clock;
         DbFiles files(clock);
         DbConn conn(files, QStringLiteral("testsupport_create"));
-        m_valid = conn.Open();
+        m_valid = conn.open();
     }
 }
 

@@ -72,7 +72,7 @@ void TestAcquisition::init()
 void TestAcquisition::cleanup()
 {
     m_win->Command10_Click();
-    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QTRY_COMPARE(m_session->link.pending(), 0);
     m_win.reset();
     m_session.reset();
 }
@@ -80,7 +80,7 @@ void TestAcquisition::cleanup()
 void TestAcquisition::openAndWait()
 {
     m_win->Command9_Click();
-    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QTRY_COMPARE(m_session->link.pending(), 0);
 }
 
 void TestAcquisition::tick()
@@ -183,7 +183,7 @@ void TestAcquisition::openRefusedWhileHeldElsewhere()
 void TestAcquisition::closeWithoutOpen()
 {
     m_win->Command10_Click();
-    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QTRY_COMPARE(m_session->link.pending(), 0);
     QCOMPARE(m_session->settings.Link_Par[0], 0);
     QVERIFY(!m_session->met1.Timer1.isActive());
     QVERIFY(!control<QPushButton>(*m_win, "Command21")->isEnabled());
@@ -197,7 +197,7 @@ void TestAcquisition::closeRightAfterFailedOpen()
     control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("5 "));
     m_win->Command9_Click();
     m_win->Command10_Click();
-    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QTRY_COMPARE(m_session->link.pending(), 0);
     QCoreApplication::processEvents();
     QCOMPARE(m_session->settings.Link_Par[20], kOpenNoDevice);
     QCOMPARE(control<FitLabel>(*m_win, "linkState")->text(), QStringLiteral("通讯关闭"));
@@ -210,7 +210,7 @@ void TestAcquisition::closeClosesThePortThatWasOpened()
     QCOMPARE(m_session->met1.failCount(), 0);
     control<QComboBox>(*m_win, "Combo1")->setEditText(QStringLiteral("2 "));
     m_win->Command10_Click();
-    QTRY_COMPARE(m_session->link.Pending(), 0);
+    QTRY_COMPARE(m_session->link.pending(), 0);
     QCOMPARE(m_session->settings.Link_Par[0], 1);
     // Port 1 is really closed: a read on it now fails at once.
     bool failed = false;
@@ -296,7 +296,7 @@ void TestAcquisition::silentInstrumentShowsInterrupted()
 void TestAcquisition::healthFollowsOpenTicksAndClock()
 {
     QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
-    m_session->clock.Set([&now] { return now; });
+    m_session->clock.set([&now] { return now; });
     Met1 &met = m_session->met1;
     QSignalSpy spy(&met, &Met1::healthChanged);
     auto health = [&spy] {

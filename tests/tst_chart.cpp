@@ -32,7 +32,7 @@ QImage renderGrid()
     QPainter p(&img);
     p.scale(1.0 / kTpp, 1.0 / kTpp);
     ChartPainter painter(kTpp);
-    painter.Erase(p);
+    painter.erase(p);
     painter.Draw_Grid(p);
     return img;
 }

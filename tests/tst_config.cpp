@@ -147,7 +147,7 @@ void TestConfig::cleanup()
         delete m_win;
     }
     // Let the link finish whatever a test left running.
-    QTRY_COMPARE_WITH_TIMEOUT(m_link->Pending(), 0, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_link->pending(), 0, 10000);
 }
 
 CONFIG1 *TestConfig::openWindow()
@@ -761,7 +761,7 @@ void TestConfig::silentInstrumentDoesNotPileUp()
     for (int k = 0; k < 5; ++k)
         w->Timer1_Timer();
     QCOMPARE(w->readsOut(), 3);
-    QCOMPARE(m_link->Pending(), 3);
+    QCOMPARE(m_link->pending(), 3);
     QTRY_COMPARE_WITH_TIMEOUT(w->readsOut(), 0, 10000);
     QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
     // The labels still show what was read before.
@@ -793,7 +793,7 @@ void TestConfig::escKeyReturns()
     QTest::keyClick(w->Combo[1], Qt::Key_Escape);
     QCOMPARE(back.count(), 1);
     QTRY_VERIFY(m_win.isNull());
-    QVERIFY(QTest::qWaitFor([this] { return m_link->Pending() == 0; }, 5000));
+    QVERIFY(QTest::qWaitFor([this] { return m_link->pending() == 0; }, 5000));
     QCOMPARE(writes(), 0); // the focused box was not edited
 }
 
@@ -849,7 +849,7 @@ void TestConfig::writeBack()
             box->lineEdit()->selectAll();
         QTest::keyClicks(e, type);
     }
-    QVERIFY(w->Edited(reg));
+    QVERIFY(w->edited(reg));
     QCOMPARE(writes(), 0);
 
     QTest::keyClick(e, Qt::Key_Tab); // leave the box
@@ -857,7 +857,7 @@ void TestConfig::writeBack()
     QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok %1 %2").arg(reg).arg(value));
     QCOMPARE(writes(), 1);
     QCOMPARE(m_settings.Link_Par[19], value);
-    QVERIFY(!w->Edited(reg));
+    QVERIFY(!w->edited(reg));
     QCOMPARE(e->property("Mark").toString(), QString());
     if (auto *edit = qobject_cast<QLineEdit *>(e))
         QCOMPARE(edit->text(), type); // the typed text stays
@@ -926,7 +926,7 @@ void TestConfig::wheelOverUnfocusedBox()
     }
     QCOMPARE(box->currentIndex(), before);
     QCOMPARE(box->currentText(), text);
-    QVERIFY(!w->Edited(25));
+    QVERIFY(!w->edited(25));
     QVERIFY(w->T_3RW[26]->hasFocus());
     QTest::keyClick(w->T_3RW[26], Qt::Key_Tab);
     QVERIFY(focusOn(w, box));
@@ -957,19 +957,19 @@ void TestConfig::refusedNotSent()
     QWidget *unit = w->Entry(47);
     QVERIFY(enter(correction, QStringLiteral("-32768")));
     QTRY_COMPARE(correction->property("Mark").toString(), QStringLiteral("refused"));
-    QCOMPARE(m_link->Pending(), 0); // nothing was sent
+    QCOMPARE(m_link->pending(), 0); // nothing was sent
     QVERIFY2(w->msgLine->text().contains(QStringLiteral("-500～500")), qPrintable(w->msgLine->text()));
     QCOMPARE(correction->toolTip(), w->msgLine->text());
     QCOMPARE(qobject_cast<QLineEdit *>(correction)->text(), QStringLiteral("-32768"));
-    QVERIFY(w->Edited(29)); // still to be written once corrected
-    QCOMPARE(m_journal->Latest().reg, 29);
-    QCOMPARE(m_journal->Latest().text, w->msgLine->text());
+    QVERIFY(w->edited(29)); // still to be written once corrected
+    QCOMPARE(m_journal->latest().reg, 29);
+    QCOMPARE(m_journal->latest().text, w->msgLine->text());
 
     QVERIFY(enter(unit, QStringLiteral("99")));
     QTRY_COMPARE(unit->property("Mark").toString(), QStringLiteral("refused"));
     QVERIFY2(w->msgLine->text().startsWith(QStringLiteral("温度单位：")), qPrintable(w->msgLine->text()));
     QVERIFY(w->msgLine->text().contains(QStringLiteral("0～2")));
-    QCOMPARE(m_journal->Latest().reg, 47);
+    QCOMPARE(m_journal->latest().reg, 47);
     QVERIFY(readNow(w));
     QCOMPARE(writes(), 0);
 
@@ -977,17 +977,17 @@ void TestConfig::refusedNotSent()
     QVERIFY(enter(unit, QStringLiteral("2")));
     QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 47 2"));
     QTRY_COMPARE(unit->property("Mark").toString(), QString());
-    QCOMPARE(m_journal->Latest().reg, 29);
+    QCOMPARE(m_journal->latest().reg, 29);
 
     // Closed with the correction still refused: the journal keeps it until
     // the window is opened again.
     QVERIFY(focusOn(w, unit));
     QTest::keyClick(unit, Qt::Key_Escape);
     QTRY_VERIFY(m_win.isNull());
-    QCOMPARE(m_journal->Latest().reg, 29);
-    QVERIFY(m_journal->Latest().text.startsWith(QStringLiteral("平移修正：")));
+    QCOMPARE(m_journal->latest().reg, 29);
+    QVERIFY(m_journal->latest().text.startsWith(QStringLiteral("平移修正：")));
     openWindow();
-    QCOMPARE(m_journal->Latest().reg, 0);
+    QCOMPARE(m_journal->latest().reg, 0);
     QCOMPARE(writes(), 1);
 }
 
@@ -1004,10 +1004,10 @@ void TestConfig::exceptionRetriedOnceAndShown()
     QCOMPARE(writes(), 2);
     QVERIFY2(w->msgLine->text().contains(QStringLiteral("illegal data value")), qPrintable(w->msgLine->text()));
     QVERIFY(w->msgLine->text().contains(QStringLiteral("CH2设定值SV")));
-    QCOMPARE(m_journal->Latest().reg, 3);
-    QCOMPARE(m_journal->Latest().text, w->msgLine->text());
+    QCOMPARE(m_journal->latest().reg, 3);
+    QCOMPARE(m_journal->latest().text, w->msgLine->text());
     QCOMPARE(w->T_3RW[2]->text(), QStringLiteral("777"));
-    QVERIFY(w->Edited(3)); // still to be written
+    QVERIFY(w->edited(3)); // still to be written
     QVERIFY(readNow(w));
     QCOMPARE(writes(), 2); // no third try
     QCOMPARE(whole(w->D_4W[2]), QStringLiteral("123"));
@@ -1019,7 +1019,7 @@ void TestConfig::exceptionRetriedOnceAndShown()
     QTest::keyClick(w->T_3RW[2], Qt::Key_Tab);
     QTRY_COMPARE(sim(QStringLiteral("lastwrite")), QStringLiteral("ok 3 777"));
     QTRY_COMPARE(w->T_3RW[2]->property("Mark").toString(), QString());
-    QCOMPARE(m_journal->Latest().reg, 0); // settled
+    QCOMPARE(m_journal->latest().reg, 0); // settled
     QCOMPARE(writes(), 3);
     QVERIFY(readNow(w));
     QCOMPARE(whole(w->D_4W[2]), QStringLiteral("777"));
@@ -1066,13 +1066,13 @@ void TestConfig::failureKinds()
     QCOMPARE(writes(), 2); // the one retry, whatever the kind
     const QString told = writeFailureText(QStringLiteral("CH2设定值SV"), LinkError{writeKind, exception, 0});
     QCOMPARE(w->msgLine->text(), told);
-    QCOMPARE(m_journal->Latest().reg, 3);
-    QCOMPARE(m_journal->Latest().text, told);
+    QCOMPARE(m_journal->latest().reg, 3);
+    QCOMPARE(m_journal->latest().text, told);
 
     QSignalSpy ticked(&met, &Met1::tickDone);
     met.Timer1_Timer();
     QVERIFY(ticked.wait(3000));
-    QCOMPARE(met.Health(), health);
+    QCOMPARE(met.health(), health);
     QCOMPARE(met.lastError().kind, pollKind);
 }
 
@@ -1097,16 +1097,16 @@ void TestConfig::failureAfterCloseJournaled()
     w->Timer1.stop();
     QCOMPARE(sim(QStringLiteral("fault silent")), QStringLiteral("ok")); // each try times out
     bool windowGone = false;
-    const auto heard = connect(m_journal.get(), &WriteJournal::Changed, this,
+    const auto heard = connect(m_journal.get(), &WriteJournal::changed, this,
                                [this, &windowGone] { windowGone = m_win.isNull(); });
     QVERIFY(focusOn(w, w->T_3RW[44]));
     QTest::keyClicks(w->T_3RW[44], QStringLiteral("30"));
     QTest::keyClick(w->T_3RW[44], Qt::Key_Escape);
-    QTRY_COMPARE_WITH_TIMEOUT(m_journal->Latest().reg, 45, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_journal->latest().reg, 45, 5000);
     disconnect(heard);
     QVERIFY(windowGone);
-    QVERIFY2(m_journal->Latest().text.startsWith(QStringLiteral("屏幕点亮时间：写入失败（仪表无应答")),
-             qPrintable(m_journal->Latest().text));
+    QVERIFY2(m_journal->latest().text.startsWith(QStringLiteral("屏幕点亮时间：写入失败（仪表无应答")),
+             qPrintable(m_journal->latest().text));
     QCOMPARE(writes(), 2); // after its one retry
 }
 

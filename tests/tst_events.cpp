@@ -35,7 +35,7 @@ const QDateTime kStart(QDate(2026, 12, 8), QTime(3, 0, 0));
 struct Logger {
     explicit Logger(const QDateTime &start) : now(start)
     {
-        clock.Set([this] { return now; });
+        clock.set([this] { return now; });
         m = std::make_unique<mscom>(live, times, files);
         m->Form_Load();
         m->Timer1.stop();
@@ -122,8 +122,8 @@ void TstEvents::journalAddedToOurFileOnly()
     Clock clock;
     DbFiles files(clock);
     DbConn conn(files, QStringLiteral("conn"), writer ? DbConn::Role::Writer : DbConn::Role::Reader);
-    QVERIFY(conn.Open());
-    conn.Close();
+    QVERIFY(conn.open());
+    conn.close();
     QCOMPARE(tableNames(path).contains(QStringLiteral("qr_events")), writer);
     QCOMPARE(sqlRows(path, ringSchema), schemaBefore);
     QCOMPARE(sqlRows(path, QStringLiteral("SELECT * FROM pv_data")), rowsBefore);
@@ -146,7 +146,7 @@ void TstEvents::foreignFileNeverWritten()
     const QByteArray before = fileHash(path);
     {
         Logger l(kStart);
-        QCOMPARE(l.m->Log_Conn.Fault(), DbFault::Foreign);
+        QCOMPARE(l.m->Log_Conn.fault(), DbFault::Foreign);
         l.m->linkChanged(EventKind::LinkOpened, l.now);
         l.live.Sta_1X[0] = 1;
         l.second();
@@ -280,7 +280,7 @@ void TstEvents::outagesMarkHeld()
     Clock clock;
     DbFiles files(clock);
     DbConn main(files, QStringLiteral("Main_Conn"));
-    QVERIFY(main.Open());
+    QVERIFY(main.open());
     auto c = std::make_unique<Chart>();
     c->held[kLiveLoad - 3] = true; // an old mark the load must clear
     QVERIFY(readCurId(main, c->Cur_Id));
@@ -303,7 +303,7 @@ void TstEvents::outagesMarkHeld()
     }
 
     // The journal gone, every record counts as measured again.
-    main.Close();
+    main.close();
     QVERIFY(withDb(path, [](QSqlDatabase &db) { return QSqlQuery(db).exec(QStringLiteral("DROP TABLE qr_events")); }));
     QVERIFY(readHistory(path, kStart.addSecs(1), kStart.addSecs(60), std::nullopt, range, error));
     QCOMPARE(range.records.size(), size_t(expected.size()));
@@ -409,7 +409,7 @@ void TstEvents::paramOutcomes()
     QTest::keyClicks(edit, typed);
     w->T_3RW_LostFocus(reg - 1);
     QTRY_COMPARE(told.count(), 1);
-    QTRY_COMPARE(link.Pending(), 0);
+    QTRY_COMPARE(link.pending(), 0);
     l.second();
     QVERIFY2(l.m->journalStatus().isEmpty(), qPrintable(l.m->journalStatus()));
 

@@ -196,7 +196,7 @@ void TstExport::roundTripCommaLocale()
         Clock clock;
         DbFiles files(clock);
         DbConn w(files, QStringLiteral("w"), DbConn::Role::Writer);
-        QVERIFY(w.Open());
+        QVERIFY(w.open());
         HistoryEvent e;
         e.kind = EventKind::LinkClosed;
         e.msecs = pvTime(1100).toMSecsSinceEpoch();

@@ -29,7 +29,7 @@ void TestHeadless::cyclesWithoutWidgets()
 
     QDateTime now(QDate(2026, 12, 8), QTime(3, 0, 0));
     InstrumentSession session;
-    session.clock.Set([&now] { return now; });
+    session.clock.set([&now] { return now; });
     Link &link = session.link;
     Met1 &met = session.met1;
     mscom &logger = session.logger;
@@ -60,7 +60,7 @@ void TestHeadless::cyclesWithoutWidgets()
     }
     met.Timer1.stop(); // as 关闭 does
     link.ClosePort_Modbus(1);
-    QTRY_COMPARE(link.Pending(), 0);
+    QTRY_COMPARE(link.pending(), 0);
     now = now.addSecs(1);
     logger.Timer1_Timer(); // the journal takes the close
     // The journal heard the acquisition: opened (before the logging started,
@@ -80,7 +80,7 @@ void TestHeadless::cyclesWithoutWidgets()
     // The newest records, as the chart loads them.
     {
         DbConn reader(session.dbFiles, QStringLiteral("Main_Conn"));
-        QVERIFY(reader.Open());
+        QVERIFY(reader.open());
         auto chart = std::make_unique<Chart>();
         QVERIFY(readCurId(reader, chart->Cur_Id));
         QCOMPARE(chart->Cur_Id, 6);

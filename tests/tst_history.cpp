@@ -45,7 +45,7 @@ class TstHistory : public QObject
     {
         m_ring.select();
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        if (!main.Open())
+        if (!main.open())
             return nullptr;
         auto c = std::make_unique<Chart>();
         Scribble(*c);
@@ -63,7 +63,7 @@ private slots:
         QVERIFY(m_ring.fill(DbRing::Pv, 101, kRingSize - 100, ringTime(101)));
         QVERIFY(m_ring.fill(DbRing::Pv, 1, 100, ringTime(1)));
     }
-    void cleanup() { m_clock.Set({}); }
+    void cleanup() { m_clock.set({}); }
 
     void clearChart()
     {
@@ -184,7 +184,7 @@ private slots:
         for (int i = 0; i < times.size(); ++i)
             QVERIFY(db.fill(DbRing::Pv, i + 1, 1, times[i]));
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
         c->Win_Last_Id = int32_t(times.size());
@@ -203,7 +203,7 @@ private slots:
         const QDateTime t0(QDate(2026, 3, 12), QTime(0, 1, 0));
         QVERIFY(db.fill(DbRing::Pv, 1, 100, t0.addSecs(1)));
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
         for (int count : {321, 241}) {
@@ -226,7 +226,7 @@ private slots:
     {
         const TempDatabase db;
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         auto c = std::make_unique<Chart>();
         Scribble(*c);
         QVERIFY(readCurId(main, c->Cur_Id));
@@ -248,9 +248,9 @@ private slots:
         // same file through Main_Conn.
         const TempDatabase db;
         QDateTime now(QDate(2026, 3, 12), QTime(9, 30, 0));
-        m_clock.Set([&] { return now; });
+        m_clock.set([&] { return now; });
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         LiveTables live;
         LogTimes times;
         mscom m(live, times, m_files);
@@ -279,8 +279,8 @@ private slots:
     {
         qputenv("QR5300M_DB", m_ring.filePath(QStringLiteral("nowhere/x.db")).toLocal8Bit());
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(!main.Open());
-        QCOMPARE(main.Fault(), DbFault::Missing);
+        QVERIFY(!main.open());
+        QCOMPARE(main.fault(), DbFault::Missing);
         int32_t cur = 1234;
         QVERIFY(!readCurId(main, cur));
         QCOMPARE(cur, 1234);

@@ -80,7 +80,7 @@ private:
 void TestHistoryWindow::init()
 {
     m_session = std::make_unique<InstrumentSession>();
-    m_session->clock.Set([] { return kNow; });
+    m_session->clock.set([] { return kNow; });
     m_session->yRange = YRange{0, 1500, 1500};
 }
 

@@ -122,7 +122,7 @@ void TestLink::init()
 
 void TestLink::cleanup()
 {
-    m_clock.Set({});
+    m_clock.set({});
 }
 
 void TestLink::linkOpen(int32_t port)
@@ -135,7 +135,7 @@ void TestLink::linkOpen(int32_t port)
 void TestLink::linkClose()
 {
     m_link->ClosePort_Modbus(m_settings.Link_Par[0]);
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_link->pending(), 0);
 }
 
 LinkFault TestLink::open1(ModbusRTU &m)
@@ -451,7 +451,7 @@ void TestLink::acquisitionPublishes()
         QCOMPARE(m_live.Raw_3X[i], (i + 1) * 10 - 100);
         QCOMPARE(m_live.Val_3X[i], float((i + 1) * 10 - 100));
     }
-    QCOMPARE(met.Health(), LinkHealth::Ok);
+    QCOMPARE(met.health(), LinkHealth::Ok);
     QCOMPARE(met.failCount(), 0);
 }
 
@@ -516,14 +516,14 @@ void TestLink::failedReadPublishesNothing()
     QCOMPARE(m_live.Sta_1X[2], 1);
     QCOMPARE(met.failCount(), 2);
     QCOMPARE(met.lastGood(), good);
-    QCOMPARE(met.Health(), LinkHealth::Interrupted);
+    QCOMPARE(met.health(), LinkHealth::Interrupted);
     QCOMPARE(met.lastError().kind, LinkFault::Timeout);
 
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     tickAndWait(met);
     QCOMPARE(m_live.Val_3X[0], 600.0f);
     QCOMPARE(m_live.Sta_1X[0], 0);
-    QCOMPARE(met.Health(), LinkHealth::Ok);
+    QCOMPARE(met.health(), LinkHealth::Ok);
     QCOMPARE(met.lastError().kind, LinkFault::None);
 }
 
@@ -531,7 +531,7 @@ void TestLink::tickNeverOverlaps()
 {
     linkOpen();
     QVERIFY(m_sim->command("fault late 100").startsWith("ok"));
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_link->pending(), 0);
     QVERIFY(m_sim->command("reset").startsWith("ok"));
     Met1 met(*m_link, m_settings, m_live, m_clock);
     // (timer left stopped: only the direct calls below may start ticks)
@@ -542,7 +542,7 @@ void TestLink::tickNeverOverlaps()
     met.Timer1_Timer();
     QVERIFY(done.wait(3000));
     // Anything an overlapping tick had issued would still be on its way.
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_link->pending(), 0);
     QCOMPARE(done.count(), 1);
     QCOMPARE(simStat(*m_sim, "reads"), 2);
     QVERIFY(!met.tickBusy());
@@ -561,13 +561,13 @@ void TestLink::linkResultsInIssueOrder()
     }
     QTRY_COMPARE(order.size(), 10);
     QCOMPARE(order.join(','), QStringLiteral("0,x0,1,x1,2,x2,3,x3,4,x4"));
-    QCOMPARE(m_link->Pending(), 0);
+    QCOMPARE(m_link->pending(), 0);
     // A result whose object is gone is dropped.
     bool called = false;
     auto *ctx = new QObject;
     m_link->Get_4X_DX(1, 1, 1, 1, ctx, [&called](const LinkResult &) { called = true; });
     delete ctx;
-    QTRY_COMPARE(m_link->Pending(), 0);
+    QTRY_COMPARE(m_link->pending(), 0);
     QVERIFY(!called);
 }
 
@@ -585,13 +585,13 @@ void TestLink::healthFollowsTheClock()
     QFETCH(bool, goodPollFirst);
     linkOpen();
     QDateTime now(QDate(2026, 12, 8), QTime(10, 0, 0));
-    m_clock.Set([&now] { return now; });
+    m_clock.set([&now] { return now; });
     Met1 met(*m_link, m_settings, m_live, m_clock);
     met.Timer1.start();
     met.resetHealth();
     if (goodPollFirst) {
         tickAndWait(met);
-        QCOMPARE(met.Health(), LinkHealth::Ok);
+        QCOMPARE(met.health(), LinkHealth::Ok);
     }
     QVERIFY(m_sim->command("fault dribble 12").startsWith("ok"));
     QTRY_VERIFY(!met.tickBusy());
@@ -599,14 +599,14 @@ void TestLink::healthFollowsTheClock()
     QVERIFY(met.tickBusy());
     // On a clock of whole seconds one second may be a few milliseconds.
     now = now.addSecs(1);
-    QCOMPARE(met.Health(), goodPollFirst ? LinkHealth::Ok : LinkHealth::WaitingFirst);
+    QCOMPARE(met.health(), goodPollFirst ? LinkHealth::Ok : LinkHealth::WaitingFirst);
     now = now.addSecs(1);
     QVERIFY(met.tickBusy());
-    QCOMPARE(met.Health(), LinkHealth::Stalled);
-    QCOMPARE(linkHealthText(met.Health(), met.lastGood(), met.lastError()).section(u'：', 1),
+    QCOMPARE(met.health(), LinkHealth::Stalled);
+    QCOMPARE(linkHealthText(met.health(), met.lastGood(), met.lastError()).section(u'：', 1),
              QStringLiteral("超过1秒没有完整应答"));
     // The slow reply does come in whole: that is a good poll.
-    QTRY_COMPARE(met.Health(), LinkHealth::Ok);
+    QTRY_COMPARE(met.health(), LinkHealth::Ok);
 }
 
 // The device goes away (the simulator stops) and comes back on the same
@@ -627,7 +627,7 @@ void TestLink::deviceComesBack()
     QCOMPARE(sim3->stop(), 0);
     tickAndWait(met);
     QCOMPARE(met.lastError().kind, LinkFault::DeviceLost);
-    QCOMPARE(met.Health(), LinkHealth::Interrupted);
+    QCOMPARE(met.health(), LinkHealth::Interrupted);
     QCOMPARE(m_live.Val_3X[0], 31.0f);
 
     sim3.reset();

@@ -55,7 +55,7 @@ int childMain()
     const QByteArray mode = qgetenv("QR_LOG_CHILD");
     g_now = QDateTime(QDate(2026, 3, 12), QTime(8, 0, 0));
     Clock clock;
-    clock.Set([] { return g_now; });
+    clock.set([] { return g_now; });
     LiveTables live;
     LogTimes times;
     DbFiles files(clock);
@@ -69,7 +69,7 @@ int childMain()
         return 0;
     }
     mscom m(live, times, files);
-    if (!m.Log_Conn.Open())
+    if (!m.Log_Conn.open())
         return 3;
     char line[16];
     for (int n = 1;; ++n) {
@@ -120,11 +120,11 @@ private slots:
         m_db = std::make_unique<TempDatabase>(false);
         m_path = m_db->path();
         g_now = kStart;
-        m_clock.Set([] { return g_now; });
+        m_clock.set([] { return g_now; });
         m_live = {};
         m_times = {};
     }
-    void cleanup() { m_clock.Set({}); }
+    void cleanup() { m_clock.set({}); }
 
     void dbPath()
     {
@@ -159,8 +159,8 @@ private slots:
         }
         {
             DbConn c(m_files, QStringLiteral("Main_Conn"));
-            QVERIFY(c.Open());
-            QCOMPARE(c.Fault(), DbFault::None);
+            QVERIFY(c.open());
+            QCOMPARE(c.fault(), DbFault::None);
             QVERIFY(c.faultText().isEmpty());
             int32_t cur = 77;
             QVERIFY(readCurId(c, cur));
@@ -197,7 +197,7 @@ private slots:
         // Opening again keeps what is there.
         {
             DbConn c(m_files, QStringLiteral("Main_Conn"));
-            QVERIFY(c.Open());
+            QVERIFY(c.open());
         }
         QCOMPARE(Rows("pv_data").size(), 1);
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT * FROM sl_void")).size(), 1);
@@ -366,7 +366,7 @@ private slots:
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
         int calls = 0;
-        m_clock.Set([&] { return calls++ % 2 == 0 ? before : after; });
+        m_clock.set([&] { return calls++ % 2 == 0 ? before : after; });
         Tick(m);
         QVERIFY(calls >= 1);
         for (const char *t : {"pv_data", "Lpv_wdjl"}) {
@@ -487,7 +487,7 @@ private slots:
     void deletedFile()
     {
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
         for (int s = 0; s < 3; ++s) {
@@ -624,8 +624,8 @@ private slots:
         QVERIFY(size > 0);
         {
             DbConn c(m_files, QStringLiteral("Main_Conn"));
-            QVERIFY(!c.Open());
-            QCOMPARE(c.Fault(), DbFault::Foreign);
+            QVERIFY(!c.open());
+            QCOMPARE(c.fault(), DbFault::Foreign);
             QVERIFY2(c.faultText().contains(m_path) && c.faultText().contains(why), qPrintable(c.faultText()));
             int32_t cur = 42;
             QVERIFY(!readCurId(c, cur));
@@ -704,7 +704,7 @@ private slots:
         // from its ids.
         QFETCH(QString, how);
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         mscom m(m_live, m_times, m_files);
         QSignalSpy notices(&m, &mscom::noticeRaised);
         m.Form_Load();
@@ -798,7 +798,7 @@ private slots:
         QFETCH(QString, damage);
         {
             DbConn setup(m_files, QStringLiteral("setup"));
-            QVERIFY(setup.Open());
+            QVERIFY(setup.open());
         }
         const QDateTime today(kStart.date(), QTime(0, 10, 0)), yesterday(kStart.date().addDays(-1), QTime(23, 0, 0));
         QVERIFY(fillRing(m_path, DbRing::Pv, 21, 20, yesterday.addSecs(21)));
@@ -812,7 +812,7 @@ private slots:
         const QList<QVariantList> pvBefore = Rows("pv_data"), lpvBefore = Rows("Lpv_wdjl");
 
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         int32_t cur = 0;
         QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 20);
@@ -864,7 +864,7 @@ private slots:
         for (int n = 1; n <= 5; ++n)
             step(n);
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(main.Open());
+        QVERIFY(main.open());
         int32_t cur = 0;
         QVERIFY(readCurId(main, cur));
         QCOMPARE(cur, 5);
@@ -924,7 +924,7 @@ private slots:
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
         const QString text = QString(why).replace(QStringLiteral("%1"), dir).replace(QStringLiteral("%2"), file.fileName());
         DbConn main(m_files, QStringLiteral("Main_Conn"));
-        QVERIFY(!main.Open());
+        QVERIFY(!main.open());
         QCOMPARE(main.faultText(), text);
         mscom m(m_live, m_times, m_files);
         m.Form_Load();

@@ -52,7 +52,7 @@ private:
 void TestMainWindow::init()
 {
     m_session = std::make_unique<InstrumentSession>();
-    m_session->clock.Set([] { return kNow; });
+    m_session->clock.set([] { return kNow; });
 }
 
 namespace {
@@ -121,8 +121,8 @@ void TestMainWindow::loadResults()
     QCOMPARE(control<Pt0Box>(*w, "pt0")->scaleHeight(), 7510);
     QCOMPARE(control<PtBox>(*w, "pt")->scaleWidth(), 12008);
     QCOMPARE(control<PtBox>(*w, "pt")->scaleHeight(), 7508);
-    QCOMPARE(control<PtBox>(*w, "pt")->width(), PtBox::Px(control<PtBox>(*w, "pt"), 12008));
-    QCOMPARE(control<PtBox>(*w, "pt")->height(), PtBox::Px(control<PtBox>(*w, "pt"), 7508, true));
+    QCOMPARE(control<PtBox>(*w, "pt")->width(), PtBox::px(control<PtBox>(*w, "pt"), 12008));
+    QCOMPARE(control<PtBox>(*w, "pt")->height(), PtBox::px(control<PtBox>(*w, "pt"), 7508, true));
     QVERIFY(!control<PtBox>(*w, "pt")->Picture().isNull());
     // Timers: live refresh, repaint, clock.
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
@@ -195,7 +195,7 @@ void TestMainWindow::controlsAndCaptions()
     // Time labels 1500 twips apart on the drawing's scale, label 0 centred
     // under pt's left edge.
     const int step = control<QLabel>(*w, "Label4", 1)->x() - control<QLabel>(*w, "Label4", 0)->x();
-    QVERIFY(std::abs(step - 1500 * control<PtBox>(*w, "pt")->Sx()) <= 1);
+    QVERIFY(std::abs(step - 1500 * control<PtBox>(*w, "pt")->sx()) <= 1);
     const QPoint ptLeft = control<PtBox>(*w, "pt")->mapTo(w.get(), QPoint(0, 0));
     const QPoint l0 = control<QLabel>(*w, "Label4", 0)->mapTo(w.get(), control<QLabel>(*w, "Label4", 0)->rect().center());
     QVERIFY(std::abs(l0.x() - ptLeft.x()) <= 1);
@@ -363,7 +363,7 @@ void TestMainWindow::escThroughConfigWindow()
     // As the program starts: a session and the window the splash brings up.
     m_session.reset();
     InstrumentSession session;
-    session.clock.Set([] { return kNow; });
+    session.clock.set([] { return kNow; });
     Windows win;
     auto *splash = new frmSplash(session, win); // deletes itself after the hand-over
     splash->Timer1_Timer();
@@ -379,7 +379,7 @@ void TestMainWindow::escThroughConfigWindow()
     QVERIFY(cfg);
     // A refused entry while the configuration window is up.
     const QString refused = QStringLiteral("平移修正：输入值超出范围");
-    session.journal.Record(12, refused);
+    session.journal.record(12, refused);
     QTest::keyClick(cfg, Qt::Key_Escape);
     QVERIFY(w->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(w));
@@ -391,7 +391,7 @@ void TestMainWindow::escThroughConfigWindow()
     QVERIFY2(control<QLabel>(*w, "writeState")->text().contains(refused), qPrintable(control<QLabel>(*w, "writeState")->text()));
 
     // Opening the configuration window again takes it away.
-    session.clock.Set([] { return kNow.addSecs(120); });
+    session.clock.set([] { return kNow.addSecs(120); });
     w->Command21_Click();
     cfg = shownConfigWindow();
     QVERIFY(cfg);
@@ -420,7 +420,7 @@ void TestMainWindow::writeProblemOnStatusLine()
     QFETCH(int, recordedAt);
     QFETCH(bool, shown);
     QDateTime t = kNow;
-    m_session->clock.Set([&t] { return t; });
+    m_session->clock.set([&t] { return t; });
     DbFixture db;
     auto w = loadWindow(*m_session);
     w->show();
@@ -428,16 +428,16 @@ void TestMainWindow::writeProblemOnStatusLine()
     const QString failed = QStringLiteral("平移修正：写入失败（端口未打开）");
 
     w->Command21_Click();
-    journal.Clear(); // what the configuration window does when it loads
+    journal.clear(); // what the configuration window does when it loads
     if (recordedAt <= 0) {
         t = kNow.addSecs(recordedAt);
-        journal.Record(12, failed);
+        journal.record(12, failed);
     }
     t = kNow;
     w->configClosed();
     if (recordedAt > 0) {
         t = kNow.addSecs(recordedAt);
-        journal.Record(12, failed);
+        journal.record(12, failed);
     }
     QCOMPARE(control<QLabel>(*w, "writeState")->text().contains(failed), shown);
     if (!shown)
@@ -450,7 +450,7 @@ void TestMainWindow::writeProblemOnStatusLine()
     w->Timer3_Timer();
     QVERIFY(control<QLabel>(*w, "writeState")->text().contains(failed));
     // A write of the same parameter that went through settles it.
-    journal.Settle(12);
+    journal.settle(12);
     QVERIFY(control<QLabel>(*w, "writeState")->text().isEmpty());
 }
 
@@ -471,7 +471,7 @@ void TestMainWindow::exitButton()
 void TestMainWindow::historyReadFailureShown()
 {
     QDateTime t = kNow;
-    m_session->clock.Set([&t] { return t; });
+    m_session->clock.set([&t] { return t; });
     DbFixture db;
     const QString folder = db.dir.filePath(QStringLiteral("later"));
     qputenv("QR5300M_DB", QDir(folder).filePath(QStringLiteral("Rdatabj.db")).toLocal8Bit());
@@ -682,7 +682,7 @@ void TestMainWindow::timer3Labels()
     w->Command5_Click();
     control<QSlider>(*w, "hc")->setValue(150);
     const QString shown = control<QLabel>(*w, "Label2(10)")->text();
-    m_session->clock.Set([] { return kNow.addSecs(3); });
+    m_session->clock.set([] { return kNow.addSecs(3); });
     w->Timer3_Timer(); // the ruler owns the labels
     QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), shown);
 }

@@ -35,7 +35,7 @@ private:
 void TestMainWindowChart::init()
 {
     m_session = std::make_unique<InstrumentSession>();
-    m_session->clock.Set([] { return kNow; });
+    m_session->clock.set([] { return kNow; });
 }
 
 void TestMainWindowChart::cleanup()

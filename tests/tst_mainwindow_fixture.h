@@ -51,8 +51,8 @@ struct DbFixture {
         Clock clock;
         DbFiles files(clock);
         DbConn init(files, QStringLiteral("fixtureInit"));
-        init.Open(); // creates the three tables
-        init.Close();
+        init.open(); // creates the three tables
+        init.close();
     }
 
     // Writes ids first..last, one second apart from `at` on, and stores

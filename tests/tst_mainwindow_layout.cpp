@@ -37,7 +37,7 @@ bool showsWhole(FitLabel *l)
     const int drawn = QFontMetrics(l->shownFont()).horizontalAdvance(l->shownText());
     if (drawn > l->contentsRect().width())
         return false;
-    return !l->Elided() || tipIsWholeText(l);
+    return !l->elided() || tipIsWholeText(l);
 }
 } // namespace
 
@@ -60,7 +60,7 @@ private:
 void TestMainWindowLayout::init()
 {
     m_session = std::make_unique<InstrumentSession>();
-    m_session->clock.Set([] { return kNow; });
+    m_session->clock.set([] { return kNow; });
 }
 
 void TestMainWindowLayout::cleanup()
@@ -99,7 +99,7 @@ void TestMainWindowLayout::fitsSmallScreen()
             QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
     // The chart is smaller than its twip size and still drawn whole.
-    QVERIFY(control<PtBox>(*w, "pt")->width() < PtBox::Px(control<PtBox>(*w, "pt"), kPtWidth));
+    QVERIFY(control<PtBox>(*w, "pt")->width() < PtBox::px(control<PtBox>(*w, "pt"), kPtWidth));
     QCOMPARE(control<PtBox>(*w, "pt")->Picture().size(), control<PtBox>(*w, "pt")->size() * control<PtBox>(*w, "pt")->devicePixelRatioF());
 }
 
@@ -138,7 +138,7 @@ void TestMainWindowLayout::valuesOnTheirRows()
     w->Timer1_Timer();
     QCOMPARE(control<FitLabel>(*w, "Label5", label)->text(), QString::number(value));
     const QImage img = control<PtBox>(*w, "pt")->Picture();
-    const int x = int(9000 * control<PtBox>(*w, "pt")->Sx() * img.devicePixelRatio()) - 1;
+    const int x = int(9000 * control<PtBox>(*w, "pt")->sx() * img.devicePixelRatio()) - 1;
     int sum = 0, n = 0;
     for (int y = 0; y < img.height(); ++y) {
         if (img.pixel(x, y) == qRgb(0xFF, 0x00, 0x00)) {
@@ -183,10 +183,10 @@ void TestMainWindowLayout::messagesKeepLayout()
         QCOMPARE(QRect(buttons[i]->mapTo(w.get(), QPoint(0, 0)), buttons[i]->size()), places[i]);
     QVERIFY(control<FitLabel>(*w, "portDev")->text().contains(longDir));
     for (FitLabel *l : {control<FitLabel>(*w, "portDev"), control<FitLabel>(*w, "linkState"), control<FitLabel>(*w, "logState")}) {
-        QVERIFY2(l->Elided(), qPrintable(l->objectName()));
+        QVERIFY2(l->elided(), qPrintable(l->objectName()));
         QVERIFY2(showsWhole(l), qPrintable(l->objectName()));
     }
-    QTRY_COMPARE(link.Pending(), 0);
+    QTRY_COMPARE(link.pending(), 0);
     qunsetenv("QR5300M_PORT_DIR");
 }
 

@@ -144,7 +144,7 @@ void TestSerialPorts::byIdPortListedOpenedAndReplugged()
     sim.reset();
     QTRY_COMPARE(met.lastError().kind, LinkFault::DeviceLost);
     QTRY_COMPARE(health, LinkHealth::Interrupted);
-    QVERIFY(linkHealthText(met.Health(), met.lastGood(), met.lastError())
+    QVERIFY(linkHealthText(met.health(), met.lastGood(), met.lastError())
                 .endsWith(QStringLiteral("：串口已断开，等待重新连接…")));
 
     // Plugged in again as another device; its by-id link moves with it.
