@@ -215,6 +215,11 @@ int runHeadless(int argc, char **argv)
     session.mqtt.setStation(linkPar[3]);
     met1.Form_Load();
     logger.Form_Load();
+    // The logging's state at the start, good or not; changes are told later.
+    if (const LogState start = logger.logState(); start.stopped)
+        say(logStateText(start));
+    else
+        say(QStringLiteral("记录正常：%1").arg(logger.Log_Conn.path()));
     const int32_t portNo = linkPar[0];
     session.settings.portPath = devicePath;
     session.link.OpenPort_Modbus(portNo, linkPar[1], linkPar[2], devicePath, &met1,

@@ -59,6 +59,7 @@ void TestHeadlessCli::sigtermLeavesCompleteRecords()
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QVERIFY2(app.exitCode() == 0, err.constData());
     QVERIFY2(err.contains("通讯正常"), err.constData()); // state changes on standard error
+    QVERIFY2(err.contains(("记录正常：" + db).toUtf8()), err.constData()); // and the logging's at the start
 
     QCOMPARE(sqlRows(db, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
     const auto last = sqlRows(db, QStringLiteral("SELECT * FROM pv_data ORDER BY w_date DESC, w_time DESC LIMIT 1"));
