@@ -218,3 +218,12 @@ double procStatusMb(qint64 pid, const char *key)
             return line.mid(int(qstrlen(key))).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return -1;
 }
+
+std::unique_ptr<SimProcess> startFrozenSim(const QString &portDir)
+{
+    qputenv("QR5300M_PORT_DIR", portDir.toLocal8Bit());
+    auto sim = std::make_unique<SimProcess>(portDir, 1);
+    if (!sim->isReady() || !sim->command(QStringLiteral("freeze on")).startsWith(QLatin1String("ok")))
+        return nullptr;
+    return sim;
+}

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 #include <functional>
+#include <memory>
 
 // One running instrument simulator (QR_SIM_PATH), driven through its
 // command language on standard input. The port appears as
@@ -56,6 +57,11 @@ private:
 
     QString readLine(int timeoutMs);
 };
+
+// The simulator on port 1 of portDir, which is named in $QR5300M_PORT_DIR,
+// with its values frozen (no drift between reads); nullptr when it did not
+// start or refused the command.
+std::unique_ptr<SimProcess> startFrozenSim(const QString &portDir);
 
 // Counter from the simulator's "stats" answer: which = "reads" or "writes".
 // Returns -1 when the answer cannot be read.

@@ -48,11 +48,9 @@ private:
 void TestAcquisition::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
     qputenv("QR5300M_DB", (m_dir.path() + "/Rdatabj.db").toLocal8Bit());
-    m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
-    QVERIFY(m_sim->isReady());
-    QVERIFY(m_sim->command("freeze on").startsWith("ok"));
+    m_sim = startFrozenSim(m_dir.path());
+    QVERIFY(m_sim);
 }
 
 void TestAcquisition::cleanupTestCase()

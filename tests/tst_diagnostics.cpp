@@ -39,10 +39,8 @@ private:
 void TestDiagnostics::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    qputenv("QR5300M_PORT_DIR", m_dir.path().toLocal8Bit());
-    m_sim = std::make_unique<SimProcess>(m_dir.path(), 1);
-    QVERIFY2(m_sim->isReady(), "simulator did not start");
-    QCOMPARE(m_sim->command("freeze on"), QStringLiteral("ok"));
+    m_sim = startFrozenSim(m_dir.path());
+    QVERIFY2(m_sim, "simulator did not start");
     m_link = std::make_unique<Link>();
     int32_t result = 1;
     m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) { result = r.result; });
