@@ -1,6 +1,7 @@
 #include "app/headless.h"
 
 #include "app/log_text.h"
+#include "app/mqtt_dialog.h"
 #include "app/session.h"
 #include "config/link_text.h"
 #include "link/serial_ports.h"
@@ -164,11 +165,12 @@ int runHeadless(int argc, char **argv)
         mqttSettings.host = host;
         mqttSettings.enabled = true;
     }
-    if (parser.isSet(prefix)) {
-        if (parser.value(prefix).isEmpty())
-            return fail(kUsage, QStringLiteral("--mqtt-prefix 不能为空"));
+    if (parser.isSet(prefix))
         mqttSettings.prefix = parser.value(prefix);
-    }
+    if (const auto fault = checkMqttPrefix(mqttSettings.prefix); fault != MqttPrefixFault::None && mqttSettings.enabled)
+        return fail(kUsage, QStringLiteral("%1：%2").arg(parser.isSet(prefix) ? QStringLiteral("--mqtt-prefix")
+                                                                              : QStringLiteral("[mqtt] prefix"),
+                                                        mqttPrefixText(fault)));
 
     InstrumentSession session;
     std::copy(std::begin(linkPar), std::end(linkPar), session.settings.Link_Par);
@@ -187,14 +189,10 @@ int runHeadless(int argc, char **argv)
         if (!text.isEmpty())
             say(text);
     });
-    const QString broker = QStringLiteral("%1:%2").arg(mqttSettings.host).arg(mqttSettings.port);
-    QObject::connect(&session.mqtt, &MqttPublisher::connectionChanged, &app,
-                     [broker](bool connected, const QString &why) {
-                         if (connected)
-                             say(QStringLiteral("MQTT 已连接 %1").arg(broker));
-                         else
-                             say(QStringLiteral("MQTT 未连接 %1%2").arg(broker, why.isEmpty() ? QString() : QStringLiteral("（%1）").arg(why)));
-                     });
+    QObject::connect(&session.mqtt, &MqttPublisher::stateChanged, &app, [mqttSettings](const MqttState &s) {
+        if (const QString text = mqttStateText(s, mqttSettings); !text.isEmpty())
+            say(text);
+    });
 
     // The end: the logging tick writes a whole record at a time, so between
     // events no record is half-written; stop the cycles and leave.

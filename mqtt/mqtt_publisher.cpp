@@ -100,6 +100,33 @@ QByteArray stateJson(const QDateTime &time, const LiveTables &live, MqttLink lin
     return j;
 }
 
+namespace {
+
+// The state of an attempt that failed with libmosquitto's rc (errno as it
+// was right after).
+MqttState attemptStateOf(int rc, int sys)
+{
+    switch (rc) {
+    case MOSQ_ERR_ERRNO:
+    case MOSQ_ERR_NO_CONN:
+    case MOSQ_ERR_CONN_LOST:
+        return {MqttStatus::Waiting, MqttFault::Unreachable, MqttTlsFault::None, MqttPrefixFault::None, sys};
+    case MOSQ_ERR_EAI:
+        return {MqttStatus::Waiting, MqttFault::HostUnknown, MqttTlsFault::None, MqttPrefixFault::None, 0};
+    case MOSQ_ERR_TLS:
+        return {MqttStatus::Waiting, MqttFault::Tls, MqttTlsFault::Handshake, MqttPrefixFault::None, 0};
+    default:
+        return {MqttStatus::Waiting, MqttFault::Other, MqttTlsFault::None, MqttPrefixFault::None, rc};
+    }
+}
+
+MqttState failed(MqttFault fault, int code = 0)
+{
+    return {MqttStatus::Failed, fault, MqttTlsFault::None, MqttPrefixFault::None, code};
+}
+
+} // namespace
+
 MqttPublisher::MqttPublisher(QObject *parent) : QObject(parent) {}
 
 MqttPublisher::~MqttPublisher()
@@ -125,6 +152,12 @@ void MqttPublisher::setStation(int station)
     start();
 }
 
+void MqttPublisher::setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest)
+{
+    m_firstDelay = first;
+    m_longestDelay = std::max(first, longest);
+}
+
 QByteArray MqttPublisher::topic(int station, const char *leaf) const
 {
     return m_settings.prefix.toUtf8() + '/' + QByteArray::number(station) + '/' + leaf;
@@ -132,15 +165,42 @@ QByteArray MqttPublisher::topic(int station, const char *leaf) const
 
 void MqttPublisher::start()
 {
-    if (!m_settings.enabled || m_station <= 0 || m_mosq)
+    if (!m_settings.enabled || m_station <= 0 || m_mosq) {
+        setState({});
         return;
+    }
+    if (!prepare())
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = false;
+        m_shortLived = 0;
+    }
+    m_thread = std::thread([this] { run(); });
+}
+
+// Everything that can be told before a byte goes out: the prefix, the TLS
+// files, the last will. Nothing is connected when one of them fails.
+bool MqttPublisher::prepare()
+{
+    if (const auto p = checkMqttPrefix(m_settings.prefix); p != MqttPrefixFault::None) {
+        setState({MqttStatus::Failed, MqttFault::BadPrefix, MqttTlsFault::None, p, 0});
+        return false;
+    }
+    if (!m_settings.caFile.isEmpty()) {
+        if (const auto t = checkCaFile(m_settings.caFile); t != MqttTlsFault::None) {
+            setState({MqttStatus::Failed, MqttFault::Tls, t, MqttPrefixFault::None, 0});
+            return false;
+        }
+    }
     mosquitto_lib_init(); // once per process would do; repeating it is harmless
     const QByteArray id = m_settings.clientId.toUtf8();
     m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
     if (!m_mosq) {
-        emit connectionChanged(false, QString::fromLocal8Bit(mosquitto_strerror(MOSQ_ERR_NOMEM)));
-        return;
+        setState(failed(MqttFault::Other, MOSQ_ERR_NOMEM));
+        return false;
     }
+    mosquitto_threaded_set(m_mosq, true);
     mosquitto_connect_callback_set(m_mosq, [](mosquitto *, void *self, int rc) {
         static_cast<MqttPublisher *>(self)->onConnect(rc);
     });
@@ -150,28 +210,78 @@ void MqttPublisher::start()
     mosquitto_publish_callback_set(m_mosq, [](mosquitto *, void *self, int mid) {
         static_cast<MqttPublisher *>(self)->onPublish(mid);
     });
-    mosquitto_reconnect_delay_set(m_mosq, 1, 2, false);
     mosquitto_max_inflight_messages_set(m_mosq, kWindow);
     const QByteArray online = topic(m_station, "online");
-    mosquitto_will_set(m_mosq, online.constData(), 5, "false", 1, true);
-    if (!m_settings.user.isEmpty())
-        mosquitto_username_pw_set(m_mosq, m_settings.user.toUtf8().constData(),
-                                  m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData());
-    if (!m_settings.caFile.isEmpty()) {
-        const int rc = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr, nullptr,
-                                         nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS)
-            emit connectionChanged(false, QString::fromLocal8Bit(mosquitto_strerror(rc)));
+    MqttState refused;
+    if (const int rc = mosquitto_will_set(m_mosq, online.constData(), 5, "false", 1, true); rc != MOSQ_ERR_SUCCESS)
+        refused = failed(MqttFault::WillRefused, rc);
+    else if (!m_settings.user.isEmpty()
+             && mosquitto_username_pw_set(m_mosq, m_settings.user.toUtf8().constData(),
+                                          m_settings.password.isEmpty() ? nullptr : m_settings.password.toUtf8().constData())
+                    != MOSQ_ERR_SUCCESS)
+        refused = failed(MqttFault::Auth);
+    else if (!m_settings.caFile.isEmpty()
+             && mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr, nullptr, nullptr,
+                                  nullptr)
+                    != MOSQ_ERR_SUCCESS)
+        refused = {MqttStatus::Failed, MqttFault::Tls, MqttTlsFault::Unreadable, MqttPrefixFault::None, 0};
+    if (refused.status == MqttStatus::Failed) {
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+        setState(refused);
+        return false;
     }
-    // A broker that cannot be reached now is tried again by the network thread.
-    const int rc = mosquitto_connect_async(m_mosq, m_settings.host.toUtf8().constData(), m_settings.port, 30);
-    if (rc != MOSQ_ERR_SUCCESS)
-        emit connectionChanged(false, QString::fromLocal8Bit(mosquitto_strerror(rc)));
-    {
-        std::lock_guard lock(m_mutex);
-        pump();
+    return true;
+}
+
+// Connects, serves the connection while it lasts, and after a failed attempt
+// or a lost connection waits and tries again, until stopped.
+void MqttPublisher::run()
+{
+    const QByteArray host = m_settings.host.toUtf8();
+    auto delay = m_firstDelay;
+    for (bool first = true;; first = false) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_attemptState = {};
+        }
+        errno = 0;
+        const int rc = first ? mosquitto_connect_async(m_mosq, host.constData(), m_settings.port, 30)
+                             : mosquitto_reconnect_async(m_mosq);
+        if (rc == MOSQ_ERR_SUCCESS)
+            loopUntilDown();
+        else
+            attemptFailed(attemptStateOf(rc, errno));
+        std::unique_lock lock(m_mutex);
+        if (m_attemptState.status == MqttStatus::Connected)
+            delay = m_firstDelay; // it was up: again as soon as after a first failure
+        if (m_wake.wait_for(lock, delay, [this] { return m_stopping; }))
+            return;
+        delay = std::min(delay * 2, m_longestDelay);
     }
-    mosquitto_loop_start(m_mosq);
+}
+
+// The connection until it ends; a stop lets it run on for at most about a
+// second to say goodbye.
+int MqttPublisher::loopUntilDown()
+{
+    int rc = MOSQ_ERR_SUCCESS;
+    for (int afterStop = 0; (rc = mosquitto_loop(m_mosq, 100, 1)) == MOSQ_ERR_SUCCESS;) {
+        bool settled = false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopping && ++afterStop > 10)
+                break;
+            // Dropped again and again: connected is told once it has lasted.
+            settled = m_connected && m_shortLived >= kShortLivedInRow
+                      && std::chrono::steady_clock::now() - m_connectedAt >= kShortLived;
+            if (settled)
+                m_shortLived = 0;
+        }
+        if (settled)
+            setState({MqttStatus::Connected});
+    }
+    return rc;
 }
 
 void MqttPublisher::stop()
@@ -191,7 +301,13 @@ void MqttPublisher::stop()
         }
     }
     mosquitto_disconnect(m_mosq);
-    mosquitto_loop_stop(m_mosq, false);
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_wake.notify_all();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
     {
         std::lock_guard lock(m_mutex);
         requeueInflight();
@@ -200,6 +316,7 @@ void MqttPublisher::stop()
     }
     mosquitto_destroy(m_mosq);
     m_mosq = nullptr;
+    setState({});
 }
 
 void MqttPublisher::publishState(int station, const QByteArray &json)
@@ -219,14 +336,24 @@ void MqttPublisher::publishState(int station, const QByteArray &json)
 // Only a window is handed to libmosquitto, and only while connected: it
 // keeps what it was handed over a reconnection and sends that again first
 // (messages handed to it while it is disconnected are not sent reliably).
+// A message it refuses for what it is (not for the connection) is dropped,
+// counted and told: it would be refused again.
 void MqttPublisher::pump()
 {
     while (m_mosq && m_connected && !m_resending && int(m_inflight.size()) < kWindow && !m_queue.empty()) {
         Message &m = m_queue.front();
         int mid = 0;
-        if (mosquitto_publish(m_mosq, &mid, m.topic.constData(), int(m.payload.size()), m.payload.constData(), 1, false)
-            != MOSQ_ERR_SUCCESS)
+        const int rc = mosquitto_publish(m_mosq, &mid, m.topic.constData(), int(m.payload.size()),
+                                         m.payload.constData(), 1, false);
+        if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_NOMEM || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO)
             break;
+        if (rc != MOSQ_ERR_SUCCESS) {
+            m_queue.pop_front();
+            ++m_dropped;
+            m_state = {MqttStatus::Connected, MqttFault::PublishRefused, MqttTlsFault::None, MqttPrefixFault::None, rc};
+            QMetaObject::invokeMethod(this, [this, s = m_state] { emit stateChanged(s); }, Qt::QueuedConnection);
+            continue;
+        }
         m_inflight.emplace_back(mid, std::move(m));
         m_queue.pop_front();
     }
@@ -245,31 +372,76 @@ void MqttPublisher::requeueInflight()
     }
 }
 
+void MqttPublisher::setState(const MqttState &state)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (state == m_state)
+            return;
+        m_state = state;
+    }
+    emit stateChanged(state);
+}
+
+// An attempt that did not get as far as a connection.
+void MqttPublisher::attemptFailed(const MqttState &state)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_shortLived = 0;
+    }
+    setState(state);
+}
+
 void MqttPublisher::onConnect(int rc)
 {
     if (rc != 0) {
-        emit connectionChanged(false, QString::fromLocal8Bit(mosquitto_connack_string(rc)));
+        // CONNACK 4: bad user name or password, 5: not authorised.
+        const MqttFault fault = rc == 4 || rc == 5 ? MqttFault::Auth : MqttFault::Refused;
+        std::lock_guard lock(m_mutex);
+        m_attemptState = {MqttStatus::Waiting, fault, MqttTlsFault::None, MqttPrefixFault::None, rc};
         return;
     }
+    MqttState state{MqttStatus::Connected};
     {
         std::lock_guard lock(m_mutex);
         m_connected = true;
+        m_attemptState.status = MqttStatus::Connected;
+        m_connectedAt = std::chrono::steady_clock::now();
         m_resending = !m_inflight.empty();
         const QByteArray online = topic(m_station, "online");
-        mosquitto_publish(m_mosq, nullptr, online.constData(), 4, "true", 1, true);
+        if (const int prc = mosquitto_publish(m_mosq, nullptr, online.constData(), 4, "true", 1, true);
+            prc != MOSQ_ERR_SUCCESS)
+            state = {MqttStatus::Connected, MqttFault::PublishRefused, MqttTlsFault::None, MqttPrefixFault::None, prc};
         pump();
+        if (m_shortLived >= kShortLivedInRow && state.fault == MqttFault::None)
+            return; // still told as dropped until it lasts
     }
-    emit connectionChanged(true, QString());
+    setState(state);
 }
 
 void MqttPublisher::onDisconnect(int rc)
 {
+    const int sys = errno;
+    MqttState state;
     {
         std::lock_guard lock(m_mutex);
+        const bool wasConnected = m_connected;
         m_connected = false;
         m_acked.notify_all();
+        if (m_stopping || (rc == 0 && wasConnected))
+            return; // our own goodbye
+        if (!wasConnected) {
+            state = m_attemptState.status != MqttStatus::Off ? m_attemptState : attemptStateOf(rc, sys);
+            m_shortLived = 0;
+        } else {
+            const bool soon = std::chrono::steady_clock::now() - m_connectedAt < kShortLived;
+            m_shortLived = soon ? m_shortLived + 1 : 0;
+            state = {MqttStatus::Waiting, m_shortLived >= kShortLivedInRow ? MqttFault::Dropped : MqttFault::Lost,
+                     MqttTlsFault::None, MqttPrefixFault::None, rc};
+        }
     }
-    emit connectionChanged(false, rc == 0 ? QString() : QString::fromLocal8Bit(mosquitto_strerror(rc)));
+    setState(state);
 }
 
 void MqttPublisher::onPublish(int mid)
@@ -294,6 +466,12 @@ bool MqttPublisher::isConnected() const
 {
     std::lock_guard lock(m_mutex);
     return m_connected;
+}
+
+MqttState MqttPublisher::state() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_state;
 }
 
 int MqttPublisher::queued() const

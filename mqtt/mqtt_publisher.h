@@ -7,23 +7,29 @@
 // "false" after it ends: published on a clean exit, and the broker's last will
 // when the connection dies.
 //
-// libmosquitto runs the connection on its own thread and reconnects by itself
-// (every 1-2 s while the broker is away). A publish only queues the message and
-// hands what fits to that thread, so a broker that is down or slow never holds
-// up the caller. While the broker is down the messages wait in a queue of at
+// The connection runs on a network thread of its own: it connects, and when
+// the broker cannot be reached or the connection is lost it tries again after
+// a pause that grows from half a second to 4 s, the same from the first
+// attempt on. A publish only queues the message and hands what fits to that
+// thread, so a broker that is down or slow never holds up the caller.
+// Settings that cannot work (a prefix MQTT refuses, a CA file TLS cannot be
+// set up with) connect nothing at all: the state says why. While the broker is down the messages wait in a queue of at
 // most kQueueBound (oldest dropped and counted) and go out in order once it is
 // back.
 #pragma once
 
 #include "core/live_data.h"
+#include "mqtt/mqtt_state.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 struct mosquitto;
@@ -90,16 +96,33 @@ public:
     int64_t dropped() const;   // dropped from a full queue since the start
     int64_t delivered() const; // acknowledged by the broker since the start
 
+    MqttState state() const;
+    // The pause before the next attempt: first after a failure, doubled after
+    // each further one up to longest; first again once connected. Applies
+    // from the next start.
+    void setRetryDelays(std::chrono::milliseconds first, std::chrono::milliseconds longest);
+
+    // A connection lost this soon after it was made, kShortLivedInRow times
+    // in a row, is told as MqttFault::Dropped; the next connection is told
+    // only once it has lasted this long.
+    static constexpr std::chrono::seconds kShortLived{10};
+    static constexpr int kShortLivedInRow = 3;
+
 signals:
-    // The broker was reached or lost (emitted from the network thread; why is
-    // libmosquitto's own text, empty on a clean disconnect).
-    void connectionChanged(bool connected, const QString &why);
+    // Every change of state(), once (emitted from the network thread while it
+    // runs): a broker that stays away is told once, not at every attempt.
+    void stateChanged(const MqttState &state);
 
 private:
     struct Message {
         QByteArray topic, payload;
     };
     void start();
+    bool prepare(); // settings and library handle; false (state told) when they cannot work
+    void run();     // the network thread
+    int loopUntilDown();
+    void setState(const MqttState &state);
+    void attemptFailed(const MqttState &state);
     QByteArray topic(int station, const char *leaf) const;
     void pump(); // under m_mutex
     void requeueInflight(); // under m_mutex
@@ -110,9 +133,19 @@ private:
     MqttSettings m_settings;
     int m_station = 0;
     mosquitto *m_mosq = nullptr;
+    std::thread m_thread;
+    std::chrono::milliseconds m_firstDelay{500}, m_longestDelay{4000};
 
     mutable std::mutex m_mutex; // everything below
     std::condition_variable m_acked;
+    std::condition_variable m_wake; // m_stopping set
+    bool m_stopping = false;
+    MqttState m_state;
+    // The attempt under way: Connected once it got through, else why it failed
+    // (a refusal is known before the disconnect that follows it).
+    MqttState m_attemptState;
+    std::chrono::steady_clock::time_point m_connectedAt;
+    int m_shortLived = 0; // connections lost soon after being made, in a row
     std::deque<Message> m_queue;
     // Handed to libmosquitto, not yet acknowledged, in order. It keeps them
     // over a reconnection and sends them again first.

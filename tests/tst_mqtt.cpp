@@ -3,7 +3,10 @@
 // simulator arrive in order; a broker stopped and started again loses
 // nothing within the queue's bound; the last will says "false" when the
 // publishing program is killed; the settings dialog's result reaches the
-// publisher and the config file.
+// publisher and the config file. Settings that cannot work connect nothing
+// and say why: a CA file TLS cannot be set up with, a prefix MQTT refuses.
+// A broker down at the start is waited for; a client id another client
+// takes over again and again is named.
 #include "app/mqtt_dialog.h"
 #include "app/session.h"
 #include "testsupport.h"
@@ -11,6 +14,7 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QtTest>
@@ -42,18 +46,26 @@ int freePort()
 // mosquitto on 127.0.0.1 with its sessions kept in dir over a restart, and
 // no limit to what it keeps for a subscriber that is away; run as ourselves
 // (as root it would drop to a user that cannot write dir).
+// access: who may connect (anonymous clients unless told otherwise).
 class Broker {
 public:
-    explicit Broker(const QString &dir) : m_dir(dir), m_port(freePort())
+    explicit Broker(const QString &dir, const QString &access = QStringLiteral("allow_anonymous true\n"))
+        : m_dir(dir), m_port(freePort())
     {
         QFile conf(dir + QStringLiteral("/mosquitto.conf"));
         if (conf.open(QIODevice::WriteOnly))
-            conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\npersistence true\n"
+            conf.write(QStringLiteral("listener %1 127.0.0.1\n%4persistence true\n"
                                       "persistence_location %2/\nmax_queued_messages 0\nlog_dest stderr\nuser %3\n")
                            .arg(m_port)
-                           .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name))
+                           .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name), access)
                            .toUtf8());
         m_process.setProcessChannelMode(QProcess::MergedChannels);
+    }
+    // Everything it logged since its start.
+    QByteArray log()
+    {
+        m_log += m_process.readAll();
+        return m_log;
     }
     ~Broker() { stop(); }
     int port() const { return m_port; }
@@ -83,16 +95,16 @@ private:
     QByteArray m_log;
 };
 
-// mosquitto_sub on qr5300m/#, QoS 1, with a session the broker keeps.
+// mosquitto_sub on <root>/#, QoS 1, with a session the broker keeps.
 class Subscriber {
 public:
-    explicit Subscriber(int port)
+    explicit Subscriber(int port, const QByteArray &root = "qr5300m") : m_root(root + '/')
     {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         // Line-buffered, so that each message shows as it comes.
         m_process.start(QStringLiteral("stdbuf"),
                         {QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
-                         QStringLiteral("-t"), QStringLiteral("qr5300m/#"), QStringLiteral("-v"), QStringLiteral("-q"),
+                         QStringLiteral("-t"), QString::fromUtf8(m_root + '#'), QStringLiteral("-v"), QStringLiteral("-q"),
                          QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("tst-sub"),
                          QStringLiteral("-d")});
     }
@@ -123,12 +135,13 @@ private:
         m_buffer += m_process.readAll();
         for (qsizetype nl; (nl = m_buffer.indexOf('\n')) >= 0; m_buffer.remove(0, nl + 1)) {
             const QByteArray line = m_buffer.left(nl);
-            if (line.startsWith("qr5300m/"))
+            if (line.startsWith(m_root))
                 m_lines.append(line);
             else
                 m_debug += line + '\n';
         }
     }
+    QByteArray m_root;
     QProcess m_process;
     QByteArray m_buffer, m_debug;
     QList<QByteArray> m_lines;
@@ -143,6 +156,39 @@ MqttSettings brokerAt(int port)
     return s;
 }
 
+// The TCP connections the broker has accepted so far.
+int connectionsTo(Broker &broker)
+{
+    return int(broker.log().count("New connection from"));
+}
+
+// One plain TCP connection of our own, held until the broker has logged it:
+// whatever reached the broker before it is in the log by then.
+bool probe(Broker &broker)
+{
+    const int before = connectionsTo(broker);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(uint16_t(broker.port()));
+    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+                    && QTest::qWaitFor([&] { return connectionsTo(broker) > before; });
+    if (fd >= 0)
+        close(fd);
+    return ok;
+}
+
+// The states the publisher told, in order (collected on this thread).
+class StateLog : public QObject {
+public:
+    explicit StateLog(MqttPublisher &publisher)
+    {
+        connect(&publisher, &MqttPublisher::stateChanged, this, [this](const MqttState &s) { states.append(s); });
+    }
+    QList<MqttState> states;
+};
+
 } // namespace
 
 class TestMqtt : public QObject {
@@ -152,6 +198,12 @@ private slots:
     void queueOverBrokerRestart();
     void lastWillWhenKilled();
     void dialogAppliesAndSaves();
+    void unusableTlsSendsNothing_data();
+    void unusableTlsSendsNothing();
+    void brokerStartedLater();
+    void refusedPrefix_data();
+    void refusedPrefix();
+    void clientIdTakenOver();
 };
 
 // Channel 1 steps 1..10 under the running acquisition (50 ms polls); every
@@ -303,6 +355,151 @@ void TestMqtt::dialogAppliesAndSaves()
     QCOMPARE(pub.settings(), s);
     QCOMPARE(readMqttSettings(path), s);
     QCOMPARE(readMqttSettings(dir.filePath(QStringLiteral("missing.conf"))), MqttSettings{});
+}
+
+// A broker that wants a password; the publisher has the user and password
+// and a CA file TLS cannot be set up with: it says why and connects nothing
+// (the broker accepts no connection before our own probe).
+void TestMqtt::unusableTlsSendsNothing_data()
+{
+    QTest::addColumn<QByteArray>("caText"); // empty: no file
+    QTest::addColumn<MqttTlsFault>("tls");
+    QTest::newRow("CA file missing") << QByteArray() << MqttTlsFault::Missing;
+    QTest::newRow("CA file not a certificate") << QByteArray("password: s=cr;t\n") << MqttTlsFault::NotCertificate;
+}
+
+void TestMqtt::unusableTlsSendsNothing()
+{
+    QFETCH(QByteArray, caText);
+    QFETCH(MqttTlsFault, tls);
+    QTemporaryDir dir;
+    const QString passwords = dir.filePath(QStringLiteral("passwords"));
+    QCOMPARE(QProcess::execute(QStringLiteral("mosquitto_passwd"),
+                               {QStringLiteral("-c"), QStringLiteral("-b"), passwords, QStringLiteral("ov"), QStringLiteral("s=cr;t")}),
+             0);
+    Broker broker(dir.path(), QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(passwords));
+    QVERIFY(broker.start());
+    MqttSettings settings = brokerAt(broker.port());
+    settings.user = QStringLiteral("ov");
+    settings.password = QStringLiteral("s=cr;t");
+    settings.caFile = dir.filePath(QStringLiteral("ca.pem"));
+    if (!caText.isEmpty()) {
+        QFile ca(settings.caFile);
+        QVERIFY(ca.open(QIODevice::WriteOnly) && ca.write(caText) == caText.size());
+    }
+
+    MqttPublisher pub;
+    pub.setRetryDelays(std::chrono::milliseconds(20), std::chrono::milliseconds(50));
+    pub.setSettings(settings);
+    pub.setStation(1);
+    pub.publishState(1, "{}");
+    QTRY_COMPARE(pub.state(), (MqttState{MqttStatus::Failed, MqttFault::Tls, tls}));
+    QVERIFY(probe(broker));
+    QCOMPARE(connectionsTo(broker), 1); // the probe's
+    QVERIFY(!broker.log().contains("u'ov'"));
+    QVERIFY(!pub.isConnected());
+    QVERIFY(mqttStateText(pub.state(), settings).contains(settings.caFile));
+}
+
+// The publisher starts while no broker listens: it says once that it waits,
+// keeps trying, and publishes once the broker is started.
+void TestMqtt::brokerStartedLater()
+{
+    QTemporaryDir dir;
+    Broker broker(dir.path());
+    MqttPublisher pub;
+    StateLog told(pub);
+    pub.setRetryDelays(std::chrono::milliseconds(20), std::chrono::milliseconds(100));
+    pub.setSettings(brokerAt(broker.port()));
+    pub.setStation(1);
+    QTRY_COMPARE(pub.state().status, MqttStatus::Waiting);
+    QCOMPARE(pub.state().fault, MqttFault::Unreachable);
+
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+    QTRY_VERIFY(pub.isConnected());
+    for (int n = 0; n < 3; ++n)
+        pub.publishState(1, QByteArray::number(n));
+    QTRY_COMPARE(sub.payloads("qr5300m/1/state"), (QList<QByteArray>{"0", "1", "2"}));
+    QTRY_COMPARE(told.states.size(), 2);
+    QCOMPARE(told.states.constFirst().status, MqttStatus::Waiting); // said once, however many attempts
+    QCOMPARE(told.states.constLast().status, MqttStatus::Connected);
+}
+
+// A prefix MQTT cannot publish under is a usage error of the headless
+// logger (exit 2, naming the option and why) and refused by the dialog; a
+// good one publishes.
+void TestMqtt::refusedPrefix_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<MqttPrefixFault>("fault");
+    QTest::newRow("a/#") << QStringLiteral("a/#") << MqttPrefixFault::Wildcard;
+    QTest::newRow("a+b") << QStringLiteral("a+b") << MqttPrefixFault::Wildcard;
+    QTest::newRow("70000 characters") << QString(70000, u'p') << MqttPrefixFault::TooLong;
+    QTest::newRow("plant/line1") << QStringLiteral("plant/line1") << MqttPrefixFault::None;
+}
+
+void TestMqtt::refusedPrefix()
+{
+    QFETCH(QString, prefix);
+    QFETCH(MqttPrefixFault, fault);
+    QCOMPARE(checkMqttPrefix(prefix), fault);
+
+    MqttDialog dialog(MqttSettings{});
+    dialog.findChild<QLineEdit *>(QStringLiteral("mqttPrefix"))->setText(prefix);
+    dialog.accept();
+    QCOMPARE(dialog.QDialog::result() == QDialog::Accepted, fault == MqttPrefixFault::None);
+    QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("mqttError"))->text(), mqttPrefixText(fault));
+
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port(), "plant");
+    QTRY_VERIFY(sub.subscribed());
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(QR_APP_PATH),
+              {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db")),
+               QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+               QStringLiteral("--mqtt-prefix"), prefix});
+    QVERIFY(app.waitForStarted());
+    if (fault != MqttPrefixFault::None) {
+        QVERIFY(app.waitForFinished());
+        QCOMPARE(app.exitCode(), 2);
+        QVERIFY(app.readAllStandardError().contains("--mqtt-prefix"));
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!sub.payloads("plant/line1/1/state").isEmpty(), 10000);
+    app.terminate();
+    QVERIFY(app.waitForFinished());
+    QCOMPARE(app.exitCode(), 0);
+}
+
+// Two publishers with one client id: the broker lets each in by putting the
+// other out, again and again; that is told as such, naming the client id.
+void TestMqtt::clientIdTakenOver()
+{
+    QTemporaryDir dir;
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    MqttSettings settings = brokerAt(broker.port());
+    settings.clientId = QStringLiteral("hall2-logger");
+    MqttPublisher first, second;
+    for (MqttPublisher *pub : {&first, &second}) {
+        pub->setRetryDelays(std::chrono::milliseconds(20), std::chrono::milliseconds(100));
+        pub->setSettings(settings);
+        pub->setStation(1);
+    }
+    const auto dropped = [](const MqttPublisher &p) { return p.state().fault == MqttFault::Dropped; };
+    QTRY_VERIFY_WITH_TIMEOUT(dropped(first) || dropped(second), 20000);
+    const MqttState state = dropped(first) ? first.state() : second.state();
+    QVERIFY(mqttStateText(state, settings).contains(settings.clientId));
 }
 
 QTEST_MAIN(TestMqtt)
