@@ -167,10 +167,12 @@ int runHeadless(int argc, char **argv)
     }
     if (parser.isSet(prefix))
         mqttSettings.prefix = parser.value(prefix);
-    if (const auto fault = checkMqttPrefix(mqttSettings.prefix); fault != MqttPrefixFault::None && mqttSettings.enabled)
-        return fail(kUsage, QStringLiteral("%1：%2").arg(parser.isSet(prefix) ? QStringLiteral("--mqtt-prefix")
-                                                                              : QStringLiteral("[mqtt] prefix"),
-                                                        mqttPrefixText(fault)));
+    // A prefix MQTT refuses would publish nothing: named, with why.
+    const auto prefixFault = checkMqttPrefix(mqttSettings.prefix);
+    if (prefixFault != MqttPrefixFault::None && (parser.isSet(prefix) || mqttSettings.enabled)) {
+        const QString source = parser.isSet(prefix) ? QStringLiteral("--mqtt-prefix") : QStringLiteral("[mqtt] prefix");
+        return fail(kUsage, QStringLiteral("%1：%2").arg(source, mqttPrefixText(prefixFault)));
+    }
 
     InstrumentSession session;
     std::copy(std::begin(linkPar), std::end(linkPar), session.settings.Link_Par);
