@@ -1,4 +1,6 @@
 #include "app/export_command.h"
+#include "app/language.h"
+#include "core/settings_file.h"
 
 #include "logging/csv_export.h"
 #include "logging/history_range.h"
@@ -7,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -38,6 +41,10 @@ int runExport(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
+    QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
+                    &translator);
+    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("界面语言：zh 或 en"), QStringLiteral("lang"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("导出记录为 CSV 文件"));
@@ -50,7 +57,7 @@ int runExport(int argc, char **argv)
                                 QStringLiteral("file"));
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("输出的 CSV 文件"), QStringLiteral("file"));
     const QCommandLineOption events(QStringLiteral("events"), QStringLiteral("导出事件而不是记录"));
-    parser.addOptions({from, to, ring, db, out, events});
+    parser.addOptions({from, to, ring, db, out, events, lang});
     parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("导出"));
     const QCommandLineOption help = parser.addHelpOption();
 

@@ -1,8 +1,10 @@
 #include "app/headless.h"
 
+#include "app/language.h"
 #include "app/log_text.h"
 #include "app/mqtt_dialog.h"
 #include "app/session.h"
+#include "app/settings_text.h"
 #include "config/link_text.h"
 #include "link/serial_ports.h"
 #include "logging/log_db.h"
@@ -13,9 +15,11 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTranslator>
 #include <csignal>
 #include <pthread.h>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -24,6 +28,8 @@ namespace {
 
 constexpr int kUsage = 2, kFailed = 1;
 
+// A line on standard error. Nobody may be reading it any more (a closed
+// pipe): the write then fails, and the logging goes on.
 void say(const QString &line)
 {
     QTextStream(stderr) << line << Qt::endl;
@@ -42,6 +48,213 @@ std::optional<int32_t> choiceOf(const QString &text, const QStringList &choices)
     return i < 0 ? std::nullopt : std::optional<int32_t>(int32_t(i));
 }
 
+struct Options {
+    QCommandLineOption headless{QStringLiteral("headless"), QCoreApplication::translate("Headless", "无界面运行")};
+    QCommandLineOption port{QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号或串口设备（默认 1）"), QStringLiteral("N|DEVICE")};
+    QCommandLineOption baud{QStringLiteral("baud"), QCoreApplication::translate("Headless", "波特率：4800、9600 或 19200（默认 9600）"), QStringLiteral("rate")};
+    QCommandLineOption parity{QStringLiteral("parity"), QCoreApplication::translate("Headless", "校验：none、odd 或 even（默认 none）"), QStringLiteral("parity")};
+    QCommandLineOption station{QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247（默认 1）"), QStringLiteral("N")};
+    QCommandLineOption db{QStringLiteral("db"), QCoreApplication::translate("Headless", "数据库文件（默认为本程序的数据库）"), QStringLiteral("file")};
+    QCommandLineOption mqtt{QStringLiteral("mqtt"), QCoreApplication::translate("Headless", "发布到 MQTT 服务器（默认端口 1883）"), QStringLiteral("host[:port]")};
+    QCommandLineOption prefix{QStringLiteral("mqtt-prefix"), QCoreApplication::translate("Headless", "MQTT 主题前缀（默认 qr5300m）"), QStringLiteral("prefix")};
+    QCommandLineOption lang{QStringLiteral("lang"), QCoreApplication::translate("Headless", "界面语言：zh 或 en"), QStringLiteral("lang")};
+
+    const QCommandLineOption &of(LinkKey key) const
+    {
+        switch (key) {
+        case LinkKey::Port:
+            return port;
+        case LinkKey::Baud:
+            return baud;
+        case LinkKey::Parity:
+            return parity;
+        case LinkKey::Station:
+            break;
+        }
+        return station;
+    }
+};
+
+// Port, baud index, parity index, station as in Link_Par 0..3, and a device
+// given by path instead of a port number.
+struct LinkChoice {
+    int32_t par[4] = {1, 1, 0, 1};
+    QString devicePath;
+};
+
+// The settings file and the link settings remembered by the last successful
+// open, each key checked as its option would be unless the command line
+// gives that option; the usage error when one does not pass.
+std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+{
+    const QString conf = settingsFile();
+    if (const QString t = settingsFileText(conf, checkSettingsFile(conf)); !t.isEmpty())
+        return t;
+    if (const QString t = settingsExposureText(conf, narrowExposedSettings(conf)); !t.isEmpty())
+        say(t);
+    const RememberedLinkRead remembered = readRememberedLink();
+    for (const RememberedValueFault &f : remembered.faults)
+        if (!parser.isSet(o.of(f.key)))
+            return rememberedValueText(conf, f);
+    if (const auto &r = remembered.link) {
+        link.par[1] = r->baudIndex;
+        link.par[2] = r->parityIndex;
+        link.par[3] = r->station;
+        bool isNumber = false;
+        const int n = r->port.toInt(&isNumber);
+        if (isNumber)
+            link.par[0] = n;
+        else
+            link.devicePath = r->port;
+    }
+    return std::nullopt;
+}
+
+// The link options given; the usage error when one is not right.
+std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+{
+    if (parser.isSet(o.port)) {
+        const QString p = parser.value(o.port);
+        bool ok = false;
+        const int n = p.toInt(&ok);
+        if (p.isEmpty())
+            return QCoreApplication::translate("Headless", "--port 不能为空");
+        if (ok) {
+            if (n < 1 || n > 255)
+                return QCoreApplication::translate("Headless", "--port 的端口号应为 1..255：%1").arg(p);
+            link.par[0] = n;
+            link.devicePath.clear();
+        } else {
+            link.devicePath = QFileInfo(p).absoluteFilePath();
+        }
+    }
+    if (parser.isSet(o.baud)) {
+        const auto b = choiceOf(parser.value(o.baud), {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")});
+        if (!b)
+            return QCoreApplication::translate("Headless", "--baud 只能是 4800、9600 或 19200：%1").arg(parser.value(o.baud));
+        link.par[1] = *b;
+    }
+    if (parser.isSet(o.parity)) {
+        const auto q = choiceOf(parser.value(o.parity), {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")});
+        if (!q)
+            return QCoreApplication::translate("Headless", "--parity 只能是 none、odd 或 even：%1").arg(parser.value(o.parity));
+        link.par[2] = *q;
+    }
+    if (parser.isSet(o.station)) {
+        bool ok = false;
+        const int s = parser.value(o.station).toInt(&ok);
+        if (!ok || s < 1 || s > 247)
+            return QCoreApplication::translate("Headless", "--station 应为 1..247：%1").arg(parser.value(o.station));
+        link.par[3] = s;
+    }
+    return std::nullopt;
+}
+
+// The MQTT options given over the config file's [mqtt] group.
+std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const Options &o, MqttSettings &settings)
+{
+    if (parser.isSet(o.mqtt)) {
+        const QString v = parser.value(o.mqtt);
+        const auto colon = v.lastIndexOf(u':');
+        QString host = v;
+        if (colon >= 0) {
+            bool ok = false;
+            const int p = v.mid(colon + 1).toInt(&ok);
+            if (!ok || p < 1 || p > 65535)
+                return QCoreApplication::translate("Headless", "--mqtt 的端口应为 1..65535：%1").arg(v);
+            settings.port = p;
+            host = v.left(colon);
+        }
+        if (host.isEmpty())
+            return QCoreApplication::translate("Headless", "--mqtt 缺少服务器：%1").arg(v);
+        settings.host = host;
+        settings.enabled = true;
+    }
+    if (parser.isSet(o.prefix))
+        settings.prefix = parser.value(o.prefix);
+    // A prefix MQTT refuses would publish nothing: named, with why.
+    const auto prefixFault = checkMqttPrefix(settings.prefix);
+    if (prefixFault != MqttPrefixFault::None && (parser.isSet(o.prefix) || settings.enabled)) {
+        const QString source = parser.isSet(o.prefix) ? QStringLiteral("--mqtt-prefix") : QStringLiteral("[mqtt] prefix");
+        return QStringLiteral("%1：%2").arg(source, mqttPrefixText(prefixFault));
+    }
+    return std::nullopt;
+}
+
+// One line on standard error for every change of the link, the logging and
+// the broker connection. The link's line follows its state, not the time
+// of its last good poll, which moves with every poll.
+void reportChanges(InstrumentSession &session, QObject *context, const MqttSettings &mqttSettings)
+{
+    auto said = std::make_shared<std::optional<LinkState>>();
+    QObject::connect(&session.met1, &Met1::healthChanged, context, [said](const LinkState &s) {
+        if (*said && (*said)->health == s.health && (*said)->error == s.error)
+            return;
+        *said = s;
+        say(linkHealthText(s.health, s.lastGood, s.error));
+    });
+    QObject::connect(&session.logger, &mscom::logStateChanged, context, [](const LogState &s) {
+        say(s.stopped ? logStateText(s) : QCoreApplication::translate("Headless", "记录正常"));
+    });
+    QObject::connect(&session.logger, &mscom::noticeRaised, context, [](const LogNotice &n) {
+        const QString text = logNoticeText(n);
+        if (!text.isEmpty())
+            say(text);
+    });
+    QObject::connect(&session.mqtt, &MqttPublisher::stateChanged, context, [mqttSettings](const MqttState &s) {
+        if (const QString text = mqttStateText(s, mqttSettings); !text.isEmpty())
+            say(text);
+    });
+}
+
+// Acquisition, logging and publishing until a stop signal arrives on sigFd.
+int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigFd)
+{
+    InstrumentSession session;
+    std::copy(std::begin(link.par), std::end(link.par), session.settings.Link_Par);
+    Met1 &met1 = session.met1;
+    mscom &logger = session.logger;
+    reportChanges(session, QCoreApplication::instance(), mqttSettings);
+
+    // The end: the logging tick writes a whole record at a time, so between
+    // events no record is half-written; stop the cycles and leave. The
+    // logging journals the link's close as it goes.
+    QSocketNotifier stopNotifier(sigFd, QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, QCoreApplication::instance(), [&] {
+        signalfd_siginfo info{};
+        [[maybe_unused]] const auto n = read(sigFd, &info, sizeof info);
+        stopNotifier.setEnabled(false);
+        say(QCoreApplication::translate("Headless", "收到停止信号，结束记录"));
+        met1.Timer1.stop();
+        logger.Timer1.stop();
+        session.link.ClosePort_Modbus(session.settings.Link_Par[0]);
+        QCoreApplication::quit();
+    });
+
+    // As the window's start and its "打开" button.
+    session.mqtt.setSettings(mqttSettings);
+    session.mqtt.setStation(link.par[3]);
+    met1.Form_Load();
+    logger.Form_Load();
+    // The logging's state at the start, good or not; changes are told later.
+    if (const LogState start = logger.logState(); start.stopped)
+        say(logStateText(start));
+    else
+        say(QCoreApplication::translate("Headless", "记录正常：%1").arg(logger.Log_Conn.path()));
+    const int32_t portNo = link.par[0];
+    const QString devicePath = link.devicePath;
+    session.settings.portPath = devicePath;
+    session.link.OpenPort_Modbus(portNo, link.par[1], link.par[2], devicePath, &met1,
+                                 [&session, portNo, devicePath](const LinkResult &r) {
+                                     session.settings.Link_Par[20] = r.result;
+                                     if (r.result != kModbusOk)
+                                         say(openFailureText(r.error, portNo, devicePath));
+                                 });
+    met1.resetHealth();
+    met1.Timer1.start();
+    return QCoreApplication::exec();
+}
+
 } // namespace
 
 bool isHeadlessCommand(int argc, char **argv)
@@ -54,12 +267,15 @@ bool isHeadlessCommand(int argc, char **argv)
 
 int runHeadless(int argc, char **argv)
 {
-    // SIGTERM and SIGINT are read from a descriptor by the event loop; they
-    // are blocked before any thread starts, so that every thread inherits it.
+    // A reader of standard error that goes away (a pipe into head) must not
+    // end the logging: the write fails instead. SIGTERM, SIGINT and SIGHUP
+    // are read from a descriptor by the event loop; they are blocked before
+    // any thread starts, so that every thread inherits it.
+    std::signal(SIGPIPE, SIG_IGN);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
+    for (const int s : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stopSignals, s);
     if (pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr) != 0)
         return fail(kFailed, QStringLiteral("无法接收停止信号"));
     const int sigFd = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -68,25 +284,14 @@ int runHeadless(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
+    QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), configFilePath()),
+                    &translator);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("无界面记录：采集、记录并发布仪表数据"));
-    const QCommandLineOption headless(QStringLiteral("headless"), QStringLiteral("无界面运行"));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("通讯端口号或串口设备（默认 1）"),
-                                  QStringLiteral("N|DEVICE"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("波特率：4800、9600 或 19200（默认 9600）"),
-                                  QStringLiteral("rate"));
-    const QCommandLineOption parity(QStringLiteral("parity"), QStringLiteral("校验：none、odd 或 even（默认 none）"),
-                                    QStringLiteral("parity"));
-    const QCommandLineOption station(QStringLiteral("station"), QStringLiteral("仪表站号 1..247（默认 1）"),
-                                     QStringLiteral("N"));
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库文件（默认为本程序的数据库）"),
-                                QStringLiteral("file"));
-    const QCommandLineOption mqtt(QStringLiteral("mqtt"), QStringLiteral("发布到 MQTT 服务器（默认端口 1883）"),
-                                  QStringLiteral("host[:port]"));
-    const QCommandLineOption prefix(QStringLiteral("mqtt-prefix"), QStringLiteral("MQTT 主题前缀（默认 qr5300m）"),
-                                    QStringLiteral("prefix"));
-    parser.addOptions({headless, port, baud, parity, station, db, mqtt, prefix});
+    parser.setApplicationDescription(QCoreApplication::translate("Headless", "无界面记录：采集、记录并发布仪表数据"));
+    const Options o;
+    parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.mqtt, o.prefix, o.lang});
     const QCommandLineOption help = parser.addHelpOption();
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(kUsage, parser.errorText());
@@ -95,143 +300,28 @@ int runHeadless(int argc, char **argv)
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(kUsage, QStringLiteral("多余的参数：%1").arg(parser.positionalArguments().join(u' ')));
+        return fail(kUsage, QCoreApplication::translate("Headless", "多余的参数：%1").arg(parser.positionalArguments().join(u' ')));
+    if (parser.isSet(o.db) && parser.value(o.db).isEmpty())
+        return fail(kUsage, QCoreApplication::translate("Headless", "--db 不能为空"));
 
     // What is not given comes from the settings remembered by the last
     // successful open, then the defaults: port 1, 9600 baud, no parity,
     // station 1.
-    int32_t linkPar[4] = {1, 1, 0, 1};
-    QString devicePath; // a device given by path instead of a port number
-    if (const auto remembered = loadRememberedLink()) {
-        linkPar[1] = remembered->baudIndex;
-        linkPar[2] = remembered->parityIndex;
-        linkPar[3] = remembered->station;
-        bool isNumber = false;
-        const int n = remembered->port.toInt(&isNumber);
-        if (isNumber && n >= 1 && n <= 255)
-            linkPar[0] = n;
-        else if (remembered->port.startsWith(u'/'))
-            devicePath = remembered->port;
+    LinkChoice link;
+    MqttSettings mqttSettings;
+    std::optional<QString> usage = takeRemembered(parser, o, link);
+    if (!usage)
+        usage = takeLinkOptions(parser, o, link);
+    if (!usage) {
+        mqttSettings = readMqttSettings(configFilePath());
+        usage = takeMqttOptions(parser, o, mqttSettings);
     }
-    if (parser.isSet(port)) {
-        const QString p = parser.value(port);
-        bool ok = false;
-        const int n = p.toInt(&ok);
-        if (ok) {
-            if (n < 1 || n > 255)
-                return fail(kUsage, QStringLiteral("--port 的端口号应为 1..255：%1").arg(p));
-            linkPar[0] = n;
-            devicePath.clear();
-        } else {
-            devicePath = QFileInfo(p).absoluteFilePath();
-        }
-    }
-    if (parser.isSet(baud)) {
-        const auto b = choiceOf(parser.value(baud), {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")});
-        if (!b)
-            return fail(kUsage, QStringLiteral("--baud 只能是 4800、9600 或 19200：%1").arg(parser.value(baud)));
-        linkPar[1] = *b;
-    }
-    if (parser.isSet(parity)) {
-        const auto q = choiceOf(parser.value(parity), {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")});
-        if (!q)
-            return fail(kUsage, QStringLiteral("--parity 只能是 none、odd 或 even：%1").arg(parser.value(parity)));
-        linkPar[2] = *q;
-    }
-    if (parser.isSet(station)) {
-        bool ok = false;
-        const int s = parser.value(station).toInt(&ok);
-        if (!ok || s < 1 || s > 247)
-            return fail(kUsage, QStringLiteral("--station 应为 1..247：%1").arg(parser.value(station)));
-        linkPar[3] = s;
-    }
-    if (parser.isSet(db))
-        qputenv("QR5300M_DB", QFile::encodeName(QFileInfo(parser.value(db)).absoluteFilePath()));
-    MqttSettings mqttSettings = readMqttSettings(configFilePath());
-    if (parser.isSet(mqtt)) {
-        const QString v = parser.value(mqtt);
-        const auto colon = v.lastIndexOf(u':');
-        QString host = v;
-        if (colon >= 0) {
-            bool ok = false;
-            const int p = v.mid(colon + 1).toInt(&ok);
-            if (!ok || p < 1 || p > 65535)
-                return fail(kUsage, QStringLiteral("--mqtt 的端口应为 1..65535：%1").arg(v));
-            mqttSettings.port = p;
-            host = v.left(colon);
-        }
-        if (host.isEmpty())
-            return fail(kUsage, QStringLiteral("--mqtt 缺少服务器：%1").arg(v));
-        mqttSettings.host = host;
-        mqttSettings.enabled = true;
-    }
-    if (parser.isSet(prefix))
-        mqttSettings.prefix = parser.value(prefix);
-    // A prefix MQTT refuses would publish nothing: named, with why.
-    const auto prefixFault = checkMqttPrefix(mqttSettings.prefix);
-    if (prefixFault != MqttPrefixFault::None && (parser.isSet(prefix) || mqttSettings.enabled)) {
-        const QString source = parser.isSet(prefix) ? QStringLiteral("--mqtt-prefix") : QStringLiteral("[mqtt] prefix");
-        return fail(kUsage, QStringLiteral("%1：%2").arg(source, mqttPrefixText(prefixFault)));
-    }
+    if (usage)
+        return fail(kUsage, *usage);
+    if (parser.isSet(o.db))
+        qputenv("QR5300M_DB", QFile::encodeName(QFileInfo(parser.value(o.db)).absoluteFilePath()));
 
-    InstrumentSession session;
-    std::copy(std::begin(linkPar), std::end(linkPar), session.settings.Link_Par);
-    Met1 &met1 = session.met1;
-    mscom &logger = session.logger;
-
-    // One line on standard error for every change.
-    QObject::connect(&met1, &Met1::healthChanged, &app, [](const LinkState &s) {
-        say(linkHealthText(s.health, s.lastGood, s.error));
-    });
-    QObject::connect(&logger, &mscom::logStateChanged, &app, [](const LogState &s) {
-        say(s.stopped ? logStateText(s) : QStringLiteral("记录正常"));
-    });
-    QObject::connect(&logger, &mscom::noticeRaised, &app, [](const LogNotice &n) {
-        const QString text = logNoticeText(n);
-        if (!text.isEmpty())
-            say(text);
-    });
-    QObject::connect(&session.mqtt, &MqttPublisher::stateChanged, &app, [mqttSettings](const MqttState &s) {
-        if (const QString text = mqttStateText(s, mqttSettings); !text.isEmpty())
-            say(text);
-    });
-
-    // The end: the logging tick writes a whole record at a time, so between
-    // events no record is half-written; stop the cycles and leave.
-    QSocketNotifier stopNotifier(sigFd, QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, [&] {
-        signalfd_siginfo info{};
-        [[maybe_unused]] const auto n = read(sigFd, &info, sizeof info);
-        stopNotifier.setEnabled(false);
-        say(QStringLiteral("收到停止信号，结束记录"));
-        met1.Timer1.stop();
-        logger.Timer1.stop();
-        session.link.ClosePort_Modbus(session.settings.Link_Par[0]);
-        QCoreApplication::quit();
-    });
-
-    // As the window's start and its "打开" button.
-    session.mqtt.setSettings(mqttSettings);
-    session.mqtt.setStation(linkPar[3]);
-    met1.Form_Load();
-    logger.Form_Load();
-    // The logging's state at the start, good or not; changes are told later.
-    if (const LogState start = logger.logState(); start.stopped)
-        say(logStateText(start));
-    else
-        say(QStringLiteral("记录正常：%1").arg(logger.Log_Conn.path()));
-    const int32_t portNo = linkPar[0];
-    session.settings.portPath = devicePath;
-    session.link.OpenPort_Modbus(portNo, linkPar[1], linkPar[2], devicePath, &met1,
-                                 [&session, portNo, devicePath](const LinkResult &r) {
-                                     session.settings.Link_Par[20] = r.result;
-                                     if (r.result != kModbusOk)
-                                         say(openFailureText(r.error, portNo, devicePath));
-                                 });
-    met1.resetHealth();
-    met1.Timer1.start();
-
-    const int rc = QCoreApplication::exec();
+    const int rc = runLogger(link, mqttSettings, sigFd);
     close(sigFd);
     return rc;
 }

@@ -1,5 +1,7 @@
 #include "app/language.h"
 
+#include "core/settings_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -49,10 +51,10 @@ bool installLanguage(const QString &lang, QTranslator *translator)
 
 bool saveLanguage(const QString &configFile, const QString &lang)
 {
-    if (!QDir().mkpath(QFileInfo(configFile).absolutePath()))
+    if (!prepareSettingsFile(configFile))
         return false;
     QSettings ini(configFile, QSettings::IniFormat);
     ini.setValue(QStringLiteral("ui/lang"), lang);
     ini.sync();
-    return ini.status() == QSettings::NoError;
+    return ini.status() == QSettings::NoError && restrictSettingsFile(configFile);
 }

@@ -3,6 +3,7 @@
 #include "app/chart_panel.h"
 #include "app/fit_label.h"
 #include "app/history_actions.h"
+#include "app/settings_text.h"
 #include "app/language.h"
 #include "app/historywindow.h"
 #include "app/link_panel.h"
@@ -355,6 +356,7 @@ void ssqx::Form_Load()
 {
     // Link controls.
     m_linkPanel->fillChoices();
+    m_openError = settingsStartNotice(); // a settings file to narrow, a key not taken, ...
     // Records logged from now on reach the chart.
     connect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample, Qt::UniqueConnection);
     // Ruler slider off; no zooming in or paging forward yet.

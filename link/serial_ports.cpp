@@ -1,5 +1,7 @@
 #include "link/serial_ports.h"
 
+#include "core/settings_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -69,38 +71,78 @@ RememberedLink rememberedOf(const int32_t *Link_Par, const QString &portPath)
 
 QString settingsFile()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/qr5300m/qr5300m.conf");
+    return settingsFilePath();
 }
 
-std::optional<RememberedLink> loadRememberedLink()
+QString linkKeyName(LinkKey key)
 {
+    switch (key) {
+    case LinkKey::Port:
+        return QStringLiteral("port");
+    case LinkKey::Baud:
+        return QStringLiteral("baud");
+    case LinkKey::Parity:
+        return QStringLiteral("parity");
+    case LinkKey::Station:
+        break;
+    }
+    return QStringLiteral("station");
+}
+
+RememberedLinkRead readRememberedLink()
+{
+    RememberedLinkRead read;
     QSettings s(settingsFile(), QSettings::IniFormat);
     s.beginGroup(QStringLiteral("link"));
     const QString port = s.value(QStringLiteral("port")).toString().trimmed();
     if (s.status() != QSettings::NoError || port.isEmpty())
-        return std::nullopt;
+        return read;
     RememberedLink r;
-    r.port = port;
-    const int baud = s.value(QStringLiteral("baud"), 9600).toInt();
-    for (int i = 0; i < 3; ++i)
-        if (kBauds[i] == baud)
-            r.baudIndex = i;
-    const QString parity = s.value(QStringLiteral("parity")).toString();
-    for (int i = 0; i < 3; ++i)
-        if (parity == QLatin1String(kParities[i]))
-            r.parityIndex = i;
+    const auto text = [&s](LinkKey key) { return s.value(linkKeyName(key)).toString().trimmed(); };
     bool ok = false;
-    const int station = s.value(QStringLiteral("station"), 1).toInt(&ok);
-    r.station = ok ? station : 1;
-    return r;
+    const int n = port.toInt(&ok);
+    if ((ok && n >= 1 && n <= 255) || (!ok && port.startsWith(u'/')))
+        r.port = port;
+    else
+        read.faults.append({LinkKey::Port, port});
+    if (const QString baud = text(LinkKey::Baud); !baud.isEmpty()) {
+        const auto i = QStringList{QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")}.indexOf(baud);
+        if (i >= 0)
+            r.baudIndex = int(i);
+        else
+            read.faults.append({LinkKey::Baud, baud});
+    }
+    if (const QString parity = text(LinkKey::Parity); !parity.isEmpty()) {
+        const auto i = QStringList{QLatin1String(kParities[0]), QLatin1String(kParities[1]), QLatin1String(kParities[2])}.indexOf(parity);
+        if (i >= 0)
+            r.parityIndex = int(i);
+        else
+            read.faults.append({LinkKey::Parity, parity});
+    }
+    if (const QString station = text(LinkKey::Station); !station.isEmpty()) {
+        const int st = station.toInt(&ok);
+        if (ok && st >= 1 && st <= 247)
+            r.station = st;
+        else
+            read.faults.append({LinkKey::Station, station});
+    }
+    if (r.port.isEmpty())
+        r.port = QStringLiteral("1");
+    read.link = r;
+    return read;
+}
+
+std::optional<RememberedLink> loadRememberedLink()
+{
+    return readRememberedLink().link;
 }
 
 bool saveRememberedLink(const RememberedLink &r)
 {
-    QSettings s(settingsFile(), QSettings::IniFormat);
+    const QString path = settingsFile();
+    if (!prepareSettingsFile(path))
+        return false;
+    QSettings s(path, QSettings::IniFormat);
     s.beginGroup(QStringLiteral("link"));
     s.setValue(QStringLiteral("port"), r.port);
     if (r.baudIndex >= 0 && r.baudIndex < 3)
@@ -110,5 +152,5 @@ bool saveRememberedLink(const RememberedLink &r)
     s.setValue(QStringLiteral("station"), r.station);
     s.endGroup();
     s.sync();
-    return s.status() == QSettings::NoError;
+    return s.status() == QSettings::NoError && restrictSettingsFile(path);
 }

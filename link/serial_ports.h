@@ -40,7 +40,29 @@ RememberedLink rememberedOf(const int32_t *Link_Par, const QString &portPath);
 
 // $XDG_CONFIG_HOME/qr5300m/qr5300m.conf (~/.config when unset), group [link].
 QString settingsFile();
-// The settings last remembered; nothing when none were, or they do not read.
+
+// A remembered key whose value the program does not accept: a port that is
+// neither a number 1..255 nor a device path, a baud rate other than 4800,
+// 9600, 19200, a parity other than none, odd, even, a station outside
+// 1..247. Its default is used instead.
+enum class LinkKey { Port, Baud, Parity, Station };
+struct RememberedValueFault {
+    LinkKey key = LinkKey::Port;
+    QString value; // as written in the file
+    friend bool operator==(const RememberedValueFault &, const RememberedValueFault &) = default;
+};
+// The key's name in the [link] group ("port", "baud", "parity", "station").
+QString linkKeyName(LinkKey key);
+
+struct RememberedLinkRead {
+    std::optional<RememberedLink> link; // nothing when no port was remembered
+    QList<RememberedValueFault> faults; // in the order port, baud, parity, station
+};
+// The settings last remembered, each key checked.
+RememberedLinkRead readRememberedLink();
+// The settings last remembered, a key with an invalid value at its default;
+// nothing when none were, or they do not read.
 std::optional<RememberedLink> loadRememberedLink();
-// Remembers settings for the next start; false when the file cannot be written.
+// Remembers settings for the next start (the file readable by its owner
+// only); false when the file cannot be written.
 bool saveRememberedLink(const RememberedLink &settings);

@@ -212,16 +212,23 @@ bool DbConn::takeLock()
     const QByteArray name = QFile::encodeName(lockPath);
     if (m_lockFd >= 0) {
         struct stat held {}, there {};
-        if (m_lockPath == lockPath && ::fstat(m_lockFd, &held) == 0 && ::stat(name.constData(), &there) == 0
+        if (m_lockPath == lockPath && ::fstat(m_lockFd, &held) == 0 && ::lstat(name.constData(), &there) == 0
             && held.st_dev == there.st_dev && held.st_ino == there.st_ino)
             return true;
         dropLock(); // the lock file was removed or replaced: take the one at the path
     }
-    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    // Never through a symbolic link: the process id would go into whatever
+    // file it names.
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644);
     if (fd < 0 && errno == EACCES)
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY); // another user's lock file
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW); // another user's lock file
     if (fd < 0) {
         const int err = errno;
+        if (err == ELOOP) {
+            setFault(DbFault::LockLink, QCoreApplication::translate("LogDb", "锁文件 %1 是符号链接，已拒绝使用（其指向的文件不会被改动）")
+                .arg(lockPath));
+            return false;
+        }
         if (!folderFault())
             setFault(DbFault::Other, QCoreApplication::translate("LogDb", "无法建立锁文件 %1（%2）")
                 .arg(lockPath, qt_error_string(err)));

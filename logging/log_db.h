@@ -48,6 +48,7 @@ enum class DbFault {
     Locked,    // another connection or process holds the file
     Missing,   // the file is gone and its folder is missing or not a folder
     InUse,    // another running copy of the program writes the file
+    LockLink,  // the lock file beside it is a symbolic link: not followed, nothing written
     Full,      // the disk (or the database's size limit) is full
     Foreign,   // the file at the path is not our database
     Other,     // any other database error

@@ -1,6 +1,7 @@
 #include "mqtt/mqtt_publisher.h"
 
 #include "core/numbers.h"
+#include "core/settings_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,6 +44,8 @@ MqttSettings readMqttSettings(const QString &path)
 
 bool writeMqttSettings(const QString &path, const MqttSettings &s)
 {
+    if (!prepareSettingsFile(path)) // it holds the password: owner only
+        return false;
     QSettings ini(path, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("mqtt"));
     ini.setValue(QStringLiteral("enabled"), s.enabled);
@@ -55,7 +58,7 @@ bool writeMqttSettings(const QString &path, const MqttSettings &s)
     ini.setValue(QStringLiteral("prefix"), s.prefix);
     ini.endGroup();
     ini.sync();
-    return ini.status() == QSettings::NoError;
+    return ini.status() == QSettings::NoError && restrictSettingsFile(path);
 }
 
 namespace {

@@ -1,11 +1,17 @@
 // The headless logger as a real process with no display at all
 // (QT_QPA_PLATFORM unset, no DISPLAY) against the real simulator and a real
 // database: SIGTERM ends it with exit 0, the database is intact and its
-// last record complete. Usage errors exit 2 with one line.
+// last record complete; SIGHUP likewise, and a reader of its standard error
+// that goes away does not end it. Usage errors, and remembered settings that
+// would be usage errors, exit 2 with one line. A lock file that is a link is
+// not followed; the settings file holding a password is narrowed to 0600.
 #include "testsupport.h"
 
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestHeadlessCli : public QObject {
     Q_OBJECT
@@ -13,6 +19,14 @@ private slots:
     void sigtermLeavesCompleteRecords();
     void usageErrors_data();
     void usageErrors();
+    void stopSignals_data();
+    void stopSignals();
+    void rememberedInvalid_data();
+    void rememberedInvalid();
+    void lockFileLinkRefused();
+    void exposedSettingsNarrowed();
+    void language_data();
+    void language();
 
 private:
     static void prepare(QProcess &p, const QString &portDir)
@@ -24,6 +38,18 @@ private:
         env.insert(QStringLiteral("QR5300M_PORT_DIR"), portDir);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), portDir); // no MQTT from the user's config
         p.setProcessEnvironment(env);
+    }
+    // Writes the settings file of the config folder dir.
+    static bool writeConf(const QString &dir, const QByteArray &text)
+    {
+        QFile conf(dir + QStringLiteral("/qr5300m/qr5300m.conf"));
+        return QDir(dir).mkpath(QStringLiteral("qr5300m")) && conf.open(QIODevice::WriteOnly)
+               && conf.write(text) == text.size();
+    }
+    static int count(const QString &db, const QString &statement)
+    {
+        const auto rows = sqlRows(db, statement);
+        return rows.isEmpty() ? -1 : rows.constFirst().value(0).toInt();
     }
 };
 
@@ -52,13 +78,15 @@ void TestHeadlessCli::sigtermLeavesCompleteRecords()
         const auto rows = sqlRows(db, QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 = 321"));
         return rows.isEmpty() ? 0 : rows.constFirst().value(0).toInt();
     };
-    QTRY_VERIFY_WITH_TIMEOUT(recordsOf321() >= 2, 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(recordsOf321() >= 4, 15000);
     ::kill(pid_t(app.processId()), SIGTERM);
     QVERIFY(app.waitForFinished(10000));
     const QByteArray err = app.readAllStandardError();
     QCOMPARE(app.exitStatus(), QProcess::NormalExit);
     QVERIFY2(app.exitCode() == 0, err.constData());
-    QVERIFY2(err.contains("通讯正常"), err.constData()); // state changes on standard error
+    // State changes on standard error: the link came up once, which is one
+    // line, however many good polls followed.
+    QVERIFY2(err.count("通讯正常") == 1, err.constData());
     QVERIFY2(err.contains(("记录正常：" + db).toUtf8()), err.constData()); // and the logging's at the start
 
     QCOMPARE(sqlRows(db, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
@@ -78,6 +106,8 @@ void TestHeadlessCli::usageErrors_data()
     QTest::newRow("port") << QStringList{QStringLiteral("--port"), QStringLiteral("0")};
     QTest::newRow("mqtt port") << QStringList{QStringLiteral("--mqtt"), QStringLiteral("host:99999")};
     QTest::newRow("unknown") << QStringList{QStringLiteral("--fast")};
+    QTest::newRow("port empty") << QStringList{QStringLiteral("--port"), QString()};
+    QTest::newRow("db empty") << QStringList{QStringLiteral("--db"), QString()};
 }
 
 void TestHeadlessCli::usageErrors()
@@ -90,6 +120,188 @@ void TestHeadlessCli::usageErrors()
     QVERIFY(app.waitForFinished(10000));
     QCOMPARE(app.exitCode(), 2);
     QCOMPARE(app.readAllStandardError().count('\n'), 1);
+}
+
+void TestHeadlessCli::stopSignals_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("readerGone");
+    QTest::newRow("hangup") << int(SIGHUP) << false;
+    QTest::newRow("reader of stderr gone, then terminate") << int(SIGTERM) << true;
+}
+
+// As `qr5300m --headless … 2>&1 | head -1` and `kill -HUP`: the link's
+// close is journaled and the exit is 0; a line that finds no reader is lost,
+// the logging is not.
+void TestHeadlessCli::stopSignals()
+{
+    QFETCH(int, signal);
+    QFETCH(bool, readerGone);
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    QVERIFY(sim.command(QStringLiteral("freeze on")).startsWith("ok"));
+    const QString db = dir.filePath(QStringLiteral("log.db"));
+    int pipeFds[2] = {-1, -1};
+    QVERIFY(::pipe2(pipeFds, O_CLOEXEC) == 0);
+    QProcess app;
+    prepare(app, dir.path());
+    if (readerGone) {
+        app.setStandardErrorFile(QProcess::nullDevice());
+        const int writeEnd = pipeFds[1];
+        app.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDERR_FILENO); });
+    }
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"), sim.devicePath(),
+                                            QStringLiteral("--db"), db});
+    QVERIFY(app.waitForStarted());
+    ::close(pipeFds[1]);
+    ::close(pipeFds[0]); // the reader goes: every line from now on meets a closed pipe
+    const QString records = QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 IS NOT NULL");
+    QTRY_VERIFY_WITH_TIMEOUT(count(db, records) >= 2, 15000);
+    if (readerGone) {
+        // Lines to write: the link drops and comes back; records go on.
+        QVERIFY(sim.command(QStringLiteral("fault silent")).startsWith("ok"));
+        const QString interrupted = QStringLiteral("SELECT count(*) FROM qr_events WHERE ev_kind = 'link_interrupted'");
+        QTRY_VERIFY_WITH_TIMEOUT(count(db, interrupted) == 1, 10000);
+        QVERIFY(sim.command(QStringLiteral("fault none")).startsWith("ok"));
+        const QString restored = QStringLiteral("SELECT count(*) FROM qr_events WHERE ev_kind = 'link_restored'");
+        QTRY_VERIFY_WITH_TIMEOUT(count(db, restored) == 1, 10000);
+        const int before = count(db, records);
+        QTRY_VERIFY_WITH_TIMEOUT(count(db, records) >= before + 2, 10000);
+    }
+    QCOMPARE(app.state(), QProcess::Running);
+    ::kill(pid_t(app.processId()), signal);
+    QVERIFY(app.waitForFinished(10000));
+    QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(app.exitCode(), 0);
+    const auto last = sqlRows(db, QStringLiteral("SELECT ev_kind FROM qr_events ORDER BY ev_id DESC LIMIT 1"));
+    QCOMPARE(last, (QList<QVariantList>{{QStringLiteral("link_closed")}}));
+}
+
+void TestHeadlessCli::rememberedInvalid_data()
+{
+    QTest::addColumn<QByteArray>("conf"); // empty: the settings file is a folder
+    QTest::addColumn<QByteArray>("named");
+    const QByteArray link = "[link]\nport=1\nbaud=9600\nparity=none\n";
+    QTest::newRow("station 0") << link + "station=0\n" << QByteArray("[link] station");
+    QTest::newRow("station -5") << link + "station=-5\n" << QByteArray("[link] station");
+    QTest::newRow("station 999") << link + "station=999\n" << QByteArray("[link] station");
+    QTest::newRow("baud") << QByteArray("[link]\nport=1\nbaud=1200\nstation=1\n") << QByteArray("[link] baud");
+    QTest::newRow("parity") << QByteArray("[link]\nport=1\nparity=3\nstation=1\n") << QByteArray("[link] parity");
+    QTest::newRow("port not a port") << QByteArray("[link]\nport=COM3\nstation=1\n") << QByteArray("[link] port");
+    QTest::newRow("garbage") << QByteArray("\x7f" "ELF\x02\x01\x01\n\x01\x02garbage\n", 16) << QByteArray("qr5300m.conf");
+    QTest::newRow("unreadable") << QByteArray() << QByteArray("qr5300m.conf");
+}
+
+// Each as its option on the command line would be: exit 2, one line naming
+// the key (or the file); nothing is logged.
+void TestHeadlessCli::rememberedInvalid()
+{
+    QFETCH(QByteArray, conf);
+    QFETCH(QByteArray, named);
+    QTemporaryDir dir;
+    if (conf.isEmpty())
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("qr5300m/qr5300m.conf")));
+    else
+        QVERIFY(writeConf(dir.path(), conf));
+    QProcess app;
+    prepare(app, dir.path());
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db"))});
+    QVERIFY(app.waitForFinished(10000));
+    const QByteArray err = app.readAllStandardError();
+    QVERIFY2(app.exitCode() == 2, err.constData());
+    QVERIFY2(err.count('\n') == 1 && err.contains(named), err.constData());
+}
+
+// A lock file that is a link to another file: the file is not touched, and
+// the logger says why it does not write.
+void TestHeadlessCli::lockFileLinkRefused()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("log.db"));
+    const QString victim = dir.filePath(QStringLiteral("victim.txt"));
+    QFile f(victim);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("precious\n") == 9);
+    f.close();
+    QVERIFY(QFile::link(victim, db + QStringLiteral(".lock")));
+    QProcess app;
+    prepare(app, dir.path());
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"), dir.filePath(QStringLiteral("none")),
+                                            QStringLiteral("--db"), db});
+    QVERIFY(app.waitForStarted());
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += app.readAllStandardError()).contains("符号链接"), 10000);
+    ::kill(pid_t(app.processId()), SIGTERM);
+    QVERIFY(app.waitForFinished(10000));
+    QVERIFY2(err.contains((db + QStringLiteral(".lock")).toUtf8()), err.constData());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("precious\n"));
+    QVERIFY(QFileInfo(db + QStringLiteral(".lock")).isSymLink());
+    QVERIFY(count(db, QStringLiteral("SELECT count(*) FROM pv_data")) <= 0); // no file, or nothing in it
+}
+
+// The settings file holds the broker's password and everyone may read it:
+// at the start it is made the owner's alone, with one line saying so.
+void TestHeadlessCli::exposedSettingsNarrowed()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeConf(dir.path(), "[mqtt]\nuser=plant\npassword=secret\n"));
+    const QString conf = dir.filePath(QStringLiteral("qr5300m/qr5300m.conf"));
+    QVERIFY(::chmod(QFile::encodeName(conf).constData(), 0644) == 0);
+    QProcess app;
+    prepare(app, dir.path());
+    // A usage error ends the run right after the settings are read.
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--station"), QStringLiteral("0")});
+    QVERIFY(app.waitForFinished(10000));
+    const QByteArray err = app.readAllStandardError();
+    QCOMPARE(app.exitCode(), 2);
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(conf).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), 0600);
+    QVERIFY2(err.count('\n') == 2 && err.contains(conf.toUtf8()), err.constData());
+}
+
+void TestHeadlessCli::language_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("env"); // QR5300M_LANG
+    const QStringList exportArgs{QStringLiteral("export"), QStringLiteral("--from"), QStringLiteral("2026-12-08T03:00:00"),
+                                 QStringLiteral("--to"), QStringLiteral("2026-12-08T04:00:00"), QStringLiteral("--db"),
+                                 QStringLiteral("none.db"), QStringLiteral("--out"), QStringLiteral("out.csv")};
+    const QStringList headlessArgs{QStringLiteral("--headless"), QStringLiteral("--port"), QStringLiteral("none"),
+                                   QStringLiteral("--db"), QStringLiteral("log.db")};
+    QTest::newRow("export --lang en") << exportArgs + QStringList{QStringLiteral("--lang"), QStringLiteral("en")} << QString();
+    QTest::newRow("export QR5300M_LANG") << exportArgs << QStringLiteral("en");
+    QTest::newRow("headless --lang en") << headlessArgs + QStringList{QStringLiteral("--lang"), QStringLiteral("en")} << QString();
+    QTest::newRow("headless QR5300M_LANG") << headlessArgs << QStringLiteral("en");
+}
+
+// The export and the headless logger speak English as the window does.
+void TestHeadlessCli::language()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, env);
+    QTemporaryDir dir;
+    QProcess app;
+    prepare(app, dir.path());
+    QProcessEnvironment e = app.processEnvironment();
+    e.remove(QStringLiteral("QR5300M_LANG"));
+    if (!env.isEmpty())
+        e.insert(QStringLiteral("QR5300M_LANG"), env);
+    app.setProcessEnvironment(e);
+    app.setWorkingDirectory(dir.path());
+    app.start(QStringLiteral(QR_APP_PATH), args);
+    QVERIFY(app.waitForStarted());
+    // "Database file … does not exist", "Open failed: …"
+    QByteArray err;
+    const auto english = [&] { return (err += app.readAllStandardError()).contains("does not exist") || err.contains("Open failed"); };
+    QTRY_VERIFY2_WITH_TIMEOUT(english() || app.state() == QProcess::NotRunning, err.constData(), 10000);
+    if (app.state() == QProcess::Running) {
+        ::kill(pid_t(app.processId()), SIGTERM);
+        QVERIFY(app.waitForFinished(10000));
+    }
+    english();
+    QVERIFY2(err.contains("does not exist") || err.contains("Open failed"), err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessCli)

@@ -1,12 +1,15 @@
 // Serial ports by name and the link settings remembered between runs; a port
 // opened by its by-id link is found again after a replug under a new device.
 
+#include "app/language.h"
 #include "app/link_panel.h"
+#include "app/settings_text.h"
 #include "app/session.h"
 #include "config/link_text.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "link/serial_ports.h"
+#include "mqtt/mqtt_publisher.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -18,6 +21,7 @@
 #include <QVBoxLayout>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +61,10 @@ class TestSerialPorts : public QObject {
 private slots:
     void init();
     void rememberedSettingsRestored();
+    void rememberedInvalidFallsBack_data();
+    void rememberedInvalidFallsBack();
+    void settingsFileOwnerOnly_data();
+    void settingsFileOwnerOnly();
     void byIdPortListedOpenedAndReplugged();
 
 private:
@@ -67,7 +75,7 @@ void TestSerialPorts::init()
 {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    QFile::remove(settingsFile());
+    QDir(QFileInfo(settingsFile()).absolutePath()).removeRecursively();
 }
 
 void TestSerialPorts::rememberedSettingsRestored()
@@ -94,6 +102,74 @@ void TestSerialPorts::rememberedSettingsRestored()
     QCOMPARE(byPath.portPath, QStringLiteral("/dev/serial/by-id/usb-gone"));
     QCOMPARE(byPath.Link_Par[1], 0);
     QCOMPARE(byPath.Link_Par[3], 3);
+}
+
+void TestSerialPorts::rememberedInvalidFallsBack_data()
+{
+    QTest::addColumn<QByteArray>("conf");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("station 0") << QByteArray("[link]\nport=2\nstation=0\n") << QStringLiteral("[link] station");
+    QTest::newRow("station 999") << QByteArray("[link]\nport=2\nstation=999\n") << QStringLiteral("[link] station");
+    QTest::newRow("port COM3") << QByteArray("[link]\nport=COM3\nstation=1\n") << QStringLiteral("[link] port");
+}
+
+// The window takes the default for a remembered value it does not accept
+// and says which key it was, in one line.
+void TestSerialPorts::rememberedInvalidFallsBack()
+{
+    QFETCH(QByteArray, conf);
+    QFETCH(QString, key);
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
+    QFile f(settingsFile());
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(conf) == conf.size());
+    f.close();
+    const LinkSettings s = Panel().stored();
+    QVERIFY(s.portPath.isEmpty());
+    QVERIFY(s.Link_Par[0] >= 1 && s.Link_Par[0] <= 255);
+    QCOMPARE(s.Link_Par[3], 1);
+    const QString notice = settingsStartNotice();
+    QVERIFY2(notice.contains(key) && !notice.contains(u'\n'), qPrintable(notice));
+}
+
+void TestSerialPorts::settingsFileOwnerOnly_data()
+{
+    QTest::addColumn<QString>("writer");
+    QTest::addColumn<bool>("existing"); // a file there already, mode 0644
+    QTest::newRow("link settings, new folder") << QStringLiteral("link") << false;
+    QTest::newRow("mqtt settings, new folder") << QStringLiteral("mqtt") << false;
+    QTest::newRow("language, new folder") << QStringLiteral("language") << false;
+    QTest::newRow("mqtt settings, file was 0644") << QStringLiteral("mqtt") << true;
+}
+
+// Every writer of the settings file leaves it (it may hold the broker's
+// password) readable by its owner only, and a folder it made likewise.
+void TestSerialPorts::settingsFileOwnerOnly()
+{
+    QFETCH(QString, writer);
+    QFETCH(bool, existing);
+    const mode_t umaskBefore = ::umask(022);
+    const QString conf = settingsFile();
+    const QString folder = QFileInfo(conf).absolutePath();
+    if (existing) {
+        QVERIFY(QDir().mkpath(folder));
+        QFile f(conf);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("[ui]\nlang=zh\n") > 0);
+        f.close();
+        QVERIFY(::chmod(QFile::encodeName(conf).constData(), 0644) == 0);
+    }
+    MqttSettings m;
+    m.password = QStringLiteral("secret");
+    const bool written = writer == u"link" ? saveRememberedLink({QStringLiteral("1"), 1, 0, 1})
+                         : writer == u"mqtt" ? writeMqttSettings(conf, m)
+                                             : saveLanguage(conf, QStringLiteral("en"));
+    ::umask(umaskBefore);
+    QVERIFY(written);
+    struct stat st {};
+    QVERIFY(::stat(QFile::encodeName(conf).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), 0600);
+    QVERIFY(::stat(QFile::encodeName(folder).constData(), &st) == 0);
+    if (!existing)
+        QCOMPARE(int(st.st_mode & 07777), 0700);
 }
 
 void TestSerialPorts::byIdPortListedOpenedAndReplugged()
