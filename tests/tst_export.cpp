@@ -34,7 +34,7 @@ enum class Target {
     DeviceNode,     // a character device made in the test folder
     Fifo,           // a named pipe
     DamagedRing,    // one page of the records overwritten with garbage
-    DamagedJournal, // one page of the journal of events overwritten with garbage
+    DamagedIds,     // the page of sl_void (the newest ids) overwritten with garbage
     CraftedId,      // sl_void.pv_id = -9223372036854775808
     NullAndText,    // a record with null and text where values belong
     FormulaCells,   // events whose texts start with = + - @
@@ -79,22 +79,33 @@ float parseFloat(const QString &text, bool &ok)
     return v;
 }
 
-// Overwrites the page of the file that holds needle with garbage, as a
-// failing disk or a careless editor would. False when it is not there.
-bool damagePageHolding(const QString &path, const QByteArray &needle)
+// Overwrites page `page` (1 is the first) with garbage, as a failing disk
+// or a careless editor would.
+bool damagePage(const QString &path, qint64 page)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadWrite))
         return false;
-    const QByteArray all = f.readAll();
-    const qsizetype at = all.indexOf(needle);
-    const int pageSize = (uchar(all.at(16)) << 8) | uchar(all.at(17));
-    if (at < 0 || pageSize < 512)
+    const QByteArray head = f.read(100);
+    const int pageSize = head.size() == 100 ? (uchar(head.at(16)) << 8) | uchar(head.at(17)) : 0;
+    if (pageSize < 512 || page < 2)
         return false;
     QByteArray garbage(pageSize, Qt::Uninitialized);
     for (int i = 0; i < pageSize; ++i)
         garbage[i] = char((i * 151 + 77) ^ (i >> 3));
-    return f.seek(at / pageSize * pageSize) && f.write(garbage) == pageSize;
+    return f.seek((page - 1) * pageSize) && f.write(garbage) == pageSize;
+}
+
+// The page of the file that holds needle (0: none).
+qint64 pageHolding(const QString &path, const QByteArray &needle)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray all = f.readAll();
+    const qsizetype at = all.indexOf(needle);
+    const int pageSize = all.size() >= 100 ? (uchar(all.at(16)) << 8) | uchar(all.at(17)) : 0;
+    return at < 0 || pageSize == 0 ? 0 : at / pageSize + 1;
 }
 
 // Adds events to the journal of the database at path, as the logging does.
@@ -488,7 +499,7 @@ void TstExport::targets_data()
     QTest::newRow("a device node") << Target::DeviceNode << 1;
     QTest::newRow("a FIFO") << Target::Fifo << 1;
     QTest::newRow("a damaged page of the records") << Target::DamagedRing << 1;
-    QTest::newRow("a damaged page of the journal") << Target::DamagedJournal << 1;
+    QTest::newRow("a damaged page of the newest ids") << Target::DamagedIds << 1;
     QTest::newRow("a crafted newest id") << Target::CraftedId << 0;
     QTest::newRow("null and text as values") << Target::NullAndText << 0;
     QTest::newRow("formula-like texts") << Target::FormulaCells << 0;
@@ -529,7 +540,7 @@ void TstExport::targets()
     case Target::Fifo: QVERIFY(there && S_ISFIFO(st.st_mode)); break;
     case Target::Journal:
     case Target::DamagedRing:
-    case Target::DamagedJournal: QVERIFY(!there); break;
+    case Target::DamagedIds: QVERIFY(!there); break;
     default: QVERIFY(there && S_ISREG(st.st_mode)); break;
     }
 }
@@ -566,17 +577,11 @@ bool TstExport::prepareTarget(Target target, const QString &db, QString &out)
         QByteArray needle(8, 0);
         for (int i = 0; i < 8; ++i)
             needle[i] = char(std::bit_cast<quint64>(v) >> (56 - 8 * i));
-        return set && damagePageHolding(db, needle);
+        return set && damagePage(db, pageHolding(db, needle));
     }
-    case Target::DamagedJournal: {
-        // Enough events for several pages, one of them damaged in the middle.
-        std::vector<HistoryEvent> events;
-        for (int i = 0; i < 150; ++i) {
-            e.msecs = pvTime(500 + 2 * i).toMSecsSinceEpoch();
-            e.detail = QStringLiteral("MARK-%1 ").arg(i, 4, 10, QLatin1Char('0')) + QString(300, u'x');
-            events.push_back(e);
-        }
-        return recordEvents(db, events) && damagePageHolding(db, "MARK-0075");
+    case Target::DamagedIds: {
+        const QList<QVariantList> root = sqlRows(db, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'sl_void'"));
+        return root.size() == 1 && damagePage(db, root[0][0].toInt());
     }
     case Target::CraftedId:
         return withDb(db, [](QSqlDatabase &d) {
