@@ -95,7 +95,9 @@ int runExport(int argc, char **argv)
     HistoryRange range;
     QString error;
     if (!readHistory(path, t0, t1, which, range, error))
-        return fail(kFailed, error);
+        return fail(kFailed, range.fault == HistoryFault::Incomplete
+                                 ? QCoreApplication::translate("ExportCommand", "此时段未能完整读取：%1").arg(error)
+                                 : error);
     if (!exportCsv(range, parser.value(out), parser.isSet(events), {}, error))
         return fail(kFailed, error);
     return 0;

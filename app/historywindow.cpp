@@ -510,8 +510,10 @@ void HistoryWindow::loadFinished(QFutureWatcher<LoadResult> *watcher)
     m_statusLabel->clear();
     if (!r.ok) {
         m_statusLabel->setStyleSheet(QStringLiteral("color: red;"));
-        m_statusLabel->setText(r.error.isEmpty() ? tr("历史读取失败")
-                                                 : tr("历史读取失败：") + r.error);
+        if (r.range.fault == HistoryFault::Incomplete)
+            m_statusLabel->setText(tr("此时段未能完整读取：") + r.error);
+        else
+            m_statusLabel->setText(r.error.isEmpty() ? tr("历史读取失败") : tr("历史读取失败：") + r.error);
         emit loaded(false);
         return;
     }

@@ -30,7 +30,9 @@ class QPushButton;
 
 // Reads the records and events between two local times into range; the
 // ring may be chosen, or left to the loader (the one-second ring where it
-// covers the range, the ten-second ring beyond). False with a reason on failure.
+// covers the range, the ten-second ring beyond). The records in the order
+// they were logged. False with a reason on failure; range.fault Incomplete
+// when part of the range could not be read (the window then shows none of it).
 using HistoryLoader = std::function<bool(const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
                                          HistoryRange &range, QString &error)>;
 

@@ -44,9 +44,18 @@ struct HistoryEvent {
     QString detail;   // refusal reason or failure kind, in the operator's words
 };
 
+// Why a range could not be read.
+enum class HistoryFault {
+    None,
+    Unreadable, // the range, the file or its tables: nothing was read
+    Incomplete, // a read error part way through (a damaged page): the range is not whole
+};
+
 struct HistoryRange {
     QDateTime from, to;                // the range asked for (local time)
     LogRing ring = LogRing::OneSecond; // the ring the records come from
-    std::vector<HistoryRecord> records; // in time order
+    std::vector<HistoryRecord> records; // in the order they were logged (the ring's order)
     std::vector<HistoryEvent> events;   // in time order
+    QString source;                     // the database file they were read from
+    HistoryFault fault = HistoryFault::None;
 };

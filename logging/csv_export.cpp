@@ -7,6 +7,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -60,17 +63,29 @@ void appendNumber(QByteArray &out, float v)
         out.append(buf, r.ptr - buf);
 }
 
+// Whether a cell starting with = + - @ reads as a number ("-12.5", "+3"),
+// which a spreadsheet takes as one and nothing else.
+bool isNumber(const QByteArray &u)
+{
+    const qsizetype skip = u.startsWith('+') ? 1 : 0;
+    double v = 0;
+    const char *end = u.constData() + u.size();
+    const auto r = std::from_chars(u.constData() + skip, end, v);
+    return u.size() > skip && r.ec == std::errc() && r.ptr == end;
+}
+
 void appendField(QByteArray &out, const QString &text)
 {
-    const QByteArray u = text.toUtf8();
+    QByteArray u = text.toUtf8();
+    if (!u.isEmpty() && std::strchr("=+-@", u.front()) && !isNumber(u))
+        u.prepend('\''); // text, not a formula
     if (!u.contains(',') && !u.contains('"') && !u.contains('\n') && !u.contains('\r')) {
         out += u;
         return;
     }
-    QByteArray q = u;
-    q.replace("\"", "\"\"");
+    u.replace("\"", "\"\"");
     out += '"';
-    out += q;
+    out += u;
     out += '"';
 }
 
@@ -100,6 +115,93 @@ const char *flagText(int flag)
     }
 }
 
+void appendEvent(QByteArray &buf, LocalText &when, const HistoryEvent &e)
+{
+    when.append(buf, e.msecs);
+    buf += ',';
+    buf += eventText(e.kind);
+    buf += ',';
+    const bool flag = e.kind == EventKind::FlagRaised || e.kind == EventKind::FlagCleared;
+    const bool param = e.kind == EventKind::ParamWritten || e.kind == EventKind::ParamRefused
+                       || e.kind == EventKind::ParamFailed;
+    if (flag)
+        buf += QByteArray::number(e.channel) + ',' + flagText(e.flag);
+    else
+        buf += ',';
+    buf += ',';
+    if (param)
+        buf += QByteArray::number(e.reg);
+    for (const QString *text : {&e.caption, &e.before, &e.value, &e.detail}) {
+        buf += ',';
+        appendField(buf, *text);
+    }
+}
+
+void appendRecord(QByteArray &buf, LocalText &when, const HistoryRecord &r)
+{
+    when.append(buf, r.msecs);
+    for (float v : r.values) {
+        buf += ',';
+        appendNumber(buf, v);
+    }
+    buf += r.fresh ? ",实测" : ",保持";
+}
+
+// The file a path names once every symbolic link is followed: the canonical
+// path of one that exists, else its folder's canonical path and its name.
+QString resolvedPath(const QString &path)
+{
+    QFileInfo fi(path);
+    for (int links = 0; links < 40 && fi.isSymLink(); ++links)
+        fi = QFileInfo(fi.symLinkTarget());
+    if (fi.exists())
+        return fi.canonicalFilePath();
+    const QString folder = QFileInfo(fi.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? fi.absoluteFilePath() : folder + u'/' + fi.fileName();
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa{}, sb{};
+    if (::stat(QFile::encodeName(a).constData(), &sa) == 0 && ::stat(QFile::encodeName(b).constData(), &sb) == 0
+        && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino)
+        return true; // also a hard link
+    return resolvedPath(a) == resolvedPath(b);
+}
+
+// Whether outPath is the database the range came from or one of the files
+// the database lives with, under its own name or its resolved one (SQLite
+// keeps its journal beside the file a link leads to).
+bool isDatabaseFile(const QString &outPath, const QString &source)
+{
+    if (source.isEmpty())
+        return false;
+    for (const QString &db : {source, resolvedPath(source)})
+        for (const char *suffix : {"", "-journal", "-wal", "-shm", ".lock"})
+            if (sameFile(outPath, db + QLatin1String(suffix)))
+                return true;
+    return false;
+}
+
+// Refuses an output the export must not write (CsvFault::None: it may).
+CsvFault targetFault(const QString &outPath, const QString &source)
+{
+    if (isDatabaseFile(outPath, source))
+        return CsvFault::OwnDatabase;
+    struct stat st{};
+    if (::stat(QFile::encodeName(outPath).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return CsvFault::NotRegular;
+    return CsvFault::None;
+}
+
+bool failed(CsvFault kind, CsvFault *fault, QString &error, const QString &text)
+{
+    if (fault)
+        *fault = kind;
+    error = text;
+    return false;
+}
+
 } // namespace
 
 QString csvNumber(float v)
@@ -110,14 +212,23 @@ QString csvNumber(float v)
 }
 
 bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents, const ExportProgress &progress,
-               QString &error)
+               QString &error, CsvFault *fault)
 {
     error.clear();
+    if (fault)
+        *fault = CsvFault::None;
+    const CsvFault target = targetFault(outPath, range.source);
+    if (target == CsvFault::OwnDatabase)
+        return failed(target, fault, error,
+                      QCoreApplication::translate("CsvExport", "%1 是数据库 %2 或其日志、锁文件，不能写入导出")
+                          .arg(outPath, range.source));
+    if (target == CsvFault::NotRegular)
+        return failed(target, fault, error,
+                      QCoreApplication::translate("CsvExport", "%1 不是普通文件，不能写入导出").arg(outPath));
     QSaveFile file(outPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = QCoreApplication::translate("CsvExport", "无法写入 %1（%2）").arg(outPath, file.errorString());
-        return false;
-    }
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(CsvFault::Open, fault, error,
+                      QCoreApplication::translate("CsvExport", "无法写入 %1（%2）").arg(outPath, file.errorString()));
     QByteArray buf;
     buf.reserve(kFlushBytes + 4096);
     buf += "\xEF\xBB\xBF";
@@ -129,65 +240,31 @@ bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvent
     const qint64 total = withEvents ? qint64(range.events.size()) : qint64(range.records.size());
     LocalText when;
     bool ok = true;
-    for (qint64 i = 0; ok && i < total; ++i) {
-        if (withEvents) {
-            const HistoryEvent &e = range.events[size_t(i)];
-            when.append(buf, e.msecs);
-            buf += ',';
-            buf += eventText(e.kind);
-            buf += ',';
-            const bool flag = e.kind == EventKind::FlagRaised || e.kind == EventKind::FlagCleared;
-            const bool param = e.kind == EventKind::ParamWritten || e.kind == EventKind::ParamRefused
-                               || e.kind == EventKind::ParamFailed;
-            if (flag)
-                buf += QByteArray::number(e.channel) + ',' + flagText(e.flag);
-            else
-                buf += ',';
-            buf += ',';
-            if (param)
-                buf += QByteArray::number(e.reg);
-            buf += ',';
-            appendField(buf, e.caption);
-            buf += ',';
-            appendField(buf, e.before);
-            buf += ',';
-            appendField(buf, e.value);
-            buf += ',';
-            appendField(buf, e.detail);
-        } else {
-            const HistoryRecord &r = range.records[size_t(i)];
-            when.append(buf, r.msecs);
-            for (float v : r.values) {
-                buf += ',';
-                appendNumber(buf, v);
-            }
-            buf += r.fresh ? ",实测" : ",保持";
-        }
+    bool go = true;
+    for (qint64 i = 0; ok && go && i < total; ++i) {
+        if (withEvents)
+            appendEvent(buf, when, range.events[size_t(i)]);
+        else
+            appendRecord(buf, when, range.records[size_t(i)]);
         buf += "\r\n";
         if (buf.size() >= kFlushBytes) {
             ok = file.write(buf) == buf.size();
             buf.clear();
         }
-        if (ok && progress && (i + 1) % kProgressRows == 0 && !progress(i + 1, total)) {
-            file.cancelWriting();
-            error = QCoreApplication::translate("CsvExport", "导出已取消");
-            return false;
-        }
+        go = !ok || !progress || (i + 1) % kProgressRows != 0 || progress(i + 1, total);
     }
     ok = ok && file.write(buf) == buf.size();
-    if (ok && progress && !progress(total, total)) {
+    if (ok && go && progress)
+        go = progress(total, total);
+    if (ok && !go) {
         file.cancelWriting();
-        error = QCoreApplication::translate("CsvExport", "导出已取消");
-        return false;
+        return failed(CsvFault::Canceled, fault, error, QCoreApplication::translate("CsvExport", "导出已取消"));
     }
-    if (!ok) {
-        error = QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, file.errorString());
+    if (ok && file.commit())
+        return true;
+    const QString why = file.errorString();
+    if (!ok)
         file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, file.errorString());
-        return false;
-    }
-    return true;
+    return failed(CsvFault::Write, fault, error,
+                  QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, why));
 }

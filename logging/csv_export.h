@@ -7,11 +7,17 @@
 // separator whatever the locale, never an exponent, with as many digits as
 // it takes to read the stored value back exactly.
 //
-// Records (one row each, in time order):
+// A text cell (a refused entry, a comment, a caption) that starts with =, +,
+// - or @ and is not a number gets a leading ' so that a spreadsheet shows
+// it as the text it is instead of running it as a formula; numbers are
+// written as they are.
+//
+// Records (one row each, in the order they were logged):
 //     时间,通道一 CH1,通道二 CH2,通道三 CH3,通道四 CH4,变送值 DA,寄存器6,寄存器7,寄存器8,数据
 //     2026-12-08T03:00:00,253,-12,0,1500.5,40,0,0,0,实测
 // 时间 is the local date and time (ISO 8601, no zone); then the eight logged
-// values in record order; 数据 is 实测 for a measured record and 保持 for
+// values in record order (empty for a value the file holds as null or as
+// anything but a number, as for NaN); 数据 is 实测 for a measured record and 保持 for
 // one logged while the link was closed or interrupted (the last values kept).
 //
 // Events (withEvents; one row each, in time order):
@@ -33,12 +39,27 @@
 // export (no file is left).
 using ExportProgress = std::function<bool(qint64 done, qint64 total)>;
 
+enum class CsvFault {
+    None,
+    OwnDatabase, // outPath is (or leads by links to) the range's database, its journal or its lock file
+    NotRegular,  // outPath exists and is not a regular file (a device, a FIFO, a folder)
+    Open,        // the file could not be made
+    Write,       // a write or the final rename failed
+    Canceled,    // progress returned false
+};
+
 // Writes the records of range (or its events, withEvents) to outPath. The
 // file appears under that name only when it has been written whole; a failed
-// write (no permission, disk full) leaves whatever was there before. False
-// with a one-line error otherwise.
+// write (no permission, disk full) leaves whatever was there before. An
+// output that is the file the range was read from (range.source: by name,
+// through symbolic links or as a hard link), its journal (-journal, -wal,
+// -shm) or its lock file (.lock) is refused before anything is written, and
+// so is an existing output that is not a regular file: the file is written
+// beside it and renamed over it, which would put a regular file in place
+// of a device or a FIFO. False with a one-line error otherwise, and fault
+// (when given) says which.
 bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents, const ExportProgress &progress,
-               QString &error);
+               QString &error, CsvFault *fault = nullptr);
 
 // A float as the export writes it ("1500.5", "-12", "0.1"): plain decimal,
 // the shortest that reads back as the same float; empty for NaN or infinity.

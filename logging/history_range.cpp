@@ -1,6 +1,7 @@
 #include "logging/history_range.h"
 
 #include "core/chart_model.h"
+#include "core/dates.h"
 #include "logging/journal.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -55,25 +58,54 @@ bool ringColumns(QSqlDatabase &db, const RingTable &t, QString &error)
     return true;
 }
 
+// An id that names a ring slot; anything else read from the file (null,
+// text, 0, negative, beyond the ring, -9223372036854775808) is no id.
+std::optional<qint64> ringId(qint64 id)
+{
+    if (id < 1 || id > kRingSize)
+        return std::nullopt;
+    return id;
+}
+
 struct Row {
     qint64 key;
-    qint64 age; // places back from the newest id: the ring's own order
+    qint64 id; // 1..kRingSize
     HistoryRecord rec;
 };
 
+// One ring's records of the range, the key of its oldest record and the id
+// of its newest one by date and time (the newest id when sl_void has none).
+struct RingScan {
+    std::vector<Row> rows;
+    std::optional<qint64> oldest;
+    qint64 newestKey = 0, newestKeyId = 0;
+};
+
+// A stored value: a number as it is; null (NaN is stored as null), text or
+// a blob is no value.
+float columnValue(sqlite3_stmt *st, int col)
+{
+    const int type = sqlite3_column_type(st, col);
+    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+        return std::numeric_limits<float>::quiet_NaN();
+    return float(sqlite3_column_double(st, col));
+}
+
 // One plain pass over a ring through SQLite itself (Qt's per-value QVariant
 // would cost three times the read budget of a full ring): the records from
-// fromKey through toKey into rows, and the key of the ring's oldest record.
-bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint64 newest, std::vector<Row> &rows,
-              std::optional<qint64> &oldest, QString &error)
+// fromKey through toKey. A row without a date and time or without an id of
+// the ring is no record and is left out. Any step that fails (a damaged
+// page) fails the scan: a range is read whole or not at all.
+bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, RingScan &scan, HistoryFault &fault,
+              QString &error)
 {
-    rows.clear();
-    rows.reserve(size_t(kRingSize));
-    oldest.reset();
+    scan = RingScan{};
+    scan.rows.reserve(size_t(kRingSize));
     const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t.table)).toUtf8();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
         error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+        fault = HistoryFault::Unreadable;
         sqlite3_finalize(st);
         return false;
     }
@@ -81,27 +113,227 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         qint64 key = 0;
-        // A null date or time is no time: such a row is left out.
-        if (sqlite3_column_type(st, 1) == SQLITE_NULL || sqlite3_column_type(st, 2) == SQLITE_NULL
+        const std::optional<qint64> id = sqlite3_column_type(st, 0) == SQLITE_INTEGER
+                                             ? ringId(sqlite3_column_int64(st, 0))
+                                             : std::nullopt;
+        if (!id || sqlite3_column_type(st, 1) == SQLITE_NULL || sqlite3_column_type(st, 2) == SQLITE_NULL
             || !serialSeconds(sqlite3_column_double(st, 1), sqlite3_column_double(st, 2), key))
             continue;
-        if (!oldest || key < *oldest)
-            oldest = key;
+        if (!scan.oldest || key < *scan.oldest)
+            scan.oldest = key;
+        if (scan.newestKeyId == 0 || key >= scan.newestKey) {
+            scan.newestKey = key;
+            scan.newestKeyId = *id;
+        }
         if (key < fromKey || key > toKey)
             continue;
         Row r;
         r.key = key;
-        const qint64 id = sqlite3_column_int64(st, 0);
-        r.age = ((newest - id) % kRingSize + kRingSize) % kRingSize;
+        r.id = *id;
         r.rec.msecs = msecs(key);
         for (int k = 0; k < 8; ++k)
-            r.rec.values[size_t(k)] = float(sqlite3_column_double(st, 3 + k)); // null reads 0
-        rows.push_back(r);
+            r.rec.values[size_t(k)] = columnValue(st, 3 + k);
+        scan.rows.push_back(r);
     }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+        fault = HistoryFault::Incomplete;
+    }
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
+}
+
+// The rows in the order they were logged: oldest first, counted back from
+// the newest id round the ring. Ids are unique (the id is the table's key),
+// so each place is taken once; should two rows share one, they keep the
+// order they were read in.
+std::vector<int> ringOrder(const std::vector<Row> &rows, qint64 newest)
+{
+    std::vector<int> order;
+    order.reserve(rows.size());
+    auto age = [newest](const Row &r) { return ((newest - r.id) % kRingSize + kRingSize) % kRingSize; };
+    std::vector<int> at(size_t(kRingSize), -1);
+    bool placed = true;
+    for (size_t i = 0; placed && i < rows.size(); ++i) {
+        int &slot = at[size_t(age(rows[i]))];
+        placed = slot < 0;
+        slot = int(i);
+    }
+    if (placed) {
+        for (qint64 a = kRingSize - 1; a >= 0; --a)
+            if (at[size_t(a)] >= 0)
+                order.push_back(at[size_t(a)]);
+        return order;
+    }
+    for (size_t i = 0; i < rows.size(); ++i)
+        order.push_back(int(i));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return age(rows[size_t(a)]) > age(rows[size_t(b)]); });
+    return order;
+}
+
+// The instants that show the same local time as ms: ms itself and, in the
+// hour a clock change back shows twice, the other one; earlier first.
+std::pair<qint64, qint64> occurrences(qint64 ms)
+{
+    constexpr qint64 kProbeMs = 6 * 3600 * 1000;
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(ms);
+    const int offset = t.offsetFromUtc();
+    for (qint64 probe : {ms - kProbeMs, ms + kProbeMs}) {
+        const int o = QDateTime::fromMSecsSinceEpoch(probe).offsetFromUtc();
+        const qint64 other = ms + qint64(offset - o) * 1000;
+        if (other == ms)
+            continue;
+        const QDateTime u = QDateTime::fromMSecsSinceEpoch(other);
+        if (u.date() == t.date() && u.time() == t.time())
+            return {std::min(ms, other), std::max(ms, other)};
+    }
+    return {ms, ms};
+}
+
+// Records in ring order of a day whose clock was set back (the autumn
+// change shows an hour twice): a local time of that hour is the first
+// instant it names unless the record before was later already, then the
+// second; so the records of the hour logged twice follow each other.
+class FoldedHour
+{
+public:
+    void place(qint64 key, HistoryRecord &rec)
+    {
+        const qint64 day = key >= 0 ? key / 86400 : -((-key + 86399) / 86400);
+        if (day != m_day) {
+            m_day = day;
+            const QDateTime start(serialDate(double(day)), QTime(0, 0)), end(start.date(), QTime(23, 59, 59));
+            m_uneven = start.offsetFromUtc() > end.offsetFromUtc();
+        }
+        if (m_uneven) {
+            const auto [first, second] = occurrences(rec.msecs);
+            rec.msecs = m_any && first < m_last && second >= m_last ? second : first;
+        }
+        m_last = rec.msecs;
+        m_any = true;
+    }
+
+private:
+    qint64 m_day = std::numeric_limits<qint64>::min();
+    bool m_uneven = false, m_any = false;
+    qint64 m_last = 0;
+};
+
+// sl_void's newest ids of the two rings; an id that is none reads as 0.
+bool newestIds(QSqlDatabase &db, qint64 newest[2], HistoryFault &fault, QString &error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT * FROM sl_void LIMIT 1")) && q.next()) {
+        for (int r = 0; r < 2; ++r) {
+            const QVariant v = q.value(2 * r);
+            bool isInt = false;
+            const qint64 id = v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int ? v.toLongLong(&isInt) : 0;
+            newest[r] = isInt ? ringId(id).value_or(0) : 0;
+        }
+    }
+    if (!q.lastError().isValid())
+        return true;
+    error = QCoreApplication::translate("HistoryRange", "读取数据库失败") + dbText(q.lastError());
+    fault = HistoryFault::Incomplete;
+    return false;
+}
+
+// The one-second ring unless the range starts before its oldest record and
+// the ten-second ring reaches further back (while the one-second ring has
+// not yet run round, both start together and the one-second ring holds all
+// there is). A plain scan each: the rings have no index on time.
+bool scanChosen(sqlite3 *h, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring, const qint64 newest[2],
+                std::vector<Row> &rows, qint64 &newestId, HistoryRange &out, QString &error)
+{
+    const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
+    RingScan scan;
+    LogRing chosen = ring.value_or(LogRing::OneSecond);
+    bool ok = scanRing(h, chosen == LogRing::OneSecond ? pv : lpv, fromKey, toKey, scan, out.fault, error);
+    if (ok && !ring && scan.oldest && fromKey < *scan.oldest) {
+        RingScan tens;
+        ok = scanRing(h, lpv, fromKey, toKey, tens, out.fault, error);
+        if (ok && tens.oldest && *tens.oldest < *scan.oldest) {
+            scan = std::move(tens);
+            chosen = LogRing::TenSecond;
+        }
+    }
+    out.ring = chosen;
+    const qint64 stored = newest[chosen == LogRing::OneSecond ? 0 : 1];
+    newestId = stored != 0 ? stored : scan.newestKeyId;
+    rows = std::move(scan.rows);
+    return ok;
+}
+
+// The records in ring order, each marked fresh or held by the journal's link
+// events, and the events of the range.
+bool takeRecords(QSqlDatabase &db, qint64 fromKey, qint64 toKey, const std::vector<Row> &rows, qint64 newestId,
+                 HistoryRange &out, QString &error)
+{
+    const std::vector<int> order = ringOrder(rows, newestId);
+    std::vector<LinkMark> marks;
+    if (!rows.empty()) {
+        const auto [lo, hi] = std::minmax_element(rows.begin(), rows.end(),
+                                                  [](const Row &a, const Row &b) { return a.key < b.key; });
+        if (!readLinkMarks(db, lo->key, hi->key, marks, error))
+            return false;
+    }
+    if (!readEvents(db, fromKey, toKey, out.events, error))
+        return false;
+    // A key that goes back (the clock was set back) starts the walk again.
+    HeldWalk walk(marks);
+    FoldedHour fold;
+    qint64 last = std::numeric_limits<qint64>::min();
+    out.records.reserve(order.size());
+    for (int i : order) {
+        const Row &r = rows[size_t(i)];
+        if (r.key < last)
+            walk.restart();
+        last = r.key;
+        out.records.push_back(r.rec);
+        out.records.back().fresh = walk.fresh(r.key);
+        fold.place(r.key, out.records.back());
+    }
+    return true;
+}
+
+sqlite3 *sqliteHandle(QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(handle.constData());
+    return nullptr;
+}
+
+// Reads the range from an open database into out.
+bool readOpen(QSqlDatabase &db, const QString &dbPath, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring,
+              HistoryRange &out, QString &error)
+{
+    out.fault = HistoryFault::Unreadable;
+    const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
+    if (!ringColumns(db, pv, error) || !ringColumns(db, lpv, error))
+        return false;
+    sqlite3 *h = sqliteHandle(db);
+    if (!h) {
+        error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
+        return false;
+    }
+    // Pages mapped rather than copied: a full ring is read in one pass.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+    qint64 newest[2] = {0, 0};
+    if (!newestIds(db, newest, out.fault, error))
+        return false;
+    std::vector<Row> rows;
+    qint64 newestId = 0;
+    if (!scanChosen(h, fromKey, toKey, ring, newest, rows, newestId, out, error))
+        return false;
+    // From here on a read that fails leaves part of the range unread.
+    out.fault = HistoryFault::Incomplete;
+    if (!takeRecords(db, fromKey, toKey, rows, newestId, out, error))
+        return false;
+    out.fault = HistoryFault::None;
+    return true;
 }
 
 } // namespace
@@ -112,6 +344,8 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     out = HistoryRange{};
     out.from = from;
     out.to = to;
+    out.source = dbPath;
+    out.fault = HistoryFault::Unreadable;
     error.clear();
     if (!from.isValid() || !to.isValid() || to < from) {
         error = QCoreApplication::translate("HistoryRange", "时间范围无效");
@@ -144,101 +378,7 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         ok = db.open();
         if (!ok)
             error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
-
-        const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
-        ok = ok && ringColumns(db, pv, error) && ringColumns(db, lpv, error);
-
-        sqlite3 *h = nullptr;
-        if (ok) {
-            const QVariant handle = db.driver()->handle();
-            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                h = *static_cast<sqlite3 *const *>(handle.constData());
-            ok = h != nullptr;
-            if (!ok)
-                error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
-        }
-
-        // Pages mapped rather than copied: a full ring is read in one pass.
-        if (ok)
-            QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
-
-        // Newest ids of the rings, for the order of records within a second.
-        qint64 newest[2] = {0, 0};
-        if (ok) {
-            QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT * FROM sl_void LIMIT 1")) && q.next()) {
-                newest[0] = q.value(0).toLongLong();
-                newest[1] = q.value(2).toLongLong();
-            }
-        }
-
-        // The one-second ring unless the range starts before its oldest
-        // record and the ten-second ring reaches further back (while the
-        // one-second ring has not yet run round, both start together and
-        // the one-second ring holds all there is). A plain scan each: the
-        // rings have no index on time.
-        std::vector<Row> rows;
-        std::optional<qint64> oldest;
-        LogRing chosen = ring.value_or(LogRing::OneSecond);
-        if (ok && chosen == LogRing::OneSecond) {
-            ok = scanRing(h, pv, fromKey, toKey, newest[0], rows, oldest, error);
-            if (ok && !ring && oldest && fromKey < *oldest) {
-                std::vector<Row> tens;
-                std::optional<qint64> tensOldest;
-                ok = scanRing(h, lpv, fromKey, toKey, newest[1], tens, tensOldest, error);
-                if (ok && tensOldest && *tensOldest < *oldest) {
-                    rows.swap(tens);
-                    chosen = LogRing::TenSecond;
-                }
-            }
-        } else if (ok) {
-            ok = scanRing(h, lpv, fromKey, toKey, newest[1], rows, oldest, error);
-        }
-        out.ring = chosen;
-
-        // Ring order first (each id once, so each age once: placed directly),
-        // which is time order unless the clock was set back; then by time.
-        std::vector<int> order;
-        if (ok) {
-            std::vector<int> at(size_t(kRingSize), -1);
-            bool placed = true;
-            for (size_t i = 0; placed && i < rows.size(); ++i) {
-                const qint64 age = rows[i].age;
-                placed = age >= 0 && age < kRingSize && at[size_t(age)] < 0;
-                if (placed)
-                    at[size_t(age)] = int(i);
-            }
-            order.reserve(rows.size());
-            if (placed) {
-                for (qint64 age = kRingSize - 1; age >= 0; --age)
-                    if (at[size_t(age)] >= 0)
-                        order.push_back(at[size_t(age)]);
-            } else {
-                for (size_t i = 0; i < rows.size(); ++i)
-                    order.push_back(int(i));
-            }
-            auto byTime = [&rows](int a, int b) {
-                const Row &x = rows[size_t(a)], &y = rows[size_t(b)];
-                return x.key != y.key ? x.key < y.key : x.age > y.age;
-            };
-            if (!std::is_sorted(order.begin(), order.end(), byTime))
-                std::sort(order.begin(), order.end(), byTime);
-        }
-
-        std::vector<LinkMark> marks;
-        if (ok && !order.empty())
-            ok = readLinkMarks(db, rows[size_t(order.front())].key, rows[size_t(order.back())].key, marks, error);
-        if (ok)
-            ok = readEvents(db, fromKey, toKey, out.events, error);
-        if (ok) {
-            HeldWalk walk(marks);
-            out.records.reserve(order.size());
-            for (int i : order) {
-                const Row &r = rows[size_t(i)];
-                out.records.push_back(r.rec);
-                out.records.back().fresh = walk.fresh(r.key);
-            }
-        }
+        ok = ok && readOpen(db, dbPath, fromKey, toKey, ring, out, error);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

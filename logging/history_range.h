@@ -9,8 +9,13 @@
 #include <optional>
 
 // Fills out with the records from `from` through `to` (local times, both
-// ends included) in time order, each marked fresh or held by the journal's
-// link events, and with the journal's events of the range.
+// ends included) in the order they were logged (the ring's order, which is
+// time order unless the clock went back: the hour an autumn change shows
+// twice comes out once and then again, each record at its own instant),
+// each marked fresh or held by the journal's link events, and with the
+// journal's events of the range. A value stored as null (NaN) or as
+// anything but a number reads as NaN; a row whose id is not one of the
+// ring's (1..65500) is no record.
 //
 // The ring: the one-second ring when it covers the range, that is when
 // `from` is not older than its oldest record, or when the ten-second ring
@@ -20,6 +25,8 @@
 // Opens a read-only connection of its own, so it may run on any thread; it
 // never creates or alters a file (a missing one is an error). False with a
 // one-line error (Chinese, the database's own words in brackets) when the
-// file cannot be read or is not a log database.
+// file cannot be read or is not a log database; out.fault tells which:
+// Incomplete when a read failed part way (a damaged page), so the range is
+// never handed out with records missing.
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
                  HistoryRange &out, QString &error);

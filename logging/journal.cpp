@@ -208,6 +208,10 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     }
     while (q.next())
         take(q);
+    if (q.lastError().isValid()) { // a damaged page part way through
+        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
+        return false;
+    }
     return true;
 }
 
@@ -253,6 +257,10 @@ bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<Hist
         e.value = q.value(7).toString();
         e.detail = q.value(8).toString();
         events.push_back(std::move(e));
+    }
+    if (q.lastError().isValid()) { // a damaged page part way through
+        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
+        return false;
     }
     return true;
 }

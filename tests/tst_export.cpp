@@ -13,12 +13,33 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+
+
+#include <bit>
 #include <charconv>
 #include <clocale>
 
 Q_DECLARE_METATYPE(std::optional<LogRing>)
+
+// What --out names, or what was done to the database read.
+enum class Target {
+    Database,       // the database itself
+    DatabaseLink,   // a symbolic link to it
+    DatabaseHard,   // a hard link to it
+    Journal,        // its rollback journal (not there between two records)
+    LockFile,       // its lock file
+    DeviceNode,     // a character device made in the test folder
+    Fifo,           // a named pipe
+    DamagedRing,    // one page of the records overwritten with garbage
+    DamagedIds,     // the page of sl_void (the newest ids) overwritten with garbage
+    CraftedId,      // sl_void.pv_id = -9223372036854775808
+    NullAndText,    // a record with null and text where values belong
+    FormulaCells,   // events whose texts start with = + - @
+};
+Q_DECLARE_METATYPE(Target)
 
 namespace {
 
@@ -56,6 +77,63 @@ float parseFloat(const QString &text, bool &ok)
     const auto r = std::from_chars(b.constData(), b.constData() + b.size(), v);
     ok = r.ec == std::errc() && r.ptr == b.constData() + b.size();
     return v;
+}
+
+// Overwrites page `page` (1 is the first) with garbage, as a failing disk
+// or a careless editor would.
+bool damagePage(const QString &path, qint64 page)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray head = f.read(100);
+    const int pageSize = head.size() == 100 ? (uchar(head.at(16)) << 8) | uchar(head.at(17)) : 0;
+    if (pageSize < 512 || page < 2)
+        return false;
+    QByteArray garbage(pageSize, Qt::Uninitialized);
+    for (int i = 0; i < pageSize; ++i)
+        garbage[i] = char((i * 151 + 77) ^ (i >> 3));
+    return f.seek((page - 1) * pageSize) && f.write(garbage) == pageSize;
+}
+
+// The page of the file that holds needle (0: none).
+qint64 pageHolding(const QString &path, const QByteArray &needle)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray all = f.readAll();
+    const qsizetype at = all.indexOf(needle);
+    const int pageSize = all.size() >= 100 ? (uchar(all.at(16)) << 8) | uchar(all.at(17)) : 0;
+    return at < 0 || pageSize == 0 ? 0 : at / pageSize + 1;
+}
+
+// Adds events to the journal of the database at path, as the logging does.
+bool recordEvents(const QString &path, const std::vector<HistoryEvent> &events)
+{
+    qputenv("QR5300M_DB", path.toLocal8Bit());
+    Clock clock;
+    DbFiles files(clock);
+    DbConn w(files, QStringLiteral("events"), DbConn::Role::Writer);
+    bool ok = w.open();
+    for (const HistoryEvent &e : events)
+        ok = ok && w.recordEvent(e);
+    return ok;
+}
+
+// The data lines of a CSV file, line ends and header taken off.
+QList<QByteArray> csvLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    lines.removeLast();
+    if (!lines.isEmpty())
+        lines.removeFirst();
+    for (QByteArray &l : lines)
+        l.chop(1);
+    return lines;
 }
 
 } // namespace
@@ -98,6 +176,12 @@ private slots:
     void failedWriteLeavesNoFile();
     void cli_data();
     void cli();
+    void targets_data();
+    void targets();
+
+private:
+    bool prepareTarget(Target target, const QString &db, QString &out);
+    void checkWritten(Target target, const QString &out);
 };
 
 void TstExport::initTestCase()
@@ -395,6 +479,152 @@ void TstExport::cli()
     QVERIFY(exportCsv(range, mine, args.contains(QStringLiteral("--events")), {}, error));
     QCOMPARE(fileHash(out), fileHash(mine));
     QVERIFY(QFileInfo(out).size() > 100 || args.contains(QStringLiteral("--events")));
+}
+
+// What --out may not name and what the export must not take as whole: the
+// database (by any name, so the export cannot write over the log), files
+// that are not regular (written beside and renamed over, they would be
+// replaced), a file that cannot be read through; and what it must take as
+// it is: ids from the file that are none, values that are none, texts a
+// spreadsheet would run as formulas. The real program, as from a script.
+void TstExport::targets_data()
+{
+    QTest::addColumn<Target>("target");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("the database") << Target::Database << 1;
+    QTest::newRow("a symbolic link to it") << Target::DatabaseLink << 1;
+    QTest::newRow("a hard link to it") << Target::DatabaseHard << 1;
+    QTest::newRow("its journal") << Target::Journal << 1;
+    QTest::newRow("its lock file") << Target::LockFile << 1;
+    QTest::newRow("a device node") << Target::DeviceNode << 1;
+    QTest::newRow("a FIFO") << Target::Fifo << 1;
+    QTest::newRow("a damaged page of the records") << Target::DamagedRing << 1;
+    QTest::newRow("a damaged page of the newest ids") << Target::DamagedIds << 1;
+    QTest::newRow("a crafted newest id") << Target::CraftedId << 0;
+    QTest::newRow("null and text as values") << Target::NullAndText << 0;
+    QTest::newRow("formula-like texts") << Target::FormulaCells << 0;
+}
+
+void TstExport::targets()
+{
+    QFETCH(Target, target);
+    QFETCH(int, exitCode);
+    const QString db = m_dir.filePath(QStringLiteral("target%1.db").arg(++m_serial));
+    QVERIFY(QFile::copy(m_db, db));
+    QString out = outPath();
+    if (!prepareTarget(target, db, out))
+        return; // skipped or failed inside
+    // A FIFO is never opened here: that would wait for a writer.
+    auto contents = [&out] { return QFileInfo(out).isFile() ? fileHash(out) : QByteArray(); };
+    const QByteArray dbBefore = fileHash(db), outBefore = contents();
+    QStringList args{QStringLiteral("--db"), db, QStringLiteral("--from"), pvTime(500).toString(Qt::ISODate),
+                     QStringLiteral("--to"), pvTime(800).toString(Qt::ISODate), QStringLiteral("--out"), out};
+    if (target == Target::FormulaCells)
+        args << QStringLiteral("--events");
+    QByteArray err;
+    QCOMPARE(runCli(args, &err), exitCode);
+    if (exitCode == 0) {
+        QVERIFY2(err.isEmpty(), err.constData());
+        checkWritten(target, out);
+        return;
+    }
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY2(err.startsWith("qr5300m export: "), err.constData());
+    QCOMPARE(fileHash(db), dbBefore);
+    QCOMPARE(contents(), outBefore); // as it was, or still not there
+    struct stat st{};
+    const bool there = ::lstat(QFile::encodeName(out).constData(), &st) == 0;
+    switch (target) {
+    case Target::DatabaseLink: QVERIFY(there && S_ISLNK(st.st_mode)); break;
+    case Target::DeviceNode: QVERIFY(there && S_ISCHR(st.st_mode)); break;
+    case Target::Fifo: QVERIFY(there && S_ISFIFO(st.st_mode)); break;
+    case Target::Journal:
+    case Target::DamagedRing:
+    case Target::DamagedIds: QVERIFY(!there); break;
+    default: QVERIFY(there && S_ISREG(st.st_mode)); break;
+    }
+}
+
+bool TstExport::prepareTarget(Target target, const QString &db, QString &out)
+{
+    const QByteArray o = QFile::encodeName(out);
+    HistoryEvent e;
+    e.kind = EventKind::ParamRefused;
+    e.reg = 7;
+    switch (target) {
+    case Target::Database: out = db; return true;
+    case Target::DatabaseLink: return QFile::link(db, out);
+    case Target::DatabaseHard: return ::link(QFile::encodeName(db).constData(), o.constData()) == 0;
+    case Target::Journal: out = db + QStringLiteral("-journal"); return true;
+    case Target::LockFile: {
+        out = db + QStringLiteral(".lock");
+        QFile lock(out);
+        return lock.open(QIODevice::WriteOnly) && lock.write("4242\n") == 5;
+    }
+    case Target::DeviceNode:
+        if (::mknod(o.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+            QTest::qSkip("mknod needs root", __FILE__, __LINE__);
+            return false;
+        }
+        return true;
+    case Target::Fifo: return ::mkfifo(o.constData(), 0600) == 0;
+    case Target::DamagedRing: {
+        // A value no other record holds, in the middle of the range.
+        const bool set = withDb(db, [](QSqlDatabase &d) {
+            return QSqlQuery(d).exec(QStringLiteral("UPDATE pv_data SET w_v7 = 123456.789 WHERE w_id = %1").arg(pvId(650)));
+        });
+        double v = 123456.789;
+        QByteArray needle(8, 0);
+        for (int i = 0; i < 8; ++i)
+            needle[i] = char(std::bit_cast<quint64>(v) >> (56 - 8 * i));
+        return set && damagePage(db, pageHolding(db, needle));
+    }
+    case Target::DamagedIds: {
+        const QList<QVariantList> root = sqlRows(db, QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'sl_void'"));
+        return root.size() == 1 && damagePage(db, root[0][0].toInt());
+    }
+    case Target::CraftedId:
+        return withDb(db, [](QSqlDatabase &d) {
+            return QSqlQuery(d).exec(QStringLiteral("UPDATE sl_void SET pv_id = -9223372036854775808"));
+        });
+    case Target::NullAndText:
+        return withDb(db, [](QSqlDatabase &d) {
+            return QSqlQuery(d).exec(QStringLiteral("UPDATE pv_data SET w_v0 = NULL, w_v1 = 'abc' WHERE w_id = %1").arg(pvId(600)));
+        });
+    case Target::FormulaCells:
+        e.msecs = pvTime(600).toMSecsSinceEpoch();
+        e.caption = QStringLiteral("=HYPERLINK(\"http://127.0.0.1/\")");
+        e.before = QStringLiteral("-12.5");
+        e.value = QStringLiteral("+1+2");
+        e.detail = QStringLiteral("@SUM(A1)");
+        return recordEvents(db, {e});
+    }
+    return false;
+}
+
+void TstExport::checkWritten(Target target, const QString &out)
+{
+    const QList<QByteArray> lines = csvLines(out);
+    switch (target) {
+    case Target::CraftedId: // the records all the same, in their order
+        QCOMPARE(lines.size(), 301);
+        for (int i = 0; i < 301; ++i)
+            QCOMPARE(fields(lines[i]).value(7), QString::number(valueOf(500 + i, 6)));
+        break;
+    case Target::NullAndText: {
+        QCOMPARE(lines.size(), 301);
+        const QStringList f = fields(lines[100]);
+        QCOMPARE(f.value(0), pvTime(600).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        QCOMPARE(f.mid(1, 3), (QStringList{QString(), QString(), QStringLiteral("-12.25")}));
+        break;
+    }
+    case Target::FormulaCells:
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(QString::fromUtf8(lines[0]).section(u',', 5),
+                 QStringLiteral("\"'=HYPERLINK(\"\"http://127.0.0.1/\"\")\",-12.5,'+1+2,'@SUM(A1)"));
+        break;
+    default: QFAIL("not a target that is written");
+    }
 }
 
 QTEST_GUILESS_MAIN(TstExport)

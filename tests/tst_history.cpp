@@ -2,14 +2,18 @@
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history.h"
+#include "logging/history_range.h"
 #include "logging/log_db.h"
 #include "logging/mscom.h"
 #include "testsupport.h"
 
+#include <QScopeGuard>
 #include <QTest>
 
 #include <algorithm>
 #include <memory>
+
+#include <ctime>
 
 namespace {
 
@@ -273,6 +277,51 @@ private slots:
             QCOMPARE(c->Chart_Time[236 + i], timeSerial(QTime(9, 30, i - 1)));
         }
         QVERIFY(!slotHasRecord(*c, 236));
+    }
+
+    // The autumn change (Europe/Berlin, 2026-10-25: 02:00 to 03:00 twice):
+    // the records of the range, for the history window and the export, come
+    // in the order they were logged, the hour logged twice once and then
+    // again, each at its own instant, not interleaved by wall-clock time.
+    void autumnChange_data()
+    {
+        QTest::addColumn<LogRing>("ring");
+        QTest::newRow("one-second ring") << LogRing::OneSecond;
+        QTest::newRow("ten-second ring") << LogRing::TenSecond;
+    }
+    void autumnChange()
+    {
+        QFETCH(LogRing, ring);
+        const QByteArray tzBefore = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        ::tzset();
+        auto restore = qScopeGuard([&tzBefore] {
+            if (tzBefore.isNull())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", tzBefore);
+            ::tzset();
+        });
+        // 01:30 summer time through 03:30 winter time: three hours.
+        const qint64 start = QDateTime(QDate(2026, 10, 24), QTime(23, 30), Qt::UTC).toMSecsSinceEpoch();
+        const int step = ring == LogRing::OneSecond ? 1 : 10, count = 3 * 3600 / step;
+        auto at = [start, step](int n) { return QDateTime::fromMSecsSinceEpoch(start + qint64(n) * step * 1000); };
+        QCOMPARE(at(1800 / step).time(), QTime(2, 0)); // the first 02:00
+        QCOMPARE(at(5400 / step).time(), QTime(2, 0)); // and the second
+        TempDatabase db;
+        QVERIFY(db.isValid());
+        QVERIFY(fillRingBy(db.path(), ring == LogRing::OneSecond ? "pv_data" : "Lpv_wdjl", count,
+                           [](int n) { return n + 1; }, at, [](int n, int k) { return double(n * 10 + k); }, count));
+        HistoryRange range;
+        QString error;
+        QVERIFY2(readHistory(db.path(), QDateTime(QDate(2026, 10, 25), QTime(1, 0)), QDateTime(QDate(2026, 10, 25), QTime(4, 0)),
+                             ring, range, error),
+                 qPrintable(error));
+        QCOMPARE(range.records.size(), size_t(count));
+        for (int n = 0; n < count; ++n) {
+            QCOMPARE(range.records[size_t(n)].values[0], float(n * 10));
+            QCOMPARE(range.records[size_t(n)].msecs, at(n).toMSecsSinceEpoch());
+        }
     }
 
     void readCurIdFailureKeepsValue()
