@@ -64,12 +64,15 @@ struct Row {
 // One plain pass over a ring through SQLite itself (Qt's per-value QVariant
 // would cost three times the read budget of a full ring): the records from
 // fromKey through toKey into rows, and the key of the ring's oldest record.
+// newestKey, when given, receives the key of its newest record.
 bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint64 newest, std::vector<Row> &rows,
-              std::optional<qint64> &oldest, QString &error)
+              std::optional<qint64> &oldest, QString &error, std::optional<qint64> *newestKey = nullptr)
 {
     rows.clear();
     rows.reserve(size_t(kRingSize));
     oldest.reset();
+    if (newestKey)
+        newestKey->reset();
     const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t.table)).toUtf8();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
@@ -87,6 +90,8 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint
             continue;
         if (!oldest || key < *oldest)
             oldest = key;
+        if (newestKey && (!*newestKey || key > **newestKey))
+            *newestKey = key;
         if (key < fromKey || key > toKey)
             continue;
         Row r;
@@ -104,6 +109,47 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, qint
     return rc == SQLITE_DONE;
 }
 
+// Checked before a connection is opened: the driver would create a missing
+// file.
+bool isDbFile(const QString &dbPath, QString &error)
+{
+    const QFileInfo fi(dbPath);
+    if (!fi.exists()) {
+        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
+        return false;
+    }
+    if (!fi.isFile()) {
+        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
+        return false;
+    }
+    return true;
+}
+
+// Opens db read-only on dbPath and checks both rings; SQLite's own handle
+// for the scans, nullptr (error set) when the file cannot be read so.
+sqlite3 *openRings(QSqlDatabase &db, const QString &dbPath, QString &error)
+{
+    db.setDatabaseName(dbPath);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!db.open()) {
+        error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
+        return nullptr;
+    }
+    if (!ringColumns(db, RingTable{"pv_data"}, error) || !ringColumns(db, RingTable{"Lpv_wdjl"}, error))
+        return nullptr;
+    sqlite3 *h = nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        h = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!h) {
+        error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
+        return nullptr;
+    }
+    // Pages mapped rather than copied: a full ring is read in one pass.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+    return h;
+}
+
 } // namespace
 
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
@@ -117,16 +163,8 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         error = QCoreApplication::translate("HistoryRange", "时间范围无效");
         return false;
     }
-    // Checked first: the driver would create a missing file.
-    const QFileInfo fi(dbPath);
-    if (!fi.exists()) {
-        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
+    if (!isDbFile(dbPath, error))
         return false;
-    }
-    if (!fi.isFile()) {
-        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
-        return false;
-    }
 
     const QDateTime lf = from.toLocalTime(), lt = to.toLocalTime();
     const qint64 fromKey = serialSeconds(lf.date(), lf.time());
@@ -139,28 +177,9 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        ok = db.open();
-        if (!ok)
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
-
         const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
-        ok = ok && ringColumns(db, pv, error) && ringColumns(db, lpv, error);
-
-        sqlite3 *h = nullptr;
-        if (ok) {
-            const QVariant handle = db.driver()->handle();
-            if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-                h = *static_cast<sqlite3 *const *>(handle.constData());
-            ok = h != nullptr;
-            if (!ok)
-                error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
-        }
-
-        // Pages mapped rather than copied: a full ring is read in one pass.
-        if (ok)
-            QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+        sqlite3 *h = openRings(db, dbPath, error);
+        ok = h != nullptr;
 
         // Newest ids of the rings, for the order of records within a second.
         qint64 newest[2] = {0, 0};
@@ -246,5 +265,33 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         out.records.clear();
         out.events.clear();
     }
+    return ok;
+}
+
+bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, QString &error)
+{
+    oldest = newest = QDateTime();
+    error.clear();
+    if (!isDbFile(dbPath, error))
+        return false;
+    const QString name = QStringLiteral("readRecordSpan-%1-%2")
+                             .arg(quintptr(QThread::currentThreadId()))
+                             .arg(quintptr(&oldest));
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        sqlite3 *h = openRings(db, dbPath, error);
+        std::vector<Row> rows;
+        std::optional<qint64> first, last;
+        // No record lies in an empty key range: the scan only notes the ends.
+        ok = h && scanRing(h, RingTable{"pv_data"}, 1, 0, 0, rows, first, error, &last);
+        KeyMsecs msecs;
+        if (ok && first && last) {
+            oldest = QDateTime::fromMSecsSinceEpoch(msecs(*first));
+            newest = QDateTime::fromMSecsSinceEpoch(msecs(*last));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
     return ok;
 }
