@@ -334,12 +334,12 @@ void HistoryPlotView::keyPressEvent(QKeyEvent *e)
 std::pair<QDateTime, QDateTime> openingRange(const QDateTime &now, qint64 seconds, const QDateTime &oldest,
                                              const QDateTime &newest)
 {
-    const QDateTime hourAgo = now.addSecs(-seconds);
+    const QDateTime lastFrom = now.addSecs(-seconds);
     if (!newest.isValid() || !oldest.isValid())
-        return {hourAgo, now};
-    if (newest < hourAgo || oldest > hourAgo)
+        return {lastFrom, now};
+    if (newest < lastFrom || oldest > lastFrom)
         return {std::max(oldest, newest.addSecs(-seconds)), newest};
-    return {hourAgo, now};
+    return {lastFrom, now};
 }
 
 HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, QWidget *parent)
