@@ -6,7 +6,8 @@ QR_ROOT=$(cd "$(dirname "$0")" && pwd)
 source "$QR_ROOT/scripts_common.sh"
 
 qr_install_missing
-qr_build "$QR_ROOT/build" -DCMAKE_BUILD_TYPE=Release
+# Only what the demo runs: the program and the simulator (./test.sh builds the rest).
+qr_build "$QR_ROOT/build" -DCMAKE_BUILD_TYPE=Release -DQR_TESTS=OFF -DQR_BENCH=OFF -- qr5300m qr5300m-sim
 
 run_dir=$(mktemp -d /tmp/qr5300m-demo.XXXXXX)
 export QR5300M_PORT_DIR="$run_dir"

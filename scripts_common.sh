@@ -19,9 +19,14 @@ qr_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# qr_build DIR [cmake options...]
+# qr_build DIR [cmake options...] [-- TARGET...]: builds the targets named
+# after "--", everything when none are.
 qr_build() {
     local dir=$1; shift
-    cmake -S "$QR_ROOT" -B "$dir" "$@" >/dev/null
-    cmake --build "$dir" -j"$(nproc)"
+    local options=() targets=()
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do options+=("$1"); shift; done
+    [ $# -gt 0 ] && shift
+    for t in "$@"; do targets+=(--target "$t"); done
+    cmake -S "$QR_ROOT" -B "$dir" "${options[@]}" >/dev/null
+    cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
 }

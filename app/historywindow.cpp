@@ -331,6 +331,17 @@ void HistoryPlotView::keyPressEvent(QKeyEvent *e)
 
 // ---------------------------------------------------------------- the window
 
+std::pair<QDateTime, QDateTime> openingRange(const QDateTime &now, qint64 seconds, const QDateTime &oldest,
+                                             const QDateTime &newest)
+{
+    const QDateTime lastFrom = now.addSecs(-seconds);
+    if (!newest.isValid() || !oldest.isValid())
+        return {lastFrom, now};
+    if (newest < lastFrom || oldest > lastFrom)
+        return {std::max(oldest, newest.addSecs(-seconds)), newest};
+    return {lastFrom, now};
+}
+
 HistoryWindow::HistoryWindow(InstrumentSession &session, HistoryLoader loader, QWidget *parent)
     : QWidget(parent, Qt::Window), m_session(session), m_loader(std::move(loader))
 {
@@ -475,21 +486,44 @@ void HistoryWindow::load(const QDateTime &fromAsked, const QDateTime &toAsked)
     const QDateTime from = std::min(fromAsked, toAsked), to = std::max(fromAsked, toAsked);
     m_fromEdit->setDateTime(from);
     m_toEdit->setDateTime(to);
-    const quint64 id = ++m_request;
-    m_statusLabel->setStyleSheet(QString());
-    m_statusLabel->setText(tr("正在读取…"));
-    auto *watcher = new QFutureWatcher<LoadResult>(this);
-    m_pending.append(watcher);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { loadFinished(watcher); });
-    watcher->setFuture(QtConcurrent::run([loader = m_loader, id, from, to] {
-        LoadResult r;
-        r.id = id;
+    start([loader = m_loader, from, to](LoadResult &r) {
         r.range.from = from;
         r.range.to = to;
         if (loader)
             r.ok = loader(from, to, std::nullopt, r.range, r.error);
         else
             r.error = QStringLiteral("no loader");
+    });
+}
+
+void HistoryWindow::loadOpening(qint64 seconds, HistorySpanReader span)
+{
+    start([loader = m_loader, span = std::move(span), now = m_session.clock.now(), seconds](LoadResult &r) {
+        QDateTime oldest, newest;
+        if (!span || !loader || !span(oldest, newest, r.error))
+            return;
+        r.opening = true;
+        r.noRecords = !newest.isValid();
+        const auto [from, to] = openingRange(now, seconds, oldest, newest);
+        r.range.from = from;
+        r.range.to = to;
+        r.ok = loader(from, to, std::nullopt, r.range, r.error);
+    });
+}
+
+// Runs task on a worker thread; its result is shown unless a newer one was asked for.
+void HistoryWindow::start(std::function<void(LoadResult &)> task)
+{
+    const quint64 id = ++m_request;
+    m_statusLabel->setStyleSheet(QString());
+    m_statusLabel->setText(tr("正在读取…"));
+    auto *watcher = new QFutureWatcher<LoadResult>(this);
+    m_pending.append(watcher);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] { loadFinished(watcher); });
+    watcher->setFuture(QtConcurrent::run([task = std::move(task), id] {
+        LoadResult r;
+        r.id = id;
+        task(r);
         return r;
     }));
 }
@@ -518,8 +552,12 @@ void HistoryWindow::loadFinished(QFutureWatcher<LoadResult> *watcher)
         return;
     }
     m_ringLabel->setText(r.range.ring == LogRing::OneSecond ? tr("1 秒记录") : tr("10 秒记录"));
+    if (r.opening) {
+        m_fromEdit->setDateTime(r.range.from);
+        m_toEdit->setDateTime(r.range.to);
+    }
     if (r.range.records.empty())
-        m_statusLabel->setText(tr("此时段无记录"));
+        m_statusLabel->setText(r.noRecords ? tr("数据库中尚无记录") : tr("此时段无记录"));
     m_plotView->setData(std::make_shared<const HistoryRange>(std::move(r.range)));
     showEvents();
     emit loaded(true);

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class InstrumentSession;
 class QCheckBox;
@@ -35,6 +36,16 @@ class QPushButton;
 // when part of the range could not be read (the window then shows none of it).
 using HistoryLoader = std::function<bool(const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
                                          HistoryRange &range, QString &error)>;
+
+// The times of the oldest and newest record logged, both invalid when there
+// is none yet; false with a reason when they cannot be read.
+using HistorySpanReader = std::function<bool(QDateTime &oldest, QDateTime &newest, QString &error)>;
+
+// The range the window opens on: the last `seconds` before now; when the
+// records end earlier, the last `seconds` up to the newest record; all
+// records when they span less. With no records, the last seconds before now.
+std::pair<QDateTime, QDateTime> openingRange(const QDateTime &now, qint64 seconds, const QDateTime &oldest,
+                                             const QDateTime &newest);
 
 // One line of the event list: "通道2 报警 出现", "打开通讯", "参数写入 ...".
 QString historyEventText(const HistoryEvent &e);
@@ -127,6 +138,9 @@ public:
     void load(const QDateTime &from, const QDateTime &to);
     // The last hours before now, as the quick-range buttons do.
     void loadLast(qint64 seconds);
+    // The first range: openingRange() of the records span reads (off the UI
+    // thread); the line above the plot says when the database holds none.
+    void loadOpening(qint64 seconds, HistorySpanReader span);
     bool isLoading() const { return !m_pending.isEmpty(); }
 
     HistoryPlotView *plot() const { return m_plotView; }
@@ -150,9 +164,12 @@ private:
     struct LoadResult {
         quint64 id = 0;
         bool ok = false;
+        bool opening = false; // the range was chosen by the records: shown in the fields
+        bool noRecords = false; // the database holds none at all
         HistoryRange range;
         QString error;
     };
+    void start(std::function<void(LoadResult &)> task);
     void loadFinished(QFutureWatcher<LoadResult> *watcher);
     void showEvents();
     void updateReadout();

@@ -11,6 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace {
@@ -145,7 +148,19 @@ void LinkDiagnosticsWindow::refresh()
     QStringList lines;
     for (qsizetype i = from; i < frames.size(); ++i)
         lines << linkFrameLine(frames[i]);
+    // The text cursor would follow the appended text to the end of the
+    // newest line and pull the view sideways to it (at once, or when the
+    // window opens): it rests at the start of that line instead, so that
+    // time, direction and the first bytes stay in view. A sideways scroll
+    // of the user's own is kept, and so is a view scrolled up to older lines.
+    QScrollBar *sideways = m_monitor->horizontalScrollBar();
+    const QScrollBar *down = m_monitor->verticalScrollBar();
+    const int x = sideways->value();
+    const bool follow = !m_monitor->isVisible() || down->value() == down->maximum();
     m_monitor->appendPlainText(lines.join(QLatin1Char('\n')));
+    if (follow)
+        m_monitor->setTextCursor(QTextCursor(m_monitor->document()->lastBlock()));
+    sideways->setValue(x);
     m_framesShown = ring.appended();
 }
 

@@ -515,7 +515,7 @@ void ssqx::openMqttSettings()
         QMessageBox::warning(this, tr("MQTT发布"), error);
 }
 
-// F5 "选择" and "历史曲线": the history window, over the last hour at first.
+// F5 "选择" and "历史曲线": the history window, over the last hour of records at first.
 void ssqx::Command6_Click()
 {
     Command29_Click();
@@ -534,7 +534,9 @@ void ssqx::Command29_Click()
                 [this, db](const QDateTime &from, const QDateTime &to, LogRing ring) {
                     exportHistoryAsked(m_history, db, from, to, ring);
                 });
-        m_history->loadLast(3600);
+        m_history->loadOpening(3600, [db](QDateTime &oldest, QDateTime &newest, QString &error) {
+            return readRecordSpan(db, oldest, newest, error);
+        });
     }
     m_history->show();
     m_history->raise();

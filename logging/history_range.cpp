@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -306,21 +307,30 @@ sqlite3 *sqliteHandle(QSqlDatabase &db)
     return nullptr;
 }
 
+// The open database's SQLite handle for the scans once both rings are
+// checked; nullptr (error set) when the file cannot be read so.
+sqlite3 *openRings(QSqlDatabase &db, const QString &dbPath, QString &error)
+{
+    if (!ringColumns(db, RingTable{"pv_data"}, error) || !ringColumns(db, RingTable{"Lpv_wdjl"}, error))
+        return nullptr;
+    sqlite3 *h = sqliteHandle(db);
+    if (!h) {
+        error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
+        return nullptr;
+    }
+    // Pages mapped rather than copied: a full ring is read in one pass.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+    return h;
+}
+
 // Reads the range from an open database into out.
 bool readOpen(QSqlDatabase &db, const QString &dbPath, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring,
               HistoryRange &out, QString &error)
 {
     out.fault = HistoryFault::Unreadable;
-    const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
-    if (!ringColumns(db, pv, error) || !ringColumns(db, lpv, error))
+    sqlite3 *h = openRings(db, dbPath, error);
+    if (!h)
         return false;
-    sqlite3 *h = sqliteHandle(db);
-    if (!h) {
-        error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
-        return false;
-    }
-    // Pages mapped rather than copied: a full ring is read in one pass.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
     qint64 newest[2] = {0, 0};
     if (!newestIds(db, newest, out.fault, error))
         return false;
@@ -334,6 +344,45 @@ bool readOpen(QSqlDatabase &db, const QString &dbPath, qint64 fromKey, qint64 to
         return false;
     out.fault = HistoryFault::None;
     return true;
+}
+
+// Checked before a connection is opened: the driver would create a missing
+// file.
+bool isDbFile(const QString &dbPath, QString &error)
+{
+    const QFileInfo fi(dbPath);
+    if (!fi.exists()) {
+        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
+        return false;
+    }
+    if (!fi.isFile()) {
+        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
+        return false;
+    }
+    return true;
+}
+
+// Runs read on a read-only connection of its own to dbPath (one per call
+// and thread: the name carries both).
+bool withReadOnly(const QString &dbPath, const void *caller, QString &error,
+                  const std::function<bool(QSqlDatabase &)> &read)
+{
+    const QString name = QStringLiteral("readHistory-%1-%2")
+                             .arg(quintptr(QThread::currentThreadId()))
+                             .arg(quintptr(caller));
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        ok = db.open();
+        if (!ok)
+            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
+        ok = ok && read(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
 }
 
 } // namespace
@@ -351,40 +400,40 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
         error = QCoreApplication::translate("HistoryRange", "时间范围无效");
         return false;
     }
-    // Checked first: the driver would create a missing file.
-    const QFileInfo fi(dbPath);
-    if (!fi.exists()) {
-        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
+    if (!isDbFile(dbPath, error))
         return false;
-    }
-    if (!fi.isFile()) {
-        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
-        return false;
-    }
 
     const QDateTime lf = from.toLocalTime(), lt = to.toLocalTime();
     const qint64 fromKey = serialSeconds(lf.date(), lf.time());
     const qint64 toKey = serialSeconds(lt.date(), lt.time());
-
-    // One connection per call and thread: the name carries both.
-    const QString name = QStringLiteral("readHistory-%1-%2")
-                             .arg(quintptr(QThread::currentThreadId()))
-                             .arg(quintptr(&out));
-    bool ok = false;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        ok = db.open();
-        if (!ok)
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
-        ok = ok && readOpen(db, dbPath, fromKey, toKey, ring, out, error);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    const bool ok = withReadOnly(dbPath, &out, error, [&](QSqlDatabase &db) {
+        return readOpen(db, dbPath, fromKey, toKey, ring, out, error);
+    });
     if (!ok) {
         out.records.clear();
         out.events.clear();
     }
     return ok;
+}
+
+bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, QString &error)
+{
+    oldest = newest = QDateTime();
+    error.clear();
+    if (!isDbFile(dbPath, error))
+        return false;
+    return withReadOnly(dbPath, &oldest, error, [&](QSqlDatabase &db) {
+        sqlite3 *h = openRings(db, dbPath, error);
+        RingScan scan;
+        HistoryFault fault = HistoryFault::None;
+        // No record lies in an empty key range: the scan only notes the ends.
+        if (!h || !scanRing(h, RingTable{"pv_data"}, 1, 0, scan, fault, error))
+            return false;
+        KeyMsecs msecs;
+        if (scan.oldest) {
+            oldest = QDateTime::fromMSecsSinceEpoch(msecs(*scan.oldest));
+            newest = QDateTime::fromMSecsSinceEpoch(msecs(scan.newestKey));
+        }
+        return true;
+    });
 }

@@ -30,3 +30,9 @@
 // never handed out with records missing.
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
                  HistoryRange &out, QString &error);
+
+// The times of the oldest and newest record of the one-second ring, which
+// holds every record of a database younger than the ring is long (about 18
+// hours); both invalid when the ring holds none. Read-only like readHistory,
+// and false with a one-line error in the same cases.
+bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, QString &error);

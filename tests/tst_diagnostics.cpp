@@ -10,6 +10,9 @@
 
 #include <QTemporaryDir>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -26,6 +29,8 @@ private slots:
     void exchangesAreCounted();
     void frameRingKeepsTheLast();
     void windowShowsPausesAndSaves();
+    void monitorShowsLineStarts_data();
+    void monitorShowsLineStarts();
     void healthLineOpensTheWindow();
 
 private:
@@ -196,6 +201,44 @@ void TestDiagnostics::windowShowsPausesAndSaves()
     QTest::mouseClick(w.findChild<QPushButton *>(QStringLiteral("diagClear")), Qt::LeftButton);
     QVERIFY(w.countersText().contains(QStringLiteral("请求：0")));
     QVERIFY(w.monitorText().isEmpty());
+}
+
+// Replies are wider than the monitor: it shows the start of its lines
+// (time, direction, first bytes) with the newest one in view, whether the
+// frames came before the window opened or while it is open.
+void TestDiagnostics::monitorShowsLineStarts_data()
+{
+    QTest::addColumn<int>("readsBefore"); // before the window is shown
+    QTest::addColumn<int>("readsAfter");
+    QTest::newRow("frames before opening") << 12 << 0;
+    QTest::newRow("more frames while open") << 12 << 3;
+}
+
+void TestDiagnostics::monitorShowsLineStarts()
+{
+    QFETCH(int, readsBefore);
+    QFETCH(int, readsAfter);
+    LinkDiagnosticsWindow w(*m_link);
+    auto *monitor = w.findChild<QPlainTextEdit *>(QStringLiteral("diagMonitor"));
+    QVERIFY(monitor);
+    const auto lines = [&] { return monitor->document()->isEmpty() ? 0 : monitor->blockCount(); };
+    for (int i = 0; i < readsBefore; ++i)
+        QCOMPARE(read3X(1).error.kind, LinkFault::None);
+    QTRY_COMPARE(lines(), 2 * readsBefore);
+    w.resize(640, 480);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < readsAfter; ++i)
+        QCOMPARE(read3X(1).error.kind, LinkFault::None);
+    QTRY_COMPARE(lines(), 2 * (readsBefore + readsAfter));
+    QCoreApplication::processEvents();
+
+    QVERIFY(monitor->horizontalScrollBar()->maximum() > 0); // the replies do not fit
+    QCOMPARE(monitor->horizontalScrollBar()->value(), 0);
+    QVERIFY(monitor->verticalScrollBar()->maximum() > 0); // nor do the lines
+    const QRect newest = monitor->cursorRect(QTextCursor(monitor->document()->lastBlock()));
+    QVERIFY2(monitor->viewport()->rect().contains(newest),
+             qPrintable(QStringLiteral("newest line at %1,%2").arg(newest.x()).arg(newest.y())));
 }
 
 void TestDiagnostics::healthLineOpensTheWindow()

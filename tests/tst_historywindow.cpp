@@ -4,9 +4,11 @@
 // printed page written as PDF and read back.
 #include "app/historywindow.h"
 #include "app/session.h"
+#include "app/ssqx.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -69,6 +71,8 @@ private slots:
     void dragPansBoxZoomsHomeShowsAll();
     void eventsListedChannelsHiddenExport();
     void pdfPageReadBack();
+    void firstRange_data();
+    void firstRange();
 
 private:
     // Opens a window on the synthetic loader and loads [from, to].
@@ -326,6 +330,50 @@ void TestHistoryWindow::pdfPageReadBack()
             green += c == 0x004000;
         }
     QVERIFY2(red > 100 && green > 100, qPrintable(QStringLiteral("red %1, green %2").arg(red).arg(green)));
+}
+
+// Opened from the main window on a real database, the window shows the
+// records there are: a young database's few minutes fill the plot, records
+// that ended hours ago are shown up to their end, and a database with none
+// says so.
+void TestHistoryWindow::firstRange_data()
+{
+    QTest::addColumn<int>("count");       // one-second records
+    QTest::addColumn<int>("endsAgo");     // seconds from the newest record to now
+    QTest::addColumn<QDateTime>("from");
+    QTest::addColumn<QDateTime>("to");
+    QTest::addColumn<int>("shown");       // records in that range
+    QTest::addColumn<QString>("status");
+    QTest::newRow("young database, five minutes")
+        << 300 << 1 << kNow.addSecs(-300) << kNow.addSecs(-1) << 300 << QString();
+    QTest::newRow("records ended three hours ago")
+        << 7200 << 3 * 3600 << kNow.addSecs(-4 * 3600) << kNow.addSecs(-3 * 3600) << 3601 << QString();
+    QTest::newRow("empty database") << 0 << 0 << kNow.addSecs(-3600) << kNow << 0 << QStringLiteral("数据库中尚无记录");
+}
+
+void TestHistoryWindow::firstRange()
+{
+    QFETCH(int, count);
+    QFETCH(int, endsAgo);
+    QFETCH(QDateTime, from);
+    QFETCH(QDateTime, to);
+    QFETCH(int, shown);
+    QFETCH(QString, status);
+    TempDatabase db;
+    QVERIFY(db.isValid());
+    QVERIFY(count == 0 || db.fill(DbRing::Pv, 1, count, kNow.addSecs(-endsAgo - (count - 1))));
+    ssqx main(*m_session);
+    main.Command29_Click();
+    auto *history = main.findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+    QVERIFY(history);
+    auto *line = history->findChild<QLabel *>(QStringLiteral("statusLabel"));
+    QTRY_VERIFY2(history->plot()->data() && !history->isLoading(), qPrintable(line->text()));
+    QCOMPARE(qint64(history->plot()->viewFrom()), from.toMSecsSinceEpoch());
+    QCOMPARE(qint64(history->plot()->viewTo()), to.toMSecsSinceEpoch());
+    QCOMPARE(history->findChild<QDateTimeEdit *>(QStringLiteral("fromEdit"))->dateTime(), from);
+    QCOMPARE(history->findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->dateTime(), to);
+    QCOMPARE(history->plot()->data()->records.size(), size_t(shown));
+    QCOMPARE(line->text(), status);
 }
 
 QTEST_MAIN(TestHistoryWindow)
