@@ -1,5 +1,7 @@
 #include "app/fit_label.h"
 
+#include "config/label_fit.h"
+
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -20,21 +22,13 @@ int FitLabel::textWidth() const
 
 void FitLabel::fit(QFont *font, QString *shown) const
 {
-    *font = this->font();
-    *shown = text();
+    // Smaller, point by point, down to the least size; then cut.
+    const qreal size = this->font().pointSizeF();
+    const qreal least = m_least > 0 ? std::min(m_least, size) : size;
     const int room = textWidth();
-    if (QFontMetrics(*font).horizontalAdvance(*shown) <= room)
-        return;
-    // Smaller, point by point, down to the least size.
-    const qreal least = m_least > 0 ? m_least : font->pointSizeF();
-    for (qreal pt = font->pointSizeF() - 1; pt >= least && pt > 0; pt -= 1) {
-        font->setPointSizeF(pt);
-        if (QFontMetrics(*font).horizontalAdvance(*shown) <= room)
-            return;
-    }
-    if (least > 0 && least < this->font().pointSizeF())
-        font->setPointSizeF(least);
-    *shown = QFontMetrics(*font).elidedText(*shown, Qt::ElideRight, std::max(room, 0));
+    const FittedText fitted = fitText(text(), this->font(), [room](const QFontMetrics &) { return room; }, least, 1);
+    *font = fitted.font;
+    *shown = fitted.shown;
 }
 
 QString FitLabel::shownText() const

@@ -1,7 +1,9 @@
 // A label whose text never moves the layout: its size hints do not follow
 // the text. A text too wide for the label is drawn in a smaller font, down
 // to a least point size, and beyond that elided; the whole text is then the
-// label's tooltip.
+// label's tooltip. The fitting itself is fitText (config/label_fit.h), the
+// same as for the plain labels of the configuration window (showFitted); this
+// class fits at every paint, in one-point steps, within its own margins.
 #pragma once
 
 #include <QLabel>

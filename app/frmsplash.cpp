@@ -83,7 +83,7 @@ void frmSplash::Timer1_Timer()
     connect(mainWin, &ssqx::configRequested, mainWin, [mainWin, session] {
         mainWin->hide();
         // Deletes itself when it closes.
-        auto *config = new CONFIG1(session->link, session->settings, session->readBack, &session->journal);
+        auto *config = new CONFIG1(session->params);
         connect(config, &CONFIG1::returnMain, mainWin, &ssqx::configClosed);
         config->Form_Load();
         config->show();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "chart/yrange.h"
+#include "config/param_access.h"
 #include "config/write_journal.h"
 #include "core/clock.h"
 #include "core/live_data.h"
@@ -40,6 +41,9 @@ public:
     LiveTables live;             // the acquisition's latest values and status flags
     ReadBack readBack;           // the configuration window's read-back buffer
     WriteJournal journal{clock}; // the configuration window's write problems
+    // The configuration registers' read-back cycle and writes, which the
+    // configuration window starts and shows.
+    ParamAccess params{link, settings, readBack, &journal};
     // Y range of the trend chart (engineering units over the 7500-twip grid).
     YRange yRange{0, 0, 1500};
     LogTimes logTimes;      // newest logged record times of this run

@@ -3,8 +3,12 @@
 // register each time the operator leaves a choice box or text box that they
 // changed.
 //
+// How the instrument is read and written is the business of ParamAccess
+// (config/param_access.h): the window starts its cycles and writes, and shows
+// what it signals.
+//
 // Usage (main window):
-//     auto *w = new CONFIG1;          // deletes itself when it closes
+//     auto *w = new CONFIG1(session.params); // deletes itself when it closes
 //     connect(w, &CONFIG1::returnMain, ...show the main window...);
 //     w->Form_Load();                 // or just show(): showing loads it
 //     w->show();
@@ -13,12 +17,15 @@
 #include "core/history_data.h"
 #include "core/live_data.h"
 #include "core/parammap.h"
+#include "link/modbusrtu.h"
 
 #include <QFont>
 #include <QPointer>
 #include <QTimer>
+#include <QSet>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -26,15 +33,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class QButtonGroup;
 class Link;
+class ParamAccess;
 class WriteJournal;
-struct LinkResult;
-
-// Shows text whole in the label: the font shrinks (down to two thirds of
-// base) until the widest line fits the label's width; a text that still does
-// not fit is cut with "…" and shown whole in the tooltip. The whole text is
-// also the label's accessible description.
-void FitLabel(QLabel *label, const QString &text, const QFont &base);
+struct Param;
+struct ParamWrite;
 
 class CONFIG1 : public QWidget {
     Q_OBJECT
@@ -44,6 +48,9 @@ public:
     // link, settings and readBack are the program's: they outlive the
     // window. Reads and writes go to the port and station of settings; the
     // value being written is noted there too.
+    // access (the session's) outlives the window.
+    explicit CONFIG1(ParamAccess &access, QWidget *parent = nullptr);
+    // With an access of the window's own over these.
     CONFIG1(Link &link, LinkSettings &settings, ReadBack &readBack, WriteJournal *journal = nullptr,
             QWidget *parent = nullptr);
     ~CONFIG1() override;
@@ -75,7 +82,7 @@ public:
     // True when the entry of register reg holds an edit not yet written.
     bool edited(int reg) const;
     // Register blocks of the current read cycle still outstanding.
-    int readsOut() const { return m_readsOut; }
+    int readsOut() const;
 
     // Factor (at most 1) by which the window shrinks so that it and its
     // frame fit the available part of a screen; the client area is `client`
@@ -120,29 +127,38 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    CONFIG1(std::unique_ptr<ParamAccess> own, QWidget *parent);
+    void setUp();
+    // Layout (config1_build.cpp).
     void build();
+    QWidget *buildTab(int t, QButtonGroup *captions, QWidget *previous);
+    QWidget *buildRow(QWidget *page, int i, int y);
+    QWidget *buildEntry(QWidget *page, const Param &p, int i, int y);
+    void buildPictures();
+    void buildFooter(QWidget *previous);
     int twips(int twips) const;
+
     void showLabels(int from, int count); // D_4W(from .. from + count - 1)
     void showBack(int k, const QString &text, bool stale);
-    void readDone(int block, const LinkResult &r);
+    void blockRead(int block, const LinkError &error);
     void showMsg();
     void writeReg(int reg);
-    void writeDone(int reg, uint32_t seq, const LinkResult &r, const QString &failure);
+    void writeFinished(const ParamWrite &w);
     void setMark(int reg, const char *mark, const QString &message);
     QString entryText(int reg) const;
-    HistoryEvent writeEvent(int reg, EventKind kind, const QString &value, const QString &detail) const;
 
-    Link &m_link;
-    LinkSettings &m_settings;
-    ReadBack &m_readBack;
-    QPointer<WriteJournal> m_journal;
+    std::unique_ptr<ParamAccess> m_ownAccess; // only when built over a link of its own
+    ParamAccess &m_access;
     double m_scale = 1.0;  // window shrunk to fit its screen
     QFont m_readFont;      // read-back labels, before any fitting
     QString m_writeMsg;    // msgLine: the last write's outcome ...
     QString m_readMsg;     // ... and a failing read-back
     bool m_loaded = false;
     bool m_placed = false;
-    int m_readsOut = 0;
     bool m_edited[kParamCount] = {};
+    // Per register, the ticket of its write whose outcome still marks the
+    // entry (0: none since loading); every ticket of ours not yet answered.
     uint32_t m_writeSeq[kParamCount] = {};
+    QSet<uint32_t> m_tickets;
+    int m_asking = 0; // register being written: its refusal comes at once
 };

@@ -1,5 +1,8 @@
 #include "config/write_journal.h"
 
+#include "config/param_access.h"
+#include "config/param_text.h"
+
 void WriteJournal::record(int reg, const QString &text)
 {
     settle(reg);
@@ -33,4 +36,13 @@ void WriteJournal::report(const HistoryEvent &event)
     if (e.msecs == 0)
         e.msecs = m_clock.now().toMSecsSinceEpoch();
     emit paramEvent(e);
+}
+
+void WriteJournal::take(const ParamWrite &write)
+{
+    if (write.outcome == ParamWrite::Outcome::Written)
+        settle(write.reg);
+    else
+        record(write.reg, paramWriteText(write));
+    report(paramWriteEvent(write));
 }

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QVector>
 
+struct ParamWrite;
+
 class WriteJournal : public QObject
 {
     Q_OBJECT
@@ -39,6 +41,9 @@ public:
     // with the clock when its msecs is 0, passed on as paramEvent. It reaches
     // here also when it comes after the window has closed.
     void report(const HistoryEvent &event);
+    // A write's outcome: recorded (refused, failed) or settled (written),
+    // then reported.
+    void take(const ParamWrite &write);
 
 signals:
     void changed();
