@@ -3,6 +3,7 @@
 #include "app/fit_label.h"
 #include "chart/chart_controller.h"
 #include "chart/chart_view.h"
+#include "chart/curves.h"
 #include "chart/yrange.h"
 
 #include <QBoxLayout>
@@ -102,12 +103,14 @@ void ChartPanel::buildAxes()
             l->setLeastPointSize(l->font().pointSizeF() - 2);
         }
     }
+    // The legend in the colours of CH1, DA and input 6.
     const char *legend[3] = {"PV", "OP", "SV"};
-    const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
+    const int legendCurve[3] = {0, 4, 5};
     for (int i = 0; i < 3; ++i) {
         Label8[i] = new QLabel(QLatin1String(legend[i]), chartArea);
         Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
-        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
+        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;")
+                                     .arg(historyCurveColour(legendCurve[i]).name().toUpper()));
     }
 }
 

@@ -1,5 +1,5 @@
-// The start-up splash: shows for about 1.5 s, then brings up the main window
-// and starts the session's logging.
+// The start-up splash: shows for about 1.5 s, then brings up the main window.
+// It does not start the session's cycles: the session does that itself.
 #pragma once
 
 #include <QLabel>

@@ -26,6 +26,7 @@ int main(int argc, char **argv)
     InstrumentSession session;
     session.mqtt.setSettings(readMqttSettings(configFilePath()));
     Windows windows; // goes before the session
+    session.start(); // the logging from now on; the acquisition waits for the link
     auto *splash = new frmSplash(session, windows);
     splash->Form_Load();
     splash->show();

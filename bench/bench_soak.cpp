@@ -100,6 +100,7 @@ void BM_Soak(benchmark::State &state)
     for (auto _ : state) {
         InstrumentSession session;
         Windows windows;
+        session.start();
         auto *splash = new frmSplash(session, windows);
         splash->Form_Load();
         splash->show();

@@ -123,7 +123,7 @@ void TestMainWindow::loadResults()
     QCOMPARE(control<PtBox>(*w, "pt")->scaleHeight(), 7508);
     QCOMPARE(control<PtBox>(*w, "pt")->width(), PtBox::px(control<PtBox>(*w, "pt"), 12008));
     QCOMPARE(control<PtBox>(*w, "pt")->height(), PtBox::px(control<PtBox>(*w, "pt"), 7508, true));
-    QVERIFY(!control<PtBox>(*w, "pt")->Picture().isNull());
+    QVERIFY(!control<PtBox>(*w, "pt")->picture().isNull());
     // Timers: live refresh, repaint, clock.
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(control<QTimer>(*w, "Timer2")->isActive());
@@ -692,13 +692,13 @@ void TestMainWindow::repaintTimerDraws()
     DbFixture db;
     QVERIFY(db.Fill(1, 400));
     auto w = loadWindow(*m_session);
-    const QImage before = control<PtBox>(*w, "pt")->Picture().copy();
+    const QImage before = control<PtBox>(*w, "pt")->picture().copy();
     m_session->yRange.Span = 750; // curves twice as tall
     w->Timer2_Timer();
-    QVERIFY(control<PtBox>(*w, "pt")->Picture() != before);
+    QVERIFY(control<PtBox>(*w, "pt")->picture() != before);
     m_session->yRange.Span = 1500;
     w->Timer2_Timer();
-    QCOMPARE(control<PtBox>(*w, "pt")->Picture(), before);
+    QCOMPARE(control<PtBox>(*w, "pt")->picture(), before);
 }
 
 QTEST_MAIN(TestMainWindow)
