@@ -26,8 +26,8 @@ namespace {
 class ChartFrame : public QWidget {
 public:
     using QWidget::QWidget;
-    QSize Hint;
-    QSize sizeHint() const override { return Hint; }
+    QSize hint;
+    QSize sizeHint() const override { return hint; }
 };
 
 // Layout of the chart area in twips: the Y-axis columns on the left, the
@@ -52,7 +52,7 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     chartArea->setObjectName(QStringLiteral("chartArea"));
     auto px = [window](double twips) { return PtBox::px(window, twips); };
     auto py = [window](double twips) { return PtBox::px(window, twips, true); };
-    area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
+    area->hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
     chartArea->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
     chartArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     chartArea->installEventFilter(this);
@@ -71,7 +71,7 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     pt0 = new Pt0Box(chartArea);
     pt = pt0->pt;
     buildAxes();
-    chartArea->resize(area->Hint);
+    chartArea->resize(area->hint);
     placeChart(false);
     buildYEditor(window);
 }

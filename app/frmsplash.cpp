@@ -75,6 +75,7 @@ void frmSplash::Timer1_Timer()
     ssqx *mainWin = m_windows.main.get();
     mainWin->Form_Load();
     mainWin->show();
+    emit handedOver();
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
     InstrumentSession *session = &m_session;

@@ -26,8 +26,10 @@ int main(int argc, char **argv)
     InstrumentSession session;
     session.mqtt.setSettings(readMqttSettings(configFilePath()));
     Windows windows; // goes before the session
-    session.start(); // the logging from now on; the acquisition waits for the link
     auto *splash = new frmSplash(session, windows);
+    // The session's cycles start with the working windows: the logging from
+    // then on, the acquisition once the link is opened.
+    QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
     splash->Form_Load();
     splash->show();
     const int rc = QApplication::exec();

@@ -55,7 +55,8 @@ public:
     mscom logger{live, logTimes, dbFiles};
 
     // Starts the session's own cycles: the logging runs from now on; the
-    // acquisition waits until the link is opened. Once per session.
+    // acquisition waits until the link is opened (its timer starts with the
+    // open). Once per session.
     void start()
     {
         if (m_started)

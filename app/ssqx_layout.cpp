@@ -6,7 +6,9 @@
 #include "app/language.h"
 #include "app/link_panel.h"
 #include "app/readout_panel.h"
+#include "app/session.h"
 #include "app/status_panel.h"
+#include "mqtt/mqtt_publisher.h"
 
 #include <QAction>
 #include <QCoreApplication>

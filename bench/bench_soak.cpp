@@ -100,8 +100,8 @@ void BM_Soak(benchmark::State &state)
     for (auto _ : state) {
         InstrumentSession session;
         Windows windows;
-        session.start();
         auto *splash = new frmSplash(session, windows);
+        QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
         splash->Form_Load();
         splash->show();
         runFor(1700);

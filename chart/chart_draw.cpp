@@ -66,7 +66,7 @@ bool slotOk(int s) { return s >= 0 && s < kChartSlots; }
 
 } // namespace
 
-const QColor ChartPainter::backColour(0xC0, 0xFF, 0xFF);
+const QColor ChartPainter::backColour = QColor::fromRgb(kChartBackRgb);
 
 void Apply_Zoom(Chart &c)
 {

@@ -9,6 +9,9 @@
 #include <QString>
 #include <utility>
 
+// The background of every chart's data area.
+constexpr QRgb kChartBackRgb = 0xC0FFFF;
+
 // Quantities 0..5: CH1..CH4, DA, input 6.
 constexpr int kCurveCount = 6;
 

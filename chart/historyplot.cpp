@@ -39,7 +39,7 @@ bool earlier(const HistoryRecord &r, double msecs) { return double(r.msecs) < ms
 
 } // namespace
 
-const QColor HistoryPlot::backColour(0xC0, 0xFF, 0xFF);
+const QColor HistoryPlot::backColour = QColor::fromRgb(kChartBackRgb);
 const QColor HistoryPlot::heldColour(0xC8, 0xC8, 0xC8);
 const QColor HistoryPlot::markerColour(0x40, 0x00, 0x80);
 

@@ -30,6 +30,8 @@ private slots:
     void escHeldOver();
     void escInComboListClosesListOnly();
     void escThroughConfigWindow();
+    void sessionStartsItsCycles_data();
+    void sessionStartsItsCycles();
     void writeProblemOnStatusLine_data();
     void writeProblemOnStatusLine();
     void exitButton();
@@ -356,6 +358,43 @@ void TestMainWindow::escInComboListClosesListOnly()
 // The real hand-over: the splash brings up the windows, "CONFIG" opens the
 // configuration window, its Esc closes it, and the Esc that follows at once
 // (a double press) or repeats (a held key) does not end the program.
+void TestMainWindow::sessionStartsItsCycles_data()
+{
+    QTest::addColumn<bool>("handOver"); // the splash brings up the main window
+    QTest::addColumn<int>("starts");    // session.start() calls, as main() makes them
+    QTest::newRow("not started") << false << 0;
+    QTest::newRow("started, no window") << false << 1;
+    QTest::newRow("hand-over, not started") << true << 0;
+    QTest::newRow("hand-over, started") << true << 1;
+    QTest::newRow("started twice") << true << 2;
+}
+
+// The session starts its own cycles: the logging runs once started, with
+// or without a window; the acquisition waits for "打开"; the splash's
+// hand-over brings up the main window and starts nothing itself.
+void TestMainWindow::sessionStartsItsCycles()
+{
+    QFETCH(bool, handOver);
+    QFETCH(int, starts);
+    DbFixture db;
+    QVERIFY(db.Fill(1, 30));
+    InstrumentSession session;
+    session.clock.set([] { return kNow; });
+    Windows win;
+    auto *splash = new frmSplash(session, win);
+    QSignalSpy handedOver(splash, &frmSplash::handedOver);
+    if (handOver)
+        splash->Timer1_Timer();
+    else
+        delete splash;
+    for (int i = 0; i < starts; ++i)
+        session.start();
+    QCOMPARE(bool(win.main), handOver);
+    QCOMPARE(int(handedOver.count()), handOver ? 1 : 0);
+    QCOMPARE(session.logger.Timer1.isActive(), starts > 0);
+    QVERIFY(!session.met1.Timer1.isActive());
+}
+
 void TestMainWindow::escThroughConfigWindow()
 {
     DbFixture db;
