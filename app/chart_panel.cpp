@@ -3,6 +3,7 @@
 #include "app/fit_label.h"
 #include "chart/chart_controller.h"
 #include "chart/chart_view.h"
+#include "chart/curves.h"
 #include "chart/yrange.h"
 
 #include <QBoxLayout>
@@ -25,8 +26,8 @@ namespace {
 class ChartFrame : public QWidget {
 public:
     using QWidget::QWidget;
-    QSize Hint;
-    QSize sizeHint() const override { return Hint; }
+    QSize hint;
+    QSize sizeHint() const override { return hint; }
 };
 
 // Layout of the chart area in twips: the Y-axis columns on the left, the
@@ -51,7 +52,7 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     chartArea->setObjectName(QStringLiteral("chartArea"));
     auto px = [window](double twips) { return PtBox::px(window, twips); };
     auto py = [window](double twips) { return PtBox::px(window, twips, true); };
-    area->Hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
+    area->hint = QSize(px(kLeft + kPt0Width + kRight), py(kTop + kPt0Height + kBottom));
     chartArea->setMinimumSize(px(kLeft) + px(kLeastPtW) + px(kRight), py(kTop) + py(kLeastPtH) + py(kBottom));
     chartArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     chartArea->installEventFilter(this);
@@ -70,7 +71,7 @@ ChartPanel::ChartPanel(QWidget *window, ChartController &chart, YRange &range)
     pt0 = new Pt0Box(chartArea);
     pt = pt0->pt;
     buildAxes();
-    chartArea->resize(area->Hint);
+    chartArea->resize(area->hint);
     placeChart(false);
     buildYEditor(window);
 }
@@ -102,12 +103,14 @@ void ChartPanel::buildAxes()
             l->setLeastPointSize(l->font().pointSizeF() - 2);
         }
     }
+    // The legend in the colours of CH1, DA and input 6.
     const char *legend[3] = {"PV", "OP", "SV"};
-    const char *legendColour[3] = {"#FF0000", "#C04000", "#0000FF"};
+    const int legendCurve[3] = {0, 4, 5};
     for (int i = 0; i < 3; ++i) {
         Label8[i] = new QLabel(QLatin1String(legend[i]), chartArea);
         Label8[i]->setObjectName(QStringLiteral("Label8(%1)").arg(i));
-        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;").arg(QLatin1String(legendColour[i])));
+        Label8[i]->setStyleSheet(QStringLiteral("color:%1;font-weight:bold;")
+                                     .arg(historyCurveColour(legendCurve[i]).name().toUpper()));
     }
 }
 

@@ -75,8 +75,7 @@ void frmSplash::Timer1_Timer()
     ssqx *mainWin = m_windows.main.get();
     mainWin->Form_Load();
     mainWin->show();
-    m_session.met1.Form_Load();
-    m_session.logger.Form_Load();
+    emit handedOver();
     // "CONFIG": the main window hides while the configuration window is up;
     // that window unloads itself and brings the main window back.
     InstrumentSession *session = &m_session;

@@ -1,5 +1,6 @@
 // The start-up splash: shows for about 1.5 s, then brings up the main window
-// and starts the session's logging.
+// and says so. It does not start the session's cycles: whoever made the
+// session starts them when the splash has handed over (main()).
 #pragma once
 
 #include <QLabel>
@@ -31,6 +32,10 @@ public:
     QLabel *Label1;
     QTimer Timer1, Timer2;
     int16_t Tick = 0;
+
+signals:
+    // The main window is up: the working part of the program begins.
+    void handedOver();
 
 protected:
     void keyPressEvent(QKeyEvent *e) override;

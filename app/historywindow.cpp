@@ -591,23 +591,10 @@ void HistoryWindow::updateReadout()
 
 ChartPrintHeader HistoryWindow::printHeader() const
 {
-    ChartPrintHeader h;
-    h.title = tr("历史曲线");
-    h.instrument = QStringLiteral("QR5300M");
-    const int station = m_session.settings.Link_Par[3];
-    if (station > 0)
-        h.station = QString::number(station);
-    h.from = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_plotView->viewFrom())));
-    h.to = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_plotView->viewTo())));
-    for (int q = 0; q < kHistoryCurves; ++q) {
-        if (!m_plotView->isShown(q))
-            continue;
-        const auto [lo, hi] = historyCurveScale(q, m_session.yRange);
-        h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
-                              QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
-    }
-    h.printedAt = m_session.clock.now();
-    return h;
+    return chartPrintHeader(PrintTitle::History, m_session.settings.Link_Par[3],
+                            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_plotView->viewFrom()))),
+                            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(m_plotView->viewTo()))),
+                            [this](int q) { return m_plotView->isShown(q); }, m_session.yRange, m_session.clock.now());
 }
 
 bool HistoryWindow::writePdf(const QString &path, QString *error)

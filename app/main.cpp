@@ -27,6 +27,9 @@ int main(int argc, char **argv)
     session.mqtt.setSettings(readMqttSettings(configFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);
+    // The session's cycles start with the working windows: the logging from
+    // then on, the acquisition once the link is opened.
+    QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
     splash->Form_Load();
     splash->show();
     const int rc = QApplication::exec();

@@ -1,6 +1,7 @@
 #include "app/readout_panel.h"
 
 #include "app/fit_label.h"
+#include "chart/curves.h"
 #include "config/set_back.h"
 #include "core/dates.h"
 #include "core/numbers.h"
@@ -20,13 +21,11 @@ const char *const kStatusText[12] = {
     QT_TRANSLATE_NOOP("ReadoutPanel", "通道三短路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四报警"),
     QT_TRANSLATE_NOOP("ReadoutPanel", "通道四开路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四短路"),
 };
-const char *const kReadoutCaption[5] = {
-    QT_TRANSLATE_NOOP("ReadoutPanel", "通道一 CH1"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二 CH2"),
-    QT_TRANSLATE_NOOP("ReadoutPanel", "通道三 CH3"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道四 CH4"),
-    QT_TRANSLATE_NOOP("ReadoutPanel", "变送值 DA"),
-};
-// Caption colours match the curves of channels 1..4.
-const char *const kCaptionColour[5] = {"#FF0000", "#808000", "#004000", "#FF00FF", "#000000"};
+// Caption colours match the curves of channels 1..4; DA's is black.
+QString captionColour(int q)
+{
+    return q < 4 ? historyCurveColour(q).name().toUpper() : QStringLiteral("#000000");
+}
 
 void setBg(QLabel *l, const char *rgb)
 {
@@ -68,9 +67,9 @@ void ReadoutPanel::buildReadouts(QWidget *window)
     ro->setContentsMargins(l, 2, r, 2);
     ro->setVerticalSpacing(4);
     for (int i = 0; i < 5; ++i) {
-        d3wCaption[i] = new QLabel(ReadoutPanel::tr(kReadoutCaption[i]), Frame4);
+        d3wCaption[i] = new QLabel(historyCurveCaption(i), Frame4);
         d3wCaption[i]->setObjectName(QStringLiteral("d3wCaption(%1)").arg(i));
-        d3wCaption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(QLatin1String(kCaptionColour[i])));
+        d3wCaption[i]->setStyleSheet(QStringLiteral("color:%1;").arg(captionColour(i)));
         d3wCaption[i]->setAlignment(Qt::AlignCenter);
         D_3W[i] = new FitLabel(QStringLiteral("0"), Frame4);
         D_3W[i]->setObjectName(QStringLiteral("D_3W(%1)").arg(i));

@@ -3,6 +3,7 @@
 // tests build one for each window they load.
 #pragma once
 
+#include "chart/chart_controller.h"
 #include "chart/yrange.h"
 #include "config/param_access.h"
 #include "config/write_journal.h"
@@ -57,6 +58,34 @@ public:
     Met1 met1{link, settings, live, clock};
     mscom logger{live, logTimes, dbFiles};
 
+    // Starts the session's own cycles: the logging runs from now on; the
+    // acquisition waits until the link is opened (its timer starts with the
+    // open). Once per session.
+    void start()
+    {
+        if (m_started)
+            return;
+        m_started = true;
+        logger.Form_Load();
+    }
+
+    // Records logged from now on reach chart's live tick, until stopFeeding.
+    void feedChart(ChartController &chart)
+    {
+        QObject::connect(&logger, &mscom::sampleLogged, &chart, &ChartController::noteSample, Qt::UniqueConnection);
+    }
+    void stopFeeding(ChartController &chart)
+    {
+        QObject::disconnect(&logger, &mscom::sampleLogged, &chart, &ChartController::noteSample);
+    }
+    // One live tick of chart on the newest values at the session's time; held
+    // while the logging does not count the link as fresh. True when it
+    // appended a record.
+    bool tickChart(ChartController &chart)
+    {
+        return chart.liveTick(live.Val_3X, clock.now(), !logger.linkFresh());
+    }
+
     // The journal's link event for a change of health, if it is one: polling
     // started (opened) or stopped (closed); answers stopped coming after the
     // link was opened or up (interrupted), or came again (restored).
@@ -102,4 +131,5 @@ private:
     }
 
     LinkHealth m_health = LinkHealth::Closed; // as last told by the acquisition
+    bool m_started = false;
 };

@@ -1,10 +1,8 @@
 #include "app/ssqx.h"
 
 #include "app/chart_panel.h"
-#include "app/fit_label.h"
 #include "app/history_actions.h"
 #include "app/settings_text.h"
-#include "app/language.h"
 #include "app/historywindow.h"
 #include "app/link_panel.h"
 #include "app/linkdiagnosticswindow.h"
@@ -13,10 +11,10 @@
 #include "app/printdialog.h"
 #include "app/readout_panel.h"
 #include "app/session.h"
+#include "app/status_panel.h"
 #include "chart/chart_controller.h"
-#include "chart/historyplot.h"
+#include "chart/chartprint.h"
 #include "config/link_text.h"
-#include "config/set_back.h"
 #include "config/write_journal.h"
 #include "core/dates.h"
 #include "link/link.h"
@@ -26,46 +24,13 @@
 #include "logging/history_range.h"
 #include "logging/mscom.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
-#include <QTimer>
 #include <chrono>
-
-namespace {
-
-// An Esc within this time after the configuration window gave the main
-// window back belongs to that window (a double press or a held key).
-constexpr qint64 kEscGuardMs = 1000;
-// Room left for the window frame when the window is sized to its screen.
-constexpr int kFrameAllowW = 16, kFrameAllowH = 40;
-
-QPushButton *button(const char *name, const char *caption, QWidget *parent)
-{
-    auto *b = new QPushButton(QCoreApplication::translate("ssqx", caption), parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFocusPolicy(Qt::StrongFocus);
-    return b;
-}
-
-QTimer *timer(const char *name, int ms, QObject *parent)
-{
-    auto *t = new QTimer(parent);
-    t->setObjectName(QLatin1String(name));
-    t->setInterval(ms);
-    return t;
-}
-
-} // namespace
 
 ssqx::ssqx(InstrumentSession &session, QWidget *parent)
     : QWidget(parent), Main_Conn(session.dbFiles, QStringLiteral("Main_Conn")), m_session(session)
@@ -74,17 +39,7 @@ ssqx::ssqx(InstrumentSession &session, QWidget *parent)
     setWindowTitle(tr("过程控制仪表 QR5300M  OverView"));
     // The interface language, chosen with a right click on the window: it
     // is remembered in the config file and used from the next start.
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-    const struct {
-        const char *lang, *caption;
-    } languages[2] = {{"en", "English (next start)"}, {"zh", "中文（下次启动）"}};
-    for (const auto &l : languages) {
-        auto *a = new QAction(QString::fromUtf8(l.caption), this);
-        a->setObjectName(QStringLiteral("lang_%1").arg(QLatin1String(l.lang)));
-        const QString lang = QLatin1String(l.lang);
-        connect(a, &QAction::triggered, this, [lang] { saveLanguage(configFilePath(), lang); });
-        addAction(a);
-    }
+    buildLanguageMenu();
     monoMs = [] {
         return qint64(std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now().time_since_epoch())
@@ -125,153 +80,9 @@ bool ssqx::chartLive() const
     return m_chart->isLive();
 }
 
-void ssqx::buildUi()
+bool ssqx::samplePending() const
 {
-    auto *root = new QGridLayout(this);
-    m_chartPanel = new ChartPanel(this, *m_chart, m_session.yRange);
-    m_readouts = new ReadoutPanel(this);
-    m_linkPanel = new LinkPanel(this);
-    // Chart (top left), status panel (top right), read-outs and status
-    // lines, link settings and function buttons, the bottom row.
-    root->addWidget(m_chartPanel->area(), 0, 0, 1, 3);
-    root->addWidget(m_readouts->alarmBox(), 0, 3, 2, 1);
-    root->addWidget(m_readouts->readoutBox(), 1, 0, 1, 2);
-    buildStatusLines(root);
-    root->addLayout(m_linkPanel->settingsRow(), 2, 0, 1, 2);
-    buildFunctionButtons(root);
-    buildBottomRow(root);
-
-    // Tab order follows the visual order: link settings, then the buttons.
-    QList<QWidget *> order = m_linkPanel->focusChain();
-    order << Command29 << Command8 << Command7 << Command6 << Command5 << Command2 << Command3 << Command4
-          << Command1 << Command23 << Command21 << mqttButton << m_chartPanel->focusChain();
-    for (qsizetype i = 1; i < order.size(); ++i)
-        setTabOrder(order[i - 1], order[i]);
-}
-
-// Date, time and health texts.
-void ssqx::buildStatusLines(QGridLayout *root)
-{
-    auto *stateBox = new QWidget(this);
-    auto *sl = new QGridLayout(stateBox);
-    sl->setContentsMargins(0, 0, 0, 0);
-    sl->setVerticalSpacing(2);
-    Label2_9 = new FitLabel(QStringLiteral("2001-03-12"), stateBox);
-    Label2_9->setObjectName(QStringLiteral("Label2(9)"));
-    Label2_10 = new FitLabel(tr("18：42：00"), stateBox);
-    Label2_10->setObjectName(QStringLiteral("Label2(10)"));
-    for (QLabel *l : {Label2_9, Label2_10}) {
-        l->setAlignment(Qt::AlignCenter);
-        setBack(l, QColor(0x80, 0xFF, 0x80));
-    }
-    // Messages take the room they have and never widen the window: a long
-    // one is elided and shown whole as a tooltip.
-    logState = new FitLabel(QString(), stateBox);
-    logState->setObjectName(QStringLiteral("logState"));
-    writeState = new FitLabel(QString(), stateBox);
-    writeState->setObjectName(QStringLiteral("writeState"));
-    writeState->setStyleSheet(QStringLiteral("color:#C00000;"));
-    Label19 = new QLabel(stateBox);
-    Label19->setObjectName(QStringLiteral("Label19"));
-    Label19->hide();
-    Label20 = new QLabel(stateBox);
-    Label20->setObjectName(QStringLiteral("Label20"));
-    Label20->hide();
-    sl->addWidget(Label2_9, 0, 0);
-    sl->addWidget(Label2_10, 0, 1);
-    sl->addWidget(m_linkPanel->healthLine(), 1, 0, 1, 2);
-    sl->addWidget(logState, 2, 0, 1, 2);
-    sl->addWidget(writeState, 3, 0, 1, 2);
-    root->addWidget(stateBox, 1, 2);
-}
-
-void ssqx::buildFunctionButtons(QGridLayout *root)
-{
-    Frame3 = new QGroupBox(tr("功能"), this);
-    Frame3->setObjectName(QStringLiteral("Frame3"));
-    auto *f3 = new QGridLayout(Frame3);
-    Command29 = button("Command29", QT_TRANSLATE_NOOP("ssqx", "历史曲线"), Frame3);
-    Command8 = button("Command8", QT_TRANSLATE_NOOP("ssqx", "F7 右移"), Frame3);
-    Command7 = button("Command7", QT_TRANSLATE_NOOP("ssqx", "F6 左移"), Frame3);
-    Command6 = button("Command6", QT_TRANSLATE_NOOP("ssqx", "F5 选择"), Frame3);
-    Command5 = button("Command5", QT_TRANSLATE_NOOP("ssqx", "F4 标尺"), Frame3);
-    Command2 = button("Command2", QT_TRANSLATE_NOOP("ssqx", "F3 打印"), Frame3);
-    Command3 = button("Command3", QT_TRANSLATE_NOOP("ssqx", "F2 放大"), Frame3);
-    Command4 = button("Command4", QT_TRANSLATE_NOOP("ssqx", "F1 缩小"), Frame3);
-    QPushButton *fn[8] = {Command29, Command8, Command7, Command6, Command5, Command2, Command3, Command4};
-    for (int i = 0; i < 8; ++i)
-        f3->addWidget(fn[i], i / 4, i % 4);
-    root->addWidget(Frame3, 2, 2, 1, 2);
-}
-
-// Exit, calibration (hidden) and CONFIG, then the Y-range editor.
-void ssqx::buildBottomRow(QGridLayout *root)
-{
-    Frame11 = new QGroupBox(this);
-    Frame11->setObjectName(QStringLiteral("Frame11"));
-    auto *f11 = new QHBoxLayout(Frame11);
-    Command1 = button("Command1", QT_TRANSLATE_NOOP("ssqx", "退出"), Frame11);
-    Command23 = button("Command23", QT_TRANSLATE_NOOP("ssqx", "参数校准"), Frame11);
-    Command21 = button("Command21", QT_TRANSLATE_NOOP("ssqx", "CONFIG"), Frame11);
-    mqttButton = button("mqttButton", QT_TRANSLATE_NOOP("ssqx", "MQTT发布"), Frame11);
-    f11->addWidget(Command1);
-    f11->addWidget(Command23);
-    f11->addWidget(Command21);
-    f11->addWidget(mqttButton);
-    f11->addSpacing(24);
-    m_chartPanel->addYEditor(f11);
-    f11->addStretch(1);
-    root->addWidget(Frame11, 3, 0, 1, 4);
-    Command23->setEnabled(false);
-    Command23->hide();
-}
-
-void ssqx::buildTimers()
-{
-    Timer1 = timer("Timer1", 200, this);
-    connect(Timer1, &QTimer::timeout, this, &ssqx::Timer1_Timer);
-    Timer2 = timer("Timer2", 1000, this);
-    connect(Timer2, &QTimer::timeout, this, &ssqx::Timer2_Timer);
-    Timer3 = timer("Timer3", 1000, this);
-    connect(Timer3, &QTimer::timeout, this, &ssqx::Timer3_Timer);
-}
-
-// F1, F2, F3, F5, F6 and F7 work wherever the focus is in this window, also
-// in a combo box (which takes none of them as its own shortcut).
-void ssqx::buildKeys()
-{
-    const int keys[] = {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7};
-    for (int key : keys) {
-        auto *s = new QShortcut(QKeySequence(key), this);
-        connect(s, &QShortcut::activated, this, [this, key] { Form_KeyDown(key); });
-        if (key == Qt::Key_F2)
-            m_keyZoomIn = s;
-        else if (key == Qt::Key_F1)
-            m_keyZoomOut = s;
-        else if (key == Qt::Key_F6)
-            m_keyPageForward = s;
-        else if (key == Qt::Key_F7)
-            m_keyPageBack = s;
-    }
-    // Esc and F4 cannot be shortcuts: an open drop-down list of a combo box
-    // closes on either key while the shortcut is looked up, and the shortcut
-    // would then act as well (end the program, switch the ruler). The
-    // application's filter sees the press before any control and takes it
-    // only when it goes to a control of this window (the open list is a
-    // window of its own), with the repeat flag of a held Esc.
-    qApp->installEventFilter(this);
-}
-
-bool ssqx::eventFilter(QObject *obj, QEvent *e)
-{
-    if (e->type() == QEvent::KeyPress && obj->isWidgetType() && static_cast<QWidget *>(obj)->window() == this
-        && isVisible()) {
-        auto *ke = static_cast<QKeyEvent *>(e);
-        const int key = ke->key();
-        if ((key == Qt::Key_Escape || key == Qt::Key_F4) && Form_KeyDown(key, ke->isAutoRepeat()))
-            return true;
-    }
-    return QWidget::eventFilter(obj, e);
+    return m_chart->samplePending();
 }
 
 void ssqx::connectHandlers()
@@ -324,41 +135,13 @@ void ssqx::syncChartControls()
     }
 }
 
-// At the first show the window takes its preferred size, or as much of the
-// screen as there is when that is smaller (a 1024 x 768 panel PC), placed
-// at the screen's top left.
-void ssqx::fitScreen()
-{
-    const QScreen *scr = screen();
-    if (!scr)
-        return;
-    const QRect avail = scr->availableGeometry();
-    const QSize room(avail.width() - kFrameAllowW, avail.height() - kFrameAllowH);
-    const QSize want = sizeHint();
-    if (want.width() <= room.width() && want.height() <= room.height()) {
-        resize(want);
-        return;
-    }
-    resize(want.boundedTo(room).expandedTo(minimumSizeHint()));
-    move(avail.topLeft());
-}
-
-void ssqx::showEvent(QShowEvent *e)
-{
-    if (!m_fitted) {
-        m_fitted = true;
-        fitScreen();
-    }
-    QWidget::showEvent(e);
-}
-
 void ssqx::Form_Load()
 {
     // Link controls.
     m_linkPanel->fillChoices();
     m_openError = settingsStartNotice(); // a settings file to narrow, a key not taken, ...
     // Records logged from now on reach the chart.
-    connect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample, Qt::UniqueConnection);
+    m_session.feedChart(*m_chart);
     // Ruler slider off; no zooming in or paging forward yet.
     m_chartPanel->resetRuler();
     // The window's own connection, then the live chart from the newest record.
@@ -392,25 +175,10 @@ void ssqx::historyLoaded(bool ok)
         m_historyError.clear();
     refreshStateTexts();
     // Captions: the first slot on screen (slot 1 before the first zoom).
-    showSlotTime(chart().Chart_Base + 1);
+    m_status->showSlotTime(chart(), chart().Chart_Base + 1);
     // The ruler reads the newly loaded records from now on.
     if (chart().Ruler_On != 0)
         showRulerReadout(m_chartPanel->rulerValue());
-}
-
-// Date and time of slot s on Label2(9) and Label2(10); a slot without a
-// record says so instead of showing the date serial 0.
-void ssqx::showSlotTime(int s)
-{
-    if (s < 0 || s >= kChartSlots)
-        return;
-    if (slotHasRecord(chart(), s)) {
-        Label2_9->setText(dateText(chart().Chart_Date[s]));
-        Label2_10->setText(timeText(chart().Chart_Time[s]));
-    } else {
-        Label2_9->setText(tr("无记录"));
-        Label2_10->setText(QStringLiteral("--:--:--"));
-    }
 }
 
 // The database's own words follow the operator's text.
@@ -423,12 +191,6 @@ void ssqx::historyFailed()
 void ssqx::Reload_Live()
 {
     m_chart->Reload_Live();
-}
-
-void ssqx::Append_Sample()
-{
-    m_chart->Append_Sample(m_session.live.Val_3X, m_session.clock.now(), !m_session.logger.linkFresh());
-    m_samplePending = false;
 }
 
 void ssqx::setYLabels()
@@ -480,28 +242,9 @@ bool ssqx::writeChartPdf(const QString &path, QString *error) const
 // and the five drawn quantities with their colours and scales.
 ChartPrintHeader ssqx::printHeader() const
 {
-    ChartPrintHeader h;
-    h.title = tr("趋势曲线");
-    h.instrument = QStringLiteral("QR5300M");
-    if (const int station = m_session.settings.Link_Par[3]; station > 0)
-        h.station = QString::number(station);
-    const Chart &c = m_chart->chart();
-    for (int s = 1; s < kChartSlots - 1; ++s) {
-        if (!slotHasRecord(c, s))
-            continue;
-        const QDateTime t(serialDate(c.Chart_Date[s]), serialTime(c.Chart_Time[s]));
-        if (!h.from.isValid() || t < h.from)
-            h.from = t;
-        if (!h.to.isValid() || t > h.to)
-            h.to = t;
-    }
-    for (int q = 0; q <= 4; ++q) {
-        const auto [lo, hi] = historyCurveScale(q, m_session.yRange);
-        h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
-                              QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
-    }
-    h.printedAt = m_session.clock.now();
-    return h;
+    const auto [from, to] = chartSpan(m_chart->chart());
+    return chartPrintHeader(PrintTitle::Trend, m_session.settings.Link_Par[3], from, to,
+                            [](int q) { return q <= 4; }, m_session.yRange, m_session.clock.now());
 }
 
 // The MQTT settings: applied to the publisher and saved for the next start.
@@ -577,10 +320,8 @@ void ssqx::showRulerReadout(int v)
     const int s = m_chart->rulerSlot(v);
     if (s < 0)
         return;
-    const QColor yellow(0xFF, 0xFF, 0x00);
-    showSlotTime(s);
-    setBack(Label2_9, yellow);
-    setBack(Label2_10, yellow);
+    m_status->showSlotTime(chart(), s);
+    m_status->markRuler();
     m_readouts->showRecord(chart(), s);
 }
 
@@ -666,10 +407,10 @@ void ssqx::showWriteProblem()
     if (m_backAt.isValid())
         e = m_session.journal.latest();
     if (e.reg == 0 || !e.when.isValid() || e.when < m_backAt.addSecs(-kWriteProblemSecs)) {
-        writeState->clear();
+        m_status->clearWriteProblem();
         return;
     }
-    writeState->setText(e.when.toString(QStringLiteral("HH:mm:ss ")) + e.text);
+    m_status->showWriteProblem(e.when, e.text);
 }
 
 void ssqx::Command1_Click()
@@ -691,62 +432,11 @@ void ssqx::closeEvent(QCloseEvent *e)
         return;
     }
     Main_Conn.close();
-    disconnect(&m_session.logger, &mscom::sampleLogged, this, &ssqx::noteSample);
+    m_session.stopFeeding(*m_chart);
     Timer1->stop();
     Timer2->stop();
     Timer3->stop();
     e->accept();
-}
-
-// An Esc that is the keyboard repeating a held key, or that comes within a
-// second after the configuration window gave the window back, was meant
-// for that window (its own Esc closed it): it must not end the program.
-bool ssqx::escHeldOver(bool autoRepeat) const
-{
-    if (autoRepeat)
-        return true;
-    return m_backMono && monoMs && monoMs() - *m_backMono < kEscGuardMs;
-}
-
-bool ssqx::Form_KeyDown(int key, bool autoRepeat)
-{
-    switch (key) {
-    case Qt::Key_F2:
-        if (!m_chart->canZoomIn())
-            return false;
-        Command3_Click();
-        return true;
-    case Qt::Key_F1:
-        if (!m_chart->canZoomOut())
-            return false;
-        Command4_Click();
-        return true;
-    case Qt::Key_F6:
-        if (!m_chart->canPageForward())
-            return false;
-        Command7_Click();
-        return true;
-    case Qt::Key_F7:
-        if (!m_chart->canPageBack())
-            return false;
-        Command8_Click();
-        return true;
-    case Qt::Key_F4:
-        Command5_Click();
-        return true;
-    case Qt::Key_F3:
-        Command2_Click();
-        return true;
-    case Qt::Key_Escape:
-        if (!escHeldOver(autoRepeat))
-            Command1_Click();
-        return true;
-    case Qt::Key_F5:
-        Command6_Click();
-        return true;
-    default:
-        return false;
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -762,9 +452,7 @@ void ssqx::Show_Live()
 
 void ssqx::restoreColours()
 {
-    const QColor green(0x80, 0xFF, 0x80);
-    setBack(Label2_9, green);
-    setBack(Label2_10, green);
+    m_status->restoreColours();
     m_readouts->restoreColours();
 }
 
@@ -773,19 +461,18 @@ void ssqx::restoreColours()
 // appending of live samples waits for the live chart.
 void ssqx::Timer1_Timer()
 {
-    // 1. Undo the ruler's yellow on the date, time and all five read-outs.
+    // Undo the ruler's yellow on the date, time and all five read-outs.
     if (chart().Ruler_On == 0)
         restoreColours();
-    // 2.
+    // The Y labels follow the range.
     setYLabels();
-    // 3. A record was logged since the last tick; one logged while paging
-    // or under the ruler waits for the live chart.
-    if (m_samplePending && chartLive())
-        Append_Sample();
-    // 4.
+    // A record logged since the last tick joins the live chart; one logged
+    // while paging or under the ruler waits for it.
+    m_session.tickChart(*m_chart);
+    // The read-outs and status cells.
     Show_Live();
-    // 5.
-    Label19->setText(QString::number(double(chart().Chart_Step)));
+    // The slot width, on the hidden Label19.
+    m_status->showStep(chart().Chart_Step);
 }
 
 void ssqx::Timer2_Timer()
@@ -795,11 +482,8 @@ void ssqx::Timer2_Timer()
 
 void ssqx::Timer3_Timer()
 {
-    if (chart().Ruler_On == 0) {
-        const QDateTime now = m_session.clock.now();
-        Label2_9->setText(now.date().toString(QStringLiteral("MM-dd-yyyy")));
-        Label2_10->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
-    }
+    if (chart().Ruler_On == 0)
+        m_status->showClock(m_session.clock.now());
 }
 
 // The link's and the logging's health on their status lines.
@@ -823,13 +507,5 @@ void ssqx::refreshStateTexts()
     // A notice (the database was replaced and reopened, lost ids recovered)
     // follows "记录正常" in blue: logging goes on, but the operator should
     // know what happened to the file.
-    const QString notice = logNoticeText(m_session.logger.lastNotice());
-    if (!log.isEmpty()) {
-        logState->setText(log);
-        logState->setStyleSheet(QStringLiteral("color:#C00000;"));
-    } else {
-        logState->setText(notice.isEmpty() ? tr("记录正常")
-                                            : tr("记录正常（%1）").arg(notice));
-        logState->setStyleSheet(notice.isEmpty() ? QString() : QStringLiteral("color:#0000C0;"));
-    }
+    m_status->showLogState(log, logNoticeText(m_session.logger.lastNotice()));
 }

@@ -1,6 +1,8 @@
 // The main window: it composes the link panel, the read-outs and status
-// panel and the chart panel with the function buttons, the exit and CONFIG
-// buttons and the status lines, and answers the function keys.
+// panel, the chart panel and the status lines with the function buttons and
+// the exit and CONFIG buttons, and answers the function keys. Its layout is
+// in ssqx_layout.cpp, its keys in ssqx_keys.cpp. The chart's buffer and live
+// tick belong to its ChartController, which the session feeds.
 #pragma once
 
 #include "core/chart_model.h"
@@ -16,16 +18,15 @@ class ChartController;
 class ChartPanel;
 class HistoryWindow;
 struct ChartPrintHeader;
-class FitLabel;
 class InstrumentSession;
 class LinkPanel;
 class QGridLayout;
 class QGroupBox;
-class QLabel;
 class QPushButton;
 class QShortcut;
 class QTimer;
 class ReadoutPanel;
+class StatusPanel;
 
 class ssqx : public QWidget {
     Q_OBJECT
@@ -45,7 +46,7 @@ public:
     bool chartLive() const;
     // A record was logged since the chart last took one: several logged
     // while the chart is not live become one append.
-    bool samplePending() const { return m_samplePending; }
+    bool samplePending() const;
 
     void Form_Load();
     void Show_Live();
@@ -56,7 +57,6 @@ public:
     // the newest id just failed, and that failure stays shown.
     void Load_History(bool idOk = true);
     void Redraw_Chart();   // erase pt, Draw_Grid, Apply_Zoom, Draw_Curves
-    void Append_Sample();  // one logged record arrived (live mode)
     void Reload_Live();    // newest kLiveLoad records, redrawn
     void setYLabels();   // Label5(0..6) from the Y range's span and minimum
 
@@ -76,7 +76,7 @@ public:
     void Command26_Click(); // apply the Y range
     void Label5_DblClick(int index);
     void hc_Change(int value);
-    void Timer1_Timer();    // 200 ms live refresh
+    void Timer1_Timer();    // 200 ms live refresh and the chart's live tick
     void Timer2_Timer();    // 1 s chart repaint
     void Timer3_Timer();    // 1 s date and time
     // True when the key ran (or was taken by) a function; autoRepeat: the
@@ -104,8 +104,8 @@ protected:
 private:
     ChartPrintHeader printHeader() const;
     void openMqttSettings();
+    void buildLanguageMenu();
     void buildUi();
-    void buildStatusLines(QGridLayout *root);
     void buildFunctionButtons(QGridLayout *root);
     void buildBottomRow(QGridLayout *root);
     void buildKeys();
@@ -115,19 +115,17 @@ private:
     void refreshStateTexts();
     void fitScreen();
     void restoreColours();
-    void showSlotTime(int s);
     void showRulerReadout(int v);
     void showWriteProblem();
     void historyLoaded(bool ok);
     void historyFailed();
     bool escHeldOver(bool autoRepeat) const;
 
-    void noteSample() { m_samplePending = true; }
-
     InstrumentSession &m_session;
     ChartController *m_chart = nullptr;
     LinkPanel *m_linkPanel = nullptr;
     ReadoutPanel *m_readouts = nullptr;
+    StatusPanel *m_status = nullptr;
     ChartPanel *m_chartPanel = nullptr;
     HistoryWindow *m_history = nullptr; // made at its first opening
 
@@ -137,10 +135,6 @@ private:
     QPushButton *Command29 = nullptr, *Command8 = nullptr, *Command7 = nullptr, *Command6 = nullptr;
     QPushButton *mqttButton = nullptr; // the MQTT publishing settings
     QPushButton *Command5 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr;
-    FitLabel *Label2_9 = nullptr, *Label2_10 = nullptr;
-    QLabel *Label19 = nullptr, *Label20 = nullptr;
-    FitLabel *logState = nullptr;   // logging health
-    FitLabel *writeState = nullptr; // a parameter write that failed or was refused
     QTimer *Timer1 = nullptr, *Timer2 = nullptr, *Timer3 = nullptr;
     // F2, F1, F6, F7: enabled while their guard holds, so that a refused key
     // reaches the control with the focus.
@@ -148,7 +142,6 @@ private:
     QShortcut *m_keyPageForward = nullptr, *m_keyPageBack = nullptr;
 
     int16_t Unload_Ok = 0; // -1: the window refuses to close
-    bool m_samplePending = false;
     QString m_openError;
     QString m_historyError; // the window's last failed database read, until one succeeds
     uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses

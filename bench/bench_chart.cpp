@@ -27,7 +27,7 @@ static void BM_Redraw_Chart_Zoom4(benchmark::State &state)
     ChartLabels labels;
     for (auto _ : state) {
         pt.Redraw_Chart(*c, &labels, YRange{0, 1500, 1500});
-        benchmark::DoNotOptimize(pt.Picture().constBits());
+        benchmark::DoNotOptimize(pt.picture().constBits());
     }
     state.counters["budget_ms"] = 5.0;
 }

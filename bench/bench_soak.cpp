@@ -101,6 +101,7 @@ void BM_Soak(benchmark::State &state)
         InstrumentSession session;
         Windows windows;
         auto *splash = new frmSplash(session, windows);
+        QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
         splash->Form_Load();
         splash->show();
         runFor(1700);

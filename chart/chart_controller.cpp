@@ -94,6 +94,15 @@ void ChartController::Append_Sample(const float *values, const QDateTime &now, b
     redraw();
 }
 
+bool ChartController::liveTick(const float *values, const QDateTime &now, bool held)
+{
+    if (!m_samplePending || !isLive())
+        return false;
+    Append_Sample(values, now, held);
+    m_samplePending = false;
+    return true;
+}
+
 // One slider step moves the ruler by one slot.
 void ChartController::setSliderStep()
 {

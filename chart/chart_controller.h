@@ -1,7 +1,9 @@
 // The trend chart without its widgets: the sample buffer and the zoom,
-// paging and ruler state, and the rules that move them. The window lends it
-// the database through two callbacks and draws, captions and enables what
-// the signals tell it.
+// paging and ruler state, the rules that move them, and the live tick that
+// appends the newest logged record. The window lends it the database through
+// two callbacks and draws, captions and enables what the signals tell it;
+// the instrument session tells it of each logged record and gives its tick
+// the values and the time.
 #pragma once
 
 #include "core/chart_model.h"
@@ -46,6 +48,15 @@ public:
     // held: the link was down, so the values were kept, not measured.
     void Append_Sample(const float *values, const QDateTime &now, bool held = false);
 
+    // A record was logged since the last live tick.
+    void noteSample() { m_samplePending = true; }
+    bool samplePending() const { return m_samplePending; }
+    // The live refresh's tick: a record logged since the last tick is
+    // appended (values, now, held as for Append_Sample) while the chart is
+    // live; one logged while paging or under the ruler waits for the live
+    // chart, and several become one append. True when it appended.
+    bool liveTick(const float *values, const QDateTime &now, bool held);
+
     void zoomIn();      // F2
     void zoomOut();     // F1
     void pageBack();    // F7, into history
@@ -72,6 +83,7 @@ private:
     void redraw();
 
     Chart Cht;
+    bool m_samplePending = false;
     NewestIdReader m_newestId;
     HistoryLoader m_loadHistory;
 };

@@ -1,5 +1,6 @@
 #include "chart/chart_draw.h"
 
+#include "chart/curves.h"
 #include "core/dates.h"
 #include "core/numbers.h"
 
@@ -18,18 +19,13 @@ struct ZoomRow {
 constexpr ZoomRow kZoom[4] = {{150.0f, 180}, {75.0f, 120}, {50.0f, 60}, {37.5f, 0}};
 constexpr int kZoomSlots = 60;
 
-// Curves in drawing order: quantity and colour; widths 2, 2, 1, 1, 1, 1.
-constexpr int kCurveQ[6] = {2, 0, 1, 3, 4, 5};
-constexpr QRgb kCurveRgb[6] = {0x004000, 0xFF0000, 0x808000, 0xFF00FF, 0xC04000, 0x0000FF};
-constexpr int kCurveWidth[6] = {2, 2, 1, 1, 1, 1};
-
 // Segments are clipped to a margin around pt before they reach the painter,
 // so wild values never hand the rasterizer huge coordinates.
 constexpr double kClipLeft = -100, kClipTop = -100;
 constexpr double kClipRight = kPtWidth + 100, kClipBottom = kPtHeight + 100;
 
 // Liang-Barsky: clips the segment to the clip box; false when nothing is left.
-bool Clip(double &x1, double &y1, double &x2, double &y2)
+bool clipSegment(double &x1, double &y1, double &x2, double &y2)
 {
     const double dx = x2 - x1, dy = y2 - y1;
     double t0 = 0, t1 = 1;
@@ -70,7 +66,7 @@ bool slotOk(int s) { return s >= 0 && s < kChartSlots; }
 
 } // namespace
 
-const QColor ChartPainter::backColour(0xC0, 0xFF, 0xFF);
+const QColor ChartPainter::backColour = QColor::fromRgb(kChartBackRgb);
 
 void Apply_Zoom(Chart &c)
 {
@@ -97,25 +93,18 @@ int16_t yOffsetOf(float scale, int16_t min)
 
 bool valueY(int q, float v, float scale, int16_t offset, double *y)
 {
-    const double H = kPtHeight;
-    int32_t r = 0;
-    switch (q) {
-    case 1:
-        if (!roundI32(double(62.5f * v), &r))
-            return false;
-        *y = (H - 625) - r;
-        return true;
-    case 4:
-        if (!roundI32(double(62.5f * v), &r))
-            return false;
-        *y = H - r;
-        return true;
-    default:
-        if (!roundI32(double(scale * v), &r))
-            return false;
-        *y = (H + offset) - r;
-        return true;
+    // A quantity on a fixed scale spans the grid's 7500 twips (120 units:
+    // 62.5 twips each) from its own low end.
+    double low = 0, high = 0;
+    if (curveFixedScale(q, &low, &high)) {
+        scale = float(7500.0 / (high - low));
+        offset = int16_t(std::lround(low * double(scale)));
     }
+    int32_t r = 0;
+    if (!roundI32(double(scale * v), &r))
+        return false;
+    *y = (double(kPtHeight) + offset) - r;
+    return true;
 }
 
 int32_t yLabelValue(int i, int16_t span, int16_t min)
@@ -139,8 +128,8 @@ ChartPainter::ChartPainter(double twipsPerPixel, double penScale) : m_tpp(twipsP
     m_grid = pen(0xFF80FF, 1, Qt::DotLine, Qt::FlatCap);
     m_gap = pen(0xFFFF00, 1, Qt::DashLine, Qt::FlatCap);
     m_held = QColor(0x80, 0x80, 0x80, 0x50); // light grey over the background, the grid still shows
-    for (int i = 0; i < 6; ++i)
-        m_curve[i] = pen(kCurveRgb[i], kCurveWidth[i], Qt::SolidLine, Qt::RoundCap);
+    for (int i = 0; i < kCurveCount; ++i)
+        m_curve[i] = pen(kCurveStyles[i].rgb, kCurveStyles[i].width, Qt::SolidLine, Qt::RoundCap);
 }
 
 void ChartPainter::erase(QPainter &p) const
@@ -164,49 +153,48 @@ void ChartPainter::Draw_Grid(QPainter &p) const
         p.drawLine(QLineF(375.0 * i, 0, 375.0 * i, kPtHeight));
 }
 
-void ChartPainter::Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels, const YRange &range) const
+// Label i shows slot B + 1 + 10 L i; an empty slot has no time to show. In
+// live mode labels 7 and 8 run ahead of slot kLiveLoad into the free quarter
+// of the screen (when it holds a record to count from).
+void ChartPainter::drawTimeLabels(const Chart &c, ChartLabels &labels)
 {
     const int L = c.Chart_Zoom;
     const int B = c.Chart_Base;
-    const float S = c.Chart_Step;
-
-    // 1. Time labels: label i shows slot B + 1 + 10 L i; an empty slot has
-    // no time to show.
-    if (labels) {
-        for (int i = 0; i <= 8; ++i) {
-            const int s = B + 1 + 10 * L * i;
-            if (!slotOk(s))
-                continue;
-            const bool has = slotHasRecord(c, s);
-            labels->Label4[i] = has ? timeText(c.Chart_Time[s]) : QString();
-            labels->Label7[i] = has ? dateText(c.Chart_Date[s]) : QString();
-        }
-        // 2. Live mode: labels 7 and 8 run ahead of slot kLiveLoad into the
-        // free quarter of the screen (when it holds a record to count from).
-        if (c.Load_Count < kPageLoad && slotHasRecord(c, kLiveLoad)) {
-            const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
-            for (int j = 0; j < 2; ++j) {
-                double t = c.Chart_Time[kLiveLoad] + double(d[j]);
-                double day = c.Chart_Date[kLiveLoad];
-                if (t > 1) {
-                    day += 1;
-                    t -= 1;
-                }
-                labels->Label4[7 + j] = timeText(t);
-                labels->Label7[7 + j] = dateText(day);
-            }
-        }
+    for (int i = 0; i <= 8; ++i) {
+        const int s = B + 1 + 10 * L * i;
+        if (!slotOk(s))
+            continue;
+        const bool has = slotHasRecord(c, s);
+        labels.Label4[i] = has ? timeText(c.Chart_Time[s]) : QString();
+        labels.Label7[i] = has ? dateText(c.Chart_Date[s]) : QString();
     }
+    if (c.Load_Count >= kPageLoad || !slotHasRecord(c, kLiveLoad))
+        return;
+    const float d[2] = {float(L * 0.00347222 / 30), float(L * 0.00347222 / 30 * 2)};
+    for (int j = 0; j < 2; ++j) {
+        double t = c.Chart_Time[kLiveLoad] + double(d[j]);
+        double day = c.Chart_Date[kLiveLoad];
+        if (t > 1) {
+            day += 1;
+            t -= 1;
+        }
+        labels.Label4[7 + j] = timeText(t);
+        labels.Label7[7 + j] = dateText(day);
+    }
+}
 
-    const int K = kZoomSlots * L + c.Chart_End - kLiveLoad;
-
-    // Held records (logged while the link was down) lie on a grey band, one
-    // slot wide each, behind the markers and curves.
-    for (int k = 0; k <= K; ++k) {
-        if (!slotOk(B + k) || !c.held[B + k] || !slotHasRecord(c, B + k))
+// Held records (logged while the link was down) lie on a grey band, one slot
+// wide each, behind the markers and curves.
+void ChartPainter::drawHeldBands(QPainter &p, const Chart &c, int lastStep) const
+{
+    const int B = c.Chart_Base;
+    const float S = c.Chart_Step;
+    const auto held = [&c, B](int k) { return slotOk(B + k) && c.held[B + k] && slotHasRecord(c, B + k); };
+    for (int k = 0; k <= lastStep; ++k) {
+        if (!held(k))
             continue;
         int last = k;
-        while (last < K && slotOk(B + last + 1) && c.held[B + last + 1] && slotHasRecord(c, B + last + 1))
+        while (last < lastStep && held(last + 1))
             ++last;
         const double left = std::max(0.0, (double(k) - 0.5) * double(S));
         const double right = std::min(double(kPtWidth), (double(last) + 0.5) * double(S));
@@ -214,40 +202,57 @@ void ChartPainter::Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels,
             p.fillRect(QRectF(left, 0, right - left, kPtHeight), m_held);
         k = last;
     }
+}
 
-    // 3. Gap markers.
-    for (int k = 1; k <= K; ++k) {
-        if (!slotOk(B + k) || c.Chart_Gap[B + k] <= 0)
+void ChartPainter::drawGapMarkers(QPainter &p, const Chart &c, int lastStep) const
+{
+    for (int k = 1; k <= lastStep; ++k) {
+        if (!slotOk(c.Chart_Base + k) || c.Chart_Gap[c.Chart_Base + k] <= 0)
             continue;
-        const double x = double(float(k) * S);
+        const double x = double(float(k) * c.Chart_Step);
         p.setPen(m_gap);
         p.drawLine(QLineF(x, 0, x, 9000));
     }
+}
 
-    // 5. Y scale.
+// One step of six segments at a time; a segment joins two records, never an
+// empty slot (slot 0, or the slots of a short ring).
+void ChartPainter::drawCurveSegments(QPainter &p, const Chart &c, int lastStep, const YRange &range) const
+{
+    const int B = c.Chart_Base;
+    const float S = c.Chart_Step;
     const float scale = yScale(range.Span);
     const int16_t offset = yOffsetOf(scale, range.Min);
-
-    // 6. Curves, one step of six segments at a time; a segment joins two
-    // records, never an empty slot (slot 0, or the slots of a short ring).
-    for (int k = 1; k <= K; ++k) {
+    for (int k = 1; k <= lastStep; ++k) {
         const int ps = B + k - 1, s = B + k;
         if (!slotHasRecord(c, ps) || !slotHasRecord(c, s))
             continue;
         const double x1 = roundEven(double(float(k - 1) * S));
         const double x2 = roundEven(double(float(k) * S));
-        for (int i = 0; i < 6; ++i) {
-            const int q = kCurveQ[i];
+        for (int i = 0; i < kCurveCount; ++i) {
+            const int q = kCurveStyles[i].quantity;
             double ya = 0, yb = 0;
             if (!valueY(q, c.Chart_Val[ps][q], scale, offset, &ya) || !valueY(q, c.Chart_Val[s][q], scale, offset, &yb))
                 continue;
             double ax = x1, bx = x2;
-            if (!Clip(ax, ya, bx, yb))
+            if (!clipSegment(ax, ya, bx, yb))
                 continue;
             p.setPen(m_curve[i]);
             p.drawLine(QLineF(ax, ya, bx, yb));
         }
     }
+}
+
+void ChartPainter::Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels, const YRange &range) const
+{
+    if (labels)
+        drawTimeLabels(c, *labels);
+    // The last step drawn: the slots on screen left of slot kLiveLoad, and
+    // those appended after it.
+    const int lastStep = kZoomSlots * c.Chart_Zoom + c.Chart_End - kLiveLoad;
+    drawHeldBands(p, c, lastStep);
+    drawGapMarkers(p, c, lastStep);
+    drawCurveSegments(p, c, lastStep, range);
 }
 
 void ChartPainter::Redraw_Chart(QPainter &p, Chart &c, ChartLabels *labels, const YRange &range) const

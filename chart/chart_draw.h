@@ -60,9 +60,8 @@ public:
     // Background and dotted grid; called right after Erase.
     void Draw_Grid(QPainter &p) const;
     // Time labels (when labels is not null), grey bands under held records,
-    // gap markers and curves, the
-    // Y-range curves in range (its Max is not read). Expects Apply_Zoom to
-    // have run.
+    // gap markers and curves, the Y-range curves in range (its Max is not
+    // read). Expects Apply_Zoom to have run.
     void Draw_Curves(QPainter &p, const Chart &c, ChartLabels *labels, const YRange &range) const;
     // Erase, Draw_Grid, Apply_Zoom, Draw_Curves.
     void Redraw_Chart(QPainter &p, Chart &c, ChartLabels *labels, const YRange &range) const;
@@ -70,8 +69,13 @@ public:
     static const QColor backColour; // #C0FFFF
 
 private:
+    static void drawTimeLabels(const Chart &c, ChartLabels &labels);
+    void drawHeldBands(QPainter &p, const Chart &c, int lastStep) const;
+    void drawGapMarkers(QPainter &p, const Chart &c, int lastStep) const;
+    void drawCurveSegments(QPainter &p, const Chart &c, int lastStep, const YRange &range) const;
+
     double m_tpp;
     QPen m_grid, m_gap;
     QColor m_held;
-    QPen m_curve[6]; // in drawing order: quantities 2, 0, 1, 3, 4, 5
+    QPen m_curve[6]; // in the drawing order of kCurveStyles
 };

@@ -50,8 +50,8 @@ public:
     void Draw_Grid();
     void Draw_Curves(const Chart &c, ChartLabels *labels, const YRange &range);
 
-    const QImage &Picture() const { return m_image; }
-    const ChartPainter &Painter() const { return m_painter; }
+    const QImage &picture() const { return m_image; }
+    const ChartPainter &painter() const { return m_painter; }
 
     LineCtl Line1;
     void lineChanged() { update(); }

@@ -1,5 +1,10 @@
 #include "chart/chartprint.h"
 
+#include "chart/curves.h"
+#include "core/chart_model.h"
+#include "core/dates.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -18,9 +23,70 @@ QString dateTimeText(const QDateTime &t)
 
 } // namespace
 
+ChartPrintHeader chartPrintHeader(PrintTitle title, int station, const QDateTime &from, const QDateTime &to,
+                                  const std::function<bool(int)> &drawn, const YRange &range,
+                                  const QDateTime &printedAt)
+{
+    ChartPrintHeader h;
+    h.title = title == PrintTitle::Trend ? QCoreApplication::translate("ChartPrint", "趋势曲线")
+                                         : QCoreApplication::translate("ChartPrint", "历史曲线");
+    h.instrument = QStringLiteral("QR5300M");
+    if (station > 0)
+        h.station = QString::number(station);
+    h.from = from;
+    h.to = to;
+    for (int q = 0; q < kCurveCount; ++q) {
+        if (!drawn(q))
+            continue;
+        const auto [lo, hi] = historyCurveScale(q, range);
+        h.channels.push_back({historyCurveCaption(q), historyCurveColour(q),
+                              QString::number(lo) + QStringLiteral(" … ") + QString::number(hi)});
+    }
+    h.printedAt = printedAt;
+    return h;
+}
+
+// Slot 322 is never written.
+std::pair<QDateTime, QDateTime> chartSpan(const Chart &c)
+{
+    QDateTime from, to;
+    for (int s = 1; s < kChartSlots - 1; ++s) {
+        if (!slotHasRecord(c, s))
+            continue;
+        const QDateTime t(serialDate(c.Chart_Date[s]), serialTime(c.Chart_Time[s]));
+        if (!from.isValid() || t < from)
+            from = t;
+        if (!to.isValid() || t > to)
+            to = t;
+    }
+    return {from, to};
+}
+
+PrintHeaderTexts printHeaderTexts(const ChartPrintHeader &header)
+{
+    PrintHeaderTexts t;
+    t.title = header.title;
+    if (!header.instrument.isEmpty())
+        t.title += QStringLiteral("    ") + QCoreApplication::translate("ChartPrint", "仪表") + QLatin1Char(' ') +
+                   header.instrument;
+    if (!header.station.isEmpty())
+        t.title += QStringLiteral("    ") + QCoreApplication::translate("ChartPrint", "站号") + QLatin1Char(' ') +
+                   header.station;
+    if (header.printedAt.isValid())
+        t.printed = QCoreApplication::translate("ChartPrint", "打印时间") + QLatin1Char(' ') + dateTimeText(header.printedAt);
+    if (header.from.isValid() || header.to.isValid())
+        t.span = QCoreApplication::translate("ChartPrint", "时间 %1 至 %2")
+                     .arg(dateTimeText(header.from), dateTimeText(header.to));
+    for (const PrintChannel &c : header.channels)
+        t.channels.push_back(c.scale.isEmpty() ? c.caption
+                                               : c.caption + QStringLiteral(" (") + c.scale + QLatin1Char(')'));
+    return t;
+}
+
 void printChart(QPainter &p, const QRectF &page, const ChartPrintHeader &header, const ChartPaintFn &paintChart,
                 double px)
 {
+    const PrintHeaderTexts texts = printHeaderTexts(header);
     p.save();
     QFont font = p.font();
     font.setPixelSize(std::max(1, int(std::lround(12 * px))));
@@ -33,33 +99,25 @@ void printChart(QPainter &p, const QRectF &page, const ChartPrintHeader &header,
     p.setFont(title);
     const QFontMetricsF tm(title, p.device());
     double y = page.top();
-    QString line1 = header.title;
-    if (!header.instrument.isEmpty())
-        line1 += QStringLiteral("    仪表 ") + header.instrument;
-    if (!header.station.isEmpty())
-        line1 += QStringLiteral("    站号 ") + header.station;
-    p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignLeft | Qt::AlignVCenter, line1);
+    p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignLeft | Qt::AlignVCenter, texts.title);
     p.setFont(font);
     const QFontMetricsF fm(font, p.device());
-    if (header.printedAt.isValid())
-        p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   QStringLiteral("打印时间 ") + dateTimeText(header.printedAt));
+    if (!texts.printed.isEmpty())
+        p.drawText(QRectF(page.left(), y, page.width(), tm.height()), Qt::AlignRight | Qt::AlignVCenter, texts.printed);
     y += tm.height() + 4 * px;
 
     // Line 2: the time range.
-    if (header.from.isValid() || header.to.isValid()) {
-        p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("时间 ") + dateTimeText(header.from) + QStringLiteral(" 至 ") +
-                       dateTimeText(header.to));
+    if (!texts.span.isEmpty()) {
+        p.drawText(QRectF(page.left(), y, page.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter, texts.span);
         y += fm.height() + 2 * px;
     }
 
     // Line 3: the channels, each a colour swatch, its caption and its scale.
     double x = page.left();
-    for (const PrintChannel &c : header.channels) {
-        const QString text = c.scale.isEmpty() ? c.caption : c.caption + QStringLiteral(" (") + c.scale + QLatin1Char(')');
+    for (size_t i = 0; i < header.channels.size(); ++i) {
+        const QString &text = texts.channels[i];
         const double sw = 18 * px;
-        p.fillRect(QRectF(x, y + fm.height() / 2 - 1.5 * px, sw, 3 * px), c.colour);
+        p.fillRect(QRectF(x, y + fm.height() / 2 - 1.5 * px, sw, 3 * px), header.channels[i].colour);
         x += sw + 4 * px;
         const double w = fm.horizontalAdvance(text);
         p.drawText(QRectF(x, y, w + 2 * px, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, text);

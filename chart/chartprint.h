@@ -6,15 +6,19 @@
 // PDF file through QPdfWriter (vector, sharp at any zoom).
 #pragma once
 
+#include "chart/yrange.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QRectF>
 #include <QString>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QPainter;
 class QPagedPaintDevice;
+struct Chart;
 
 struct PrintChannel {
     QString caption; // "通道一 CH1"
@@ -30,6 +34,29 @@ struct ChartPrintHeader {
     std::vector<PrintChannel> channels;
     QDateTime printedAt;
 };
+
+enum class PrintTitle {
+    Trend,   // the main window's chart: "趋势曲线"
+    History, // the history window's plot: "历史曲线"
+};
+
+// The header of a print-out: the title, the instrument and its station (none
+// when station <= 0), the time span, the quantities among 0..5 for which
+// drawn is true with their colours and scales, and the time of printing.
+ChartPrintHeader chartPrintHeader(PrintTitle title, int station, const QDateTime &from, const QDateTime &to,
+                                  const std::function<bool(int)> &drawn, const YRange &range,
+                                  const QDateTime &printedAt);
+// The earliest and latest record times in the chart's slots (invalid when
+// it holds none).
+std::pair<QDateTime, QDateTime> chartSpan(const Chart &c);
+
+// The header's texts as printed: the title line, the time of printing, the
+// time span (empty when there is none) and each channel with its scale.
+struct PrintHeaderTexts {
+    QString title, printed, span;
+    std::vector<QString> channels;
+};
+PrintHeaderTexts printHeaderTexts(const ChartPrintHeader &header);
 
 // Paints the chart into rect; px is device pixels per screen pixel, for pens
 // and fonts.

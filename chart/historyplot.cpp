@@ -12,11 +12,6 @@
 
 namespace {
 
-// Drawing order and pen width of the six quantities, as on the main chart.
-constexpr int kOrder[kHistoryCurves] = {2, 0, 1, 3, 4, 5};
-constexpr QRgb kColour[kHistoryCurves] = {0xFF0000, 0x808000, 0x004000, 0xFF00FF, 0xC04000, 0x0000FF}; // by quantity
-constexpr double kWidth[kHistoryCurves] = {2, 1, 2, 1, 1, 1};                                       // by quantity
-
 constexpr qint64 kSecond = 1000, kMinute = 60 * kSecond, kHour = 60 * kMinute, kDay = 24 * kHour;
 constexpr qint64 kTickSteps[] = {kSecond,      2 * kSecond,  5 * kSecond, 10 * kSecond, 15 * kSecond,
                                  30 * kSecond, kMinute,      2 * kMinute, 5 * kMinute,  10 * kMinute,
@@ -44,30 +39,9 @@ bool earlier(const HistoryRecord &r, double msecs) { return double(r.msecs) < ms
 
 } // namespace
 
-const QColor HistoryPlot::Back(0xC0, 0xFF, 0xFF);
-const QColor HistoryPlot::Held(0xC8, 0xC8, 0xC8);
-const QColor HistoryPlot::Marker(0x40, 0x00, 0x80);
-
-QColor historyCurveColour(int quantity)
-{
-    return quantity >= 0 && quantity < kHistoryCurves ? QColor::fromRgb(kColour[quantity]) : QColor(Qt::black);
-}
-
-QString historyCurveCaption(int quantity)
-{
-    static const char *const captions[kHistoryCurves] = {"通道一 CH1", "通道二 CH2", "通道三 CH3",
-                                                         "通道四 CH4", "变送值 DA",  "输入6"};
-    return quantity >= 0 && quantity < kHistoryCurves ? QString::fromUtf8(captions[quantity]) : QString();
-}
-
-std::pair<double, double> historyCurveScale(int quantity, const YRange &range)
-{
-    if (quantity == 1)
-        return {-10, 110};
-    if (quantity == 4)
-        return {0, 120};
-    return {double(range.Min), double(range.Min) + range.Span};
-}
+const QColor HistoryPlot::backColour = QColor::fromRgb(kChartBackRgb);
+const QColor HistoryPlot::heldColour(0xC8, 0xC8, 0xC8);
+const QColor HistoryPlot::markerColour(0x40, 0x00, 0x80);
 
 void reduceColumns(const std::vector<HistoryRecord> &records, double fromMs, double toMs, int columns,
                    std::vector<PlotColumn> &out)
@@ -187,189 +161,232 @@ QRectF HistoryPlot::dataArea(const QRectF &rect, double px)
     return rect.adjusted(kLeft * px, kTop * px, -kRight * px, -kBottom * px);
 }
 
+// The span's place in the data area, shared by the parts of one paint.
+struct HistoryPlot::Frame {
+    QRectF rect, area;
+    double from = 0, to = 0, xPerMs = 0, px = 1;
+    bool hasSpan = false;
+    double x(double ms) const { return area.left() + (ms - from) * xPerMs; }
+    bool outside(double x) const { return x < area.left() - 0.5 || x > area.right() + 0.5; }
+};
+
 void HistoryPlot::paint(QPainter &p, const QRectF &rect, const HistoryPlotInput &in, double px)
 {
-    const QRectF area = dataArea(rect, px);
+    Frame f;
+    f.rect = rect;
+    f.area = dataArea(rect, px);
+    f.px = px;
     p.save();
     p.fillRect(rect, Qt::white);
-    if (area.width() < 2 || area.height() < 2) {
+    if (f.area.width() < 2 || f.area.height() < 2) {
         p.restore();
         return;
     }
-    p.fillRect(area, Back);
+    p.fillRect(f.area, backColour);
+    f.from = in.fromMs;
+    f.to = in.toMs;
+    f.hasSpan = f.to > f.from;
+    f.xPerMs = f.hasSpan ? f.area.width() / (f.to - f.from) : 0;
 
-    const double from = in.fromMs, to = in.toMs;
-    const bool hasSpan = to > from;
-    const double xPerMs = hasSpan ? area.width() / (to - from) : 0;
-    auto xOf = [&](double ms) { return area.left() + (ms - from) * xPerMs; };
-
-    // Held stretches behind everything else.
-    if (hasSpan && in.held) {
-        for (const auto &[a, b] : *in.held) {
-            if (double(b) <= from || double(a) >= to)
-                continue;
-            const double x0 = std::max(xOf(double(a)), area.left());
-            const double x1 = std::min(std::max(xOf(double(b)), x0 + px), area.right());
-            p.fillRect(QRectF(x0, area.top(), x1 - x0, area.height()), Held);
-        }
-    }
-
+    if (f.hasSpan && in.held) // behind everything else
+        paintHeld(p, f, *in.held);
     QFont font = p.font();
     font.setPixelSize(std::max(1, int(std::lround(11 * px))));
     p.setFont(font);
     const QFontMetricsF fm(font, p.device());
+    paintGrid(p, f, fm, in.range);
+    if (f.hasSpan)
+        paintTimeAxis(p, f, fm);
+    p.setClipRect(f.area);
+    if (f.hasSpan && in.records && !in.records->empty())
+        paintCurves(p, f, in);
+    p.setClipping(false);
+    if (f.hasSpan && in.events)
+        paintEvents(p, f, *in.events);
+    if (f.hasSpan)
+        paintMarkers(p, f, fm, {in.markerA, in.markerB});
+    p.setPen(QPen(Qt::black, 0));
+    p.drawRect(f.area);
+    p.restore();
+}
 
-    // Grid and Y labels: six divisions; the Y range on the left, CH2's
-    // -10..110 on the right.
-    QPen grid(QColor(0xFF, 0x80, 0xFF), 0, Qt::DotLine);
+void HistoryPlot::paintHeld(QPainter &p, const Frame &f, const std::vector<std::pair<qint64, qint64>> &held)
+{
+    for (const auto &[a, b] : held) {
+        if (double(b) <= f.from || double(a) >= f.to)
+            continue;
+        const double x0 = std::max(f.x(double(a)), f.area.left());
+        const double x1 = std::min(std::max(f.x(double(b)), x0 + f.px), f.area.right());
+        p.fillRect(QRectF(x0, f.area.top(), x1 - x0, f.area.height()), heldColour);
+    }
+}
+
+// Six divisions; the Y range on the left, CH2's -10..110 on the right.
+void HistoryPlot::paintGrid(QPainter &p, const Frame &f, const QFontMetricsF &fm, const YRange &range)
+{
+    const QRectF &area = f.area;
     for (int i = 0; i <= 6; ++i) {
         const double y = area.bottom() - area.height() * i / 6.0;
-        p.setPen(grid);
+        p.setPen(gridPen());
         p.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
         p.setPen(Qt::black);
-        p.drawText(QRectF(rect.left(), y - fm.height() / 2, area.left() - rect.left() - 4 * px, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, QString::number(yLabelValue(i, in.range.Span, in.range.Min)));
+        p.drawText(QRectF(f.rect.left(), y - fm.height() / 2, area.left() - f.rect.left() - 4 * f.px, fm.height()),
+                   Qt::AlignRight | Qt::AlignVCenter, QString::number(yLabelValue(i, range.Span, range.Min)));
         p.setPen(QColor(0x00, 0x00, 0xFF));
-        p.drawText(QRectF(area.right() + 4 * px, y - fm.height() / 2, rect.right() - area.right(), fm.height()),
+        p.drawText(QRectF(area.right() + 4 * f.px, y - fm.height() / 2, f.rect.right() - area.right(), fm.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, QString::number(-10 + 20 * i));
     }
+}
 
-    // Time ticks and their labels under the area.
-    if (hasSpan) {
-        const auto ticks = timeTicks(qint64(std::floor(from)), qint64(std::ceil(to)), area.width(), 90 * px);
-        for (const TimeTick &t : ticks) {
-            const double x = xOf(double(t.msecs));
-            if (x < area.left() - 0.5 || x > area.right() + 0.5)
-                continue;
-            p.setPen(grid);
-            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-            p.setPen(Qt::black);
-            const double w = 120 * px;
-            const double y = area.bottom() + 9 * px;
-            p.drawText(QRectF(x - w / 2, y, w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, t.time);
-            if (!t.date.isEmpty())
-                p.drawText(QRectF(x - w / 2, y + fm.height(), w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, t.date);
+// Time ticks and their labels under the area.
+void HistoryPlot::paintTimeAxis(QPainter &p, const Frame &f, const QFontMetricsF &fm)
+{
+    const double px = f.px;
+    const auto ticks = timeTicks(qint64(std::floor(f.from)), qint64(std::ceil(f.to)), f.area.width(), 90 * px);
+    for (const TimeTick &t : ticks) {
+        const double x = f.x(double(t.msecs));
+        if (f.outside(x))
+            continue;
+        p.setPen(gridPen());
+        p.drawLine(QPointF(x, f.area.top()), QPointF(x, f.area.bottom()));
+        p.setPen(Qt::black);
+        const double w = 120 * px;
+        const double y = f.area.bottom() + 9 * px;
+        p.drawText(QRectF(x - w / 2, y, w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, t.time);
+        if (!t.date.isEmpty())
+            p.drawText(QRectF(x - w / 2, y + fm.height(), w, fm.height()), Qt::AlignHCenter | Qt::AlignTop, t.date);
+    }
+}
+
+QPen HistoryPlot::gridPen()
+{
+    return QPen(QColor(0xFF, 0x80, 0xFF), 0, Qt::DotLine);
+}
+
+// Curves, reduced to one column a device pixel; on a printer's fine pixels
+// one column a quarter of a screen pixel (some 400 dpi) is plenty.
+void HistoryPlot::paintCurves(QPainter &p, const Frame &f, const HistoryPlotInput &in)
+{
+    const std::vector<HistoryRecord> &records = *in.records;
+    CurveEnds ends;
+    ends.columns = std::max(1, int(std::ceil(f.area.width() / std::max(1.0, f.px / 4))));
+    reduceColumns(records, f.from, f.to, ends.columns, m_columns);
+    // The records just outside the span, so lines run on to the edges.
+    const auto firstIn = std::lower_bound(records.begin(), records.end(), f.from, earlier);
+    const auto firstOut = std::lower_bound(firstIn, records.end(), f.to, earlier);
+    ends.before = firstIn != records.begin() ? &*(firstIn - 1) : nullptr;
+    ends.after = firstOut != records.end() ? &*firstOut : nullptr;
+    ends.lastIn = firstOut != firstIn ? &*(firstOut - 1) : nullptr;
+    ends.firstIn = firstIn != firstOut ? &*firstIn : nullptr;
+    const bool raster = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster &&
+                        p.transform().type() <= QTransform::TxTranslate;
+    for (const CurveStyle &style : kCurveStyles) {
+        if (in.shown[style.quantity])
+            paintCurve(p, f, style.quantity, in.range, ends, raster);
+    }
+}
+
+// On a raster device a wide curve is the one-pixel polyline drawn again
+// shifted right and down: the rasterizer's thin-line path is some thirty
+// times faster than stroking a wide pen along thousands of short vertical
+// steps. Vector devices get the pen.
+void HistoryPlot::strokePoints(QPainter &p, int wide)
+{
+    for (int pass = 0; pass < 2 * wide - 1; ++pass) {
+        const int dx = pass < wide ? pass : 0, dy = pass < wide ? 0 : pass - wide + 1;
+        if (dx || dy)
+            p.translate(dx, dy);
+        if (m_points.size() > 1)
+            p.drawPolyline(m_points.data(), int(m_points.size()));
+        else if (m_points.size() == 1)
+            p.drawPoint(m_points.front());
+        if (dx || dy)
+            p.translate(-dx, -dy);
+    }
+    m_points.clear();
+}
+
+void HistoryPlot::paintCurve(QPainter &p, const Frame &f, int q, const YRange &range, const CurveEnds &ends,
+                             bool raster)
+{
+    const QRectF &area = f.area;
+    const double px = f.px;
+    const auto [lo, hi] = historyCurveScale(q, range);
+    const double yPerUnit = hi > lo ? area.height() / (hi - lo) : 0;
+    auto yOf = [&](float v) {
+        const double y = area.bottom() - (double(v) - lo) * yPerUnit;
+        // Far beyond the area is as good as just beyond it.
+        return std::isfinite(y) ? std::clamp(y, area.top() - 4 * px, area.bottom() + 4 * px) : area.bottom();
+    };
+    const double width = curveWidth(q);
+    const int wide = raster ? std::max(1, int(std::lround(width * px))) : 1;
+    QPen pen(historyCurveColour(q), raster ? 1 : width * px, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setCosmetic(raster); // thin on any device pixel ratio
+    p.setPen(pen);
+    m_points.clear();
+    // A record outside the span joins its neighbour inside, cut at the edge.
+    auto edgePoint = [&](const HistoryRecord &outside, const HistoryRecord &inside, double edgeX) {
+        const double xo = f.x(double(outside.msecs)), xi = f.x(double(inside.msecs));
+        const double yo = yOf(outside.values[q]), yi = yOf(inside.values[q]);
+        const double t = xi != xo ? (edgeX - xi) / (xo - xi) : 0;
+        return QPointF(edgeX, yi + (yo - yi) * t);
+    };
+    const double xl = area.left() - px, xr = area.right() + px;
+    const HistoryRecord *inLeft = ends.firstIn ? ends.firstIn : ends.after;
+    if (ends.before && inLeft && inLeft->msecs - ends.before->msecs <= kHistoryGapMs) {
+        m_points.push_back(edgePoint(*ends.before, *inLeft, xl));
+        if (!ends.firstIn) // nothing inside: one line across the whole span
+            m_points.push_back(edgePoint(*ends.after, *ends.before, xr));
+    }
+    const double colW = area.width() / ends.columns;
+    for (int c = 0; c < ends.columns; ++c) {
+        const PlotColumn &col = m_columns[c];
+        if (col.count == 0)
+            continue;
+        if (col.gapBefore)
+            strokePoints(p, wide);
+        const double x = area.left() + (c + 0.5) * colW;
+        m_points.emplace_back(x, yOf(col.first[q]));
+        if (col.count > 1) {
+            m_points.emplace_back(x, yOf(col.low[q]));
+            m_points.emplace_back(x, yOf(col.high[q]));
+            m_points.emplace_back(x, yOf(col.last[q]));
         }
     }
+    if (ends.lastIn && ends.after && ends.after->msecs - ends.lastIn->msecs <= kHistoryGapMs)
+        m_points.push_back(edgePoint(*ends.after, *ends.lastIn, xr));
+    strokePoints(p, wide);
+}
 
-    // Curves, reduced to one column a device pixel; on a printer's fine
-    // pixels one column a quarter of a screen pixel (some 400 dpi) is plenty.
-    p.setClipRect(area);
-    const std::vector<HistoryRecord> *records = in.records;
-    if (hasSpan && records && !records->empty()) {
-        const int columns = std::max(1, int(std::ceil(area.width() / std::max(1.0, px / 4))));
-        reduceColumns(*records, from, to, columns, m_columns);
-        const double colW = area.width() / columns;
-        // The records just outside the span, so lines run on to the edges.
-        const auto firstIn = std::lower_bound(records->begin(), records->end(), from, earlier);
-        const auto firstOut = std::lower_bound(firstIn, records->end(), to, earlier);
-        const HistoryRecord *before = firstIn != records->begin() ? &*(firstIn - 1) : nullptr;
-        const HistoryRecord *after = firstOut != records->end() ? &*firstOut : nullptr;
-        const HistoryRecord *lastIn = firstOut != firstIn ? &*(firstOut - 1) : nullptr;
-        const HistoryRecord *firstInRec = firstIn != firstOut ? &*firstIn : nullptr;
-
-        const double xl = area.left() - px, xr = area.right() + px;
-        const bool raster = p.paintEngine() && p.paintEngine()->type() == QPaintEngine::Raster &&
-                            p.transform().type() <= QTransform::TxTranslate;
-        for (int order = 0; order < kHistoryCurves; ++order) {
-            const int q = kOrder[order];
-            if (!in.shown[q])
-                continue;
-            const auto [lo, hi] = historyCurveScale(q, in.range);
-            const double yPerUnit = hi > lo ? area.height() / (hi - lo) : 0;
-            auto yOf = [&](float v) {
-                const double y = area.bottom() - (double(v) - lo) * yPerUnit;
-                // Far beyond the area is as good as just beyond it.
-                return std::isfinite(y) ? std::clamp(y, area.top() - 4 * px, area.bottom() + 4 * px) : area.bottom();
-            };
-            // On a raster device a wide curve is the one-pixel polyline drawn
-            // again shifted right and down: the rasterizer's thin-line path
-            // is some thirty times faster than stroking a wide pen along
-            // thousands of short vertical steps. Vector devices get the pen.
-            const int wide = raster ? std::max(1, int(std::lround(kWidth[q] * px))) : 1;
-            QPen pen(historyCurveColour(q), raster ? 1 : kWidth[q] * px, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-            pen.setCosmetic(raster); // thin on any device pixel ratio
-            p.setPen(pen);
-            m_points.clear();
-            auto flush = [&] {
-                for (int pass = 0; pass < 2 * wide - 1; ++pass) {
-                    const int dx = pass < wide ? pass : 0, dy = pass < wide ? 0 : pass - wide + 1;
-                    if (dx || dy)
-                        p.translate(dx, dy);
-                    if (m_points.size() > 1)
-                        p.drawPolyline(m_points.data(), int(m_points.size()));
-                    else if (m_points.size() == 1)
-                        p.drawPoint(m_points.front());
-                    if (dx || dy)
-                        p.translate(-dx, -dy);
-                }
-                m_points.clear();
-            };
-            // A record outside the span joins its neighbour inside, cut at the edge.
-            auto edgePoint = [&](const HistoryRecord &outside, const HistoryRecord &inside, double edgeX) {
-                const double xo = xOf(double(outside.msecs)), xi = xOf(double(inside.msecs));
-                const double yo = yOf(outside.values[q]), yi = yOf(inside.values[q]);
-                const double t = xi != xo ? (edgeX - xi) / (xo - xi) : 0;
-                return QPointF(edgeX, yi + (yo - yi) * t);
-            };
-            const HistoryRecord *inLeft = firstInRec ? firstInRec : after;
-            if (before && inLeft && inLeft->msecs - before->msecs <= kHistoryGapMs) {
-                m_points.push_back(edgePoint(*before, *inLeft, xl));
-                if (!firstInRec) // nothing inside: one line across the whole span
-                    m_points.push_back(edgePoint(*after, *before, xr));
-            }
-            for (int c = 0; c < columns; ++c) {
-                const PlotColumn &col = m_columns[c];
-                if (col.count == 0)
-                    continue;
-                if (col.gapBefore)
-                    flush();
-                const double x = area.left() + (c + 0.5) * colW;
-                m_points.emplace_back(x, yOf(col.first[q]));
-                if (col.count > 1) {
-                    m_points.emplace_back(x, yOf(col.low[q]));
-                    m_points.emplace_back(x, yOf(col.high[q]));
-                    m_points.emplace_back(x, yOf(col.last[q]));
-                }
-            }
-            if (lastIn && after && after->msecs - lastIn->msecs <= kHistoryGapMs)
-                m_points.push_back(edgePoint(*after, *lastIn, xr));
-            flush();
-        }
+// Events on the time axis: a small triangle each, coloured by kind.
+void HistoryPlot::paintEvents(QPainter &p, const Frame &f, const std::vector<HistoryEvent> &events)
+{
+    const double px = f.px;
+    p.setPen(Qt::NoPen);
+    for (const HistoryEvent &e : events) {
+        const double x = f.x(double(e.msecs));
+        if (f.outside(x))
+            continue;
+        const double b = f.area.bottom();
+        const QPointF tri[3] = {{x, b + 1 * px}, {x - 4 * px, b + 8 * px}, {x + 4 * px, b + 8 * px}};
+        p.setBrush(eventColour(e.kind));
+        p.drawPolygon(tri, 3);
     }
-    p.setClipping(false);
+    p.setBrush(Qt::NoBrush);
+}
 
-    // Events on the time axis: a small triangle each, coloured by kind.
-    if (hasSpan && in.events) {
-        p.setPen(Qt::NoPen);
-        for (const HistoryEvent &e : *in.events) {
-            const double x = xOf(double(e.msecs));
-            if (x < area.left() - 0.5 || x > area.right() + 0.5)
-                continue;
-            const double b = area.bottom();
-            const QPointF tri[3] = {{x, b + 1 * px}, {x - 4 * px, b + 8 * px}, {x + 4 * px, b + 8 * px}};
-            p.setBrush(eventColour(e.kind));
-            p.drawPolygon(tri, 3);
-        }
-        p.setBrush(Qt::NoBrush);
+// The two markers, A solid and B dashed, captioned at the top.
+void HistoryPlot::paintMarkers(QPainter &p, const Frame &f, const QFontMetricsF &fm, const std::array<qint64, 2> &marks)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (marks[i] < 0)
+            continue;
+        const double x = f.x(double(marks[i]));
+        if (f.outside(x))
+            continue;
+        p.setPen(QPen(markerColour, f.px, i == 0 ? Qt::SolidLine : Qt::DashLine));
+        p.drawLine(QPointF(x, f.area.top()), QPointF(x, f.area.bottom()));
+        p.drawText(QPointF(x + 3 * f.px, f.area.top() + fm.ascent() + 2 * f.px),
+                   i == 0 ? QStringLiteral("A") : QStringLiteral("B"));
     }
-
-    // The two markers, A solid and B dashed, captioned at the top.
-    if (hasSpan) {
-        const qint64 marks[2] = {in.markerA, in.markerB};
-        for (int i = 0; i < 2; ++i) {
-            if (marks[i] < 0)
-                continue;
-            const double x = xOf(double(marks[i]));
-            if (x < area.left() - 0.5 || x > area.right() + 0.5)
-                continue;
-            p.setPen(QPen(Marker, px, i == 0 ? Qt::SolidLine : Qt::DashLine));
-            p.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));
-            p.drawText(QPointF(x + 3 * px, area.top() + fm.ascent() + 2 * px), i == 0 ? QStringLiteral("A") : QStringLiteral("B"));
-        }
-    }
-
-    p.setPen(QPen(Qt::black, 0));
-    p.drawRect(area);
-    p.restore();
 }

@@ -8,6 +8,7 @@
 // are marked on the time axis, and two markers read the records nearest them.
 #pragma once
 
+#include "chart/curves.h"
 #include "chart/yrange.h"
 #include "core/history_data.h"
 
@@ -18,19 +19,12 @@
 #include <utility>
 #include <vector>
 
+class QFontMetricsF;
 class QPainter;
+class QPen;
 
 // The six curves of the trend chart: quantities 0..5 (CH1..CH4, DA, input 6).
-constexpr int kHistoryCurves = 6;
-
-// The main chart's colours and drawing order: CH3, CH1, CH2, CH4, DA, input 6.
-QColor historyCurveColour(int quantity);
-// The quantity's caption: "通道一 CH1" .. "变送值 DA", "输入6".
-QString historyCurveCaption(int quantity);
-
-// Value range a quantity is drawn over, bottom to top: CH2 on its fixed
-// -10..110 scale, DA on 0..120 from the bottom, the others on the Y range.
-std::pair<double, double> historyCurveScale(int quantity, const YRange &range);
+constexpr int kHistoryCurves = kCurveCount;
 
 // One pixel column of a reduced span.
 struct PlotColumn {
@@ -85,9 +79,9 @@ public:
     // Margins around the data area (for the axis labels), in screen pixels.
     static constexpr double kLeft = 52, kRight = 44, kTop = 8, kBottom = 40;
 
-    static const QColor Back;   // the data area (the main chart's #C0FFFF)
-    static const QColor Held;   // the band behind held records
-    static const QColor Marker; // the two markers
+    static const QColor backColour;   // the data area (the main chart's #C0FFFF)
+    static const QColor heldColour;   // the band behind held records
+    static const QColor markerColour; // the two markers
 
     // The data area inside a rect (margins scaled by px).
     static QRectF dataArea(const QRectF &rect, double px = 1);
@@ -97,6 +91,22 @@ public:
     void paint(QPainter &p, const QRectF &rect, const HistoryPlotInput &in, double px = 1);
 
 private:
+    struct Frame;
+    // The records around the visible ones, and the columns they reduce to.
+    struct CurveEnds {
+        int columns = 1;
+        const HistoryRecord *before = nullptr, *firstIn = nullptr, *lastIn = nullptr, *after = nullptr;
+    };
+    static QPen gridPen();
+    static void paintHeld(QPainter &p, const Frame &f, const std::vector<std::pair<qint64, qint64>> &held);
+    static void paintGrid(QPainter &p, const Frame &f, const QFontMetricsF &fm, const YRange &range);
+    static void paintTimeAxis(QPainter &p, const Frame &f, const QFontMetricsF &fm);
+    void paintCurves(QPainter &p, const Frame &f, const HistoryPlotInput &in);
+    void paintCurve(QPainter &p, const Frame &f, int q, const YRange &range, const CurveEnds &ends, bool raster);
+    void strokePoints(QPainter &p, int wide);
+    static void paintEvents(QPainter &p, const Frame &f, const std::vector<HistoryEvent> &events);
+    static void paintMarkers(QPainter &p, const Frame &f, const QFontMetricsF &fm, const std::array<qint64, 2> &marks);
+
     std::vector<PlotColumn> m_columns; // reused by every paint
     std::vector<QPointF> m_points;
 };

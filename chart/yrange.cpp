@@ -2,6 +2,8 @@
 
 #include "core/numbers.h"
 
+#include <QCoreApplication>
+
 YCheck checkYRange(const QString &maxText, const QString &minText, YRange *out)
 {
     const double mx = leadNum(maxText);
@@ -29,15 +31,15 @@ QString yCheckText(YCheck c)
     case YCheck::Ok:
         return QString();
     case YCheck::MaxOut:
-        return QStringLiteral("最大值须在 -12000 到 36000 之间");
+        return QCoreApplication::translate("YRange", "最大值须在 -12000 到 36000 之间");
     case YCheck::MinOut:
-        return QStringLiteral("最小值须在 -12000 到 35000 之间");
+        return QCoreApplication::translate("YRange", "最小值须在 -12000 到 35000 之间");
     case YCheck::MinNotBelow:
-        return QStringLiteral("最小值须小于最大值");
+        return QCoreApplication::translate("YRange", "最小值须小于最大值");
     case YCheck::NoFit:
-        return QStringLiteral("最大值、最小值及其差须在 -32768 到 32767 之间");
+        return QCoreApplication::translate("YRange", "最大值、最小值及其差须在 -32768 到 32767 之间");
     case YCheck::ZeroSpan:
-        return QStringLiteral("最大值与最小值之差取整后为 0");
+        return QCoreApplication::translate("YRange", "最大值与最小值之差取整后为 0");
     }
     return QString();
 }

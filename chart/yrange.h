@@ -22,5 +22,5 @@ struct YRange {
 // the minimum is read.
 YCheck checkYRange(const QString &maxText, const QString &minText, YRange *out);
 
-// Short message for the operator; empty for Ok.
+// Short message for the operator, translated; empty for Ok.
 QString yCheckText(YCheck c);

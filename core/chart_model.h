@@ -1,5 +1,6 @@
-// The trend chart's sample buffer and state. One instance belongs to the main
-// window; it is filled from the database (Load_History) or by live appends.
+// The trend chart's sample buffer and state. One instance belongs to the
+// chart controller; it is filled from the database (Load_History) or by live
+// appends.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The chart's zoom, paging, ruler and live-append rules without any window:
 // the database is a ring of records in memory.
 #include "chart/chart_controller.h"
+#include "core/dates.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -70,6 +71,8 @@ private slots:
     void zoomInPastReloadPoint();
     void historyOutcome_data();
     void historyOutcome();
+    void liveTick_data();
+    void liveTick();
 };
 
 void TestChartController::startsLive()
@@ -385,6 +388,66 @@ void TestChartController::historyOutcome()
     QCOMPARE(loaded.at(0).at(0).toBool(), ok);
     QCOMPARE(ctl->chart().Cur_Id, curId);
     QCOMPARE(ctl->chart().Win_Last_Id, curId);
+}
+
+// The live refresh's tick: a record logged since the last tick is appended
+// only while the chart is live; several logged meanwhile become one append,
+// and one logged while paging or under the ruler waits for the live chart.
+void TestChartController::liveTick_data()
+{
+    QTest::addColumn<int>("logged");      // records logged before the first tick
+    QTest::addColumn<QString>("mode");    // "live", "paging" or "ruler" at that tick
+    QTest::addColumn<bool>("held");       // the link was not fresh
+    QTest::addColumn<bool>("appended");   // by the first tick
+    QTest::addColumn<int>("chartEnd");    // after the first tick
+    QTest::addColumn<int>("afterReturn"); // Chart_End after going live and ticking twice more
+    QTest::newRow("nothing logged") << 0 << "live" << false << false << 241 << 241;
+    QTest::newRow("one logged, live") << 1 << "live" << false << true << 242 << 242;
+    QTest::newRow("three logged, one append") << 3 << "live" << false << true << 242 << 242;
+    QTest::newRow("held values") << 1 << "live" << true << true << 242 << 242;
+    QTest::newRow("logged while paging") << 1 << "paging" << false << false << 321 << 242;
+    QTest::newRow("logged under the ruler") << 2 << "ruler" << false << false << 241 << 242;
+}
+
+void TestChartController::liveTick()
+{
+    QFETCH(int, logged);
+    QFETCH(QString, mode);
+    QFETCH(bool, held);
+    QFETCH(bool, appended);
+    QFETCH(int, chartEnd);
+    QFETCH(int, afterReturn);
+    FakeLog log;
+    log.newest = 5000;
+    auto ctl = started(log);
+    QSignalSpy redraws(ctl.get(), &ChartController::redrawNeeded);
+    if (mode == QLatin1String("paging"))
+        ctl->pageBack();
+    else if (mode == QLatin1String("ruler"))
+        ctl->toggleRuler();
+    for (int i = 0; i < logged; ++i)
+        ctl->noteSample();
+    QCOMPARE(ctl->samplePending(), logged > 0);
+    const int redrawsBefore = int(redraws.count());
+    QCOMPARE(ctl->liveTick(kValues, kNow, held), appended);
+    QCOMPARE(int(ctl->chart().Chart_End), chartEnd);
+    QCOMPARE(ctl->samplePending(), logged > 0 && !appended);
+    QCOMPARE(int(redraws.count()) - redrawsBefore, appended ? 1 : 0);
+    if (appended) {
+        const Chart &c = ctl->chart();
+        QCOMPARE(c.Chart_Val[242][0], 11.0f);
+        QCOMPARE(c.Chart_Val[242][5], 16.0f);
+        QCOMPARE(c.Chart_Time[242], timeSerial(kNow.time()));
+        QCOMPARE(c.held[242], held);
+    }
+    // Back to live: what waited is appended once, and nothing more.
+    if (mode == QLatin1String("paging"))
+        ctl->pageForward();
+    else if (mode == QLatin1String("ruler"))
+        ctl->toggleRuler();
+    ctl->liveTick(kValues, kNow, held);
+    QVERIFY(!ctl->liveTick(kValues, kNow, held));
+    QCOMPARE(int(ctl->chart().Chart_End), afterReturn);
 }
 
 QTEST_GUILESS_MAIN(TestChartController)

@@ -2,6 +2,9 @@
 // English for texts left in Chinese and texts wider than their controls.
 #include "app/fit_label.h"
 #include "app/language.h"
+#include "chart/chartprint.h"
+#include "chart/curves.h"
+#include "chart/yrange.h"
 #include "logging/csv_export.h"
 #include "logging/history_range.h"
 #include "english_check.h"
@@ -22,6 +25,8 @@ private slots:
     void mainWindowInEnglish();
     void databaseTexts_data();
     void databaseTexts();
+    void chartTexts_data();
+    void chartTexts();
     void cleanup();
 
 private:
@@ -154,6 +159,42 @@ void TestEnglish::databaseTexts()
         QCOMPARE(error, QStringLiteral("数据库文件 %1 不存在").arg(missing));
         QVERIFY2(exportError.startsWith(QStringLiteral("无法写入 ")), qPrintable(exportError));
     }
+}
+
+void TestEnglish::chartTexts_data()
+{
+    QTest::addColumn<QString>("part");
+    QTest::newRow("trend print header") << "trend";
+    QTest::newRow("history print header") << "history";
+    QTest::newRow("curve captions") << "captions";
+    QTest::newRow("Y-range messages") << "yrange";
+}
+
+// The chart's own texts: its print headers, its curves' captions and the
+// Y-range editor's messages come in English, none left out.
+void TestEnglish::chartTexts()
+{
+    QFETCH(QString, part);
+    QVERIFY(installLanguage(QStringLiteral("en"), &m_translator));
+    const QDateTime at(QDate(2026, 3, 12), QTime(6, 0));
+    QStringList texts;
+    if (part == QLatin1String("trend") || part == QLatin1String("history")) {
+        const PrintTitle title = part == QLatin1String("trend") ? PrintTitle::Trend : PrintTitle::History;
+        const PrintHeaderTexts t = printHeaderTexts(
+            chartPrintHeader(title, 3, at, at.addSecs(600), [](int) { return true; }, YRange{0, 1500, 1500}, at));
+        texts << t.title << t.printed << t.span;
+        for (const QString &c : t.channels)
+            texts << c;
+        QCOMPARE(t.channels.size(), size_t(kCurveCount));
+    } else if (part == QLatin1String("captions")) {
+        for (int q = 0; q < kCurveCount; ++q)
+            texts << historyCurveCaption(q);
+    } else {
+        for (YCheck c : {YCheck::MaxOut, YCheck::MinOut, YCheck::MinNotBelow, YCheck::NoFit, YCheck::ZeroSpan})
+            texts << yCheckText(c);
+    }
+    for (const QString &text : std::as_const(texts))
+        QVERIFY2(!text.isEmpty() && !hasCjk(text), qPrintable(text));
 }
 
 void TestEnglish::cleanup()

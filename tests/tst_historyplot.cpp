@@ -141,10 +141,10 @@ void TestHistoryPlot::heldRecordsShaded()
     // A row between two grid lines, clear of every curve.
     const int y = int(area.top() + area.height() / 12);
     const int x0 = int(area.left()), xs = x0 + 200, xe = x0 + 300;
-    const int heldIn = countRgb(img, xs + 2, xe - 3, y, y, HistoryPlot::Held.rgb());
+    const int heldIn = countRgb(img, xs + 2, xe - 3, y, y, HistoryPlot::heldColour.rgb());
     QVERIFY2(heldIn >= 90, qPrintable(QString::number(heldIn)));
-    QCOMPARE(countRgb(img, x0 + 2, xs - 3, y, y, HistoryPlot::Held.rgb()), 0);
-    QCOMPARE(countRgb(img, xe + 2, int(area.right()) - 2, y, y, HistoryPlot::Held.rgb()), 0);
+    QCOMPARE(countRgb(img, x0 + 2, xs - 3, y, y, HistoryPlot::heldColour.rgb()), 0);
+    QCOMPARE(countRgb(img, xe + 2, int(area.right()) - 2, y, y, HistoryPlot::heldColour.rgb()), 0);
 }
 
 void TestHistoryPlot::timeTicks_data()

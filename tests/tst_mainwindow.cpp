@@ -30,6 +30,8 @@ private slots:
     void escHeldOver();
     void escInComboListClosesListOnly();
     void escThroughConfigWindow();
+    void sessionStartsItsCycles_data();
+    void sessionStartsItsCycles();
     void writeProblemOnStatusLine_data();
     void writeProblemOnStatusLine();
     void exitButton();
@@ -123,7 +125,7 @@ void TestMainWindow::loadResults()
     QCOMPARE(control<PtBox>(*w, "pt")->scaleHeight(), 7508);
     QCOMPARE(control<PtBox>(*w, "pt")->width(), PtBox::px(control<PtBox>(*w, "pt"), 12008));
     QCOMPARE(control<PtBox>(*w, "pt")->height(), PtBox::px(control<PtBox>(*w, "pt"), 7508, true));
-    QVERIFY(!control<PtBox>(*w, "pt")->Picture().isNull());
+    QVERIFY(!control<PtBox>(*w, "pt")->picture().isNull());
     // Timers: live refresh, repaint, clock.
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(control<QTimer>(*w, "Timer2")->isActive());
@@ -356,6 +358,43 @@ void TestMainWindow::escInComboListClosesListOnly()
 // The real hand-over: the splash brings up the windows, "CONFIG" opens the
 // configuration window, its Esc closes it, and the Esc that follows at once
 // (a double press) or repeats (a held key) does not end the program.
+void TestMainWindow::sessionStartsItsCycles_data()
+{
+    QTest::addColumn<bool>("handOver"); // the splash brings up the main window
+    QTest::addColumn<int>("starts");    // session.start() calls, as main() makes them
+    QTest::newRow("not started") << false << 0;
+    QTest::newRow("started, no window") << false << 1;
+    QTest::newRow("hand-over, not started") << true << 0;
+    QTest::newRow("hand-over, started") << true << 1;
+    QTest::newRow("started twice") << true << 2;
+}
+
+// The session starts its own cycles: the logging runs once started, with
+// or without a window; the acquisition waits for "打开"; the splash's
+// hand-over brings up the main window and starts nothing itself.
+void TestMainWindow::sessionStartsItsCycles()
+{
+    QFETCH(bool, handOver);
+    QFETCH(int, starts);
+    DbFixture db;
+    QVERIFY(db.Fill(1, 30));
+    InstrumentSession session;
+    session.clock.set([] { return kNow; });
+    Windows win;
+    auto *splash = new frmSplash(session, win);
+    QSignalSpy handedOver(splash, &frmSplash::handedOver);
+    if (handOver)
+        splash->Timer1_Timer();
+    else
+        delete splash;
+    for (int i = 0; i < starts; ++i)
+        session.start();
+    QCOMPARE(bool(win.main), handOver);
+    QCOMPARE(int(handedOver.count()), handOver ? 1 : 0);
+    QCOMPARE(session.logger.Timer1.isActive(), starts > 0);
+    QVERIFY(!session.met1.Timer1.isActive());
+}
+
 void TestMainWindow::escThroughConfigWindow()
 {
     DbFixture db;
@@ -692,13 +731,13 @@ void TestMainWindow::repaintTimerDraws()
     DbFixture db;
     QVERIFY(db.Fill(1, 400));
     auto w = loadWindow(*m_session);
-    const QImage before = control<PtBox>(*w, "pt")->Picture().copy();
+    const QImage before = control<PtBox>(*w, "pt")->picture().copy();
     m_session->yRange.Span = 750; // curves twice as tall
     w->Timer2_Timer();
-    QVERIFY(control<PtBox>(*w, "pt")->Picture() != before);
+    QVERIFY(control<PtBox>(*w, "pt")->picture() != before);
     m_session->yRange.Span = 1500;
     w->Timer2_Timer();
-    QCOMPARE(control<PtBox>(*w, "pt")->Picture(), before);
+    QCOMPARE(control<PtBox>(*w, "pt")->picture(), before);
 }
 
 QTEST_MAIN(TestMainWindow)

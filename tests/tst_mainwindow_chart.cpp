@@ -111,11 +111,11 @@ void TestMainWindowChart::pagingThroughTheDatabase()
     QCOMPARE(c.Chart_Val[321][0], 340.0f);
     QVERIFY(forward->isEnabled());
     QVERIFY(!w->chartLive());
-    const QImage before = control<PtBox>(*w, "pt")->Picture().copy();
+    const QImage before = control<PtBox>(*w, "pt")->picture().copy();
     QTest::keyClick(focus, Qt::Key_F7); // 400 - 120 = 280: the limit
     QCOMPARE(int(c.Page_Back), 2);
     QVERIFY(!back->isEnabled());
-    QCOMPARE(control<PtBox>(*w, "pt")->Picture(), before);
+    QCOMPARE(control<PtBox>(*w, "pt")->picture(), before);
     QTest::keyClick(focus, Qt::Key_F7); // refused
     QCOMPARE(int(c.Page_Back), 2);
     QTest::keyClick(focus, Qt::Key_F6); // the page ending 340 again

@@ -100,7 +100,7 @@ void TestMainWindowLayout::fitsSmallScreen()
     }
     // The chart is smaller than its twip size and still drawn whole.
     QVERIFY(control<PtBox>(*w, "pt")->width() < PtBox::px(control<PtBox>(*w, "pt"), kPtWidth));
-    QCOMPARE(control<PtBox>(*w, "pt")->Picture().size(), control<PtBox>(*w, "pt")->size() * control<PtBox>(*w, "pt")->devicePixelRatioF());
+    QCOMPARE(control<PtBox>(*w, "pt")->picture().size(), control<PtBox>(*w, "pt")->size() * control<PtBox>(*w, "pt")->devicePixelRatioF());
 }
 
 void TestMainWindowLayout::valuesOnTheirRows_data()
@@ -137,7 +137,7 @@ void TestMainWindowLayout::valuesOnTheirRows()
     settle();
     w->Timer1_Timer();
     QCOMPARE(control<FitLabel>(*w, "Label5", label)->text(), QString::number(value));
-    const QImage img = control<PtBox>(*w, "pt")->Picture();
+    const QImage img = control<PtBox>(*w, "pt")->picture();
     const int x = int(9000 * control<PtBox>(*w, "pt")->sx() * img.devicePixelRatio()) - 1;
     int sum = 0, n = 0;
     for (int y = 0; y < img.height(); ++y) {

@@ -44,6 +44,60 @@
     </message>
 </context>
 <context>
+    <name>ChartPrint</name>
+    <message>
+        <source>趋势曲线</source>
+        <translation>Trend</translation>
+    </message>
+    <message>
+        <source>历史曲线</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>仪表</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>打印时间</source>
+        <translation>Printed</translation>
+    </message>
+    <message>
+        <source>时间 %1 至 %2</source>
+        <translation>Time %1 to %2</translation>
+    </message>
+</context>
+<context>
+    <name>Curves</name>
+    <message>
+        <source>通道一 CH1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道二 CH2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>通道三 CH3</source>
+        <translation>Channel 3</translation>
+    </message>
+    <message>
+        <source>通道四 CH4</source>
+        <translation>Channel 4</translation>
+    </message>
+    <message>
+        <source>变送值 DA</source>
+        <translation>Out DA</translation>
+    </message>
+    <message>
+        <source>输入6</source>
+        <translation>Input 6</translation>
+    </message>
+</context>
+<context>
     <name>CsvExport</name>
     <message>
         <source>无法写入 %1（%2）</source>
@@ -1544,6 +1598,29 @@
     <message>
         <source>标尺读数 无记录</source>
         <translation>Cursor: no record</translation>
+    </message>
+</context>
+<context>
+    <name>YRange</name>
+    <message>
+        <source>最大值须在 -12000 到 36000 之间</source>
+        <translation>The maximum must lie between -12000 and 36000</translation>
+    </message>
+    <message>
+        <source>最小值须在 -12000 到 35000 之间</source>
+        <translation>The minimum must lie between -12000 and 35000</translation>
+    </message>
+    <message>
+        <source>最小值须小于最大值</source>
+        <translation>The minimum must be below the maximum</translation>
+    </message>
+    <message>
+        <source>最大值、最小值及其差须在 -32768 到 32767 之间</source>
+        <translation>Maximum, minimum and their difference must lie between -32768 and 32767</translation>
+    </message>
+    <message>
+        <source>最大值与最小值之差取整后为 0</source>
+        <translation>The difference of maximum and minimum rounds to 0</translation>
     </message>
 </context>
 <context>
