@@ -2,6 +2,7 @@
 
 #include "core/chart_model.h"
 #include "logging/journal.h"
+#include "logging/read_snapshot.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -138,12 +139,10 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
                              .arg(quintptr(&out));
     bool ok = false;
     {
+        // Everything below reads a copy of the file taken at one moment: the
+        // scans take far longer than the logger may wait for its commit.
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        ok = db.open();
-        if (!ok)
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
+        ok = openSnapshot(db, dbPath, error);
 
         const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
         ok = ok && ringColumns(db, pv, error) && ringColumns(db, lpv, error);
@@ -157,10 +156,6 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
             if (!ok)
                 error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
         }
-
-        // Pages mapped rather than copied: a full ring is read in one pass.
-        if (ok)
-            QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
 
         // Newest ids of the rings, for the order of records within a second.
         qint64 newest[2] = {0, 0};

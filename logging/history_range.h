@@ -18,8 +18,10 @@
 // rings start together); otherwise the ten-second ring. `ring` forces one.
 //
 // Opens a read-only connection of its own, so it may run on any thread; it
-// never creates or alters a file (a missing one is an error). False with a
-// one-line error (Chinese, the database's own words in brackets) when the
-// file cannot be read or is not a log database.
+// never creates or alters a file (a missing one is an error). It reads a copy
+// of the file taken in short steps (logging/read_snapshot.h): the logging
+// beside it never waits for the read. False with a one-line error (Chinese,
+// the database's own words in brackets) when the file cannot be read or is
+// not a log database.
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
                  HistoryRange &out, QString &error);
