@@ -9,11 +9,11 @@
 
 namespace {
 
-// Pages copied per step: 256 kB of 4 kB pages, about a tenth of a
-// millisecond from the page cache.
-constexpr int kStepPages = 64;
+// Pages copied per step: 1 MB of 4 kB pages, about a millisecond from the
+// page cache (each step also looks for a hot journal beside the file).
+constexpr int kStepPages = 256;
 // Copies started again (a commit between two steps) before the copy is taken
-// in one step, the read lock held throughout (a few milliseconds).
+// in one step, the read lock held throughout (some 15 ms).
 constexpr int kRestarts = 4;
 
 QString dbText(const QSqlError &e)
@@ -62,8 +62,7 @@ bool copyPages(sqlite3 *src, sqlite3 *dst, QString &error)
         return false;
     const QByteArray setSize = QByteArrayLiteral("PRAGMA page_size=") + QByteArray::number(size);
     sqlite3_exec(dst, setSize.constData(), nullptr, nullptr, nullptr);
-    // Pages mapped rather than read: a full database is copied in a few
-    // milliseconds.
+    // Pages mapped rather than read: a full database is copied in some 15 ms.
     sqlite3_exec(src, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
     sqlite3_backup *b = sqlite3_backup_init(dst, "main", src, "main");
     if (!b) {

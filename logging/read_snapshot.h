@@ -4,7 +4,7 @@
 // A plain scan of a full ring holds the file's read lock for as long as it
 // steps, and while any reader holds it the logger's commit cannot complete.
 // The copy is taken in steps of a few hundred pages, each of which holds the
-// read lock for well under a millisecond; a commit that lands between two
+// read lock for about a millisecond; a commit that lands between two
 // steps starts the copy again, so the copy is the file as it was at one
 // moment, and the reader scans it at leisure. The file itself keeps its
 // rollback journal (logging/log_db.h): nothing lies beside it between two
