@@ -3,6 +3,7 @@
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/journal.h"
+#include "logging/read_snapshot.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -362,9 +363,10 @@ bool isDbFile(const QString &dbPath, QString &error)
     return true;
 }
 
-// Runs read on a read-only connection of its own to dbPath (one per call
-// and thread: the name carries both).
-bool withReadOnly(const QString &dbPath, const void *caller, QString &error,
+// Runs read on a connection of its own (one per call and thread: the name
+// carries both) to a copy of the file taken at one moment: the scans take
+// far longer than the logger may wait for its commit.
+bool withSnapshot(const QString &dbPath, const void *caller, QString &error,
                   const std::function<bool(QSqlDatabase &)> &read)
 {
     const QString name = QStringLiteral("readHistory-%1-%2")
@@ -373,12 +375,7 @@ bool withReadOnly(const QString &dbPath, const void *caller, QString &error,
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(dbPath);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        ok = db.open();
-        if (!ok)
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(dbPath) + dbText(db.lastError());
-        ok = ok && read(db);
+        ok = openSnapshot(db, dbPath, error) && read(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -406,7 +403,7 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     const QDateTime lf = from.toLocalTime(), lt = to.toLocalTime();
     const qint64 fromKey = serialSeconds(lf.date(), lf.time());
     const qint64 toKey = serialSeconds(lt.date(), lt.time());
-    const bool ok = withReadOnly(dbPath, &out, error, [&](QSqlDatabase &db) {
+    const bool ok = withSnapshot(dbPath, &out, error, [&](QSqlDatabase &db) {
         return readOpen(db, dbPath, fromKey, toKey, ring, out, error);
     });
     if (!ok) {
@@ -422,7 +419,7 @@ bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest,
     error.clear();
     if (!isDbFile(dbPath, error))
         return false;
-    return withReadOnly(dbPath, &oldest, error, [&](QSqlDatabase &db) {
+    return withSnapshot(dbPath, &oldest, error, [&](QSqlDatabase &db) {
         sqlite3 *h = openRings(db, dbPath, error);
         RingScan scan;
         HistoryFault fault = HistoryFault::None;

@@ -23,9 +23,11 @@
 // rings start together); otherwise the ten-second ring. `ring` forces one.
 //
 // Opens a read-only connection of its own, so it may run on any thread; it
-// never creates or alters a file (a missing one is an error). False with a
-// one-line error (Chinese, the database's own words in brackets) when the
-// file cannot be read or is not a log database; out.fault tells which:
+// never creates or alters a file (a missing one is an error). It reads a copy
+// of the file taken in short steps (logging/read_snapshot.h): the logging
+// beside it never waits for the read. False with a one-line error
+// (Chinese, the database's own words in brackets) when the file cannot be
+// read or is not a log database; out.fault tells which:
 // Incomplete when a read failed part way (a damaged page), so the range is
 // never handed out with records missing.
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,

@@ -97,7 +97,9 @@ bool storedId(const QVariant &v, int32_t &id)
     return roundI32(d, &id);
 }
 
-constexpr const char *kBusyOption = "QSQLITE_BUSY_TIMEOUT=20"; // ms: the logging runs on the UI thread
+// ms: the logging runs on the UI thread. A record the lock holds off longer
+// is tried again at the next tick of its second (mscom).
+constexpr const char *kBusyOption = "QSQLITE_BUSY_TIMEOUT=20";
 
 struct TableRule {
     const char *table;

@@ -78,21 +78,17 @@ void mscom::Timer1_Timer()
     const QDateTime now = m_clock.now();
     const double date = dateSerial(now.date());
     const double time = timeSerial(now.time());
-    float values[8];
+    DueRecord due{true, now, date, time, {}};
     for (int i = 0; i < 8; ++i)
-        values[i] = m_live.Val_3X[i];
+        due.values[i] = m_live.Val_3X[i];
 
     bool wrote = false, failed = false, dueSample = false;
     if (elapsed(now, m_times.Pv_Date, m_times.Pv_Time) >= 1) {
-        // Taken before the write: a failed write waits a full second.
+        // Taken at the first try: a record that cannot be written in its
+        // second is not written later.
         m_times.Pv_Date = date;
         m_times.Pv_Time = time;
-        if (haveIds && Log_Conn.writeRecord(DbRing::Pv, Pv_Id + 1, date, time, values)) {
-            Pv_Id += 1;
-            wrote = true;
-        } else if (haveIds && Log_Conn.fault() != DbFault::None) {
-            failed = true; // (no fault: the file was reopened, the ids were read on the old one)
-        }
+        m_duePv = due;
         // The live chart moves on every second, logged or not: while logging
         // is stopped the operator still sees the instrument's trend.
         dueSample = true;
@@ -100,13 +96,10 @@ void mscom::Timer1_Timer()
     if (elapsed(now, m_times.Lpv_Date, m_times.Lpv_Time) >= 10) {
         m_times.Lpv_Date = date;
         m_times.Lpv_Time = time;
-        if (haveIds && Log_Conn.writeRecord(DbRing::Lpv, Lpv_Id + 1, date, time, values)) {
-            Lpv_Id += 1;
-            wrote = true;
-        } else if (haveIds && Log_Conn.fault() != DbFault::None) {
-            failed = true;
-        }
+        m_dueLpv = due;
     }
+    writeDue(DbRing::Pv, m_duePv, now, haveIds, wrote, failed);
+    writeDue(DbRing::Lpv, m_dueLpv, now, haveIds, wrote, failed);
     watchFlags(now);
     writeEvents();
 
@@ -123,6 +116,27 @@ void mscom::Timer1_Timer()
     // Told last, when the states are up to date.
     if (dueSample)
         emit sampleLogged();
+}
+
+void mscom::writeDue(DbRing ring, DueRecord &due, const QDateTime &now, bool haveIds, bool &wrote, bool &failed)
+{
+    if (!due.waiting || due.second != now) {
+        due.waiting = false;
+        return;
+    }
+    int32_t &id = ring == DbRing::Pv ? Pv_Id : Lpv_Id;
+    if (haveIds && Log_Conn.writeRecord(ring, id + 1, due.date, due.time, due.values)) {
+        id += 1;
+        wrote = true;
+        due.waiting = false;
+        return;
+    }
+    // (no fault: the file was reopened, the ids were read on the old one)
+    if (haveIds && Log_Conn.fault() != DbFault::None)
+        failed = true;
+    // Another connection holding the file lets go within moments; any other
+    // fault waits for the next record.
+    due.waiting = Log_Conn.fault() == DbFault::Locked;
 }
 
 void mscom::linkChanged(EventKind kind, const QDateTime &when)

@@ -93,6 +93,17 @@ signals:
     void noticeRaised(const LogNotice &notice);
 
 private:
+    // A record due in the current clock second. While the database is locked
+    // by another connection (a reader's scan, a backup) it is tried again at
+    // every tick of its second; a later second has a record of its own.
+    struct DueRecord {
+        bool waiting = false;
+        QDateTime second;
+        double date = 0, time = 0;
+        float values[8] = {};
+    };
+    void writeDue(DbRing ring, DueRecord &due, const QDateTime &now, bool haveIds, bool &wrote, bool &failed);
+
     void queueEvent(const HistoryEvent &event);
     void watchFlags(const QDateTime &now);
     void writeEvents();
@@ -110,4 +121,5 @@ private:
     QString m_journalStatus;
     bool m_linkUp = false;
     int32_t m_flagSeen[12] = {}; // Sta_1X(0..11) as last told
+    DueRecord m_duePv, m_dueLpv;
 };
