@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QSettings>
+#include <QTimeZone>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -63,44 +66,42 @@ bool writeMqttSettings(const QString &path, const MqttSettings &s)
 
 namespace {
 
-// "2026-12-08T03:00:00+08:00": local time and its offset from UTC.
-QByteArray isoWithOffset(const QDateTime &t)
+// "2026-12-08T03:00:00+08:00": local time and its offset from UTC (a zone
+// of that fixed offset, so that UTC too reads "+00:00" rather than "Z").
+QString isoWithOffset(const QDateTime &t)
 {
-    const int off = t.offsetFromUtc();
-    const int mins = std::abs(off) / 60;
-    return t.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss")).toLatin1() + (off < 0 ? '-' : '+')
-           + QByteArray::number(mins / 60).rightJustified(2, '0') + ':'
-           + QByteArray::number(mins % 60).rightJustified(2, '0');
+    return t.toTimeZone(QTimeZone(t.offsetFromUtc())).toString(Qt::ISODate);
 }
 
-// The read-out's text with a decimal point whatever the locale.
-QByteArray jsonNumber(float v)
+// The read-out's value (numText, read back with a decimal point whatever
+// the locale); null when it is no number.
+QJsonValue jsonNumber(float v)
 {
     if (!std::isfinite(v))
-        return "null";
+        return QJsonValue(QJsonValue::Null);
     QString t = numText(v);
     t.replace(QLocale().decimalPoint(), QStringLiteral("."));
-    return t.toLatin1();
+    t.replace(QLocale().negativeSign(), QStringLiteral("-"));
+    return QLocale::c().toDouble(t);
 }
 
 } // namespace
 
 QByteArray stateJson(const QDateTime &time, const LiveTables &live, MqttLink link)
 {
-    uint32_t status = 0;
+    qint64 status = 0;
     for (int k = 0; k < 16; ++k)
         if (live.Sta_1X[k] != 0)
-            status |= 1u << k;
+            status |= qint64(1) << k;
     static constexpr const char *kLink[] = {"ok", "interrupted", "closed"};
-    QByteArray j;
-    j.reserve(160);
-    j += "{\"time\":\"" + isoWithOffset(time) + '"';
+    QJsonObject o;
+    o.insert(QLatin1String("time"), isoWithOffset(time));
     for (int i = 0; i < 4; ++i)
-        j += ",\"ch" + QByteArray::number(i + 1) + "\":" + jsonNumber(live.Val_3X[i]);
-    j += ",\"da\":" + jsonNumber(live.Val_3X[4]);
-    j += ",\"status\":" + QByteArray::number(status);
-    j += ",\"link\":\"" + QByteArray(kLink[int(link)]) + "\"}";
-    return j;
+        o.insert(QLatin1String("ch") + QString::number(i + 1), jsonNumber(live.Val_3X[i]));
+    o.insert(QLatin1String("da"), jsonNumber(live.Val_3X[4]));
+    o.insert(QLatin1String("status"), status);
+    o.insert(QLatin1String("link"), QLatin1String(kLink[int(link)]));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
 namespace {
