@@ -81,46 +81,47 @@ int bankSize(const std::string &bank)
     return 0;
 }
 
-}  // namespace
+using Words = std::vector<std::string>;
+using Answer = std::optional<std::string>; // none: not a command of this group
 
-std::string runCommand(const std::string &line, Model &model, Slave &slave, bool &quit)
+// set ir|di|hr N V, get ir|di|hr N
+Answer registerCommand(const Words &w, Model &model)
 {
-    std::istringstream in(line);
-    std::vector<std::string> w;
-    for (std::string token; in >> token;)
-        w.push_back(token);
-    if (w.empty())
-        return "err empty command";
     const std::string &cmd = w[0];
-
-    if ((cmd == "set" && w.size() == 4) || (cmd == "get" && w.size() == 3)) {
-        const int size = bankSize(w[1]);
-        if (size == 0)
-            return "err unknown bank " + w[1];
-        const auto n = number(w[2]);
-        if (!n || *n < 1 || *n > size)
-            return "err bad number " + w[2];
-        if (cmd == "get") {
-            if (w[1] == "ir")
-                return "ok " + std::to_string(model.inputRegister(*n));
-            if (w[1] == "di")
-                return model.discreteInput(*n) ? "ok 1" : "ok 0";
-            return "ok " + std::to_string(model.holding(*n));
-        }
-        const auto v = number(w[3]);
-        if (!v || !fits16(*v))
-            return "err bad value " + w[3];
-        if (w[1] == "ir") {
-            model.setInputRegister(*n, *v);
-        } else if (w[1] == "hr") {
-            model.setHolding(*n, *v);
-        } else {
-            if (*v != 0 && *v != 1)
-                return "err bad value " + w[3];
-            model.setDiscreteInput(*n, *v == 1);
-        }
-        return "ok";
+    if (!(cmd == "set" && w.size() == 4) && !(cmd == "get" && w.size() == 3))
+        return std::nullopt;
+    const int size = bankSize(w[1]);
+    if (size == 0)
+        return "err unknown bank " + w[1];
+    const auto n = number(w[2]);
+    if (!n || *n < 1 || *n > size)
+        return "err bad number " + w[2];
+    if (cmd == "get") {
+        if (w[1] == "ir")
+            return "ok " + std::to_string(model.inputRegister(*n));
+        if (w[1] == "di")
+            return model.discreteInput(*n) ? "ok 1" : "ok 0";
+        return "ok " + std::to_string(model.holding(*n));
     }
+    const auto v = number(w[3]);
+    if (!v || !fits16(*v))
+        return "err bad value " + w[3];
+    if (w[1] == "ir") {
+        model.setInputRegister(*n, *v);
+    } else if (w[1] == "hr") {
+        model.setHolding(*n, *v);
+    } else {
+        if (*v != 0 && *v != 1)
+            return "err bad value " + w[3];
+        model.setDiscreteInput(*n, *v == 1);
+    }
+    return "ok";
+}
+
+// status W, auto, freeze on|off, open C on|off, short C on|off
+Answer modelCommand(const Words &w, Model &model)
+{
+    const std::string &cmd = w[0];
     if (cmd == "status" && w.size() == 2) {
         const auto v = number(w[1]);
         if (!v || *v < 0 || *v > 0xFFFF)
@@ -152,51 +153,92 @@ std::string runCommand(const std::string &line, Model &model, Slave &slave, bool
             model.setShort(*c, *on);
         return "ok";
     }
-    if (cmd == "fault" && w.size() >= 2) {
-        const std::string &kind = w[1];
-        if (kind == "none" && w.size() == 2)
-            slave.setFault(Fault::None);
-        else if (kind == "silent" && w.size() == 2)
-            slave.setFault(Fault::Silent);
-        else if (kind == "crc" && w.size() == 2)
-            slave.setFault(Fault::Crc);
-        else if (kind == "wecho" && w.size() == 3 && (w[2] == "value" || w[2] == "reg"))
-            slave.setFault(w[2] == "value" ? Fault::EchoValue : Fault::EchoRegister);
-        else if ((kind == "late" || kind == "wexc" || kind == "dribble") && w.size() == 3) {
-            const auto v = number(w[2]);
-            if (kind == "late") {
-                if (!v || *v < 0 || *v > 60000)
-                    return "err bad delay " + w[2];
-                slave.setFault(Fault::Late, *v);
-            } else if (kind == "dribble") {
-                if (!v || *v < 1 || *v > 10000)
-                    return "err bad gap " + w[2];
-                slave.setFault(Fault::Dribble, *v);
-            } else {
-                if (!v || *v < 1 || *v > 255)
-                    return "err bad exception code " + w[2];
-                slave.setFault(Fault::WriteException, *v);
-            }
-        } else {
-            return "err bad fault";
-        }
-        return "ok";
+    return std::nullopt;
+}
+
+// fault late MS | wexc CODE | dribble MS: the number checked by kind.
+std::string timedFault(const std::string &kind, const std::string &arg, Slave &slave)
+{
+    const auto v = number(arg);
+    if (kind == "late") {
+        if (!v || *v < 0 || *v > 60000)
+            return "err bad delay " + arg;
+        slave.setFault(Fault::Late, *v);
+    } else if (kind == "dribble") {
+        if (!v || *v < 1 || *v > 10000)
+            return "err bad gap " + arg;
+        slave.setFault(Fault::Dribble, *v);
+    } else {
+        if (!v || *v < 1 || *v > 255)
+            return "err bad exception code " + arg;
+        slave.setFault(Fault::WriteException, *v);
     }
-    if (cmd == "stats" && w.size() == 1)
+    return "ok";
+}
+
+// fault none | silent | crc | wecho value|reg | late MS | wexc CODE | dribble MS
+Answer faultCommand(const Words &w, Slave &slave)
+{
+    if (w[0] != "fault" || w.size() < 2)
+        return std::nullopt;
+    const std::string &kind = w[1];
+    if (kind == "none" && w.size() == 2)
+        slave.setFault(Fault::None);
+    else if (kind == "silent" && w.size() == 2)
+        slave.setFault(Fault::Silent);
+    else if (kind == "crc" && w.size() == 2)
+        slave.setFault(Fault::Crc);
+    else if (kind == "wecho" && w.size() == 3 && (w[2] == "value" || w[2] == "reg"))
+        slave.setFault(w[2] == "value" ? Fault::EchoValue : Fault::EchoRegister);
+    else if ((kind == "late" || kind == "wexc" || kind == "dribble") && w.size() == 3)
+        return timedFault(kind, w[2], slave);
+    else
+        return "err bad fault";
+    return "ok";
+}
+
+// stats, lastwrite, reset, quit
+Answer slaveCommand(const Words &w, Slave &slave, bool &quit)
+{
+    const std::string &cmd = w[0];
+    if (w.size() != 1)
+        return std::nullopt;
+    if (cmd == "stats")
         return "ok reads " + std::to_string(slave.reads()) + " writes " + std::to_string(slave.writes());
-    if (cmd == "lastwrite" && w.size() == 1) {
+    if (cmd == "lastwrite") {
         if (!slave.hasLastWrite())
             return "ok none";
         return "ok " + std::to_string(slave.lastWriteRegister()) + " " + std::to_string(slave.lastWriteValue());
     }
-    if (cmd == "reset" && w.size() == 1) {
+    if (cmd == "reset") {
         slave.resetCounters();
         return "ok";
     }
-    if (cmd == "quit" && w.size() == 1) {
+    if (cmd == "quit") {
         quit = true;
         return "ok";
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string runCommand(const std::string &line, Model &model, Slave &slave, bool &quit)
+{
+    std::istringstream in(line);
+    Words w;
+    for (std::string token; in >> token;)
+        w.push_back(token);
+    if (w.empty())
+        return "err empty command";
+    if (Answer a = registerCommand(w, model))
+        return *a;
+    if (Answer a = modelCommand(w, model))
+        return *a;
+    if (Answer a = faultCommand(w, slave))
+        return *a;
+    if (Answer a = slaveCommand(w, slave, quit))
+        return *a;
     return "err unknown command: " + line;
 }
 

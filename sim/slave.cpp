@@ -96,7 +96,7 @@ std::optional<Reply> Slave::handle(const std::uint8_t *frame, int length)
     return reply;
 }
 
-std::vector<std::uint8_t> Slave::process(const std::uint8_t *pdu, int length)
+Slave::Pdu Slave::process(const std::uint8_t *pdu, int length)
 {
     const std::uint8_t function = pdu[0];
     const bool isRead = function == kReadDiscreteInputs || function == kReadHoldingRegisters
@@ -108,64 +108,77 @@ std::vector<std::uint8_t> Slave::process(const std::uint8_t *pdu, int length)
         return exception(function, kIllegalDataValue);
 
     const int start = word(pdu + 1);  // protocol address = number - 1
-    std::vector<std::uint8_t> out{function};
-
-    if (isRead) {
-        const int count = word(pdu + 3);
-        if (function == kReadDiscreteInputs) {
-            if (count < 1 || count > 2000)
-                return exception(function, kIllegalDataValue);
-            if (start + count > kDiscreteInputs)
-                return exception(function, kIllegalDataAddress);
-            const std::uint16_t bits = m_model.discreteWord();
-            const int bytes = (count + 7) / 8;
-            out.push_back(static_cast<std::uint8_t>(bytes));
-            for (int b = 0; b < bytes; ++b) {
-                std::uint8_t byte = 0;
-                for (int i = 0; i < 8 && b * 8 + i < count; ++i) {
-                    if ((bits >> (start + b * 8 + i)) & 1u)
-                        byte |= static_cast<std::uint8_t>(1u << i);
-                }
-                out.push_back(byte);
-            }
-            return out;
-        }
-        const int size = function == kReadHoldingRegisters ? kHoldingRegisters : kInputRegisters;
-        if (count < 1 || count > 125)
-            return exception(function, kIllegalDataValue);
-        if (start + count > size)
-            return exception(function, kIllegalDataAddress);
-        out.push_back(static_cast<std::uint8_t>(2 * count));
-        for (int i = 0; i < count; ++i) {
-            const int n = start + i + 1;
-            putWord(out, function == kReadHoldingRegisters ? m_model.holding(n) : m_model.inputRegister(n));
-        }
-        return out;
-    }
-
+    if (function == kReadDiscreteInputs)
+        return readBits(function, start, word(pdu + 3));
+    if (isRead)
+        return readRegisters(function, start, word(pdu + 3));
     if (m_fault == Fault::WriteException)
         return exception(function, static_cast<std::uint8_t>(m_exceptionCode));
+    if (function == kWriteSingleRegister)
+        return writeSingle(pdu, start);
+    return writeMultiple(pdu, length, start);
+}
 
-    if (function == kWriteSingleRegister) {
-        if (start >= kHoldingRegisters)
-            return exception(function, kIllegalDataAddress);
-        const int value = static_cast<std::int16_t>(word(pdu + 3));
-        if (!Model::inRange(start + 1, value))
-            return exception(function, kIllegalDataValue);
-        m_model.setHolding(start + 1, value);
-        m_lastWriteRegister = start + 1;
-        m_lastWriteValue = value;
-        out.assign(pdu, pdu + 5);  // the reply echoes the request
-        // A garbled echo: the value was stored, the answer names another
-        // value or another register.
-        if (m_fault == Fault::EchoValue)
-            out[4] = static_cast<std::uint8_t>(out[4] ^ 0x01);
-        else if (m_fault == Fault::EchoRegister)
-            out[2] = static_cast<std::uint8_t>(out[2] ^ 0x01);
-        return out;
+Slave::Pdu Slave::readBits(std::uint8_t function, int start, int count) const
+{
+    if (count < 1 || count > 2000)
+        return exception(function, kIllegalDataValue);
+    if (start + count > kDiscreteInputs)
+        return exception(function, kIllegalDataAddress);
+    const std::uint16_t bits = m_model.discreteWord();
+    const int bytes = (count + 7) / 8;
+    Pdu out{function, static_cast<std::uint8_t>(bytes)};
+    for (int b = 0; b < bytes; ++b) {
+        std::uint8_t byte = 0;
+        for (int i = 0; i < 8 && b * 8 + i < count; ++i) {
+            if ((bits >> (start + b * 8 + i)) & 1u)
+                byte |= static_cast<std::uint8_t>(1u << i);
+        }
+        out.push_back(byte);
     }
+    return out;
+}
 
-    // Write multiple registers: all values are checked before any is stored.
+Slave::Pdu Slave::readRegisters(std::uint8_t function, int start, int count) const
+{
+    const int size = function == kReadHoldingRegisters ? kHoldingRegisters : kInputRegisters;
+    if (count < 1 || count > 125)
+        return exception(function, kIllegalDataValue);
+    if (start + count > size)
+        return exception(function, kIllegalDataAddress);
+    Pdu out{function, static_cast<std::uint8_t>(2 * count)};
+    for (int i = 0; i < count; ++i) {
+        const int n = start + i + 1;
+        putWord(out, function == kReadHoldingRegisters ? m_model.holding(n) : m_model.inputRegister(n));
+    }
+    return out;
+}
+
+Slave::Pdu Slave::writeSingle(const std::uint8_t *pdu, int start)
+{
+    const std::uint8_t function = pdu[0];
+    if (start >= kHoldingRegisters)
+        return exception(function, kIllegalDataAddress);
+    const int value = static_cast<std::int16_t>(word(pdu + 3));
+    if (!Model::inRange(start + 1, value))
+        return exception(function, kIllegalDataValue);
+    m_model.setHolding(start + 1, value);
+    m_lastWriteRegister = start + 1;
+    m_lastWriteValue = value;
+    Pdu out(pdu, pdu + 5);  // the reply echoes the request
+    // A garbled echo: the value was stored, the answer names another
+    // value or another register.
+    if (m_fault == Fault::EchoValue)
+        out[4] = static_cast<std::uint8_t>(out[4] ^ 0x01);
+    else if (m_fault == Fault::EchoRegister)
+        out[2] = static_cast<std::uint8_t>(out[2] ^ 0x01);
+    return out;
+}
+
+// All values are checked before any is stored.
+Slave::Pdu Slave::writeMultiple(const std::uint8_t *pdu, int length, int start)
+{
+    const std::uint8_t function = pdu[0];
     const int count = word(pdu + 3);
     if (count < 1 || count > 123 || length < 6 || pdu[5] != 2 * count || length < 6 + 2 * count)
         return exception(function, kIllegalDataValue);
@@ -181,6 +194,7 @@ std::vector<std::uint8_t> Slave::process(const std::uint8_t *pdu, int length)
         m_lastWriteRegister = start + i + 1;
         m_lastWriteValue = value;
     }
+    Pdu out{function};
     putWord(out, start);
     putWord(out, count);
     return out;

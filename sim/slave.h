@@ -51,7 +51,13 @@ public:
     void resetCounters();
 
 private:
-    std::vector<std::uint8_t> process(const std::uint8_t *pdu, int length);
+    using Pdu = std::vector<std::uint8_t>;
+    Pdu process(const std::uint8_t *pdu, int length);
+    // By function code; start is the protocol address of the first item.
+    Pdu readBits(std::uint8_t function, int start, int count) const;
+    Pdu readRegisters(std::uint8_t function, int start, int count) const;
+    Pdu writeSingle(const std::uint8_t *pdu, int start);
+    Pdu writeMultiple(const std::uint8_t *pdu, int length, int start);
 
     Model &m_model;
     int m_station;
