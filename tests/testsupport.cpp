@@ -64,6 +64,11 @@ void SimProcess::closeInput()
     m_process.closeWriteChannel();
 }
 
+bool SimProcess::isRunning()
+{
+    return m_process.state() == QProcess::Running && !m_process.waitForFinished(0);
+}
+
 int SimProcess::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
@@ -195,6 +200,37 @@ TempDatabase::TempDatabase(bool create) : m_path(m_dir.filePath(QStringLiteral("
 void TempDatabase::select() const
 {
     qputenv("QR5300M_DB", m_path.toLocal8Bit());
+}
+
+bool TempDatabase::setNewest(DbRing ring, int id) const
+{
+    const QString sql = ring == DbRing::Pv ? QStringLiteral("UPDATE sl_void SET pv_id = ?, pv_id_copy = ?")
+                                           : QStringLiteral("UPDATE sl_void SET lpv_id = ?, lpv_id_copy = ?");
+    return withDb(m_path, [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        if (!q.prepare(sql))
+            return false;
+        q.addBindValue(id);
+        q.addBindValue(id);
+        return q.exec() && q.numRowsAffected() == 1;
+    });
+}
+
+bool TempDatabase::setValue(DbRing ring, int id, int q, double v) const
+{
+    const bool pv = ring == DbRing::Pv;
+    const QString sql = QStringLiteral("UPDATE %1 SET %2_v%3 = ? WHERE %2_id = ?")
+                            .arg(pv ? QStringLiteral("pv_data") : QStringLiteral("Lpv_wdjl"),
+                                 pv ? QStringLiteral("w") : QStringLiteral("lw"))
+                            .arg(q);
+    return withDb(m_path, [&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        if (!query.prepare(sql))
+            return false;
+        query.addBindValue(v);
+        query.addBindValue(id);
+        return query.exec() && query.numRowsAffected() == 1;
+    });
 }
 
 QByteArray runTool(const QString &tool, const QStringList &args)

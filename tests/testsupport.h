@@ -44,6 +44,8 @@ public:
 
     // Closes the simulator's standard input (it goes on running).
     void closeInput();
+    // Whether the process still runs (one that ended is reaped here).
+    bool isRunning();
 
     // Ends the simulator with SIGTERM (kill after 3 s) and returns its exit
     // code, or -1 when it crashed or had to be killed.
@@ -121,6 +123,11 @@ public:
     {
         return fillRing(m_path, ring, firstId, count, start, stepSecs, value);
     }
+    // Stores id as the ring's newest in sl_void.
+    bool setNewest(DbRing ring, int id) const;
+    // Gives quantity q (0..7) of the ring's record `id` the value v; false
+    // when there is no such record.
+    bool setValue(DbRing ring, int id, int q, double v) const;
 
 private:
     QTemporaryDir m_dir;
