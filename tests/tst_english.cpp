@@ -74,7 +74,7 @@ void TestEnglish::rememberedChoice()
         QSettings ini(conf, QSettings::IniFormat);
         ini.setValue(QStringLiteral("mqtt/host"), QStringLiteral("broker"));
     }
-    DbFixture db;
+    TempDatabase db;
     InstrumentSession session;
     auto w = loadWindow(session);
     auto *english = w->findChild<QAction *>(QStringLiteral("lang_en"));
@@ -90,7 +90,7 @@ void TestEnglish::rememberedChoice()
 void TestEnglish::chineseByDefault()
 {
     QVERIFY(installLanguage(QStringLiteral("zh"), &m_translator));
-    DbFixture db;
+    TempDatabase db;
     InstrumentSession session;
     auto w = loadWindow(session);
     QCOMPARE(w->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
@@ -99,8 +99,8 @@ void TestEnglish::chineseByDefault()
 
 void TestEnglish::mainWindowInEnglish()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 50));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 50));
     // A text wider than its control in a layout widens the control, and so
     // the window: English must not need more room than Chinese.
     QSize chinese;

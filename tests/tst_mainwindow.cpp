@@ -87,8 +87,8 @@ void TestMainWindow::cleanup()
 
 void TestMainWindow::loadResults()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 500));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 500));
     auto w = loadWindow(*m_session);
     const Chart &c = w->chart();
     QCOMPARE(c.Cur_Id, 500);
@@ -107,14 +107,14 @@ void TestMainWindow::loadResults()
     QCOMPARE(c.Chart_Val[241][1], 250.0f);
     QCOMPARE(c.Chart_Val[0][0], 0.0f);
     // The captions show slot 1: the zoom table had not run at load time.
-    const QDateTime slot1 = db.start.addSecs(260);
+    const QDateTime slot1 = kRecordStart.addSecs(260);
     QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), dateText(dateSerial(slot1.date())));
     QCOMPARE(control<QLabel>(*w, "Label2(10)")->text(), timeText(timeSerial(slot1.time())));
     // Time labels: slots 181, 191, ... 241 and two labels ahead.
-    QCOMPARE(control<QLabel>(*w, "Label4", 0)->text(), timeText(timeSerial(db.start.addSecs(440).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 6)->text(), timeText(timeSerial(db.start.addSecs(500).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 7)->text(), timeText(timeSerial(db.start.addSecs(510).time())));
-    QCOMPARE(control<QLabel>(*w, "Label4", 8)->text(), timeText(timeSerial(db.start.addSecs(520).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 0)->text(), timeText(timeSerial(kRecordStart.addSecs(440).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 6)->text(), timeText(timeSerial(kRecordStart.addSecs(500).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 7)->text(), timeText(timeSerial(kRecordStart.addSecs(510).time())));
+    QCOMPARE(control<QLabel>(*w, "Label4", 8)->text(), timeText(timeSerial(kRecordStart.addSecs(520).time())));
     emit m_session->logger.sampleLogged(); // logged records reach the window
     QVERIFY(w->samplePending());
     QVERIFY(w->Main_Conn.isOpen());
@@ -137,7 +137,7 @@ void TestMainWindow::loadResults()
 
 void TestMainWindow::loadOnFreshDatabase()
 {
-    DbFixture db; // tables only, sl_void 0
+    TempDatabase db; // tables only, sl_void 0
     auto w = loadWindow(*m_session);
     QCOMPARE(w->chart().Cur_Id, 0);
     QCOMPARE(w->chart().Chart_Val[241][0], 0.0f);
@@ -147,7 +147,7 @@ void TestMainWindow::loadOnFreshDatabase()
 
 void TestMainWindow::controlsAndCaptions()
 {
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     QCOMPARE(w->windowTitle(), QStringLiteral("过程控制仪表 QR5300M  OverView"));
     struct Btn {
@@ -234,8 +234,8 @@ void TestMainWindow::keyGuards()
     QFETCH(int, key);
     QFETCH(int, zoomAfter);
     QFETCH(int, pageBackAfter);
-    DbFixture db;
-    QVERIFY(db.Fill(1, 2000));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 2000));
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -254,8 +254,8 @@ void TestMainWindow::keyGuards()
 
 void TestMainWindow::closeBoxRefused()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 300));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 300));
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -267,7 +267,7 @@ void TestMainWindow::closeBoxRefused()
     QVERIFY(control<QTimer>(*w, "Timer1")->isActive());
     QVERIFY(exited.isEmpty());
     // Live samples still come and the database still answers.
-    QVERIFY(db.Fill(301, 320));
+    QVERIFY(fillRecords(db, 301, 320));
     emit m_session->logger.sampleLogged();
     w->Reload_Live();
     QCOMPARE(w->chart().Cur_Id, 320);
@@ -275,7 +275,7 @@ void TestMainWindow::closeBoxRefused()
 
 void TestMainWindow::escExits()
 {
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -308,7 +308,7 @@ void TestMainWindow::escHeldOver()
     QFETCH(bool, autoRepeat);
     QFETCH(int, msAfterConfig);
     QFETCH(bool, exits);
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -329,7 +329,7 @@ void TestMainWindow::escHeldOver()
 
 void TestMainWindow::escInComboListClosesListOnly()
 {
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -376,8 +376,8 @@ void TestMainWindow::sessionStartsItsCycles()
 {
     QFETCH(bool, handOver);
     QFETCH(int, starts);
-    DbFixture db;
-    QVERIFY(db.Fill(1, 30));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 30));
     InstrumentSession session;
     session.clock.set([] { return kNow; });
     Windows win;
@@ -397,8 +397,8 @@ void TestMainWindow::sessionStartsItsCycles()
 
 void TestMainWindow::escThroughConfigWindow()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 300));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 300));
     // As the program starts: a session and the window the splash brings up.
     m_session.reset();
     InstrumentSession session;
@@ -460,7 +460,7 @@ void TestMainWindow::writeProblemOnStatusLine()
     QFETCH(bool, shown);
     QDateTime t = kNow;
     m_session->clock.set([&t] { return t; });
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     w->show();
     WriteJournal &journal = m_session->journal;
@@ -495,7 +495,7 @@ void TestMainWindow::writeProblemOnStatusLine()
 
 void TestMainWindow::exitButton()
 {
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     QSignalSpy exited(w.get(), &ssqx::exitAsked);
     w->show();
@@ -511,8 +511,8 @@ void TestMainWindow::historyReadFailureShown()
 {
     QDateTime t = kNow;
     m_session->clock.set([&t] { return t; });
-    DbFixture db;
-    const QString folder = db.dir.filePath(QStringLiteral("later"));
+    TempDatabase db;
+    const QString folder = db.filePath(QStringLiteral("later"));
     qputenv("QR5300M_DB", QDir(folder).filePath(QStringLiteral("Rdatabj.db")).toLocal8Bit());
     auto w = loadWindow(*m_session);
     w->show();
@@ -546,7 +546,7 @@ void TestMainWindow::yLabelsOnTick()
     QFETCH(int, span);
     QFETCH(int, min);
     QFETCH(QStringList, texts);
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     m_session->yRange.Span = int16_t(span);
     m_session->yRange.Min = int16_t(min);
@@ -561,12 +561,12 @@ void TestMainWindow::yLabelsOnTick()
 // every zoom level is tested in tst_chartcontroller).
 void TestMainWindow::liveReloadPoint()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 1000));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 1000));
     auto w = loadWindow(*m_session);
     const int appends = 20;
     // The logging cycle writes one record per append meanwhile.
-    QVERIFY(db.Fill(1001, 1000 + appends));
+    QVERIFY(fillRecords(db, 1001, 1000 + appends));
     for (int i = 1; i < appends; ++i) {
         m_session->live.Val_3X[0] = float(5000 + i);
         emit m_session->logger.sampleLogged();
@@ -597,8 +597,8 @@ void TestMainWindow::liveReloadPoint()
 
 void TestMainWindow::noSampleNoAppend()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     auto w = loadWindow(*m_session);
     for (int i = 0; i < 5; ++i)
         w->Timer1_Timer();
@@ -607,8 +607,8 @@ void TestMainWindow::noSampleNoAppend()
 
 void TestMainWindow::sampleWhileStoppedAppendedNext()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     auto w = loadWindow(*m_session);
     w->Command5_Click(); // ruler on: live appending stops
     QVERIFY(!w->chartLive());
@@ -618,7 +618,7 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
     emit m_session->logger.sampleLogged(); // and another one
     w->Timer1_Timer(); // the refresh runs on, but does not append
     QCOMPARE(int(w->chart().Chart_End), 241);
-    QVERIFY(db.Fill(401, 402));
+    QVERIFY(fillRecords(db, 401, 402));
     w->Command5_Click(); // ruler off: live chart reloaded, appending again
     QVERIFY(w->chartLive());
     QCOMPARE(w->chart().Cur_Id, 402);
@@ -647,8 +647,8 @@ void TestMainWindow::sampleWhileStoppedAppendedNext()
 
 void TestMainWindow::colourRestoreCoversAllReadouts()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     auto w = loadWindow(*m_session);
     const QColor yellow(0xFF, 0xFF, 0), pink(0xFF, 0xC0, 0xFF), green(0x80, 0xFF, 0x80);
     w->Command5_Click();
@@ -684,8 +684,8 @@ void TestMainWindow::statusLiveInEveryMode()
     QFETCH(int, key);
     QFETCH(int, slider);
     QFETCH(QString, readout);
-    DbFixture db;
-    QVERIFY(db.Fill(1, 1000));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 1000));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(key));
@@ -713,7 +713,7 @@ void TestMainWindow::statusLiveInEveryMode()
 
 void TestMainWindow::timer3Labels()
 {
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     w->Timer3_Timer();
     QCOMPARE(control<QLabel>(*w, "Label2(9)")->text(), QStringLiteral("03-12-2026"));
@@ -728,8 +728,8 @@ void TestMainWindow::timer3Labels()
 
 void TestMainWindow::repaintTimerDraws()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     auto w = loadWindow(*m_session);
     const QImage before = control<PtBox>(*w, "pt")->picture().copy();
     m_session->yRange.Span = 750; // curves twice as tall

@@ -47,8 +47,8 @@ void TestMainWindowChart::cleanup()
 // zoom level; a refused key does nothing.
 void TestMainWindowChart::zoomControlsFollow()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 600));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 600));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -74,10 +74,10 @@ void TestMainWindowChart::zoomControlsFollow()
 
 void TestMainWindowChart::pagingWrappedRing()
 {
-    DbFixture db;
+    TempDatabase db;
     // The ring ran full and wrapped: 31..65500 are older than 1..30.
-    QVERIFY(db.Fill(31, 65500, db.start, 65500));
-    QVERIFY(db.Fill(1, 30, db.start.addSecs(65500 - 31 + 1), 30));
+    QVERIFY(fillRecords(db, 31, 65500, kRecordStart, 65500));
+    QVERIFY(fillRecords(db, 1, 30, kRecordStart.addSecs(65500 - 31 + 1), 30));
     auto w = loadWindow(*m_session);
     QCOMPARE(w->chart().Cur_Id, 30);
     // The live window crosses the ring's end: 65290..65500 then 1..30.
@@ -96,8 +96,8 @@ void TestMainWindowChart::pagingWrappedRing()
 // and the way back to live reads the newest record again.
 void TestMainWindowChart::pagingThroughTheDatabase()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -121,7 +121,7 @@ void TestMainWindowChart::pagingThroughTheDatabase()
     QTest::keyClick(focus, Qt::Key_F6); // the page ending 340 again
     QCOMPARE(int(c.Page_Back), 1);
     QVERIFY(back->isEnabled());
-    QVERIFY(db.Fill(401, 410)); // logged while paging
+    QVERIFY(fillRecords(db, 401, 410)); // logged while paging
     QTest::keyClick(focus, Qt::Key_F6);
     QCOMPARE(int(c.Page_Back), 0);
     QCOMPARE(c.Cur_Id, 410);
@@ -146,8 +146,8 @@ void TestMainWindowChart::rulerSlot()
     QFETCH(int, zoom);
     QFETCH(int, value);
     QFETCH(int, slot);
-    DbFixture db;
-    QVERIFY(db.Fill(1, 1000));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 1000));
     auto w = loadWindow(*m_session);
     for (int z = 1; z < zoom; ++z)
         w->Command4_Click();
@@ -181,8 +181,8 @@ void TestMainWindowChart::rulerSlot()
 
 void TestMainWindowChart::rulerEndsPage()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 1000));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 1000));
     auto w = loadWindow(*m_session);
     w->Command5_Click();
     control<QSlider>(*w, "hc")->setValue(-1); // pages back
@@ -207,8 +207,8 @@ void TestMainWindowChart::rulerEndsPage()
 
 void TestMainWindowChart::rulerOnOff()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 500));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 500));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(w->Form_KeyDown(Qt::Key_F4));
@@ -221,7 +221,7 @@ void TestMainWindowChart::rulerOnOff()
     QCOMPARE(control<PtBox>(*w, "pt")->Line1.X1, 1.0);
     QCOMPARE(control<PtBox>(*w, "pt")->Line1.Y2, 330.0);
     // Records logged while frozen; the buffer does not move.
-    QVERIFY(db.Fill(501, 530));
+    QVERIFY(fillRecords(db, 501, 530));
     QCOMPARE(w->chart().Cur_Id, 500);
     QVERIFY(w->Form_KeyDown(Qt::Key_F4));
     QCOMPARE(int(w->chart().Ruler_On), 0);
@@ -274,7 +274,7 @@ void TestMainWindowChart::yRangeEditor()
     QFETCH(int, max);
     QFETCH(int, span);
     QFETCH(QString, message);
-    DbFixture db;
+    TempDatabase db;
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(!control<QLineEdit>(*w, "YKD")->isVisible());
@@ -312,8 +312,8 @@ QTEST_MAIN(TestMainWindowChart)
 // window on the same database, which finds the window's records.
 void TestMainWindowChart::printAndHistory()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 600, kNow.addSecs(-600), 600));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 600, kNow.addSecs(-600), 600));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));

@@ -70,8 +70,8 @@ void TestMainWindowLayout::cleanup()
 
 void TestMainWindowLayout::fitsSmallScreen()
 {
-    DbFixture db;
-    QVERIFY(db.Fill(1, 600));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 600));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -127,8 +127,8 @@ void TestMainWindowLayout::valuesOnTheirRows()
     m_session->yRange.Min = int16_t(min);
     const int value = yLabelValue(label, m_session->yRange.Span, m_session->yRange.Min);
     // Quantity 0 of record id i is i: slot 240 (x = 9000) holds `value`.
-    DbFixture db;
-    QVERIFY(db.Fill(1, value + 1));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, value + 1));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -160,7 +160,7 @@ void TestMainWindowLayout::messagesKeepLayout()
     QTemporaryDir ports;
     const QString longDir = ports.path() + QLatin1Char('/') + QString(150, QLatin1Char('p'));
     qputenv("QR5300M_PORT_DIR", longDir.toLocal8Bit());
-    DbFixture db;
+    TempDatabase db;
     Link link;
     auto w = loadWindow(*m_session);
     w->show();
@@ -208,10 +208,10 @@ void TestMainWindowLayout::readoutsShowWholeValues()
     QFETCH(bool, ruler);
     QFETCH(QString, text);
     QLocale::setDefault(QLocale::c());
-    DbFixture db;
-    QVERIFY(db.Fill(1, 400));
+    TempDatabase db;
+    QVERIFY(fillRecords(db, 1, 400));
     if (ruler) // record 340 lands in slot 181: one step right of x = 0
-        QVERIFY(db.setValue(340, value));
+        QVERIFY(db.setValue(DbRing::Pv, 340, 0, value));
     auto w = loadWindow(*m_session);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
