@@ -1,3 +1,4 @@
+#include "core/settings_file.h"
 #include "app/cli.h"
 #include "app/export_command.h"
 #include "app/frmsplash.h"
@@ -20,11 +21,11 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
     QTranslator translator; // Chinese unless --lang en, QR5300M_LANG=en or the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), configFilePath()),
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
                     &translator);
 
     InstrumentSession session;
-    session.mqtt.setSettings(readMqttSettings(configFilePath()));
+    session.mqtt.setSettings(readMqttSettings(settingsFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);
     // The session's cycles start with the working windows: the logging from
