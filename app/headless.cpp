@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/cli.h"
 #include "app/language.h"
 #include "app/log_text.h"
 #include "app/mqtt_dialog.h"
@@ -56,37 +57,26 @@ std::optional<int32_t> baudChoiceOf(const QString &text)
     return choiceOf(ok && QString::number(rate) == text ? baudIndexOf(rate) : -1);
 }
 
-struct Options {
-    QCommandLineOption headless{QStringLiteral("headless"), QCoreApplication::translate("Headless", "无界面运行")};
-    QCommandLineOption port{QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号或串口设备（默认 1）"), QStringLiteral("N|DEVICE")};
-    QCommandLineOption baud{QStringLiteral("baud"), QCoreApplication::translate("Headless", "波特率：4800、9600 或 19200（默认 9600）"), QStringLiteral("rate")};
-    QCommandLineOption parity{QStringLiteral("parity"), QCoreApplication::translate("Headless", "校验：none、odd 或 even（默认 none）"), QStringLiteral("parity")};
-    QCommandLineOption station{QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247（默认 1）"), QStringLiteral("N")};
-    QCommandLineOption db{QStringLiteral("db"), QCoreApplication::translate("Headless", "数据库文件（默认为本程序的数据库）"), QStringLiteral("file")};
-    QCommandLineOption mqtt{QStringLiteral("mqtt"), QCoreApplication::translate("Headless", "发布到 MQTT 服务器（默认端口 1883）"), QStringLiteral("host[:port]")};
-    QCommandLineOption prefix{QStringLiteral("mqtt-prefix"), QCoreApplication::translate("Headless", "MQTT 主题前缀（默认 qr5300m）"), QStringLiteral("prefix")};
-    QCommandLineOption lang{QStringLiteral("lang"), QCoreApplication::translate("Headless", "界面语言：zh 或 en"), QStringLiteral("lang")};
-
-    const QCommandLineOption &of(LinkKey key) const
-    {
-        switch (key) {
-        case LinkKey::Port:
-            return port;
-        case LinkKey::Baud:
-            return baud;
-        case LinkKey::Parity:
-            return parity;
-        case LinkKey::Station:
-            break;
-        }
-        return station;
+// The option that gives a remembered key.
+const QCommandLineOption &optionOf(const CliOptions &o, LinkKey key)
+{
+    switch (key) {
+    case LinkKey::Port:
+        return o.port;
+    case LinkKey::Baud:
+        return o.baud;
+    case LinkKey::Parity:
+        return o.parity;
+    case LinkKey::Station:
+        break;
     }
-};
+    return o.station;
+}
 
 // The settings file and the link settings remembered by the last successful
 // open, each key checked as its option would be unless the command line
 // gives that option; the usage error when one does not pass.
-std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+std::optional<QString> takeRemembered(const QCommandLineParser &parser, const CliOptions &o, LinkChoice &link)
 {
     const QString conf = settingsFilePath();
     if (const QString t = settingsFileText(conf, checkSettingsFile(conf)); !t.isEmpty())
@@ -95,7 +85,7 @@ std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Op
         say(t);
     const RememberedLinkRead remembered = readRememberedLink();
     for (const RememberedValueFault &f : remembered.faults)
-        if (!parser.isSet(o.of(f.key)))
+        if (!parser.isSet(optionOf(o, f.key)))
             return rememberedValueText(conf, f);
     if (const auto &r = remembered.link) {
         link.par[1] = r->baudIndex;
@@ -112,7 +102,7 @@ std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Op
 }
 
 // The link options given; the usage error when one is not right.
-std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const CliOptions &o, LinkChoice &link)
 {
     if (parser.isSet(o.port)) {
         const QString p = parser.value(o.port);
@@ -152,7 +142,7 @@ std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const O
 }
 
 // The MQTT options given over the config file's [mqtt] group.
-std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const Options &o, MqttSettings &settings)
+std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const CliOptions &o, MqttSettings &settings)
 {
     if (parser.isSet(o.mqtt)) {
         const QString v = parser.value(o.mqtt);
@@ -248,14 +238,6 @@ int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigF
 
 } // namespace
 
-bool isHeadlessCommand(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
-            return true;
-    return false;
-}
-
 int runHeadless(int argc, char **argv)
 {
     // A reader of standard error that goes away (a pipe into head) must not
@@ -280,13 +262,11 @@ int runHeadless(int argc, char **argv)
                     &translator);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate("Headless", "无界面记录：采集、记录并发布仪表数据"));
-    const Options o;
-    parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.mqtt, o.prefix, o.lang});
-    const QCommandLineOption help = parser.addHelpOption();
+    const CliOptions o;
+    addModeOptions(parser, o, RunMode::Headless);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(kUsage, parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << parser.helpText();
         return 0;
     }

@@ -11,11 +11,18 @@
 
 int main(int argc, char **argv)
 {
-    if (isExportCommand(argc, argv))
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (runModeOf(arguments)) {
+    case RunMode::Export:
         return runExport(argc, argv); // no display needed: no QApplication
-    if (isHeadlessCommand(argc, argv))
+    case RunMode::Headless:
         return runHeadless(argc, argv); // likewise
-    if (const int rc = answerCommandLine(argc, argv); rc >= 0)
+    case RunMode::Windows:
+        break;
+    }
+    if (const int rc = answerCommandLine(arguments); rc >= 0)
         return rc; // --help, --version or a usage error: no window
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
