@@ -1,8 +1,8 @@
 #include "app/cli.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <cstdio>
-#include <cstring>
-#include <string_view>
 
 #ifndef QR_VERSION
 #error "QR_VERSION must be defined by the build"
@@ -47,31 +47,97 @@ const char *const kVersion =
     "This is free software: you are free to change and redistribute it.\n"
     "There is NO WARRANTY, to the extent permitted by law.\n";
 
+// The argument that spelled an unknown option name with two dashes, if one
+// did ("--x", "--fast=1"); empty when the name came from Qt's single-dash
+// arguments (-platform is unknown letters to the parser).
+QString doubleDashed(const QStringList &arguments, const QString &name)
+{
+    const QString spelled = QStringLiteral("--") + name;
+    for (const QString &a : arguments.mid(1)) {
+        if (a == QLatin1String("--"))
+            break;
+        if (a == spelled || a.startsWith(spelled + QLatin1Char('=')))
+            return a;
+    }
+    return QString();
+}
+
 } // namespace
 
-int answerCommandLine(int argc, char **argv)
+CliOptions::CliOptions()
+    : lang(QStringLiteral("lang"), QCoreApplication::translate("Headless", "界面语言：zh 或 en"), QStringLiteral("lang")),
+      version(QStringLiteral("version"), QCoreApplication::translate("Cli", "显示版本")),
+      headless(QStringLiteral("headless"), QCoreApplication::translate("Headless", "无界面运行")),
+      port(QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号或串口设备（默认 1）"), QStringLiteral("N|DEVICE")),
+      baud(QStringLiteral("baud"), QCoreApplication::translate("Headless", "波特率：4800、9600 或 19200（默认 9600）"), QStringLiteral("rate")),
+      parity(QStringLiteral("parity"), QCoreApplication::translate("Headless", "校验：none、odd 或 even（默认 none）"), QStringLiteral("parity")),
+      station(QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247（默认 1）"), QStringLiteral("N")),
+      mqtt(QStringLiteral("mqtt"), QCoreApplication::translate("Headless", "发布到 MQTT 服务器（默认端口 1883）"), QStringLiteral("host[:port]")),
+      prefix(QStringLiteral("mqtt-prefix"), QCoreApplication::translate("Headless", "MQTT 主题前缀（默认 qr5300m）"), QStringLiteral("prefix")),
+      db(QStringLiteral("db"), QCoreApplication::translate("Headless", "数据库文件（默认为本程序的数据库）"), QStringLiteral("file")),
+      from(QStringLiteral("from"), QCoreApplication::translate("ExportCommand", "起始时间（本地时间，如 2026-12-08T03:00:00）"), QStringLiteral("time")),
+      to(QStringLiteral("to"), QCoreApplication::translate("ExportCommand", "结束时间（含）"), QStringLiteral("time")),
+      ring(QStringLiteral("ring"), QCoreApplication::translate("ExportCommand", "记录环：1s 或 10s（默认按时间范围选择）"), QStringLiteral("ring")),
+      out(QStringLiteral("out"), QCoreApplication::translate("ExportCommand", "输出的 CSV 文件"), QStringLiteral("file")),
+      events(QStringLiteral("events"), QCoreApplication::translate("ExportCommand", "导出事件而不是记录"))
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view a = argv[i];
-        if (a == "--help") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (a == "--version") {
-            std::fputs(kVersion, stdout);
-            return 0;
-        }
-        if (a == "--lang") {
-            ++i; // its value, whatever it is, is the language option's to judge
-            continue;
-        }
-        if (a == "--")
-            break;
-        if (a.starts_with("--") && !a.starts_with("--lang=")) {
+}
+
+void addModeOptions(QCommandLineParser &parser, const CliOptions &o, RunMode mode)
+{
+    switch (mode) {
+    case RunMode::Windows:
+        parser.addOptions({o.lang, o.version});
+        return;
+    case RunMode::Headless:
+        parser.setApplicationDescription(QCoreApplication::translate("Headless", "无界面记录：采集、记录并发布仪表数据"));
+        parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.mqtt, o.prefix, o.lang});
+        break;
+    case RunMode::Export:
+        parser.setApplicationDescription(QCoreApplication::translate("ExportCommand", "导出记录为 CSV 文件"));
+        parser.addOptions({o.from, o.to, o.ring, o.db, o.out, o.events, o.lang});
+        parser.addPositionalArgument(QStringLiteral("export"), QCoreApplication::translate("ExportCommand", "导出"));
+        break;
+    }
+    parser.addHelpOption();
+}
+
+RunMode runModeOf(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const CliOptions o;
+    // Every mode's options, each once, so that their values are not taken
+    // for the command.
+    parser.addOptions({o.lang, o.version, o.headless, o.port, o.baud, o.parity, o.station, o.mqtt, o.prefix, o.db,
+                       o.from, o.to, o.ring, o.out, o.events});
+    parser.parse(arguments); // what is wrong is for the mode's own parser to say
+    if (parser.positionalArguments().value(0) == QLatin1String("export"))
+        return RunMode::Export;
+    return parser.isSet(o.headless) ? RunMode::Headless : RunMode::Windows;
+}
+
+int answerCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const CliOptions o;
+    addModeOptions(parser, o, RunMode::Windows);
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOption(help);
+    parser.parse(arguments); // a --lang without a value is the language's to judge
+    for (const QString &name : parser.unknownOptionNames()) {
+        if (const QString a = doubleDashed(arguments, name); !a.isEmpty()) {
             std::fprintf(stderr, "qr5300m: unrecognized option '%s'\nTry 'qr5300m --help' for more information.\n",
-                         argv[i]);
+                         a.toLocal8Bit().constData());
             return kUsage;
         }
+    }
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (parser.isSet(o.version)) {
+        std::fputs(kVersion, stdout);
+        return 0;
     }
     return kStart;
 }

@@ -1,10 +1,39 @@
-// The program's own options on the command line of the windowed program:
-// --help and --version answered GNU style, anything else beginning with
-// "--" that the program does not know refused before any window opens.
-// Single-dash arguments are Qt's (-platform, -style, ...) and are left to it.
+// The command line of every mode, on one QCommandLineParser setup: the
+// windows (--lang, --help, --version), the headless logger (--headless and
+// its options) and the export (the command "export" and its options).
+// The windows answer --help and --version GNU style and refuse anything
+// else written "--name" that they do not know before any window opens;
+// single-dash arguments are Qt's (-platform, -style, ...) and are left to it.
 #pragma once
 
-// The exit code when the command line has been answered here (0 after
-// --help or --version, 2 after an unrecognized option, with one line and a
-// hint on standard error); -1 when the windows are to start.
-int answerCommandLine(int argc, char **argv);
+#include <QCommandLineOption>
+#include <QStringList>
+
+class QCommandLineParser;
+
+enum class RunMode { Windows, Headless, Export };
+
+// Every option of the program, its description in the interface language
+// (made after the translation is installed, where help is shown).
+struct CliOptions {
+    CliOptions();
+    QCommandLineOption lang, version;
+    QCommandLineOption headless, port, baud, parity, station, mqtt, prefix;
+    QCommandLineOption db;
+    QCommandLineOption from, to, ring, out, events;
+};
+
+// Adds the options of mode to parser, the export also its command, and a
+// help option for the headless logger and the export (the windows write
+// their own help).
+void addModeOptions(QCommandLineParser &parser, const CliOptions &options, RunMode mode);
+
+// The mode arguments (the program's name first) ask for: the export when
+// the first argument that is no option is "export", else the headless
+// logger when --headless is given, else the windows.
+RunMode runModeOf(const QStringList &arguments);
+
+// For the windows: the exit code when the command line has been answered
+// here (0 after --help or --version, 2 after an unrecognized option, with
+// one line and a hint on standard error); -1 when the windows are to start.
+int answerCommandLine(const QStringList &arguments);

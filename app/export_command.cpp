@@ -1,4 +1,5 @@
 #include "app/export_command.h"
+#include "app/cli.h"
 #include "app/language.h"
 #include "core/settings_file.h"
 
@@ -12,7 +13,6 @@
 #include <QTranslator>
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -32,11 +32,6 @@ QDateTime localTime(const QString &text)
 
 } // namespace
 
-bool isExportCommand(int argc, char **argv)
-{
-    return argc > 1 && std::strcmp(argv[1], "export") == 0;
-}
-
 int runExport(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
@@ -44,26 +39,15 @@ int runExport(int argc, char **argv)
     QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
     installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
                     &translator);
-    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("界面语言：zh 或 en"), QStringLiteral("lang"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("导出记录为 CSV 文件"));
-    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("起始时间（本地时间，如 2026-12-08T03:00:00）"),
-                                  QStringLiteral("time"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("结束时间（含）"), QStringLiteral("time"));
-    const QCommandLineOption ring(QStringLiteral("ring"), QStringLiteral("记录环：1s 或 10s（默认按时间范围选择）"),
-                                  QStringLiteral("ring"));
-    const QCommandLineOption db(QStringLiteral("db"), QStringLiteral("数据库文件（默认为本程序的数据库）"),
-                                QStringLiteral("file"));
-    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("输出的 CSV 文件"), QStringLiteral("file"));
-    const QCommandLineOption events(QStringLiteral("events"), QStringLiteral("导出事件而不是记录"));
-    parser.addOptions({from, to, ring, db, out, events, lang});
-    parser.addPositionalArgument(QStringLiteral("export"), QStringLiteral("导出"));
-    const QCommandLineOption help = parser.addHelpOption();
+    const CliOptions o;
+    addModeOptions(parser, o, RunMode::Export);
+    const QCommandLineOption &from = o.from, &to = o.to, &ring = o.ring, &db = o.db, &out = o.out, &events = o.events;
 
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(kUsage, parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << parser.helpText();
         return 0;
     }

@@ -7,10 +7,6 @@
 // --events writes the journal's events of the range instead of the records.
 #pragma once
 
-// True when the command line asks for the export (its first argument is
-// "export"); main() then runs runExport() instead of the windows.
-bool isExportCommand(int argc, char **argv);
-
 // Builds its own QCoreApplication. Exit code 0 on success; 2 on a usage
 // error and 1 on a failure, each with one line on standard error.
 int runExport(int argc, char **argv);

@@ -1,10 +1,13 @@
 #include "app/headless.h"
 
+#include "app/cli.h"
 #include "app/language.h"
 #include "app/log_text.h"
 #include "app/mqtt_dialog.h"
 #include "app/session.h"
 #include "app/settings_text.h"
+#include "core/settings_file.h"
+#include "core/line_settings.h"
 #include "config/link_text.h"
 #include "link/serial_ports.h"
 #include "logging/log_db.h"
@@ -41,60 +44,48 @@ int fail(int code, const QString &text)
     return code;
 }
 
-// The index of text among choices, or nothing.
-std::optional<int32_t> choiceOf(const QString &text, const QStringList &choices)
+// The index of a baud rate or parity written out, or nothing.
+std::optional<int32_t> choiceOf(int i)
 {
-    const auto i = choices.indexOf(text);
-    return i < 0 ? std::nullopt : std::optional<int32_t>(int32_t(i));
+    return i < 0 ? std::nullopt : std::optional<int32_t>(i);
 }
 
-struct Options {
-    QCommandLineOption headless{QStringLiteral("headless"), QCoreApplication::translate("Headless", "无界面运行")};
-    QCommandLineOption port{QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号或串口设备（默认 1）"), QStringLiteral("N|DEVICE")};
-    QCommandLineOption baud{QStringLiteral("baud"), QCoreApplication::translate("Headless", "波特率：4800、9600 或 19200（默认 9600）"), QStringLiteral("rate")};
-    QCommandLineOption parity{QStringLiteral("parity"), QCoreApplication::translate("Headless", "校验：none、odd 或 even（默认 none）"), QStringLiteral("parity")};
-    QCommandLineOption station{QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247（默认 1）"), QStringLiteral("N")};
-    QCommandLineOption db{QStringLiteral("db"), QCoreApplication::translate("Headless", "数据库文件（默认为本程序的数据库）"), QStringLiteral("file")};
-    QCommandLineOption mqtt{QStringLiteral("mqtt"), QCoreApplication::translate("Headless", "发布到 MQTT 服务器（默认端口 1883）"), QStringLiteral("host[:port]")};
-    QCommandLineOption prefix{QStringLiteral("mqtt-prefix"), QCoreApplication::translate("Headless", "MQTT 主题前缀（默认 qr5300m）"), QStringLiteral("prefix")};
-    QCommandLineOption lang{QStringLiteral("lang"), QCoreApplication::translate("Headless", "界面语言：zh 或 en"), QStringLiteral("lang")};
+std::optional<int32_t> baudChoiceOf(const QString &text)
+{
+    bool ok = false;
+    const int rate = text.toInt(&ok);
+    return choiceOf(ok && QString::number(rate) == text ? baudIndexOf(rate) : -1);
+}
 
-    const QCommandLineOption &of(LinkKey key) const
-    {
-        switch (key) {
-        case LinkKey::Port:
-            return port;
-        case LinkKey::Baud:
-            return baud;
-        case LinkKey::Parity:
-            return parity;
-        case LinkKey::Station:
-            break;
-        }
-        return station;
+// The option that gives a remembered key.
+const QCommandLineOption &optionOf(const CliOptions &o, LinkKey key)
+{
+    switch (key) {
+    case LinkKey::Port:
+        return o.port;
+    case LinkKey::Baud:
+        return o.baud;
+    case LinkKey::Parity:
+        return o.parity;
+    case LinkKey::Station:
+        break;
     }
-};
-
-// Port, baud index, parity index, station as in Link_Par 0..3, and a device
-// given by path instead of a port number.
-struct LinkChoice {
-    int32_t par[4] = {1, 1, 0, 1};
-    QString devicePath;
-};
+    return o.station;
+}
 
 // The settings file and the link settings remembered by the last successful
 // open, each key checked as its option would be unless the command line
 // gives that option; the usage error when one does not pass.
-std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+std::optional<QString> takeRemembered(const QCommandLineParser &parser, const CliOptions &o, LinkChoice &link)
 {
-    const QString conf = settingsFile();
+    const QString conf = settingsFilePath();
     if (const QString t = settingsFileText(conf, checkSettingsFile(conf)); !t.isEmpty())
         return t;
     if (const QString t = settingsExposureText(conf, narrowExposedSettings(conf)); !t.isEmpty())
         say(t);
     const RememberedLinkRead remembered = readRememberedLink();
     for (const RememberedValueFault &f : remembered.faults)
-        if (!parser.isSet(o.of(f.key)))
+        if (!parser.isSet(optionOf(o, f.key)))
             return rememberedValueText(conf, f);
     if (const auto &r = remembered.link) {
         link.par[1] = r->baudIndex;
@@ -111,7 +102,7 @@ std::optional<QString> takeRemembered(const QCommandLineParser &parser, const Op
 }
 
 // The link options given; the usage error when one is not right.
-std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const Options &o, LinkChoice &link)
+std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const CliOptions &o, LinkChoice &link)
 {
     if (parser.isSet(o.port)) {
         const QString p = parser.value(o.port);
@@ -129,13 +120,13 @@ std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const O
         }
     }
     if (parser.isSet(o.baud)) {
-        const auto b = choiceOf(parser.value(o.baud), {QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")});
+        const auto b = baudChoiceOf(parser.value(o.baud));
         if (!b)
             return QCoreApplication::translate("Headless", "--baud 只能是 4800、9600 或 19200：%1").arg(parser.value(o.baud));
         link.par[1] = *b;
     }
     if (parser.isSet(o.parity)) {
-        const auto q = choiceOf(parser.value(o.parity), {QStringLiteral("none"), QStringLiteral("odd"), QStringLiteral("even")});
+        const auto q = choiceOf(parityIndexOf(parser.value(o.parity).toStdString()));
         if (!q)
             return QCoreApplication::translate("Headless", "--parity 只能是 none、odd 或 even：%1").arg(parser.value(o.parity));
         link.par[2] = *q;
@@ -151,7 +142,7 @@ std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const O
 }
 
 // The MQTT options given over the config file's [mqtt] group.
-std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const Options &o, MqttSettings &settings)
+std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const CliOptions &o, MqttSettings &settings)
 {
     if (parser.isSet(o.mqtt)) {
         const QString v = parser.value(o.mqtt);
@@ -211,10 +202,12 @@ void reportChanges(InstrumentSession &session, QObject *context, const MqttSetti
 int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigFd)
 {
     InstrumentSession session;
-    std::copy(std::begin(link.par), std::end(link.par), session.settings.Link_Par);
-    Met1 &met1 = session.met1;
     mscom &logger = session.logger;
     reportChanges(session, QCoreApplication::instance(), mqttSettings);
+    QObject::connect(&session.linkControl, &LinkControl::opened, QCoreApplication::instance(), [](const LinkOpenResult &r) {
+        if (!r.ok())
+            say(openFailureText(r.error, r.port, r.devicePath));
+    });
 
     // The end: the logging tick writes a whole record at a time, so between
     // events no record is half-written; stop the cycles and leave. The
@@ -225,45 +218,25 @@ int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigF
         [[maybe_unused]] const auto n = read(sigFd, &info, sizeof info);
         stopNotifier.setEnabled(false);
         say(QCoreApplication::translate("Headless", "收到停止信号，结束记录"));
-        met1.Timer1.stop();
+        session.linkControl.close();
         logger.Timer1.stop();
-        session.link.ClosePort_Modbus(session.settings.Link_Par[0]);
         QCoreApplication::quit();
     });
 
-    // As the window's start and its "打开" button.
     session.mqtt.setSettings(mqttSettings);
     session.mqtt.setStation(link.par[3]);
-    met1.Form_Load();
-    logger.Form_Load();
+    session.start();
     // The logging's state at the start, good or not; changes are told later.
     if (const LogState start = logger.logState(); start.stopped)
         say(logStateText(start));
     else
         say(QCoreApplication::translate("Headless", "记录正常：%1").arg(logger.Log_Conn.path()));
-    const int32_t portNo = link.par[0];
-    const QString devicePath = link.devicePath;
-    session.settings.portPath = devicePath;
-    session.link.OpenPort_Modbus(portNo, link.par[1], link.par[2], devicePath, &met1,
-                                 [&session, portNo, devicePath](const LinkResult &r) {
-                                     session.settings.Link_Par[20] = r.result;
-                                     if (r.result != kModbusOk)
-                                         say(openFailureText(r.error, portNo, devicePath));
-                                 });
-    met1.resetHealth();
-    met1.Timer1.start();
+    // The settings given are not remembered: they are the service's own.
+    session.linkControl.open(link, LinkControl::Remember::No);
     return QCoreApplication::exec();
 }
 
 } // namespace
-
-bool isHeadlessCommand(int argc, char **argv)
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
-            return true;
-    return false;
-}
 
 int runHeadless(int argc, char **argv)
 {
@@ -285,17 +258,15 @@ int runHeadless(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
     QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), configFilePath()),
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
                     &translator);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate("Headless", "无界面记录：采集、记录并发布仪表数据"));
-    const Options o;
-    parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.mqtt, o.prefix, o.lang});
-    const QCommandLineOption help = parser.addHelpOption();
+    const CliOptions o;
+    addModeOptions(parser, o, RunMode::Headless);
     if (!parser.parse(QCoreApplication::arguments()))
         return fail(kUsage, parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(QStringLiteral("help"))) {
         QTextStream(stdout) << parser.helpText();
         return 0;
     }
@@ -313,7 +284,7 @@ int runHeadless(int argc, char **argv)
     if (!usage)
         usage = takeLinkOptions(parser, o, link);
     if (!usage) {
-        mqttSettings = readMqttSettings(configFilePath());
+        mqttSettings = readMqttSettings(settingsFilePath());
         usage = takeMqttOptions(parser, o, mqttSettings);
     }
     if (usage)

@@ -16,10 +16,6 @@
 // stop (SIGPIPE is ignored).
 #pragma once
 
-// True when the command line asks for the headless logger (an argument is
-// "--headless"); main() then runs runHeadless() instead of the windows.
-bool isHeadlessCommand(int argc, char **argv);
-
 // Builds its own QCoreApplication. Exit code 0 after SIGTERM, SIGINT or
 // SIGHUP, 2 on a usage error (one line on standard error: an empty --port or
 // --db too, a settings file that cannot be read), 1 when the signals cannot

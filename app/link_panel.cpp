@@ -1,6 +1,7 @@
 #include "app/link_panel.h"
 
 #include "app/fit_label.h"
+#include "core/line_settings.h"
 #include "core/numbers.h"
 #include "link/modbusrtu.h"
 #include "link/serial_ports.h"
@@ -88,9 +89,8 @@ void LinkPanel::buildChoices(QWidget *window)
     Frame2_1 = new QGroupBox(tr("波特率"), window);
     Frame2_1->setObjectName(QStringLiteral("Frame2(1)"));
     auto *f21 = new QVBoxLayout(Frame2_1);
-    const char *bauds[3] = {"4800", "9600", "19200"};
-    for (int i = 0; i < 3; ++i) {
-        Option1[i] = new QRadioButton(QLatin1String(bauds[i]), Frame2_1);
+    for (int i = 0; i < kLineChoices; ++i) {
+        Option1[i] = new QRadioButton(QString::number(kBaudRates[i]), Frame2_1);
         Option1[i]->setObjectName(QStringLiteral("Option1(%1)").arg(i));
         f21->addWidget(Option1[i]);
     }
@@ -99,8 +99,9 @@ void LinkPanel::buildChoices(QWidget *window)
     Frame5[1] = new QGroupBox(tr("校验方式"), window);
     Frame5[1]->setObjectName(QStringLiteral("Frame5(1)"));
     auto *f51 = new QVBoxLayout(Frame5[1]);
-    const char *parities[3] = {QT_TR_NOOP("无校验"), QT_TR_NOOP("奇校验"), QT_TR_NOOP("偶校验")};
-    for (int i = 0; i < 3; ++i) {
+    // Captions in the order of the parity table.
+    const char *parities[kLineChoices] = {QT_TR_NOOP("无校验"), QT_TR_NOOP("奇校验"), QT_TR_NOOP("偶校验")};
+    for (int i = 0; i < kLineChoices; ++i) {
         Option2[i] = new QRadioButton(tr(parities[i]), Frame5[1]);
         Option2[i]->setObjectName(QStringLiteral("Option2(%1)").arg(i));
         f51->addWidget(Option2[i]);
@@ -149,9 +150,9 @@ void LinkPanel::restore(const RememberedLink &r)
     } else {
         Combo1->setEditText(r.port + QLatin1Char(' '));
     }
-    if (r.baudIndex >= 0 && r.baudIndex < 3)
+    if (r.baudIndex >= 0 && r.baudIndex < kLineChoices)
         Option1[r.baudIndex]->setChecked(true);
-    if (r.parityIndex >= 0 && r.parityIndex < 3)
+    if (r.parityIndex >= 0 && r.parityIndex < kLineChoices)
         Option2[r.parityIndex]->setChecked(true);
     Combo2->setEditText(QString::number(r.station) + QLatin1Char(' '));
 }
@@ -166,19 +167,21 @@ QString LinkPanel::chosenPath() const
     return typed.startsWith(QLatin1Char('/')) ? typed : QString();
 }
 
-void LinkPanel::storeSettings(int32_t *Link_Par, QString *portPath) const
+LinkChoice LinkPanel::choice() const
 {
-    *portPath = chosenPath();
+    LinkChoice c;
+    c.devicePath = chosenPath();
     int32_t v = 0;
-    Link_Par[0] = roundI32(leadNum(Combo1->currentText()), &v) ? v : 0;
-    for (int i = 0; i < 3; ++i)
+    c.par[0] = roundI32(leadNum(Combo1->currentText()), &v) ? v : 0;
+    for (int i = 0; i < kLineChoices; ++i)
         if (Option1[i]->isChecked())
-            Link_Par[1] = i;
-    for (int i = 0; i < 3; ++i)
+            c.par[1] = i;
+    for (int i = 0; i < kLineChoices; ++i)
         if (Option2[i]->isChecked())
-            Link_Par[2] = i;
+            c.par[2] = i;
     v = 0;
-    Link_Par[3] = roundI32(leadNum(Combo2->currentText()), &v) ? v : 0;
+    c.par[3] = roundI32(leadNum(Combo2->currentText()), &v) ? v : 0;
+    return c;
 }
 
 void LinkPanel::setHealth(const QString &text, bool bad)

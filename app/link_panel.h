@@ -3,6 +3,9 @@
 // link-health line, which the window shows among its status lines.
 #pragma once
 
+#include "core/line_settings.h"
+#include "link/link_control.h"
+
 #include <QList>
 #include <QObject>
 #include <cstdint>
@@ -32,11 +35,11 @@ public:
     // then the settings remembered from the last good open, or else port
     // and station "1 ", 9600 baud, no parity.
     void fillChoices();
-    // Link_Par 0..3 from the controls: port, baud index, parity index,
+    // The settings of the controls: port, baud index, parity index,
     // station (a text without a number gives 0). A port chosen by name, or
     // a device path typed (it begins with "/"), goes into the path; a port
     // number then stays whatever the text reads as (0 for a name).
-    void storeSettings(int32_t *Link_Par, QString *portPath) const;
+    LinkChoice choice() const;
     void setHealth(const QString &text, bool bad);
 
 signals:
@@ -59,7 +62,7 @@ private:
     QGroupBox *Frame6 = nullptr, *Frame5[2] = {}, *Frame2_1 = nullptr;
     QLabel *Label1 = nullptr;
     QComboBox *Combo1 = nullptr, *Combo2 = nullptr;
-    QRadioButton *Option1[3] = {}, *Option2[3] = {};
+    QRadioButton *Option1[kLineChoices] = {}, *Option2[kLineChoices] = {};
     QPushButton *Command9 = nullptr, *Command10 = nullptr;
     FitLabel *portDev = nullptr;   // which serial device the chosen port number names
     FitLabel *linkState = nullptr; // communication health

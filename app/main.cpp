@@ -1,3 +1,4 @@
+#include "core/settings_file.h"
 #include "app/cli.h"
 #include "app/export_command.h"
 #include "app/frmsplash.h"
@@ -10,21 +11,28 @@
 
 int main(int argc, char **argv)
 {
-    if (isExportCommand(argc, argv))
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (runModeOf(arguments)) {
+    case RunMode::Export:
         return runExport(argc, argv); // no display needed: no QApplication
-    if (isHeadlessCommand(argc, argv))
+    case RunMode::Headless:
         return runHeadless(argc, argv); // likewise
-    if (const int rc = answerCommandLine(argc, argv); rc >= 0)
+    case RunMode::Windows:
+        break;
+    }
+    if (const int rc = answerCommandLine(arguments); rc >= 0)
         return rc; // --help, --version or a usage error: no window
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
     QTranslator translator; // Chinese unless --lang en, QR5300M_LANG=en or the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), configFilePath()),
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
                     &translator);
 
     InstrumentSession session;
-    session.mqtt.setSettings(readMqttSettings(configFilePath()));
+    session.mqtt.setSettings(readMqttSettings(settingsFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);
     // The session's cycles start with the working windows: the logging from

@@ -11,6 +11,7 @@
 #include "core/live_data.h"
 #include "core/parammap.h"
 #include "link/link.h"
+#include "link/link_control.h"
 #include "link/met1.h"
 #include "logging/mscom.h"
 #include "mqtt/mqtt_publisher.h"
@@ -56,6 +57,9 @@ public:
     // The two cycles (no windows); the logger is declared last so that it goes
     // first: it must not write while the rest closes.
     Met1 met1{link, settings, live, clock};
+    // Opens and closes the link with its settings, starting and stopping
+    // the acquisition with it.
+    LinkControl linkControl{link, settings, met1};
     mscom logger{live, logTimes, dbFiles};
 
     // Starts the session's own cycles: the logging runs from now on; the

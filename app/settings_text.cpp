@@ -1,4 +1,5 @@
 #include "app/settings_text.h"
+#include "core/settings_file.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -41,7 +42,7 @@ QString rememberedValueText(const QString &path, const RememberedValueFault &fau
 
 QString settingsStartNotice()
 {
-    const QString path = settingsFile();
+    const QString path = settingsFilePath();
     QStringList lines;
     if (const QString t = settingsExposureText(path, narrowExposedSettings(path)); !t.isEmpty())
         lines << t;

@@ -12,6 +12,7 @@
 #include "app/readout_panel.h"
 #include "app/session.h"
 #include "app/status_panel.h"
+#include "core/settings_file.h"
 #include "chart/chart_controller.h"
 #include "chart/chartprint.h"
 #include "config/link_text.h"
@@ -96,6 +97,7 @@ void ssqx::connectHandlers()
     connect(m_chartPanel, &ChartPanel::applyYClicked, this, &ssqx::Command26_Click);
     connect(m_linkPanel, &LinkPanel::openClicked, this, &ssqx::Command9_Click);
     connect(m_linkPanel, &LinkPanel::closeClicked, this, &ssqx::Command10_Click);
+    connect(&m_session.linkControl, &LinkControl::opened, this, &ssqx::linkOpened);
     connect(m_linkPanel, &LinkPanel::diagnosticsRequested, this, [this] {
         auto *w = findChild<LinkDiagnosticsWindow *>();
         if (!w)
@@ -254,7 +256,7 @@ void ssqx::openMqttSettings()
     if (dialog.exec() != QDialog::Accepted)
         return;
     QString error;
-    if (!applyMqttSettings(m_session.mqtt, dialog.result(), configFilePath(), &error))
+    if (!applyMqttSettings(m_session.mqtt, dialog.result(), settingsFilePath(), &error))
         QMessageBox::warning(this, tr("MQTT发布"), error);
 }
 
@@ -343,39 +345,25 @@ void ssqx::Command26_Click()
 
 void ssqx::Command9_Click()
 {
-    int32_t *Link_Par = m_session.settings.Link_Par;
-    m_linkPanel->storeSettings(Link_Par, &m_session.settings.portPath);
     m_openError.clear();
-    const uint32_t seq = ++m_linkSeq;
-    const int32_t port = Link_Par[0];
-    const QString path = m_session.settings.portPath;
-    const RememberedLink chosen = rememberedOf(Link_Par, path);
-    m_session.link.OpenPort_Modbus(port, Link_Par[1], Link_Par[2], path, this, [this, seq, port, path, chosen](const LinkResult &r) {
-        m_session.settings.Link_Par[20] = r.result;
-        if (r.result == kModbusOk)
-            saveRememberedLink(chosen); // restored at the next start
-        // A close or a newer open issued meanwhile owns the state text.
-        if (seq != m_linkSeq)
-            return;
-        m_openError = r.result == kModbusOk ? QString() : openFailureText(r.error, port, path);
-        refreshStateTexts();
-    });
+    m_session.linkControl.open(m_linkPanel->choice());
     Command21->setEnabled(true);
-    Met1 &met1 = m_session.met1;
-    met1.resetHealth();
-    // Pressing "打开" again keeps the polling rhythm.
-    if (!met1.Timer1.isActive())
-        met1.Timer1.start();
     refreshStateTexts();
 }
 
 void ssqx::Command10_Click()
 {
-    m_session.link.ClosePort_Modbus(m_session.settings.Link_Par[0]);
-    m_session.met1.Timer1.stop();
+    m_session.linkControl.close();
     Command21->setEnabled(false);
-    ++m_linkSeq;
     m_openError.clear();
+    refreshStateTexts();
+}
+
+// The outcome of the newest open: a failure's line stays until the next
+// open or close.
+void ssqx::linkOpened(const LinkOpenResult &result)
+{
+    m_openError = result.ok() ? QString() : openFailureText(result.error, result.port, result.devicePath);
     refreshStateTexts();
 }
 

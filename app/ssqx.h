@@ -20,6 +20,7 @@ class HistoryWindow;
 struct ChartPrintHeader;
 class InstrumentSession;
 class LinkPanel;
+struct LinkOpenResult;
 class QGridLayout;
 class QGroupBox;
 class QPushButton;
@@ -113,6 +114,7 @@ private:
     void connectHandlers();
     void syncChartControls();
     void refreshStateTexts();
+    void linkOpened(const LinkOpenResult &result);
     void fitScreen();
     void restoreColours();
     void showRulerReadout(int v);
@@ -144,7 +146,6 @@ private:
     int16_t Unload_Ok = 0; // -1: the window refuses to close
     QString m_openError;
     QString m_historyError; // the window's last failed database read, until one succeeds
-    uint32_t m_linkSeq = 0; // counts "打开" and "关闭" presses
     std::optional<qint64> m_backMono; // monoMs() when CONFIG gave the window back
     QDateTime m_backAt;               // the clock then; invalid while CONFIG is up
     bool m_fitted = false;            // sized to its screen at the first show

@@ -8,6 +8,7 @@
 #include "app/readout_panel.h"
 #include "app/session.h"
 #include "app/status_panel.h"
+#include "core/settings_file.h"
 #include "mqtt/mqtt_publisher.h"
 
 #include <QAction>
@@ -54,7 +55,7 @@ void ssqx::buildLanguageMenu()
         auto *a = new QAction(QString::fromUtf8(l.caption), this);
         a->setObjectName(QStringLiteral("lang_%1").arg(QLatin1String(l.lang)));
         const QString lang = QLatin1String(l.lang);
-        connect(a, &QAction::triggered, this, [lang] { saveLanguage(configFilePath(), lang); });
+        connect(a, &QAction::triggered, this, [lang] { saveLanguage(settingsFilePath(), lang); });
         addAction(a);
     }
 }

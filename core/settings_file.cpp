@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,12 +29,17 @@ bool isSettingsLine(const QByteArray &raw)
 
 } // namespace
 
+QString configFolder()
+{
+    // Asked first, as Qt would only warn about it on every call.
+    if (const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME"); !xdg.isEmpty() && QDir::isRelativePath(xdg))
+        return QDir::homePath() + QStringLiteral("/.config");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
 QString settingsFilePath()
 {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/qr5300m/qr5300m.conf");
+    return configFolder() + QStringLiteral("/qr5300m/qr5300m.conf");
 }
 
 bool prepareSettingsFile(const QString &path)

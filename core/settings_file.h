@@ -7,7 +7,12 @@
 
 #include <QString>
 
-// $XDG_CONFIG_HOME/qr5300m/qr5300m.conf (~/.config when unset or relative).
+// The folder of settings files as QStandardPaths names it ($XDG_CONFIG_HOME,
+// else ~/.config). A relative $XDG_CONFIG_HOME is no folder in the XDG
+// sense: it is passed over for ~/.config, silently and wherever asked.
+QString configFolder();
+// The program's settings file, every group in it ([link], [mqtt], [ui]):
+// <configFolder()>/qr5300m/qr5300m.conf.
 QString settingsFilePath();
 
 // Before a write: makes the file's folder when missing (mode 0700) and the

@@ -40,7 +40,6 @@ public:
     // the link's health by clock; all four outlive the object.
     Met1(Link &link, const LinkSettings &settings, LiveTables &live, const Clock &clock, QObject *parent = nullptr);
 
-    void Form_Load() {}
     // One acquisition tick: both exchanges are issued; their results are
     // published as each comes back. A tick never starts while the previous
     // one is still waiting for its results.

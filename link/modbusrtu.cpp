@@ -1,5 +1,7 @@
 #include "link/modbusrtu.h"
 
+#include "core/line_settings.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QtGlobal>
@@ -134,20 +136,6 @@ QString portDevice(int32_t port)
     return QStringLiteral("/dev/ttyS%1").arg(qint64(port) - 1);
 }
 
-int baudOf(int32_t baudIndex)
-{
-    switch (baudIndex) {
-    case 0:
-        return 4800;
-    case 1:
-        return 9600;
-    case 2:
-        return 19200;
-    default:
-        return 0;
-    }
-}
-
 int responseTimeoutMs(int baud)
 {
     if (baud <= 0)
@@ -195,14 +183,14 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, c
         m_error = {LinkFault::BadPort, 0, 0};
         return kOpenNoDevice;
     }
-    const int rate = baudOf(baud);
-    if (rate == 0 || parity < 0 || parity > 2) {
+    const int rate = baudRateOf(baud);
+    if (rate == 0 || parity < 0 || parity >= kLineChoices) {
         m_error = {LinkFault::BadSettings, 0, 0};
         return kOpenFailed;
     }
     m_port = port;
     m_rate = rate;
-    m_parity = parity == 1 ? 'O' : (parity == 2 ? 'E' : 'N');
+    m_parity = kParityLetters[parity];
     return openDevice();
 }
 

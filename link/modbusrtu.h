@@ -49,8 +49,6 @@ constexpr int32_t kOpenBusy = -4;            // another program holds the device
 // is set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
 QString portDevice(int32_t port);
 
-// Baud rate of a baud index (0 = 4800, 1 = 9600, 2 = 19200); 0 for others.
-int baudOf(int32_t baudIndex);
 // Response time-out of one exchange at a baud rate, in milliseconds: the wire
 // time of the longest request and reply we exchange, twice, plus the
 // instrument's turnaround.

@@ -1,5 +1,6 @@
 #include "link/serial_ports.h"
 
+#include "core/line_settings.h"
 #include "core/settings_file.h"
 
 #include <QDir>
@@ -8,9 +9,6 @@
 #include <QSettings>
 
 namespace {
-
-const char *const kParities[3] = {"none", "odd", "even"};
-const int kBauds[3] = {4800, 9600, 19200};
 
 QString canonical(const QString &path)
 {
@@ -69,11 +67,6 @@ RememberedLink rememberedOf(const int32_t *Link_Par, const QString &portPath)
     return {portPath.isEmpty() ? QString::number(Link_Par[0]) : portPath, Link_Par[1], Link_Par[2], Link_Par[3]};
 }
 
-QString settingsFile()
-{
-    return settingsFilePath();
-}
-
 QString linkKeyName(LinkKey key)
 {
     switch (key) {
@@ -92,7 +85,7 @@ QString linkKeyName(LinkKey key)
 RememberedLinkRead readRememberedLink()
 {
     RememberedLinkRead read;
-    QSettings s(settingsFile(), QSettings::IniFormat);
+    QSettings s(settingsFilePath(), QSettings::IniFormat);
     s.beginGroup(QStringLiteral("link"));
     const QString port = s.value(QStringLiteral("port")).toString().trimmed();
     if (s.status() != QSettings::NoError || port.isEmpty())
@@ -106,16 +99,17 @@ RememberedLinkRead readRememberedLink()
     else
         read.faults.append({LinkKey::Port, port});
     if (const QString baud = text(LinkKey::Baud); !baud.isEmpty()) {
-        const auto i = QStringList{QStringLiteral("4800"), QStringLiteral("9600"), QStringLiteral("19200")}.indexOf(baud);
+        const int rate = baud.toInt(&ok);
+        const int i = ok && QString::number(rate) == baud ? baudIndexOf(rate) : -1;
         if (i >= 0)
-            r.baudIndex = int(i);
+            r.baudIndex = i;
         else
             read.faults.append({LinkKey::Baud, baud});
     }
     if (const QString parity = text(LinkKey::Parity); !parity.isEmpty()) {
-        const auto i = QStringList{QLatin1String(kParities[0]), QLatin1String(kParities[1]), QLatin1String(kParities[2])}.indexOf(parity);
+        const int i = parityIndexOf(parity.toStdString());
         if (i >= 0)
-            r.parityIndex = int(i);
+            r.parityIndex = i;
         else
             read.faults.append({LinkKey::Parity, parity});
     }
@@ -139,16 +133,16 @@ std::optional<RememberedLink> loadRememberedLink()
 
 bool saveRememberedLink(const RememberedLink &r)
 {
-    const QString path = settingsFile();
+    const QString path = settingsFilePath();
     if (!prepareSettingsFile(path))
         return false;
     QSettings s(path, QSettings::IniFormat);
     s.beginGroup(QStringLiteral("link"));
     s.setValue(QStringLiteral("port"), r.port);
-    if (r.baudIndex >= 0 && r.baudIndex < 3)
-        s.setValue(QStringLiteral("baud"), kBauds[r.baudIndex]);
-    if (r.parityIndex >= 0 && r.parityIndex < 3)
-        s.setValue(QStringLiteral("parity"), QLatin1String(kParities[r.parityIndex]));
+    if (r.baudIndex >= 0 && r.baudIndex < kLineChoices)
+        s.setValue(QStringLiteral("baud"), kBaudRates[r.baudIndex]);
+    if (r.parityIndex >= 0 && r.parityIndex < kLineChoices)
+        s.setValue(QStringLiteral("parity"), QLatin1String(kParityNames[r.parityIndex].data(), qsizetype(kParityNames[r.parityIndex].size())));
     s.setValue(QStringLiteral("station"), r.station);
     s.endGroup();
     s.sync();

@@ -38,9 +38,6 @@ struct RememberedLink {
 // The settings as opened: the path when there is one, else the port number.
 RememberedLink rememberedOf(const int32_t *Link_Par, const QString &portPath);
 
-// $XDG_CONFIG_HOME/qr5300m/qr5300m.conf (~/.config when unset), group [link].
-QString settingsFile();
-
 // A remembered key whose value the program does not accept: a port that is
 // neither a number 1..255 nor a device path, a baud rate other than 4800,
 // 9600, 19200, a parity other than none, odd, even, a station outside

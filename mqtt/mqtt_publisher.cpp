@@ -16,14 +16,6 @@
 #include <cstdlib>
 #include <mosquitto.h>
 
-QString configFilePath()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/qr5300m/qr5300m.conf");
-}
-
 MqttSettings readMqttSettings(const QString &path)
 {
     MqttSettings s;

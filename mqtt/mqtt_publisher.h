@@ -46,9 +46,6 @@ struct MqttSettings {
     friend bool operator==(const MqttSettings &, const MqttSettings &) = default;
 };
 
-// The program's config file: $XDG_CONFIG_HOME/qr5300m/qr5300m.conf
-// (~/.config/qr5300m/qr5300m.conf when unset).
-QString configFilePath();
 // The [mqtt] group of the INI file at path (keys enabled, host, port,
 // client_id, user, password, ca_file, prefix); defaults for what is missing.
 MqttSettings readMqttSettings(const QString &path);

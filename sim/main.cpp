@@ -7,6 +7,7 @@
 // checks the incoming requests on the master descriptor; the replies are
 // built here so faults can be injected.
 
+#include "core/line_settings.h"
 #include "sim/model.h"
 #include "sim/script.h"
 #include "sim/slave.h"
@@ -114,14 +115,14 @@ int parseOptions(int argc, char **argv, Options &opt)
             if (!parseInt(argv[++i], 1, 247, opt.station))
                 return 1;
         } else if (a == "--baud" && hasValue) {
-            if (!parseInt(argv[++i], 4800, 19200, opt.baud)
-                || (opt.baud != 4800 && opt.baud != 9600 && opt.baud != 19200))
+            if (!parseInt(argv[++i], 4800, 19200, opt.baud) || baudIndexOf(opt.baud) < 0)
                 return 1;
         } else if (a == "--parity" && hasValue) {
             const std::string p = argv[++i];
-            if (p.size() != 1 || std::strchr("NOEnoe", p[0]) == nullptr)
+            const char letter = p.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(p[0]))) : '\0';
+            if (parityIndexOfLetter(letter) < 0)
                 return 1;
-            opt.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(p[0])));
+            opt.parity = letter;
         } else {
             return 1;
         }

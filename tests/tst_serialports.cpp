@@ -1,6 +1,7 @@
 // Serial ports by name and the link settings remembered between runs; a port
 // opened by its by-id link is found again after a replug under a new device.
 
+#include "core/settings_file.h"
 #include "app/language.h"
 #include "app/link_panel.h"
 #include "app/settings_text.h"
@@ -41,7 +42,9 @@ struct Panel {
     LinkSettings stored() const
     {
         LinkSettings s;
-        panel->storeSettings(s.Link_Par, &s.portPath);
+        const LinkChoice c = panel->choice();
+        std::copy(std::begin(c.par), std::end(c.par), s.Link_Par);
+        s.portPath = c.devicePath;
         return s;
     }
     QComboBox *combo1() const { return window.findChild<QComboBox *>(QStringLiteral("Combo1")); }
@@ -75,7 +78,7 @@ void TestSerialPorts::init()
 {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
-    QDir(QFileInfo(settingsFile()).absolutePath()).removeRecursively();
+    QDir(QFileInfo(settingsFilePath()).absolutePath()).removeRecursively();
 }
 
 void TestSerialPorts::rememberedSettingsRestored()
@@ -87,12 +90,12 @@ void TestSerialPorts::rememberedSettingsRestored()
     QVERIFY(first.portPath.isEmpty());
 
     QVERIFY(saveRememberedLink({QStringLiteral("7"), 2, 2, 5}));
-    QCOMPARE(settingsFile(), m_config.path() + QStringLiteral("/qr5300m/qr5300m.conf"));
+    QCOMPARE(settingsFilePath(), m_config.path() + QStringLiteral("/qr5300m/qr5300m.conf"));
     const LinkSettings next = Panel().stored();
     QCOMPARE(QList<int32_t>({next.Link_Par[0], next.Link_Par[1], next.Link_Par[2], next.Link_Par[3]}),
              QList<int32_t>({7, 2, 2, 5}));
     QVERIFY(next.portPath.isEmpty());
-    QSettings ini(settingsFile(), QSettings::IniFormat);
+    QSettings ini(settingsFilePath(), QSettings::IniFormat);
     QCOMPARE(ini.value(QStringLiteral("link/baud")).toInt(), 19200);
     QCOMPARE(ini.value(QStringLiteral("link/parity")).toString(), QStringLiteral("even"));
 
@@ -119,8 +122,8 @@ void TestSerialPorts::rememberedInvalidFallsBack()
 {
     QFETCH(QByteArray, conf);
     QFETCH(QString, key);
-    QVERIFY(QDir().mkpath(QFileInfo(settingsFile()).absolutePath()));
-    QFile f(settingsFile());
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFilePath()).absolutePath()));
+    QFile f(settingsFilePath());
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(conf) == conf.size());
     f.close();
     const LinkSettings s = Panel().stored();
@@ -148,7 +151,7 @@ void TestSerialPorts::settingsFileOwnerOnly()
     QFETCH(QString, writer);
     QFETCH(bool, existing);
     const mode_t umaskBefore = ::umask(022);
-    const QString conf = settingsFile();
+    const QString conf = settingsFilePath();
     const QString folder = QFileInfo(conf).absolutePath();
     if (existing) {
         QVERIFY(QDir().mkpath(folder));
