@@ -154,7 +154,7 @@ void TestEnglish::databaseTexts()
 
     if (english) {
         QVERIFY2(!reason.isEmpty() && !hasCjk(reason), qPrintable(reason));
-        QVERIFY2(!error.isEmpty() && !hasCjk(error), qPrintable(historyReadText(error)));
+        QVERIFY2(!error.isEmpty() && !hasCjk(error), qPrintable(error));
         QVERIFY2(!exportError.isEmpty() && !hasCjk(exportError), qPrintable(exportError));
     } else {
         QCOMPARE(reason, QStringLiteral("数据库文件夹 %1 不存在").arg(folder));

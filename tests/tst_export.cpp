@@ -20,6 +20,7 @@
 
 
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 
@@ -158,6 +159,8 @@ private slots:
     void emptyRange();
     void failedWriteLeavesNoFile_data();
     void failedWriteLeavesNoFile();
+    void openFailureKind_data();
+    void openFailureKind();
     void cli_data();
     void cli();
     void targets_data();
@@ -400,6 +403,36 @@ static bool prepareForNobody(const QString &folder, QProcessEnvironment &env, QS
 
 // A write that fails leaves no file under the chosen name, and an older
 // file there stays as it was.
+// A file that cannot be made: the result names the kind and the system's
+// error number, and no file appears.
+void TstExport::openFailureKind_data()
+{
+    QTest::addColumn<bool>("folderIsFile"); // else the folder is not there
+    QTest::addColumn<int>("sysErrno");
+    QTest::newRow("no such folder") << false << int(ENOENT);
+    QTest::newRow("folder is a file") << true << int(ENOTDIR);
+}
+
+void TstExport::openFailureKind()
+{
+    QFETCH(bool, folderIsFile);
+    QFETCH(int, sysErrno);
+    const QString folder = m_dir.filePath(QStringLiteral("folder%1").arg(++m_serial));
+    if (folderIsFile) {
+        QFile f(folder);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    HistoryRange range;
+    HistoryError error;
+    QVERIFY2(readHistory(m_db, kNewest.addSecs(-60), kNewest, std::nullopt, range, error), qPrintable(historyReadText(error)));
+    const QString out = folder + QStringLiteral("/out.csv");
+    const CsvResult r = exportCsv(range, out, false);
+    QCOMPARE(r.kind, CsvFault::Open);
+    QCOMPARE(r.sysErrno, sysErrno);
+    QCOMPARE(r.path, out);
+    QVERIFY(!QFile::exists(out));
+}
+
 void TstExport::failedWriteLeavesNoFile_data()
 {
     QTest::addColumn<bool>("unwritableFolder"); // else the folder is a file
