@@ -1,5 +1,6 @@
 #include "app/export_command.h"
 #include "app/cli.h"
+#include "app/history_text.h"
 #include "app/language.h"
 #include "core/settings_file.h"
 
@@ -77,12 +78,9 @@ int runExport(int argc, char **argv)
     const QString path = parser.isSet(db) ? parser.value(db) : dbPath(false);
 
     HistoryRange range;
-    QString error;
+    HistoryError error;
     if (!readHistory(path, t0, t1, which, range, error))
-        return fail(kFailed, range.fault == HistoryFault::Incomplete
-                                 ? QCoreApplication::translate("ExportCommand", "此时段未能完整读取：%1").arg(error)
-                                 : error);
-    if (!exportCsv(range, parser.value(out), parser.isSet(events), {}, error))
-        return fail(kFailed, error);
-    return 0;
+        return fail(kFailed, historyReadText(error));
+    const CsvResult written = exportCsv(range, parser.value(out), parser.isSet(events));
+    return written.ok() ? 0 : fail(kFailed, csvExportText(written));
 }

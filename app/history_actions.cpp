@@ -1,11 +1,22 @@
 #include "app/history_actions.h"
 
+#include "app/history_text.h"
 #include "logging/history_range.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
+
+namespace {
+
+QString actionText(const char *source)
+{
+    return QCoreApplication::translate("HistoryActions", source);
+}
+
+} // namespace
 
 QString eventsPathOf(const QString &outPath)
 {
@@ -14,33 +25,38 @@ QString eventsPathOf(const QString &outPath)
     return outPath + QStringLiteral("-events.csv");
 }
 
-bool exportHistoryRange(const QString &dbPath, const QDateTime &from, const QDateTime &to, LogRing ring,
-                        const QString &outPath, const ExportProgress &progress, QString &error)
+QString exportHistoryRange(const QString &dbPath, const QDateTime &from, const QDateTime &to, LogRing ring,
+                           const QString &outPath, const ExportProgress &progress, bool *canceled)
 {
     HistoryRange range;
-    if (!readHistory(dbPath, from, to, ring, range, error))
-        return false;
-    if (!exportCsv(range, outPath, false, progress, error))
-        return false;
-    return range.events.empty() || exportCsv(range, eventsPathOf(outPath), true, {}, error);
+    HistoryError readError;
+    if (!readHistory(dbPath, from, to, ring, range, readError))
+        return historyReadText(readError);
+    CsvResult written = exportCsv(range, outPath, false, progress);
+    if (written.ok() && !range.events.empty())
+        written = exportCsv(range, eventsPathOf(outPath), true);
+    if (canceled)
+        *canceled = written.kind == CsvFault::Canceled;
+    return csvExportText(written);
 }
 
 void exportHistoryAsked(QWidget *parent, const QString &dbPath, const QDateTime &from, const QDateTime &to,
                         LogRing ring)
 {
     const QString suggested = QStringLiteral("qr5300m-%1.csv").arg(from.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("导出CSV"), suggested,
-                                                      QStringLiteral("CSV 文件 (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(parent, actionText("导出CSV"), suggested,
+                                                      actionText("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
-    QProgressDialog dialog(QStringLiteral("正在导出…"), QStringLiteral("取消"), 0, 1000, parent);
+    QProgressDialog dialog(actionText("正在导出…"), actionText("取消"), 0, 1000, parent);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setMinimumDuration(500); // only long exports show it
     const ExportProgress progress = [&dialog](qint64 done, qint64 total) {
         dialog.setValue(total > 0 ? int(done * 1000 / total) : 1000);
         return !dialog.wasCanceled();
     };
-    QString error;
-    if (!exportHistoryRange(dbPath, from, to, ring, path, progress, error) && !dialog.wasCanceled())
-        QMessageBox::warning(parent, QStringLiteral("导出CSV"), QStringLiteral("导出失败：") + error);
+    bool canceled = false;
+    const QString error = exportHistoryRange(dbPath, from, to, ring, path, progress, &canceled);
+    if (!error.isEmpty() && !canceled)
+        QMessageBox::warning(parent, actionText("导出CSV"), actionText("导出失败：%1").arg(error));
 }

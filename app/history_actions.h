@@ -14,10 +14,11 @@ class QWidget;
 
 // Reads the range from the log database at dbPath (the ring as given) and
 // writes its records to outPath and, when the range holds events, its
-// events beside it (outPath with "-events" before ".csv"). False with a
-// one-line error; no half file is left under either name.
-bool exportHistoryRange(const QString &dbPath, const QDateTime &from, const QDateTime &to, LogRing ring,
-                        const QString &outPath, const ExportProgress &progress, QString &error);
+// events beside it (outPath with "-events" before ".csv"). An empty text on
+// success, else the line that says why (historyReadText, csvExportText);
+// canceled set when progress canceled. No half file is left under either name.
+QString exportHistoryRange(const QString &dbPath, const QDateTime &from, const QDateTime &to, LogRing ring,
+                           const QString &outPath, const ExportProgress &progress, bool *canceled = nullptr);
 
 // The same after asking for the file name (parent's dialog), with a progress
 // dialog for long exports and a message box when it fails.

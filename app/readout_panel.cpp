@@ -4,6 +4,7 @@
 #include "chart/curves.h"
 #include "config/set_back.h"
 #include "core/dates.h"
+#include "core/history_data.h"
 #include "core/numbers.h"
 
 #include <QGridLayout>
@@ -13,7 +14,10 @@
 
 namespace {
 
-const char *const kStatusText[12] = {
+// One cell per channel and flag, in the order of kChannelFlagNames; each
+// cell has its own short caption ("CH1 open" in English).
+constexpr int kStatusCells = 4 * kChannelFlags;
+const char *const kStatusText[kStatusCells] = {
     QT_TRANSLATE_NOOP("ReadoutPanel", "通道一报警"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道一开路"),
     QT_TRANSLATE_NOOP("ReadoutPanel", "通道一短路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二报警"),
     QT_TRANSLATE_NOOP("ReadoutPanel", "通道二开路"), QT_TRANSLATE_NOOP("ReadoutPanel", "通道二短路"),
@@ -46,7 +50,7 @@ void ReadoutPanel::buildAlarms(QWidget *window)
     Frame9 = new QGroupBox(QStringLiteral("ALM"), window);
     Frame9->setObjectName(QStringLiteral("Frame9"));
     auto *almLayout = new QVBoxLayout(Frame9);
-    for (int k = 0; k < 12; ++k) {
+    for (int k = 0; k < kStatusCells; ++k) {
         D_2R[k] = new QLabel(k == 0 ? tr("报警一OFF") : tr("报警二OFF"), Frame9);
         D_2R[k]->setObjectName(QStringLiteral("D_2R(%1)").arg(k));
         D_2R[k]->setMinimumWidth(90);
@@ -94,7 +98,7 @@ void ReadoutPanel::showValues(const float *Val_3X)
 
 void ReadoutPanel::showStatus(const int32_t *Sta_1X)
 {
-    for (int k = 0; k < 12; ++k) {
+    for (int k = 0; k < kStatusCells; ++k) {
         if (Sta_1X[k] != 0) {
             D_2R[k]->setText(ReadoutPanel::tr(kStatusText[k]));
             setBg(D_2R[k], "#FFC0C0");

@@ -273,13 +273,13 @@ void ssqx::Command29_Click()
         m_history = new HistoryWindow(
             m_session,
             [db](const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring, HistoryRange &range,
-                 QString &error) { return readHistory(db, from, to, ring, range, error); },
+                 HistoryError &error) { return readHistory(db, from, to, ring, range, error); },
             this);
         connect(m_history, &HistoryWindow::exportRequested, this,
                 [this, db](const QDateTime &from, const QDateTime &to, LogRing ring) {
                     exportHistoryAsked(m_history, db, from, to, ring);
                 });
-        m_history->loadOpening(3600, [db](QDateTime &oldest, QDateTime &newest, QString &error) {
+        m_history->loadOpening(3600, [db](QDateTime &oldest, QDateTime &newest, HistoryError &error) {
             return readRecordSpan(db, oldest, newest, error);
         });
     }

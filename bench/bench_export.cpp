@@ -2,6 +2,7 @@
 // no index on time) and writing it as CSV. The history window goes from query
 // to pixels in 50 ms, the read taking at most 30; an export of a full ring
 // takes at most 300 ms.
+#include "app/history_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/csv_export.h"
@@ -77,10 +78,10 @@ const QDateTime kFrom = kNewest.addSecs(-(kRingSize - 1));
 void BM_Read_Full_Ring(benchmark::State &state)
 {
     HistoryRange range;
-    QString error;
+    HistoryError error;
     for (auto _ : state) {
         if (!readHistory(g_path, kFrom, kNewest, std::nullopt, range, error))
-            state.SkipWithError(qPrintable(error));
+            state.SkipWithError(qPrintable(historyReadText(error)));
         benchmark::DoNotOptimize(range.records.data());
     }
     state.counters["records"] = double(range.records.size());
@@ -89,14 +90,15 @@ void BM_Read_Full_Ring(benchmark::State &state)
 void BM_Export_Full_Ring(benchmark::State &state)
 {
     HistoryRange range;
-    QString error;
+    HistoryError error;
     if (!readHistory(g_path, kFrom, kNewest, std::nullopt, range, error)) {
-        state.SkipWithError(qPrintable(error));
+        state.SkipWithError(qPrintable(historyReadText(error)));
         return;
     }
     for (auto _ : state) {
-        if (!exportCsv(range, g_out, false, [](qint64, qint64) { return true; }, error))
-            state.SkipWithError(qPrintable(error));
+        const CsvResult written = exportCsv(range, g_out, false, [](qint64, qint64) { return true; });
+        if (!written.ok())
+            state.SkipWithError(qPrintable(csvExportText(written)));
     }
     state.counters["records"] = double(range.records.size());
 }

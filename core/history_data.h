@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QtGlobal>
 #include <array>
 #include <vector>
 
@@ -32,6 +33,14 @@ enum class EventKind {
     ParamFailed,     // a write that failed after its retry
 };
 
+// The three status flags each channel reports, in the order of its bits.
+constexpr int kChannelFlags = 3;
+// Their names: stored as they are in the export of events, shown through
+// QCoreApplication::translate("ChannelFlag", ...).
+inline constexpr const char *kChannelFlagNames[kChannelFlags] = {
+    QT_TRANSLATE_NOOP("ChannelFlag", "报警"), QT_TRANSLATE_NOOP("ChannelFlag", "开路"),
+    QT_TRANSLATE_NOOP("ChannelFlag", "短路")};
+
 struct HistoryEvent {
     qint64 msecs = 0; // local date and time, ms since the epoch
     EventKind kind = EventKind::LinkClosed;
@@ -44,11 +53,32 @@ struct HistoryEvent {
     QString detail;   // refusal reason or failure kind, in the operator's words
 };
 
-// Why a range could not be read.
+// Why a range could not be read. All but Incomplete leave nothing read.
 enum class HistoryFault {
     None,
-    Unreadable, // the range, the file or its tables: nothing was read
-    Incomplete, // a read error part way through (a damaged page): the range is not whole
+    BadRange,     // a time invalid, or the end before the start
+    Missing,      // no file at the path
+    NotFile,      // the path is a folder, a device, ...
+    Copy,         // the file could not be opened or copied for reading (detail says why, in full)
+    Open,         // the copy gave no SQLite handle to read through
+    MissingTable, // a ring's table is not there: not a log database
+    WrongColumns, // a ring's table has not the ring's eleven columns
+    Unreadable,   // a read of the file or its tables failed before any record was taken
+    Incomplete,   // a read error part way through (a damaged page): the range is not whole
+};
+
+// A failed read: its kind, SQLite's result code where SQLite answered, and
+// what the message needs (the database's own words stay as it gave them).
+struct HistoryError {
+    HistoryFault kind = HistoryFault::None;
+    int sqliteCode = 0;  // SQLITE_CORRUPT, SQLITE_NOTADB, ...; 0 when not from SQLite
+    QString path;        // the database file
+    QString table;       // MissingTable, WrongColumns: the table
+    int columns = 0;     // WrongColumns: the columns it has
+    QString detail;      // the database's own words; may be empty
+    // Copy, or Incomplete in the journal's events: detail is the reason in
+    // full as the copy or the journal gave it.
+    bool detailInFull = false;
 };
 
 struct HistoryRange {
@@ -57,5 +87,4 @@ struct HistoryRange {
     std::vector<HistoryRecord> records; // in the order they were logged (the ring's order)
     std::vector<HistoryEvent> events;   // in time order
     QString source;                     // the database file they were read from
-    HistoryFault fault = HistoryFault::None;
 };

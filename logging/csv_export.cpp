@@ -1,10 +1,10 @@
 #include "logging/csv_export.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -107,12 +107,7 @@ const char *eventText(EventKind kind)
 
 const char *flagText(int flag)
 {
-    switch (flag) {
-    case 0: return "报警";
-    case 1: return "开路";
-    case 2: return "短路";
-    default: return "";
-    }
+    return flag >= 0 && flag < kChannelFlags ? kChannelFlagNames[flag] : "";
 }
 
 void appendEvent(QByteArray &buf, LocalText &when, const HistoryEvent &e)
@@ -194,12 +189,52 @@ CsvFault targetFault(const QString &outPath, const QString &source)
     return CsvFault::None;
 }
 
-bool failed(CsvFault kind, CsvFault *fault, QString &error, const QString &text)
+CsvResult failed(CsvResult r, CsvFault kind, const QFileDevice &file, int sysErrno)
 {
-    if (fault)
-        *fault = kind;
-    error = text;
-    return false;
+    r.kind = kind;
+    r.sysErrno = sysErrno;
+    r.systemText = file.errorString();
+    return r;
+}
+
+const char *header(bool withEvents)
+{
+    return withEvents ? "\xEF\xBB\xBF时间,事件,通道,状态,寄存器,参数,原值,写入值,说明\r\n"
+                      : "\xEF\xBB\xBF时间,通道一 CH1,通道二 CH2,通道三 CH3,通道四 CH4,变送值 DA,寄存器6,寄存器7,寄存器8,数据\r\n";
+}
+
+// The rows after the header, flushed to file now and then. False when a
+// write failed (errno kept in sysErrno) or, with go false, when progress
+// asked to stop.
+bool writeRows(QSaveFile &file, QByteArray &buf, const HistoryRange &range, bool withEvents,
+               const ExportProgress &progress, bool &go, int &sysErrno)
+{
+    const qint64 total = withEvents ? qint64(range.events.size()) : qint64(range.records.size());
+    LocalText when;
+    bool ok = true;
+    go = true;
+    for (qint64 i = 0; ok && go && i < total; ++i) {
+        if (withEvents)
+            appendEvent(buf, when, range.events[size_t(i)]);
+        else
+            appendRecord(buf, when, range.records[size_t(i)]);
+        buf += "\r\n";
+        if (buf.size() >= kFlushBytes) {
+            errno = 0;
+            ok = file.write(buf) == buf.size();
+            sysErrno = errno;
+            buf.clear();
+        }
+        go = !ok || !progress || (i + 1) % kProgressRows != 0 || progress(i + 1, total);
+    }
+    if (ok) {
+        errno = 0;
+        ok = file.write(buf) == buf.size();
+        sysErrno = errno;
+    }
+    if (ok && go && progress)
+        go = progress(total, total);
+    return ok && go;
 }
 
 } // namespace
@@ -211,60 +246,35 @@ QString csvNumber(float v)
     return QString::fromLatin1(out);
 }
 
-bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents, const ExportProgress &progress,
-               QString &error, CsvFault *fault)
+CsvResult exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents, const ExportProgress &progress)
 {
-    error.clear();
-    if (fault)
-        *fault = CsvFault::None;
-    const CsvFault target = targetFault(outPath, range.source);
-    if (target == CsvFault::OwnDatabase)
-        return failed(target, fault, error,
-                      QCoreApplication::translate("CsvExport", "%1 是数据库 %2 或其日志、锁文件，不能写入导出")
-                          .arg(outPath, range.source));
-    if (target == CsvFault::NotRegular)
-        return failed(target, fault, error,
-                      QCoreApplication::translate("CsvExport", "%1 不是普通文件，不能写入导出").arg(outPath));
+    CsvResult r;
+    r.path = outPath;
+    r.kind = targetFault(outPath, range.source);
+    if (r.kind == CsvFault::OwnDatabase)
+        r.source = range.source;
+    if (r.kind != CsvFault::None)
+        return r;
     QSaveFile file(outPath);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        return failed(CsvFault::Open, fault, error,
-                      QCoreApplication::translate("CsvExport", "无法写入 %1（%2）").arg(outPath, file.errorString()));
+        return failed(r, CsvFault::Open, file, errno);
     QByteArray buf;
     buf.reserve(kFlushBytes + 4096);
-    buf += "\xEF\xBB\xBF";
-    if (withEvents)
-        buf += "时间,事件,通道,状态,寄存器,参数,原值,写入值,说明\r\n";
-    else
-        buf += "时间,通道一 CH1,通道二 CH2,通道三 CH3,通道四 CH4,变送值 DA,寄存器6,寄存器7,寄存器8,数据\r\n";
-
-    const qint64 total = withEvents ? qint64(range.events.size()) : qint64(range.records.size());
-    LocalText when;
-    bool ok = true;
+    buf += header(withEvents);
     bool go = true;
-    for (qint64 i = 0; ok && go && i < total; ++i) {
-        if (withEvents)
-            appendEvent(buf, when, range.events[size_t(i)]);
-        else
-            appendRecord(buf, when, range.records[size_t(i)]);
-        buf += "\r\n";
-        if (buf.size() >= kFlushBytes) {
-            ok = file.write(buf) == buf.size();
-            buf.clear();
-        }
-        go = !ok || !progress || (i + 1) % kProgressRows != 0 || progress(i + 1, total);
-    }
-    ok = ok && file.write(buf) == buf.size();
-    if (ok && go && progress)
-        go = progress(total, total);
-    if (ok && !go) {
+    int sysErrno = 0;
+    if (writeRows(file, buf, range, withEvents, progress, go, sysErrno)) {
+        errno = 0;
+        if (file.commit())
+            return r;
+        sysErrno = errno;
+    } else if (!go) {
         file.cancelWriting();
-        return failed(CsvFault::Canceled, fault, error, QCoreApplication::translate("CsvExport", "导出已取消"));
+        r.kind = CsvFault::Canceled;
+        return r;
     }
-    if (ok && file.commit())
-        return true;
-    const QString why = file.errorString();
-    if (!ok)
-        file.cancelWriting();
-    return failed(CsvFault::Write, fault, error,
-                  QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(outPath, why));
+    r = failed(r, CsvFault::Write, file, sysErrno);
+    file.cancelWriting();
+    return r;
 }

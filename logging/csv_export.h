@@ -23,8 +23,8 @@
 // Events (withEvents; one row each, in time order):
 //     时间,事件,通道,状态,寄存器,参数,原值,写入值,说明
 // 事件: 通讯打开, 通讯关闭, 通讯中断, 通讯恢复, 状态出现, 状态消失,
-// 参数已写入, 参数被拒绝, 参数写入失败. 通道 (1..4) and 状态 (报警, 开路,
-// 短路) belong to flag events; 寄存器 (1..48), 参数 (the caption), 原值 (the
+// 参数已写入, 参数被拒绝, 参数写入失败. 通道 (1..4) and 状态 (kChannelFlagNames:
+// 报警, 开路, 短路) belong to flag events; 寄存器 (1..48), 参数 (the caption), 原值 (the
 // value read before, in register units, empty when none was read), 写入值
 // (the value written, or the entry refused) and 说明 (why refused or failed)
 // to parameter events.
@@ -48,6 +48,17 @@ enum class CsvFault {
     Canceled,    // progress returned false
 };
 
+// What an export came to. Not an error text: the window and the command line
+// word it themselves.
+struct CsvResult {
+    CsvFault kind = CsvFault::None;
+    int sysErrno = 0;   // Open, Write: errno of the failed call (0 when unknown)
+    QString path;       // the output
+    QString source;     // OwnDatabase: the database it was read from
+    QString systemText; // Open, Write: the file layer's own explanation
+    bool ok() const { return kind == CsvFault::None; }
+};
+
 // Writes the records of range (or its events, withEvents) to outPath. The
 // file appears under that name only when it has been written whole; a failed
 // write (no permission, disk full) leaves whatever was there before. An
@@ -56,10 +67,9 @@ enum class CsvFault {
 // -shm) or its lock file (.lock) is refused before anything is written, and
 // so is an existing output that is not a regular file: the file is written
 // beside it and renamed over it, which would put a regular file in place
-// of a device or a FIFO. False with a one-line error otherwise, and fault
-// (when given) says which.
-bool exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents, const ExportProgress &progress,
-               QString &error, CsvFault *fault = nullptr);
+// of a device or a FIFO. The result's kind says which, Canceled among them.
+CsvResult exportCsv(const HistoryRange &range, const QString &outPath, bool withEvents,
+                    const ExportProgress &progress = {});
 
 // A float as the export writes it ("1500.5", "-12", "0.1"): plain decimal,
 // the shortest that reads back as the same float; empty for NaN or infinity.

@@ -5,7 +5,6 @@
 #include "logging/journal.h"
 #include "logging/read_snapshot.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -31,33 +30,40 @@ struct RingTable {
     const char *table;
 };
 
-QString dbText(const QSqlError &e)
+// Sets error to kind with what the driver said about e.
+bool sqlFailed(HistoryError &error, HistoryFault kind, const QSqlError &e)
 {
-    const QString t = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
-    return t.isEmpty() ? QString() : QCoreApplication::translate("HistoryRange", "（%1）").arg(t);
+    error.kind = kind;
+    error.sqliteCode = e.nativeErrorCode().toInt();
+    error.detail = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
+    return false;
+}
+
+// Sets error to kind with what SQLite said on h.
+bool sqliteFailed(HistoryError &error, HistoryFault kind, sqlite3 *h)
+{
+    error.kind = kind;
+    error.sqliteCode = sqlite3_errcode(h);
+    error.detail = QString::fromUtf8(sqlite3_errmsg(h));
+    return false;
 }
 
 // False (error set) when the ring's table is missing or has not eleven
 // columns.
-bool ringColumns(QSqlDatabase &db, const RingTable &t, QString &error)
+bool ringColumns(QSqlDatabase &db, const RingTable &t, HistoryError &error)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t.table)))) {
-        error = QCoreApplication::translate("HistoryRange", "读取数据库失败") + dbText(q.lastError());
-        return false;
-    }
-    QStringList names;
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(QLatin1String(t.table))))
+        return sqlFailed(error, HistoryFault::Unreadable, q.lastError());
+    int columns = 0;
     while (q.next())
-        names << q.value(1).toString();
-    if (names.size() != 11) {
-        error = names.isEmpty() ? QCoreApplication::translate("HistoryRange", "不是本程序的数据库：缺少表 %1")
-            .arg(QLatin1String(t.table))
-                                : QCoreApplication::translate("HistoryRange", "不是本程序的数据库：表 %1 应有 11 列，实有 %2 列")
-                                      .arg(QLatin1String(t.table))
-                                      .arg(names.size());
-        return false;
-    }
-    return true;
+        ++columns;
+    if (columns == 11)
+        return true;
+    error.kind = columns == 0 ? HistoryFault::MissingTable : HistoryFault::WrongColumns;
+    error.table = QLatin1String(t.table);
+    error.columns = columns;
+    return false;
 }
 
 // An id that names a ring slot; anything else read from the file (null,
@@ -98,16 +104,14 @@ float columnValue(sqlite3_stmt *st, int col)
 // fromKey through toKey. A row without a date and time or without an id of
 // the ring is no record and is left out. Any step that fails (a damaged
 // page) fails the scan: a range is read whole or not at all.
-bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, RingScan &scan, HistoryFault &fault,
-              QString &error)
+bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, RingScan &scan, HistoryError &error)
 {
     scan = RingScan{};
     scan.rows.reserve(size_t(kRingSize));
     const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(QLatin1String(t.table)).toUtf8();
     sqlite3_stmt *st = nullptr;
     if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
-        error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
-        fault = HistoryFault::Unreadable;
+        sqliteFailed(error, HistoryFault::Unreadable, h);
         sqlite3_finalize(st);
         return false;
     }
@@ -137,10 +141,8 @@ bool scanRing(sqlite3 *h, const RingTable &t, qint64 fromKey, qint64 toKey, Ring
             r.rec.values[size_t(k)] = columnValue(st, 3 + k);
         scan.rows.push_back(r);
     }
-    if (rc != SQLITE_DONE) {
-        error = QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
-        fault = HistoryFault::Incomplete;
-    }
+    if (rc != SQLITE_DONE)
+        sqliteFailed(error, HistoryFault::Incomplete, h);
     sqlite3_finalize(st);
     return rc == SQLITE_DONE;
 }
@@ -223,7 +225,7 @@ private:
 };
 
 // sl_void's newest ids of the two rings; an id that is none reads as 0.
-bool newestIds(QSqlDatabase &db, qint64 newest[2], HistoryFault &fault, QString &error)
+bool newestIds(QSqlDatabase &db, qint64 newest[2], HistoryError &error)
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
@@ -237,9 +239,7 @@ bool newestIds(QSqlDatabase &db, qint64 newest[2], HistoryFault &fault, QString 
     }
     if (!q.lastError().isValid())
         return true;
-    error = QCoreApplication::translate("HistoryRange", "读取数据库失败") + dbText(q.lastError());
-    fault = HistoryFault::Incomplete;
-    return false;
+    return sqlFailed(error, HistoryFault::Incomplete, q.lastError());
 }
 
 // The one-second ring unless the range starts before its oldest record and
@@ -247,15 +247,15 @@ bool newestIds(QSqlDatabase &db, qint64 newest[2], HistoryFault &fault, QString 
 // not yet run round, both start together and the one-second ring holds all
 // there is). A plain scan each: the rings have no index on time.
 bool scanChosen(sqlite3 *h, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring, const qint64 newest[2],
-                std::vector<Row> &rows, qint64 &newestId, HistoryRange &out, QString &error)
+                std::vector<Row> &rows, qint64 &newestId, HistoryRange &out, HistoryError &error)
 {
     const RingTable pv{"pv_data"}, lpv{"Lpv_wdjl"};
     RingScan scan;
     LogRing chosen = ring.value_or(LogRing::OneSecond);
-    bool ok = scanRing(h, chosen == LogRing::OneSecond ? pv : lpv, fromKey, toKey, scan, out.fault, error);
+    bool ok = scanRing(h, chosen == LogRing::OneSecond ? pv : lpv, fromKey, toKey, scan, error);
     if (ok && !ring && scan.oldest && fromKey < *scan.oldest) {
         RingScan tens;
-        ok = scanRing(h, lpv, fromKey, toKey, tens, out.fault, error);
+        ok = scanRing(h, lpv, fromKey, toKey, tens, error);
         if (ok && tens.oldest && *tens.oldest < *scan.oldest) {
             scan = std::move(tens);
             chosen = LogRing::TenSecond;
@@ -268,21 +268,29 @@ bool scanChosen(sqlite3 *h, qint64 fromKey, qint64 toKey, std::optional<LogRing>
     return ok;
 }
 
+// The journal could not be read: its reason, already in error.detail, is
+// shown in full.
+bool journalFailed(HistoryError &error)
+{
+    error.detailInFull = true;
+    return false;
+}
+
 // The records in ring order, each marked fresh or held by the journal's link
 // events, and the events of the range.
 bool takeRecords(QSqlDatabase &db, qint64 fromKey, qint64 toKey, const std::vector<Row> &rows, qint64 newestId,
-                 HistoryRange &out, QString &error)
+                 HistoryRange &out, HistoryError &error)
 {
     const std::vector<int> order = ringOrder(rows, newestId);
     std::vector<LinkMark> marks;
     if (!rows.empty()) {
         const auto [lo, hi] = std::minmax_element(rows.begin(), rows.end(),
                                                   [](const Row &a, const Row &b) { return a.key < b.key; });
-        if (!readLinkMarks(db, lo->key, hi->key, marks, error))
-            return false;
+        if (!readLinkMarks(db, lo->key, hi->key, marks, error.detail))
+            return journalFailed(error);
     }
-    if (!readEvents(db, fromKey, toKey, out.events, error))
-        return false;
+    if (!readEvents(db, fromKey, toKey, out.events, error.detail))
+        return journalFailed(error);
     // A key that goes back (the clock was set back) starts the walk again.
     HeldWalk walk(marks);
     FoldedHour fold;
@@ -310,13 +318,13 @@ sqlite3 *sqliteHandle(QSqlDatabase &db)
 
 // The open database's SQLite handle for the scans once both rings are
 // checked; nullptr (error set) when the file cannot be read so.
-sqlite3 *openRings(QSqlDatabase &db, const QString &dbPath, QString &error)
+sqlite3 *openRings(QSqlDatabase &db, HistoryError &error)
 {
     if (!ringColumns(db, RingTable{"pv_data"}, error) || !ringColumns(db, RingTable{"Lpv_wdjl"}, error))
         return nullptr;
     sqlite3 *h = sqliteHandle(db);
     if (!h) {
-        error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(dbPath);
+        error.kind = HistoryFault::Open;
         return nullptr;
     }
     // Pages mapped rather than copied: a full ring is read in one pass.
@@ -325,48 +333,41 @@ sqlite3 *openRings(QSqlDatabase &db, const QString &dbPath, QString &error)
 }
 
 // Reads the range from an open database into out.
-bool readOpen(QSqlDatabase &db, const QString &dbPath, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring,
-              HistoryRange &out, QString &error)
+bool readOpen(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::optional<LogRing> ring, HistoryRange &out,
+              HistoryError &error)
 {
-    out.fault = HistoryFault::Unreadable;
-    sqlite3 *h = openRings(db, dbPath, error);
+    sqlite3 *h = openRings(db, error);
     if (!h)
         return false;
     qint64 newest[2] = {0, 0};
-    if (!newestIds(db, newest, out.fault, error))
+    if (!newestIds(db, newest, error))
         return false;
     std::vector<Row> rows;
     qint64 newestId = 0;
     if (!scanChosen(h, fromKey, toKey, ring, newest, rows, newestId, out, error))
         return false;
     // From here on a read that fails leaves part of the range unread.
-    out.fault = HistoryFault::Incomplete;
-    if (!takeRecords(db, fromKey, toKey, rows, newestId, out, error))
-        return false;
-    out.fault = HistoryFault::None;
-    return true;
+    if (takeRecords(db, fromKey, toKey, rows, newestId, out, error))
+        return true;
+    error.kind = HistoryFault::Incomplete;
+    return false;
 }
 
 // Checked before a connection is opened: the driver would create a missing
 // file.
-bool isDbFile(const QString &dbPath, QString &error)
+bool isDbFile(const QString &dbPath, HistoryError &error)
 {
     const QFileInfo fi(dbPath);
-    if (!fi.exists()) {
-        error = QCoreApplication::translate("HistoryRange", "数据库文件 %1 不存在").arg(dbPath);
-        return false;
-    }
-    if (!fi.isFile()) {
-        error = QCoreApplication::translate("HistoryRange", "%1 不是数据库文件").arg(dbPath);
-        return false;
-    }
-    return true;
+    if (fi.isFile())
+        return true;
+    error.kind = fi.exists() ? HistoryFault::NotFile : HistoryFault::Missing;
+    return false;
 }
 
 // Runs read on a connection of its own (one per call and thread: the name
 // carries both) to a copy of the file taken at one moment: the scans take
 // far longer than the logger may wait for its commit.
-bool withSnapshot(const QString &dbPath, const void *caller, QString &error,
+bool withSnapshot(const QString &dbPath, const void *caller, HistoryError &error,
                   const std::function<bool(QSqlDatabase &)> &read)
 {
     const QString name = QStringLiteral("readHistory-%1-%2")
@@ -375,7 +376,12 @@ bool withSnapshot(const QString &dbPath, const void *caller, QString &error,
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        ok = openSnapshot(db, dbPath, error) && read(db);
+        if (!openSnapshot(db, dbPath, error.detail)) {
+            error.kind = HistoryFault::Copy;
+            error.detailInFull = true;
+        }
+        else
+            ok = read(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -385,16 +391,16 @@ bool withSnapshot(const QString &dbPath, const void *caller, QString &error,
 } // namespace
 
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
-                 HistoryRange &out, QString &error)
+                 HistoryRange &out, HistoryError &error)
 {
     out = HistoryRange{};
     out.from = from;
     out.to = to;
     out.source = dbPath;
-    out.fault = HistoryFault::Unreadable;
-    error.clear();
+    error = HistoryError{};
+    error.path = dbPath;
     if (!from.isValid() || !to.isValid() || to < from) {
-        error = QCoreApplication::translate("HistoryRange", "时间范围无效");
+        error.kind = HistoryFault::BadRange;
         return false;
     }
     if (!isDbFile(dbPath, error))
@@ -404,7 +410,7 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     const qint64 fromKey = serialSeconds(lf.date(), lf.time());
     const qint64 toKey = serialSeconds(lt.date(), lt.time());
     const bool ok = withSnapshot(dbPath, &out, error, [&](QSqlDatabase &db) {
-        return readOpen(db, dbPath, fromKey, toKey, ring, out, error);
+        return readOpen(db, fromKey, toKey, ring, out, error);
     });
     if (!ok) {
         out.records.clear();
@@ -413,18 +419,18 @@ bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &
     return ok;
 }
 
-bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, QString &error)
+bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, HistoryError &error)
 {
     oldest = newest = QDateTime();
-    error.clear();
+    error = HistoryError{};
+    error.path = dbPath;
     if (!isDbFile(dbPath, error))
         return false;
     return withSnapshot(dbPath, &oldest, error, [&](QSqlDatabase &db) {
-        sqlite3 *h = openRings(db, dbPath, error);
+        sqlite3 *h = openRings(db, error);
         RingScan scan;
-        HistoryFault fault = HistoryFault::None;
         // No record lies in an empty key range: the scan only notes the ends.
-        if (!h || !scanRing(h, RingTable{"pv_data"}, 1, 0, scan, fault, error))
+        if (!h || !scanRing(h, RingTable{"pv_data"}, 1, 0, scan, error))
             return false;
         KeyMsecs msecs;
         if (scan.oldest) {

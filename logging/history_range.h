@@ -25,16 +25,15 @@
 // Opens a read-only connection of its own, so it may run on any thread; it
 // never creates or alters a file (a missing one is an error). It reads a copy
 // of the file taken in short steps (logging/read_snapshot.h): the logging
-// beside it never waits for the read. False with a one-line error
-// (Chinese, the database's own words in brackets) when the file cannot be
-// read or is not a log database; out.fault tells which:
-// Incomplete when a read failed part way (a damaged page), so the range is
-// never handed out with records missing.
+// beside it never waits for the read. False when the file cannot be read or
+// is not a log database, error telling which (its kind, SQLite's code and
+// words): Incomplete when a read failed part way (a damaged page), so the
+// range is never handed out with records missing.
 bool readHistory(const QString &dbPath, const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring,
-                 HistoryRange &out, QString &error);
+                 HistoryRange &out, HistoryError &error);
 
 // The times of the oldest and newest record of the one-second ring, which
 // holds every record of a database younger than the ring is long (about 18
 // hours); both invalid when the ring holds none. Read-only like readHistory,
-// and false with a one-line error in the same cases.
-bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, QString &error);
+// and false with error set in the same cases.
+bool readRecordSpan(const QString &dbPath, QDateTime &oldest, QDateTime &newest, HistoryError &error);

@@ -161,6 +161,21 @@ QByteArray fileHash(const QString &path)
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
+bool damagePage(const QString &path, qint64 page)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray head = f.read(100);
+    const int pageSize = head.size() == 100 ? (uchar(head.at(16)) << 8) | uchar(head.at(17)) : 0;
+    if (pageSize < 512 || page < 2)
+        return false;
+    QByteArray garbage(pageSize, Qt::Uninitialized);
+    for (int i = 0; i < pageSize; ++i)
+        garbage[i] = char((i * 151 + 77) ^ (i >> 3));
+    return f.seek((page - 1) * pageSize) && f.write(garbage) == pageSize;
+}
+
 bool fillRingBy(const QString &path, const char *table, int count, const std::function<int(int)> &idOf,
                 const std::function<QDateTime(int)> &timeOf, const std::function<double(int, int)> &valueOf,
                 int newest)

@@ -84,6 +84,10 @@ bool makeLogDb(const QString &path);
 // SHA-256 of the file's bytes (empty when it cannot be read): "never written".
 QByteArray fileHash(const QString &path);
 
+// Overwrites page `page` (1 is the first; the header page is never taken)
+// with garbage, as a failing disk or a careless editor would.
+bool damagePage(const QString &path, qint64 page);
+
 // Writes count records straight into table ("pv_data" or "Lpv_wdjl"):
 // record n gets id idOf(n), time timeOf(n) and values valueOf(n, 0..7);
 // newest is stored as the ring's newest id in sl_void.

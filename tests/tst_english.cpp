@@ -1,5 +1,6 @@
 // The English interface: the language choice, and both windows walked in
 // English for texts left in Chinese and texts wider than their controls.
+#include "app/history_text.h"
 #include "app/fit_label.h"
 #include "app/language.h"
 #include "chart/chartprint.h"
@@ -145,10 +146,11 @@ void TestEnglish::databaseTexts()
     const QString missing = dir.filePath(QStringLiteral("none.db"));
     const QDateTime from(QDate(2026, 3, 12), QTime(6, 0));
     HistoryRange range;
-    QString error;
-    QVERIFY(!readHistory(missing, from, from.addSecs(3600), std::nullopt, range, error));
-    QString exportError; // a folder that is not there
-    QVERIFY(!exportCsv(range, folder + QStringLiteral("/x.csv"), false, {}, exportError));
+    HistoryError readError;
+    QVERIFY(!readHistory(missing, from, from.addSecs(3600), std::nullopt, range, readError));
+    const QString error = historyReadText(readError);
+    // a folder that is not there
+    const QString exportError = csvExportText(exportCsv(range, folder + QStringLiteral("/x.csv"), false));
 
     if (english) {
         QVERIFY2(!reason.isEmpty() && !hasCjk(reason), qPrintable(reason));

@@ -2,6 +2,7 @@
 // fed by the logging cycle with link events, flag changes and parameter
 // writes (from the real configuration window on the real simulator), and
 // read back as held marks for the history range and the chart.
+#include "app/history_text.h"
 #include "app/readout_panel.h"
 #include "chart/chart_draw.h"
 #include "config/config1.h"
@@ -155,9 +156,9 @@ void TstEvents::foreignFileNeverWritten()
         QVERIFY(!l.m->journalStatus().isEmpty());
     }
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY(!readHistory(path, kStart, kStart.addSecs(60), std::nullopt, range, error));
-    QVERIFY2(error.contains(QStringLiteral("不是本程序的数据库")), qPrintable(error));
+    QVERIFY2(historyReadText(error).contains(QStringLiteral("不是本程序的数据库")), qPrintable(historyReadText(error)));
     QCOMPARE(fileHash(path), before);
     QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 
@@ -215,8 +216,8 @@ void TstEvents::flagChangesWhileLinkUp()
     QCOMPARE(l.m->eventsWaiting(), 0);
 
     HistoryRange range;
-    QString error;
-    QVERIFY2(readHistory(path, kStart, kStart.addSecs(10), std::nullopt, range, error), qPrintable(error));
+    HistoryError error;
+    QVERIFY2(readHistory(path, kStart, kStart.addSecs(10), std::nullopt, range, error), qPrintable(historyReadText(error)));
     struct Want {
         int sec;
         EventKind kind;
@@ -268,9 +269,9 @@ void TstEvents::outagesMarkHeld()
     QCOMPARE(last.value(0), QVariantList({kStart.addSecs(expected.size()).toString(Qt::ISODate), QStringLiteral("link_closed")}));
 
     HistoryRange range;
-    QString error;
+    HistoryError error;
     // From the first record on: the one-second ring covers the range.
-    QVERIFY2(readHistory(path, kStart.addSecs(1), kStart.addSecs(60), std::nullopt, range, error), qPrintable(error));
+    QVERIFY2(readHistory(path, kStart.addSecs(1), kStart.addSecs(60), std::nullopt, range, error), qPrintable(historyReadText(error)));
     QCOMPARE(range.ring, LogRing::OneSecond);
     QString got;
     for (const HistoryRecord &r : range.records)
@@ -414,8 +415,8 @@ void TstEvents::paramOutcomes()
     QVERIFY2(l.m->journalStatus().isEmpty(), qPrintable(l.m->journalStatus()));
 
     HistoryRange range;
-    QString error;
-    QVERIFY2(readHistory(path, kStart, kStart.addSecs(10), std::nullopt, range, error), qPrintable(error));
+    HistoryError error;
+    QVERIFY2(readHistory(path, kStart, kStart.addSecs(10), std::nullopt, range, error), qPrintable(historyReadText(error)));
     QCOMPARE(range.events.size(), size_t(2));
     QCOMPARE(range.events[0].kind, EventKind::LinkClosed); // the logging's start
     const HistoryEvent &e = range.events[1];

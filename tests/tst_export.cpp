@@ -1,5 +1,6 @@
 // History read back by date and its CSV export, on a real database with
 // both rings full, and `qr5300m export` run as a real process with no display.
+#include "app/history_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/csv_export.h"
@@ -19,6 +20,7 @@
 
 
 #include <bit>
+#include <cerrno>
 #include <charconv>
 #include <clocale>
 
@@ -77,23 +79,6 @@ float parseFloat(const QString &text, bool &ok)
     const auto r = std::from_chars(b.constData(), b.constData() + b.size(), v);
     ok = r.ec == std::errc() && r.ptr == b.constData() + b.size();
     return v;
-}
-
-// Overwrites page `page` (1 is the first) with garbage, as a failing disk
-// or a careless editor would.
-bool damagePage(const QString &path, qint64 page)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite))
-        return false;
-    const QByteArray head = f.read(100);
-    const int pageSize = head.size() == 100 ? (uchar(head.at(16)) << 8) | uchar(head.at(17)) : 0;
-    if (pageSize < 512 || page < 2)
-        return false;
-    QByteArray garbage(pageSize, Qt::Uninitialized);
-    for (int i = 0; i < pageSize; ++i)
-        garbage[i] = char((i * 151 + 77) ^ (i >> 3));
-    return f.seek((page - 1) * pageSize) && f.write(garbage) == pageSize;
 }
 
 // The page of the file that holds needle (0: none).
@@ -174,6 +159,8 @@ private slots:
     void emptyRange();
     void failedWriteLeavesNoFile_data();
     void failedWriteLeavesNoFile();
+    void openFailureKind_data();
+    void openFailureKind();
     void cli_data();
     void cli();
     void targets_data();
@@ -220,8 +207,8 @@ void TstExport::ringChoice()
     QFETCH(LogRing, ring);
     QFETCH(QDateTime, first);
     HistoryRange range;
-    QString error;
-    QVERIFY2(readHistory(m_db, from, from.addSecs(3600), forced, range, error), qPrintable(error));
+    HistoryError error;
+    QVERIFY2(readHistory(m_db, from, from.addSecs(3600), forced, range, error), qPrintable(historyReadText(error)));
     QCOMPARE(range.ring, ring);
     QVERIFY(!range.records.empty());
     QCOMPARE(QDateTime::fromMSecsSinceEpoch(range.records.front().msecs), first);
@@ -243,7 +230,7 @@ void TstExport::youngDatabaseOneSecondRing()
     QVERIFY(fillRingBy(db, "pv_data", 30, id, pvTime, value, 30));
     QVERIFY(fillRingBy(db, "Lpv_wdjl", 3, id, [](int n) { return pvTime(10 * n); }, value, 3));
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY(readHistory(db, kOldest.addSecs(-3600), kOldest.addSecs(3600), std::nullopt, range, error));
     QCOMPARE(range.ring, LogRing::OneSecond);
     QCOMPARE(range.records.size(), size_t(30));
@@ -256,7 +243,7 @@ void TstExport::rangeAcrossWrap()
     const int wrapN = kRingSize - kNewestId - 1; // record n with id 65500
     QCOMPARE(pvId(wrapN), kRingSize);
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY(readHistory(m_db, pvTime(wrapN - 5), pvTime(wrapN + 5), std::nullopt, range, error));
     QCOMPARE(range.records.size(), size_t(11));
     for (int i = 0; i < 11; ++i) {
@@ -294,17 +281,18 @@ void TstExport::roundTripCommaLocale()
     const char *c = std::setlocale(LC_ALL, "de_DE.UTF-8"); // when the system has it
     Q_UNUSED(c);
     HistoryRange range;
-    QString error;
+    HistoryError error;
     const QString out = outPath();
     const bool read = readHistory(db, from, to, std::nullopt, range, error);
     qint64 lastDone = -1;
-    const bool written = read && exportCsv(range, out, false, [&lastDone](qint64 done, qint64) {
+    const CsvResult written = exportCsv(range, out, false, [&lastDone](qint64 done, qint64) {
         lastDone = done;
         return true;
-    }, error);
+    });
     std::setlocale(LC_ALL, "C");
     QLocale::setDefault(before);
-    QVERIFY2(read && written, qPrintable(error));
+    QVERIFY2(read, qPrintable(historyReadText(error)));
+    QVERIFY2(written.ok(), qPrintable(csvExportText(written)));
     QCOMPARE(lastDone, qint64(201));
 
     QFile f(out);
@@ -347,11 +335,11 @@ void TstExport::emptyRange()
 {
     const QDateTime from = kNewest.addSecs(60), to = kNewest.addSecs(120);
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY(readHistory(m_db, from, to, std::nullopt, range, error));
     QVERIFY(range.records.empty());
     const QString out = outPath();
-    QVERIFY(exportCsv(range, out, false, {}, error));
+    QVERIFY(exportCsv(range, out, false).ok());
     const QString cliOut = outPath();
     QCOMPARE(runCli({QStringLiteral("--from"), from.toString(Qt::ISODate), QStringLiteral("--to"), to.toString(Qt::ISODate),
                      QStringLiteral("--out"), cliOut}),
@@ -415,6 +403,36 @@ static bool prepareForNobody(const QString &folder, QProcessEnvironment &env, QS
 
 // A write that fails leaves no file under the chosen name, and an older
 // file there stays as it was.
+// A file that cannot be made: the result names the kind and the system's
+// error number, and no file appears.
+void TstExport::openFailureKind_data()
+{
+    QTest::addColumn<bool>("folderIsFile"); // else the folder is not there
+    QTest::addColumn<int>("sysErrno");
+    QTest::newRow("no such folder") << false << int(ENOENT);
+    QTest::newRow("folder is a file") << true << int(ENOTDIR);
+}
+
+void TstExport::openFailureKind()
+{
+    QFETCH(bool, folderIsFile);
+    QFETCH(int, sysErrno);
+    const QString folder = m_dir.filePath(QStringLiteral("folder%1").arg(++m_serial));
+    if (folderIsFile) {
+        QFile f(folder);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    HistoryRange range;
+    HistoryError error;
+    QVERIFY2(readHistory(m_db, kNewest.addSecs(-60), kNewest, std::nullopt, range, error), qPrintable(historyReadText(error)));
+    const QString out = folder + QStringLiteral("/out.csv");
+    const CsvResult r = exportCsv(range, out, false);
+    QCOMPARE(r.kind, CsvFault::Open);
+    QCOMPARE(r.sysErrno, sysErrno);
+    QCOMPARE(r.path, out);
+    QVERIFY(!QFile::exists(out));
+}
+
 void TstExport::failedWriteLeavesNoFile_data()
 {
     QTest::addColumn<bool>("unwritableFolder"); // else the folder is a file
@@ -529,11 +547,11 @@ void TstExport::cli()
     if (ringAt >= 0)
         ring = LogRing::TenSecond;
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY(readHistory(m_db, QDateTime::fromString(args[1], Qt::ISODate), QDateTime::fromString(args[3], Qt::ISODate), ring,
                         range, error));
     const QString mine = outPath();
-    QVERIFY(exportCsv(range, mine, args.contains(QStringLiteral("--events")), {}, error));
+    QVERIFY(exportCsv(range, mine, args.contains(QStringLiteral("--events"))).ok());
     QCOMPARE(fileHash(out), fileHash(mine));
     QVERIFY(QFileInfo(out).size() > 100 || args.contains(QStringLiteral("--events")));
 }

@@ -2,6 +2,7 @@
 // need no window: with a core application only (creating a widget would
 // abort), they poll the real simulator, write one record per clock second
 // into a real database and read the records back into a chart buffer.
+#include "app/history_text.h"
 #include "app/session.h"
 #include "core/dates.h"
 #include "logging/history.h"
@@ -69,9 +70,9 @@ void TestHeadless::cyclesWithoutWidgets()
     const QList<QVariantList> events = sqlRows(db.path(), QStringLiteral("SELECT ev_kind FROM qr_events ORDER BY ev_id"));
     QCOMPARE(events, (QList<QVariantList>{{"link_opened"}, {"link_closed"}}));
     HistoryRange range;
-    QString error;
+    HistoryError error;
     QVERIFY2(readHistory(db.path(), QDateTime(QDate(2026, 12, 8), QTime(3, 0, 1)), now, LogRing::OneSecond, range, error),
-             qPrintable(error));
+             qPrintable(historyReadText(error)));
     QCOMPARE(range.records.size(), size_t(6));
     for (size_t n = 0; n < 5; ++n)
         QVERIFY(range.records[n].fresh);

@@ -1,4 +1,5 @@
 // Loading windows of the pv_data ring into the chart buffer.
+#include "app/history_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history.h"
@@ -313,10 +314,10 @@ private slots:
         QVERIFY(fillRingBy(db.path(), ring == LogRing::OneSecond ? "pv_data" : "Lpv_wdjl", count,
                            [](int n) { return n + 1; }, at, [](int n, int k) { return double(n * 10 + k); }, count));
         HistoryRange range;
-        QString error;
+        HistoryError error;
         QVERIFY2(readHistory(db.path(), QDateTime(QDate(2026, 10, 25), QTime(1, 0)), QDateTime(QDate(2026, 10, 25), QTime(4, 0)),
                              ring, range, error),
-                 qPrintable(error));
+                 qPrintable(historyReadText(error)));
         QCOMPARE(range.records.size(), size_t(count));
         for (int n = 0; n < count; ++n) {
             QCOMPARE(range.records[size_t(n)].values[0], float(n * 10));

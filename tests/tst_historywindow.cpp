@@ -1,7 +1,9 @@
 // The history window with synthetic records: loading off the UI thread
 // (newest request wins), markers and their differences, zoom and pan with
 // the mouse, events listed, channels hidden, the export request, and the
-// printed page written as PDF and read back.
+// printed page written as PDF and read back; on a real database, the first
+// range and a range that cannot be read whole.
+#include "app/history_actions.h"
 #include "app/historywindow.h"
 #include "app/session.h"
 #include "app/ssqx.h"
@@ -73,6 +75,8 @@ private slots:
     void pdfPageReadBack();
     void firstRange_data();
     void firstRange();
+    void damagedRange_data();
+    void damagedRange();
 
 private:
     // Opens a window on the synthetic loader and loads [from, to].
@@ -97,7 +101,7 @@ void TestHistoryWindow::cleanup()
 HistoryWindow *TestHistoryWindow::openLoaded(const QDateTime &from, const QDateTime &to)
 {
     m_window = std::make_unique<HistoryWindow>(
-        *m_session, [](const QDateTime &f, const QDateTime &t, std::optional<LogRing>, HistoryRange &r, QString &) {
+        *m_session, [](const QDateTime &f, const QDateTime &t, std::optional<LogRing>, HistoryRange &r, HistoryError &) {
             return synthetic(f, t, r);
         });
     m_window->resize(1200, 700);
@@ -120,7 +124,7 @@ void TestHistoryWindow::loaderOffUiThreadNewestWins()
     std::atomic<int> calls{0}, finished{0}, offUiThread{0};
     QThread *ui = QThread::currentThread();
     m_window = std::make_unique<HistoryWindow>(
-        *m_session, [&](const QDateTime &f, const QDateTime &t, std::optional<LogRing>, HistoryRange &r, QString &) {
+        *m_session, [&](const QDateTime &f, const QDateTime &t, std::optional<LogRing>, HistoryRange &r, HistoryError &) {
             if (QThread::currentThread() != ui)
                 ++offUiThread;
             const bool first = calls.fetch_add(1) == 0;
@@ -374,6 +378,41 @@ void TestHistoryWindow::firstRange()
     QCOMPARE(history->findChild<QDateTimeEdit *>(QStringLiteral("toEdit"))->dateTime(), to);
     QCOMPARE(history->plot()->data()->records.size(), size_t(shown));
     QCOMPARE(line->text(), status);
+}
+
+// A damaged page under the range: the window's line says the range could
+// not be read whole, and the export of the range fails with the same line.
+void TestHistoryWindow::damagedRange_data()
+{
+    QTest::addColumn<QString>("table"); // whose first page is damaged
+    QTest::newRow("a damaged page of the one-second records") << QStringLiteral("pv_data");
+}
+
+void TestHistoryWindow::damagedRange()
+{
+    QFETCH(QString, table);
+    TempDatabase db;
+    QVERIFY(db.isValid());
+    QVERIFY(db.fill(DbRing::Pv, 1, 3600, kNow.addSecs(-3600)));
+    const QList<QVariantList> root =
+        sqlRows(db.path(), QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = '%1'").arg(table));
+    QVERIFY(root.size() == 1 && damagePage(db.path(), root[0][0].toInt()));
+    const QString incomplete = QStringLiteral("此时段未能完整读取：读取数据库失败（");
+
+    ssqx main(*m_session);
+    main.Command29_Click();
+    auto *history = main.findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
+    QVERIFY(history);
+    auto *line = history->findChild<QLabel *>(QStringLiteral("statusLabel"));
+    QTRY_VERIFY2(!history->isLoading(), qPrintable(line->text()));
+    QVERIFY2(line->text().startsWith(incomplete), qPrintable(line->text()));
+    QVERIFY(!history->plot()->data());
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("range.csv"));
+    const QString error = exportHistoryRange(db.path(), kNow.addSecs(-3600), kNow, LogRing::OneSecond, out, {});
+    QVERIFY2(error.startsWith(incomplete), qPrintable(error));
+    QVERIFY(!QFile::exists(out));
 }
 
 QTEST_MAIN(TestHistoryWindow)

@@ -2,6 +2,7 @@
 // cannot take at once is tried again within its second, and full-ring history
 // reads running back to back beside the logging (real clock, a few seconds)
 // cost it no record.
+#include "app/history_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history_range.h"
@@ -74,7 +75,7 @@ struct HammeringReader {
               const QDateTime from(QDate(2000, 1, 1), QTime(0, 0)), to(QDate(2100, 1, 1), QTime(0, 0));
               while (!stop) {
                   HistoryRange range;
-                  QString error;
+                  HistoryError error;
                   if (!readHistory(path, from, to, ring, range, error)) {
                       failed = true;
                       return;
@@ -236,7 +237,7 @@ private slots:
         reading.start();
         std::thread reader([&] {
             HistoryRange range;
-            QString error;
+            HistoryError error;
             // From before the oldest one-second record: both rings are scanned.
             ok = readHistory(m_path, QDateTime::currentDateTime().addDays(-2), QDateTime::currentDateTime(), ring, range, error)
                  && !range.records.empty();

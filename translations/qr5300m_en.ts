@@ -98,6 +98,51 @@
     </message>
 </context>
 <context>
+    <name>ChannelFlag</name>
+    <message>
+        <source>报警</source>
+        <translation>alarm</translation>
+    </message>
+    <message>
+        <source>开路</source>
+        <translation>open circuit</translation>
+    </message>
+    <message>
+        <source>短路</source>
+        <translation>short circuit</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryActions</name>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>正在导出…</source>
+        <translation>Exporting…</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>导出失败：%1</source>
+        <translation>Export failed: %1</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryText</name>
+    <message>
+        <source>此时段未能完整读取：%1</source>
+        <translation>This range could not be read completely: %1</translation>
+    </message>
+</context>
+<context>
     <name>CsvExport</name>
     <message>
         <source>无法写入 %1（%2）</source>

@@ -1,0 +1,149 @@
+#include "app/history_text.h"
+
+#include "chart/historyplot.h"
+#include "core/numbers.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStringList>
+#include <cstdlib>
+
+namespace {
+
+QString rangeText(const char *source)
+{
+    return QCoreApplication::translate("HistoryRange", source);
+}
+
+QString windowText(const char *source)
+{
+    return QCoreApplication::translate("HistoryWindow", source);
+}
+
+// "读取数据库失败（the database's words）", the brackets left out when it said nothing.
+QString readFailedText(const QString &detail)
+{
+    return detail.isEmpty() ? rangeText("读取数据库失败") : rangeText("读取数据库失败（%1）").arg(detail);
+}
+
+const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", QT_TRANSLATE_NOOP("HistoryWindow", "输入6")};
+
+// A record's local date and time as the read-out shows it.
+QString recordTimeText(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString spanText(qint64 ms)
+{
+    const QString sign = ms < 0 ? QStringLiteral("-") : QString();
+    qint64 s = std::llabs(ms) / 1000;
+    const qint64 days = s / 86400;
+    s %= 86400;
+    const QString hms = QStringLiteral("%1:%2:%3")
+                            .arg(s / 3600, 2, 10, QLatin1Char('0'))
+                            .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                            .arg(s % 60, 2, 10, QLatin1Char('0'));
+    return sign + (days > 0 ? windowText("%1天 ").arg(days) + hms : hms);
+}
+
+QString flagText(int flag)
+{
+    return flag >= 0 && flag < kChannelFlags ? QCoreApplication::translate("ChannelFlag", kChannelFlagNames[flag])
+                                             : windowText("状态");
+}
+
+} // namespace
+
+QString historyFaultText(const HistoryError &e)
+{
+    if (e.detailInFull)
+        return e.detail;
+    switch (e.kind) {
+    case HistoryFault::None: return QString();
+    case HistoryFault::BadRange: return rangeText("时间范围无效");
+    case HistoryFault::Missing: return rangeText("数据库文件 %1 不存在").arg(e.path);
+    case HistoryFault::NotFile: return rangeText("%1 不是数据库文件").arg(e.path);
+    case HistoryFault::Copy: return e.detail;
+    case HistoryFault::Open: return rangeText("无法读取数据库 %1").arg(e.path);
+    case HistoryFault::MissingTable: return rangeText("不是本程序的数据库：缺少表 %1").arg(e.table);
+    case HistoryFault::WrongColumns:
+        return rangeText("不是本程序的数据库：表 %1 应有 11 列，实有 %2 列").arg(e.table).arg(e.columns);
+    case HistoryFault::Unreadable:
+    case HistoryFault::Incomplete: return readFailedText(e.detail);
+    }
+    return QString();
+}
+
+QString historyReadText(const HistoryError &e)
+{
+    if (e.kind == HistoryFault::Incomplete)
+        return QCoreApplication::translate("HistoryText", "此时段未能完整读取：%1").arg(historyFaultText(e));
+    return historyFaultText(e);
+}
+
+QString csvExportText(const CsvResult &r)
+{
+    switch (r.kind) {
+    case CsvFault::None: return QString();
+    case CsvFault::OwnDatabase:
+        return QCoreApplication::translate("CsvExport", "%1 是数据库 %2 或其日志、锁文件，不能写入导出").arg(r.path, r.source);
+    case CsvFault::NotRegular:
+        return QCoreApplication::translate("CsvExport", "%1 不是普通文件，不能写入导出").arg(r.path);
+    case CsvFault::Open: return QCoreApplication::translate("CsvExport", "无法写入 %1（%2）").arg(r.path, r.systemText);
+    case CsvFault::Write: return QCoreApplication::translate("CsvExport", "写入 %1 失败（%2）").arg(r.path, r.systemText);
+    case CsvFault::Canceled: return QCoreApplication::translate("CsvExport", "导出已取消");
+    }
+    return QString();
+}
+
+QString historyEventText(const HistoryEvent &e)
+{
+    const QString what = e.caption.isEmpty() ? windowText("寄存器%1").arg(e.reg)
+                                             : QCoreApplication::translate("ParamMap", e.caption.toUtf8().constData());
+    const QString detail = e.detail.isEmpty() ? QString() : windowText("（") + e.detail + windowText("）");
+    switch (e.kind) {
+    case EventKind::LinkOpened: return windowText("打开通讯");
+    case EventKind::LinkClosed: return windowText("关闭通讯");
+    case EventKind::LinkInterrupted: return windowText("通讯中断");
+    case EventKind::LinkRestored: return windowText("通讯恢复");
+    case EventKind::FlagRaised:
+    case EventKind::FlagCleared:
+        return windowText("通道%1 %2 %3")
+            .arg(e.channel)
+            .arg(flagText(e.flag), e.kind == EventKind::FlagRaised ? windowText("出现") : windowText("消除"));
+    case EventKind::ParamWritten:
+        return windowText("参数写入 ") + what + QStringLiteral(": ") +
+               (e.before.isEmpty() ? e.value : e.before + QStringLiteral(" → ") + e.value);
+    case EventKind::ParamRefused: return windowText("写入被拒绝 ") + what + QStringLiteral(": ") + e.value + detail;
+    case EventKind::ParamFailed: return windowText("写入失败 ") + what + QStringLiteral(": ") + e.value + detail;
+    }
+    return QString();
+}
+
+QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
+{
+    QStringList lines;
+    auto values = [](const HistoryRecord &r) {
+        QString s = recordTimeText(r.msecs);
+        for (int q = 0; q < kHistoryCurves; ++q)
+            s += QStringLiteral("  ") + windowText(kShort[q]) + QLatin1Char(' ') + numText(r.values[q]);
+        if (!r.fresh)
+            s += windowText("  (保持值)");
+        return s;
+    };
+    if (a)
+        lines << QStringLiteral("A  ") + values(*a);
+    if (b)
+        lines << QStringLiteral("B  ") + values(*b);
+    if (a && b) {
+        QString d = QStringLiteral("Δt ") + spanText(b->msecs - a->msecs);
+        for (int q = 0; q < kHistoryCurves; ++q) {
+            const float v = b->values[q] - a->values[q];
+            d += QStringLiteral("  Δ") + windowText(kShort[q]) + QLatin1Char(' ') +
+                 (v > 0 ? QStringLiteral("+") : QString()) + numText(v);
+        }
+        lines << d;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
