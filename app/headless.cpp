@@ -208,9 +208,10 @@ void reportChanges(InstrumentSession &session, QObject *context, const MqttSetti
 }
 
 // Acquisition, logging and publishing until a stop signal arrives on sigFd.
-int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigFd)
+int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, const DbLocation &db, int sigFd)
 {
     InstrumentSession session;
+    session.dbFiles.setLocation(db);
     std::copy(std::begin(link.par), std::end(link.par), session.settings.Link_Par);
     Met1 &met1 = session.met1;
     mscom &logger = session.logger;
@@ -318,10 +319,9 @@ int runHeadless(int argc, char **argv)
     }
     if (usage)
         return fail(kUsage, *usage);
-    if (parser.isSet(o.db))
-        qputenv("QR5300M_DB", QFile::encodeName(QFileInfo(parser.value(o.db)).absoluteFilePath()));
+    const DbLocation db = parser.isSet(o.db) ? DbLocation{QFileInfo(parser.value(o.db)).absoluteFilePath(), false} : dbLocation();
 
-    const int rc = runLogger(link, mqttSettings, sigFd);
+    const int rc = runLogger(link, mqttSettings, db, sigFd);
     close(sigFd);
     return rc;
 }

@@ -24,6 +24,7 @@ int main(int argc, char **argv)
                     &translator);
 
     InstrumentSession session;
+    session.dbFiles.setLocation(dbLocation()); // the user's choice, decided once
     session.mqtt.setSettings(readMqttSettings(configFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);

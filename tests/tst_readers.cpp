@@ -2,6 +2,7 @@
 // cannot take at once is tried again within its second, and full-ring history
 // reads running back to back beside the logging (real clock, a few seconds)
 // cost it no record.
+#include "app/log_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history_range.h"
@@ -167,7 +168,7 @@ private slots:
             }
             m_live.Val_3X[0] = 7;
             m.Timer1_Timer();
-            QCOMPARE(m.logState().fault, DbFault::Locked);
+            QCOMPARE(m.logState().error.kind, DbFault::Locked);
             QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
             if (writing)
                 QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
@@ -176,7 +177,7 @@ private slots:
         QSqlDatabase::removeDatabase(other);
         m_live.Val_3X[0] = 8; // a later tick's values are not the record's
         m.Timer1_Timer();
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), ids);
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT w_date, w_time, w_v0 FROM pv_data WHERE w_id = 2")),
                  QList<QVariantList>({{dateSerial(g_now.date()), timeSerial(g_now.time()), 7.0}}));
@@ -214,7 +215,7 @@ private slots:
         m.Timer1.stop();
         // Full rings: the first record of the run took id 1.
         QCOMPARE(m.Pv_Id, int32_t(logged.count()));
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
     }
 
     // While a full ring is being read, another connection's commits wait no
