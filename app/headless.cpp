@@ -199,9 +199,10 @@ void reportChanges(InstrumentSession &session, QObject *context, const MqttSetti
 }
 
 // Acquisition, logging and publishing until a stop signal arrives on sigFd.
-int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, int sigFd)
+int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, const DbLocation &db, int sigFd)
 {
     InstrumentSession session;
+    session.dbFiles.setLocation(db);
     mscom &logger = session.logger;
     reportChanges(session, QCoreApplication::instance(), mqttSettings);
     QObject::connect(&session.linkControl, &LinkControl::opened, QCoreApplication::instance(), [](const LinkOpenResult &r) {
@@ -289,10 +290,9 @@ int runHeadless(int argc, char **argv)
     }
     if (usage)
         return fail(kUsage, *usage);
-    if (parser.isSet(o.db))
-        qputenv("QR5300M_DB", QFile::encodeName(QFileInfo(parser.value(o.db)).absoluteFilePath()));
+    const DbLocation db = parser.isSet(o.db) ? DbLocation{QFileInfo(parser.value(o.db)).absoluteFilePath(), false} : dbLocation();
 
-    const int rc = runLogger(link, mqttSettings, sigFd);
+    const int rc = runLogger(link, mqttSettings, db, sigFd);
     close(sigFd);
     return rc;
 }

@@ -32,6 +32,7 @@ int main(int argc, char **argv)
                     &translator);
 
     InstrumentSession session;
+    session.dbFiles.setLocation(dbLocation()); // the user's choice, decided once
     session.mqtt.setSettings(readMqttSettings(settingsFilePath()));
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);

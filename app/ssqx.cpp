@@ -186,7 +186,7 @@ void ssqx::historyLoaded(bool ok)
 // The database's own words follow the operator's text.
 void ssqx::historyFailed()
 {
-    const QString why = Main_Conn.faultText();
+    const QString why = dbErrorText(Main_Conn.error());
     m_historyError = why.isEmpty() ? tr("历史读取失败") : tr("历史读取失败：") + why;
 }
 
@@ -269,7 +269,7 @@ void ssqx::Command6_Click()
 void ssqx::Command29_Click()
 {
     if (!m_history) {
-        const QString db = dbPath(false);
+        const QString db = m_session.dbFiles.location().path;
         m_history = new HistoryWindow(
             m_session,
             [db](const QDateTime &from, const QDateTime &to, std::optional<LogRing> ring, HistoryRange &range,

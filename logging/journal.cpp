@@ -60,17 +60,17 @@ QStringList journalCreateStatements()
     };
 }
 
-std::optional<bool> journalPresent(QSqlDatabase &db, bool &shapeOk, QString &shapeText)
+std::optional<bool> journalPresent(QSqlDatabase &db, JournalFault &shape, QString &columns)
 {
-    shapeOk = false;
-    shapeText.clear();
+    shape = JournalFault::None;
+    columns.clear();
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT type FROM sqlite_master WHERE name = 'qr_events' COLLATE NOCASE")))
         return std::nullopt;
     if (!q.next())
         return q.lastError().isValid() ? std::nullopt : std::optional<bool>(false);
     if (q.value(0).toString() != QLatin1String("table")) {
-        shapeText = QCoreApplication::translate("Journal", "qr_events 不是表");
+        shape = JournalFault::NotATable;
         return true;
     }
     q.finish();
@@ -82,9 +82,10 @@ std::optional<bool> journalPresent(QSqlDatabase &db, bool &shapeOk, QString &sha
     bool same = names.size() == kColumnCount;
     for (int c = 0; same && c < kColumnCount; ++c)
         same = names[c].compare(QLatin1String(kColumns[c]), Qt::CaseInsensitive) == 0;
-    shapeOk = same;
-    if (!same)
-        shapeText = QCoreApplication::translate("Journal", "表 qr_events 的列与本程序的事件表不同（%1）").arg(names.join(u','));
+    if (!same) {
+        shape = JournalFault::OtherColumns;
+        columns = names.join(u',');
+    }
     return true;
 }
 
@@ -163,14 +164,14 @@ qint64 KeyMsecs::operator()(qint64 key)
 // not be asked (error set), false when it has no journal of our shape.
 static std::optional<bool> journalReadable(QSqlDatabase &db, QString &error)
 {
-    bool shapeOk = false;
-    QString shapeText;
-    const std::optional<bool> present = journalPresent(db, shapeOk, shapeText);
+    JournalFault shape = JournalFault::None;
+    QString columns;
+    const std::optional<bool> present = journalPresent(db, shape, columns);
     if (!present) {
         error = QCoreApplication::translate("Journal", "读取事件表失败");
         return std::nullopt;
     }
-    return *present && shapeOk;
+    return *present && shape == JournalFault::None;
 }
 
 bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error)

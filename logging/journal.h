@@ -33,13 +33,25 @@
 inline constexpr const char *kJournalTable = "qr_events";
 inline constexpr int kJournalKeep = 200000;
 
+// Why events cannot go into the journal (the operator's words: app/log_text.h).
+enum class JournalFault {
+    None,
+    ReaderOnly,   // a reading connection records no events
+    NotOpen,      // the database is not open
+    NoTable,      // the file has no journal (a reader does not add one)
+    NotATable,    // qr_events is something other than a table
+    OtherColumns, // a table qr_events with columns other than ours
+    CreateFailed, // the journal could not be added
+    WriteFailed,  // the event could not be written
+};
+
 // The statements that create the table and its index.
 QStringList journalCreateStatements();
 
 // Whether the database holds the journal (nullopt: it could not be asked),
-// and whether an existing table named qr_events has our columns; shapeText
-// says what differs.
-std::optional<bool> journalPresent(QSqlDatabase &db, bool &shapeOk, QString &shapeText);
+// and whether an existing qr_events is ours: shape None, else NotATable or
+// OtherColumns with the columns it has.
+std::optional<bool> journalPresent(QSqlDatabase &db, JournalFault &shape, QString &columns);
 
 // Stored name of a kind and back (nullopt for a name we do not know).
 QString eventKindName(EventKind kind);

@@ -34,12 +34,23 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
-// Where the database lives: $QR5300M_DB when set, else Rdatabj.db in the
-// user's data folder ($XDG_DATA_HOME/qr5300m, ~/.local/share/qr5300m), which
-// is created when missing unless makeFolder is false.
+// Where the log database lives and whether its folder is the program's own
+// data folder (made again whenever it is missing) or one the user named.
+struct DbLocation {
+    QString path;
+    bool makeFolder = false;
+};
+
+// The user's choice, decided once at the program's edge: $QR5300M_DB when
+// set, else Rdatabj.db in the user's data folder ($XDG_DATA_HOME/qr5300m,
+// ~/.local/share/qr5300m).
+DbLocation dbLocation();
+// dbLocation()'s path; the data folder is created when missing unless
+// makeFolder is false.
 QString dbPath(bool makeFolder = true);
 
 enum class DbFault {
@@ -52,6 +63,48 @@ enum class DbFault {
     Full,      // the disk (or the database's size limit) is full
     Foreign,   // the file at the path is not our database
     Other,     // any other database error
+};
+
+// What exactly a fault met, for the operator's text (app/log_text.h).
+enum class DbCause {
+    None,
+    Sqlite,          // told by sqliteCode alone
+    FileGone,        // the file was deleted under the connection
+    FolderReadOnly,  // path: the folder; sysErrno
+    FolderNotFolder, // path: the folder; other: the part of it that is no folder
+    FolderMissing,   // path: the folder
+    LockIsLink,      // path: the lock file
+    LockCreate,      // path: the lock file; sysErrno
+    LockTake,        // path: the lock file; sysErrno
+    HeldBy,          // path: the database; pid (0 when unknown)
+    NotRegular,      // path: the database
+    Damaged,         // path: the database (corrupt, or no SQLite file)
+    TableMissing,    // path: the database; table
+    ColumnCount,     // path: the database; table, expected, found (counts)
+    ColumnName,      // path: the database; table, column (1..), other: wanted, found: named
+};
+
+// A fault of the log database as its kind, SQLite's result code and what it
+// was about. SQLite's own words stay as SQLite gives them.
+struct DbError {
+    DbFault kind = DbFault::None;
+    int sqliteCode = 0; // SQLite's primary result code (0: not a fault of SQLite's)
+    DbCause cause = DbCause::None;
+    QString path;
+    QString sqliteText; // SQLite's (or the driver's) own words, may be empty
+    int sysErrno = 0;
+    qint64 pid = 0;
+    QString table, other, found;
+    int column = 0, expected = 0, foundColumns = 0;
+    bool operator==(const DbError &) const = default;
+};
+
+// Why an event could not go into the journal (logging/journal.h).
+struct JournalError {
+    JournalFault kind = JournalFault::None;
+    DbError db;      // NotOpen: the connection's fault; CreateFailed, WriteFailed: SQLite's
+    QString columns; // OtherColumns: the table's columns, comma-separated
+    bool operator==(const JournalError &) const = default;
 };
 
 enum class DbRing { Pv, Lpv }; // pv_data (sl_void 0/1), Lpv_wdjl (sl_void 2/3)
@@ -80,16 +133,16 @@ public:
         Reader, // reads; creates the tables only in a missing or empty file
         Writer, // the one connection that writes records: takes the lock file
     };
-    // conn_name names the Qt Sql connection ("Main_Conn", "Log_Conn");
-    // files (the run's connections) outlives the object.
-    DbConn(DbFiles &files, const QString &conn_name, Role role = Role::Reader);
+    // name names the connection within its DbFiles ("Main_Conn",
+    // "Log_Conn"); files (the session's connections) outlives the object.
+    DbConn(DbFiles &files, const QString &name, Role role = Role::Reader);
     ~DbConn();
     DbConn(const DbConn &) = delete;
     DbConn &operator=(const DbConn &) = delete;
 
-    // Opens dbPath() (creating a fresh database when the file is missing),
+    // Opens the files' database (creating a fresh database when the file is missing),
     // checks the tables and prepares the statements; a writer first takes
-    // the lock file. False on failure, with fault()/faultText() telling why.
+    // the lock file. False on failure, with fault()/error() telling why.
     bool open();
     // Closes the connection; a writer also gives up its lock.
     void close();
@@ -102,9 +155,9 @@ public:
     // foreign file only once it has changed.
     bool ensureOpen();
 
-    DbFault fault() const { return m_fault; }
-    // Short Chinese text of the last fault, empty while there is none.
-    QString faultText() const { return m_faultText; }
+    DbFault fault() const { return m_error.kind; }
+    // The last fault in full; kind None while there is none.
+    const DbError &error() const { return m_error; }
     QString path() const { return m_path; }
     QString name() const { return m_name; }
     // What the connection last did on its own (the file was replaced and
@@ -116,9 +169,9 @@ public:
     // that cannot be read as one (null, text, blob, negative, no row) is
     // taken from the ring itself, its record with the newest date and time;
     // a writer stores it back. An id of 65500 or more reads as 65500.
-    bool readIds(int32_t &pv_id, int32_t &lpv_id);
+    bool readIds(int32_t &pvId, int32_t &lpvId);
     // sl_void position 0.
-    bool readPvId(int32_t &pv_id);
+    bool readPvId(int32_t &pvId);
 
     // Adds or overwrites ring slot `id` and stores `id` as the ring's newest
     // id in sl_void, in one transaction: both or neither. Writes nothing
@@ -134,10 +187,10 @@ public:
     void endWindow();
 
     // Adds one event to the journal (writer only). False when it could not:
-    // journalFault() says why. A failing event never closes the connection
+    // journalError() says why. A failing event never closes the connection
     // nor sets fault(): the ring records go on as before.
     bool recordEvent(const HistoryEvent &event);
-    QString journalFault() const { return m_journalFault; }
+    const JournalError &journalError() const { return m_journalError; }
     // Link events around a stretch of ring records (readLinkMarks).
     bool linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks);
 
@@ -147,7 +200,7 @@ private:
     struct FileSig {
         bool exists = false;
         quint64 dev = 0, ino = 0;
-        qint64 size = 0, mtime_ns = 0;
+        qint64 size = 0, mtimeNs = 0;
         std::array<char, 100> head{}; // the SQLite header: change counter, page count, journal mode
         bool operator==(const FileSig &) const = default;
         bool sameFile(const FileSig &o) const { return exists && o.exists && dev == o.dev && ino == o.ino; }
@@ -166,15 +219,18 @@ private:
 
     bool openChecked();
     bool checkSchema(bool &empty);
+    bool checkTables();
     bool createTables();
     bool checkJournal();
     bool prepare();
     bool fail(const QSqlError &err, bool close);
-    void setFault(DbFault f, const QString &text);
+    void setFault(const DbError &error);
+    bool foreign(DbCause cause, const QString &table = QString(), int column = 0);
     void closeConnection();
 
     DbFiles &m_files;
     QString m_name;
+    QString m_sqlName; // the Qt Sql connection's name, unique in the process
     Role m_role;
     QString m_path;
     QSqlDatabase m_db;
@@ -188,31 +244,44 @@ private:
     bool m_changed = false;  // closed because the file changed under us
     int m_lockFd = -1;       // the lock file, held by a writer
     QString m_lockPath;
-    DbFault m_fault = DbFault::None;
-    QString m_faultText;
+    DbError m_error;
     LogNotice m_notice;
     bool m_journalOk = false; // the journal table is there with our columns
-    QString m_journalFault;
+    JournalError m_journalError;
     QString m_pvCols[11], m_lpvCols[11], m_slCols[4];
 };
 
-// The database connections of one run of the program: every live one, so
+// The database connections of one instrument session: every live one, so
 // that a deleted or replaced file closes all of those on it before a new
 // file is created at its path, and the file whose whole content was last
 // verified (a full check reads all of it: once per file, not at every open).
+// Each instance names its Qt Sql connections apart from any other's, so that
+// two sessions in one process never share (or remove) a connection.
 class DbFiles
 {
 public:
     // The connections try a failed open again at most once per second of
-    // clock, which outlives the object.
-    explicit DbFiles(const Clock &clock) : clock(clock) {}
+    // clock, which outlives the object; they open the database at where.
+    DbFiles(const Clock &clock, DbLocation where);
+    // Without a location the connections open dbLocation() as it is at each
+    // open (tests name their files through $QR5300M_DB); the program sets
+    // the location it decided before its cycles start.
+    explicit DbFiles(const Clock &clock);
     DbFiles(const DbFiles &) = delete;
     DbFiles &operator=(const DbFiles &) = delete;
 
     const Clock &clock;
 
+    // Where the connections open the database; set before any opens it.
+    void setLocation(const DbLocation &where) { m_where = where; }
+    DbLocation location() const { return m_where ? *m_where : dbLocation(); }
+    // The Qt Sql connection name of this session's connection name.
+    QString sqlName(const QString &name) const { return m_prefix + name; }
+
 private:
     friend class DbConn;
+    std::optional<DbLocation> m_where;
+    QString m_prefix;
     std::vector<DbConn *> m_conns;
     QString m_verifiedPath;
     DbConn::FileSig m_verifiedSig;

@@ -4,8 +4,6 @@
 #include "core/dates.h"
 #include "core/numbers.h"
 
-#include <QCoreApplication>
-
 #include <cmath>
 
 mscom::mscom(const LiveTables &live, LogTimes &times, DbFiles &files, QObject *parent)
@@ -50,7 +48,7 @@ double mscom::Rec1_time() const { return elapsed(m_clock.now(), m_times.Lpv_Date
 
 void mscom::stopped()
 {
-    setState({true, Log_Conn.fault(), Log_Conn.faultText()});
+    setState({true, Log_Conn.error()});
 }
 
 void mscom::setState(const LogState &state)
@@ -195,10 +193,10 @@ void mscom::writeEvents()
 {
     while (!m_events.empty()) {
         if (!Log_Conn.recordEvent(m_events.front())) {
-            m_journalStatus = QCoreApplication::translate("Mscom", "事件未能记入数据库：") + Log_Conn.journalFault();
+            m_journalError = Log_Conn.journalError();
             return;
         }
         m_events.pop_front();
     }
-    m_journalStatus.clear();
+    m_journalError = JournalError();
 }

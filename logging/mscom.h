@@ -19,12 +19,11 @@
 #include <cstdint>
 #include <deque>
 
-// Whether records are being written and, when not, why: the fault's kind and
-// the database's own reason ("数据库只读", "磁盘已满", ...).
+// Whether records are being written and, when not, why: the database's
+// fault (its kind, SQLite's code and what it was about).
 struct LogState {
     bool stopped = false;
-    DbFault fault = DbFault::None;
-    QString reason;
+    DbError error;
     friend bool operator==(const LogState &, const LogState &) = default;
 };
 
@@ -62,9 +61,9 @@ public:
     // The link as the journal and the held marks see it: up after opened and
     // restored, down after closed and interrupted (and at start).
     bool linkFresh() const { return m_linkUp; }
-    // Why events are not being recorded ("事件未能记入数据库：..."); empty
-    // while they are. Logging goes on either way.
-    QString journalStatus() const { return m_journalStatus; }
+    // Why events are not being recorded; kind None while they are. Logging
+    // goes on either way.
+    const JournalError &journalError() const { return m_journalError; }
     // Events waiting to be written (at most kEventBacklog, oldest dropped).
     int eventsWaiting() const { return int(m_events.size()); }
     static constexpr int kEventBacklog = 1000;
@@ -118,7 +117,7 @@ private:
     LogState m_state;
     LogNotice m_notice;
     std::deque<HistoryEvent> m_events; // waiting for the journal, oldest first
-    QString m_journalStatus;
+    JournalError m_journalError;
     bool m_linkUp = false;
     int32_t m_flagSeen[12] = {}; // Sta_1X(0..11) as last told
     DueRecord m_duePv, m_dueLpv;

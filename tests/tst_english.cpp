@@ -1,6 +1,7 @@
 // The English interface: the language choice, and both windows walked in
 // English for texts left in Chinese and texts wider than their controls.
 #include "app/history_text.h"
+#include "app/log_text.h"
 #include "app/fit_label.h"
 #include "app/language.h"
 #include "chart/chartprint.h"
@@ -141,7 +142,7 @@ void TestEnglish::databaseTexts()
     qputenv("QR5300M_DB", (folder + QStringLiteral("/Rdatabj.db")).toLocal8Bit());
     InstrumentSession session;
     session.logger.Form_Load();
-    const QString reason = session.logger.logState().reason;
+    const QString reason = dbErrorText(session.logger.logState().error);
 
     const QString missing = dir.filePath(QStringLiteral("none.db"));
     const QDateTime from(QDate(2026, 3, 12), QTime(6, 0));

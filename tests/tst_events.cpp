@@ -3,6 +3,7 @@
 // writes (from the real configuration window on the real simulator), and
 // read back as held marks for the history range and the chart.
 #include "app/history_text.h"
+#include "app/log_text.h"
 #include "app/readout_panel.h"
 #include "chart/chart_draw.h"
 #include "config/config1.h"
@@ -153,7 +154,7 @@ void TstEvents::foreignFileNeverWritten()
         l.second();
         l.second();
         QCOMPARE(l.m->eventsWaiting(), 3); // closed at start, opened, raised: kept, written nowhere
-        QVERIFY(!l.m->journalStatus().isEmpty());
+        QVERIFY(!journalStatusText(l.m->journalError()).isEmpty());
     }
     HistoryRange range;
     HistoryError error;
@@ -183,9 +184,9 @@ void TstEvents::otherTableOfThatNameLeftAlone()
     l.m->linkChanged(EventKind::LinkOpened, l.now);
     l.second();
     l.second();
-    QVERIFY2(l.m->loggingOk(), qPrintable(l.m->logState().reason));
+    QVERIFY2(l.m->loggingOk(), qPrintable(dbErrorText(l.m->logState().error)));
     QCOMPARE(l.m->Pv_Id, 2);
-    QVERIFY(l.m->journalStatus().contains(QStringLiteral("qr_events")));
+    QVERIFY(journalStatusText(l.m->journalError()).contains(QStringLiteral("qr_events")));
     QCOMPARE(sqlRows(path, QStringLiteral("SELECT * FROM qr_events")), QList<QVariantList>({{QStringLiteral("theirs")}}));
 }
 
@@ -212,7 +213,7 @@ void TstEvents::flagChangesWhileLinkUp()
     for (int k = 0; k < 12; ++k)
         l.live.Sta_1X[k] = 0;                           // a closed link's zeros
     l.second();
-    QVERIFY2(l.m->journalStatus().isEmpty(), qPrintable(l.m->journalStatus()));
+    QVERIFY2(journalStatusText(l.m->journalError()).isEmpty(), qPrintable(journalStatusText(l.m->journalError())));
     QCOMPARE(l.m->eventsWaiting(), 0);
 
     HistoryRange range;
@@ -263,7 +264,7 @@ void TstEvents::outagesMarkHeld()
         second(u'h');
         l.m->linkChanged(EventKind::LinkRestored, l.now);
         second(u'f');
-        QVERIFY(l.m->journalStatus().isEmpty());
+        QVERIFY(journalStatusText(l.m->journalError()).isEmpty());
     } // the program ends with the link up: closed then
     const QList<QVariantList> last = sqlRows(path, QStringLiteral("SELECT ev_time, ev_kind FROM qr_events ORDER BY ev_id DESC LIMIT 1"));
     QCOMPARE(last.value(0), QVariantList({kStart.addSecs(expected.size()).toString(Qt::ISODate), QStringLiteral("link_closed")}));
@@ -412,7 +413,7 @@ void TstEvents::paramOutcomes()
     QTRY_COMPARE(told.count(), 1);
     QTRY_COMPARE(link.pending(), 0);
     l.second();
-    QVERIFY2(l.m->journalStatus().isEmpty(), qPrintable(l.m->journalStatus()));
+    QVERIFY2(journalStatusText(l.m->journalError()).isEmpty(), qPrintable(journalStatusText(l.m->journalError())));
 
     HistoryRange range;
     HistoryError error;

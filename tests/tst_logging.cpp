@@ -65,7 +65,7 @@ int childMain()
         mscom m(live, times, files);
         m.Form_Load();
         m.Timer1_Timer();
-        std::printf("%s\n", m.logState().reason.toUtf8().constData());
+        std::printf("%s\n", dbErrorText(m.logState().error).toUtf8().constData());
         return 0;
     }
     mscom m(live, times, files);
@@ -144,6 +144,55 @@ private slots:
         qputenv("QR5300M_DB", m_path.toLocal8Bit());
     }
 
+    // Two instrument sessions in one process, each with its own database
+    // named to its DbFiles (not through the environment, which names a
+    // third): each logs its own values into its own file, also when the
+    // other one has ended.
+    void twoSessions_data()
+    {
+        QTest::addColumn<bool>("firstEnds");
+        QTest::newRow("side by side") << false;
+        QTest::newRow("the first ends first") << true;
+    }
+    void twoSessions()
+    {
+        QFETCH(bool, firstEnds);
+        TempDatabase dbA, dbB;
+        qputenv("QR5300M_DB", m_path.toLocal8Bit());
+        LiveTables liveA, liveB;
+        LogTimes timesA, timesB;
+        liveA.Val_3X[0] = 11;
+        liveB.Val_3X[0] = 22;
+        DbFiles filesA(m_clock, {dbA.path(), false}), filesB(m_clock, {dbB.path(), false});
+        auto a = std::make_unique<mscom>(liveA, timesA, filesA);
+        mscom b(liveB, timesB, filesB);
+        DbConn mainB(filesB, QStringLiteral("Main_Conn"));
+        a->Form_Load();
+        b.Form_Load();
+        QVERIFY(mainB.open());
+        for (int s = 0; s < 3; ++s) {
+            if (firstEnds && s == 2)
+                a.reset();
+            Advance(1);
+            if (a)
+                Tick(*a);
+            Tick(b);
+        }
+        int32_t newest = 0;
+        QVERIFY2(mainB.readPvId(newest), qPrintable(dbErrorText(mainB.error())));
+        QCOMPARE(newest, 3);
+        QVERIFY2(b.loggingOk(), qPrintable(dbErrorText(b.logState().error)));
+        const auto firstValues = [](const QString &path) {
+            QList<double> v;
+            for (const QVariantList &row : sqlRows(path, QStringLiteral("SELECT w_v0 FROM pv_data ORDER BY w_id")))
+                v << row.value(0).toDouble();
+            return v;
+        };
+        QCOMPARE(firstValues(dbA.path()), firstEnds ? QList<double>({11, 11}) : QList<double>({11, 11, 11}));
+        QCOMPARE(firstValues(dbB.path()), QList<double>({22, 22, 22}));
+        QVERIFY(!QFileInfo::exists(m_path));
+    }
+
     void freshDatabase_data()
     {
         QTest::addColumn<bool>("emptyFile");
@@ -161,7 +210,7 @@ private slots:
             DbConn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(c.open());
             QCOMPARE(c.fault(), DbFault::None);
-            QVERIFY(c.faultText().isEmpty());
+            QVERIFY(dbErrorText(c.error()).isEmpty());
             int32_t cur = 77;
             QVERIFY(readCurId(c, cur));
             QCOMPARE(cur, 0);
@@ -404,7 +453,7 @@ private slots:
 
         Tick(m);
         // A Chinese reason; SQLite's own text in brackets.
-        QCOMPARE(m.logState().reason, QStringLiteral("写入被数据库的约束拒绝（refused）"));
+        QCOMPARE(dbErrorText(m.logState().error), QStringLiteral("写入被数据库的约束拒绝（refused）"));
         QCOMPARE(logged.count(), 1); // the live chart still moves on
         logged.clear();
         QCOMPARE(slVoid(), QList<int>({stored, stored, 1, 1})); // the ten-second record went through
@@ -414,7 +463,7 @@ private slots:
         QVERIFY(ok);
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         const int next = stored >= 65500 ? 1 : stored + 1;
         QCOMPARE(slVoid(), QList<int>({next, next, 1, 1}));
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT w_date, w_v0 FROM pv_data WHERE w_id = %1").arg(next)),
@@ -433,12 +482,14 @@ private slots:
         m.Form_Load();
         Tick(m);
         QCOMPARE(states.count(), 0);
-        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA query_only = 1")));
+        QVERIFY(onConn(m_files.sqlName(QStringLiteral("Log_Conn")), QStringLiteral("PRAGMA query_only = 1")));
         Advance(1);
         Tick(m);
-        const LogState readOnly{true, DbFault::ReadOnly, QStringLiteral("数据库只读")};
         QCOMPARE(states.count(), 1);
-        QVERIFY(states.takeFirst().value(0).value<LogState>() == readOnly);
+        const LogState readOnly = states.takeFirst().value(0).value<LogState>();
+        QVERIFY(readOnly.stopped);
+        QCOMPARE(readOnly.error.kind, DbFault::ReadOnly);
+        QCOMPARE(readOnly.error.sqliteCode, 8); // SQLITE_READONLY
         QVERIFY(m.logState() == readOnly);
         QCOMPARE(logStateText(readOnly), QStringLiteral("记录已停止：数据库只读"));
         QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
@@ -447,7 +498,7 @@ private slots:
         Tick(m);
         QCOMPARE(states.count(), 1); // told on change only
         QVERIFY(states.takeFirst().value(0).value<LogState>() == LogState());
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
         QCOMPARE(Rows("pv_data").size(), 2);
     }
@@ -469,8 +520,8 @@ private slots:
             t.start();
             Tick(m);
             QVERIFY2(t.elapsed() < 500, "a locked database must not hold up the tick");
-            QCOMPARE(m.logState().fault, DbFault::Locked);
-            QCOMPARE(m.logState().reason, QStringLiteral("数据库被锁定"));
+            QCOMPARE(m.logState().error.kind, DbFault::Locked);
+            QCOMPARE(dbErrorText(m.logState().error), QStringLiteral("数据库被锁定"));
             Advance(1);
             Tick(m);
             QVERIFY(!m.loggingOk());
@@ -480,7 +531,7 @@ private slots:
         QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({2, 2, 1, 1}));
     }
 
@@ -500,7 +551,7 @@ private slots:
         for (const char *suffix : {"", "-wal", "-shm"})
             QFile::remove(m_path + QLatin1String(suffix));
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QVERIFY(QFile::exists(m_path));
         QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0}));
         QCOMPARE(Rows("pv_data").size(), 1);
@@ -522,8 +573,8 @@ private slots:
         QVERIFY(QDir(dir).removeRecursively());
         Advance(1);
         Tick(m);
-        QCOMPARE(m.logState().fault, DbFault::Missing);
-        QCOMPARE(m.logState().reason, QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
+        QCOMPARE(m.logState().error.kind, DbFault::Missing);
+        QCOMPARE(dbErrorText(m.logState().error), QStringLiteral("数据库文件夹 %1 不存在").arg(dir));
         QVERIFY(!QFile::exists(m_path));
         Advance(1);
         Tick(m);
@@ -531,7 +582,7 @@ private slots:
         QVERIFY(QDir().mkpath(dir));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0})); // a fresh file; the ten-second record is not due
     }
 
@@ -543,15 +594,15 @@ private slots:
         m.Form_Load();
         Tick(m);
         const int pages = sqlRows(m_path, QStringLiteral("PRAGMA page_count")).value(0).value(0).toInt();
-        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
+        QVERIFY(onConn(m_files.sqlName(QStringLiteral("Log_Conn")), QStringLiteral("PRAGMA max_page_count = %1").arg(pages)));
         int written = 1;
         while (m.loggingOk() && written < 2000) {
             Advance(1);
             Tick(m);
             written += m.loggingOk() ? 1 : 0;
         }
-        QCOMPARE(m.logState().fault, DbFault::Full);
-        QCOMPARE(m.logState().reason, QStringLiteral("磁盘已满"));
+        QCOMPARE(m.logState().error.kind, DbFault::Full);
+        QCOMPARE(dbErrorText(m.logState().error), QStringLiteral("磁盘已满"));
         const QList<int> sl = slVoid();
         QCOMPARE(sl[0], written);
         QCOMPARE(sl[1], written);
@@ -561,10 +612,10 @@ private slots:
         Advance(1);
         Tick(m);
         QVERIFY(!m.loggingOk());
-        QVERIFY(onConn(QStringLiteral("Log_Conn"), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
+        QVERIFY(onConn(m_files.sqlName(QStringLiteral("Log_Conn")), QStringLiteral("PRAGMA max_page_count = 1000000"))); // space freed
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid()[0], written + 1);
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
     }
@@ -626,7 +677,7 @@ private slots:
             DbConn c(m_files, QStringLiteral("Main_Conn"));
             QVERIFY(!c.open());
             QCOMPARE(c.fault(), DbFault::Foreign);
-            QVERIFY2(c.faultText().contains(m_path) && c.faultText().contains(why), qPrintable(c.faultText()));
+            QVERIFY2(dbErrorText(c.error()).contains(m_path) && dbErrorText(c.error()).contains(why), qPrintable(dbErrorText(c.error())));
             int32_t cur = 42;
             QVERIFY(!readCurId(c, cur));
             QCOMPARE(cur, 42);
@@ -639,8 +690,8 @@ private slots:
         QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
         QVERIFY(!m.loggingOk());
-        QCOMPARE(m.logState().fault, DbFault::Foreign);
-        QVERIFY2(m.logState().reason.contains(m_path) && m.logState().reason.contains(why), qPrintable(m.logState().reason));
+        QCOMPARE(m.logState().error.kind, DbFault::Foreign);
+        QVERIFY2(dbErrorText(m.logState().error).contains(m_path) && dbErrorText(m.logState().error).contains(why), qPrintable(dbErrorText(m.logState().error)));
         for (int s = 0; s < 5; ++s) {
             Advance(1);
             logged.clear();
@@ -655,7 +706,7 @@ private slots:
         QVERIFY(QFile::remove(m_path));
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         // The ten-second ring counts its period from the last attempt.
         QCOMPARE(slVoid(), QList<int>({1, 1, 0, 0}));
         Advance(10);
@@ -676,7 +727,7 @@ private slots:
         m_live.Val_3X[7] = 8.5f;
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         Tick(m);
         QCOMPARE(slVoid(), QList<int>({8, 8, 4, 4}));
         const QVariantList pv = Rows("pv_data").value(0), lpv = Rows("Lpv_wdjl").value(0);
@@ -754,7 +805,7 @@ private slots:
         }
         const int before = ticks;
         run(5);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(sqlRows(m_path, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString(), QStringLiteral("ok"));
         QCOMPARE(slVoid().mid(0, 2), QList<int>({35, 35}));
         const QList<QVariantList> pv = Rows("pv_data");
@@ -823,7 +874,7 @@ private slots:
         m.Form_Load();
         m_live.Val_3X[0] = 99;
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({21, 21, 6, 6}));
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT count(*) FROM sl_void")).value(0).value(0).toInt(), 1);
         QCOMPARE(notices.count(), 1);
@@ -872,9 +923,11 @@ private slots:
         mscom m(m_live, m_times, m_files);
         QSignalSpy logged(&m, &mscom::sampleLogged);
         m.Form_Load();
-        const LogState inUse{true, DbFault::InUse,
-                             QStringLiteral("数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId())};
-        QVERIFY2(m.logState() == inUse, qPrintable(m.logState().reason));
+        QCOMPARE(m.logState().error.kind, DbFault::InUse);
+        QCOMPARE(m.logState().error.pid, child.processId());
+        QCOMPARE(logStateText(m.logState()),
+                 QStringLiteral("记录已停止：数据库 %1 正被另一个运行中的本程序使用（进程号 %2）").arg(m_path).arg(child.processId()));
+        const LogState inUse = m.logState();
         for (int s = 0; s < 3; ++s) {
             Advance(1);
             logged.clear();
@@ -891,7 +944,7 @@ private slots:
         QVERIFY(child.waitForFinished());
         Advance(1);
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({7, 7, 1, 1})); // the ten-second record counts from the last attempt
         QFile lock(m_path + QStringLiteral(".lock"));
         QVERIFY(lock.open(QIODevice::ReadOnly));
@@ -925,13 +978,13 @@ private slots:
         const QString text = QString(why).replace(QStringLiteral("%1"), dir).replace(QStringLiteral("%2"), file.fileName());
         DbConn main(m_files, QStringLiteral("Main_Conn"));
         QVERIFY(!main.open());
-        QCOMPARE(main.faultText(), text);
+        QCOMPARE(dbErrorText(main.error()), text);
         mscom m(m_live, m_times, m_files);
         m.Form_Load();
-        QCOMPARE(m.logState().reason, text);
+        QCOMPARE(dbErrorText(m.logState().error), text);
         Advance(1);
         Tick(m);
-        QCOMPARE(m.logState().reason, text);
+        QCOMPARE(dbErrorText(m.logState().error), text);
     }
 
     void folderNotWritable_data()
@@ -993,7 +1046,7 @@ private slots:
         QCOMPARE(Ints(sqlRows(copy, QStringLiteral("SELECT * FROM sl_void")).value(0)), QList<int>({20, 20, 2, 2}));
         QCOMPARE(sqlRows(copy, QStringLiteral("SELECT * FROM pv_data ORDER BY 1")), Rows("pv_data"));
         Tick(m);
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), QList<int>({21, 21, 3, 3}));
     }
 

@@ -1,6 +1,7 @@
 // The main window on a real database: what its load leaves, its keys, its
 // close box and exit, the way back from the configuration window, the live
 // refresh with appends and reloads.
+#include "app/log_text.h"
 #include "tst_mainwindow_fixture.h"
 
 #include "app/frmsplash.h"
@@ -518,8 +519,8 @@ void TestMainWindow::historyReadFailureShown()
     w->show();
     QVERIFY(!w->Main_Conn.isOpen());
     const QString failed = QStringLiteral("历史读取失败：");
-    QVERIFY2(control<QLabel>(*w, "logState")->text().contains(failed + w->Main_Conn.faultText()), qPrintable(control<QLabel>(*w, "logState")->text()));
-    QVERIFY(!w->Main_Conn.faultText().isEmpty());
+    QVERIFY2(control<QLabel>(*w, "logState")->text().contains(failed + dbErrorText(w->Main_Conn.error())), qPrintable(control<QLabel>(*w, "logState")->text()));
+    QVERIFY(!dbErrorText(w->Main_Conn.error()).isEmpty());
     QCOMPARE(control<QLabel>(*w, "logState")->palette().color(control<QLabel>(*w, "logState")->foregroundRole()), QColor(0xC0, 0x00, 0x00));
     w->Timer3_Timer(); // stays through the clock's refresh
     QVERIFY(control<QLabel>(*w, "logState")->text().contains(failed));

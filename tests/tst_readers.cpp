@@ -3,6 +3,7 @@
 // reads running back to back beside the logging (real clock, a few seconds)
 // cost it no record.
 #include "app/history_text.h"
+#include "app/log_text.h"
 #include "core/chart_model.h"
 #include "core/dates.h"
 #include "logging/history_range.h"
@@ -168,7 +169,7 @@ private slots:
             }
             m_live.Val_3X[0] = 7;
             m.Timer1_Timer();
-            QCOMPARE(m.logState().fault, DbFault::Locked);
+            QCOMPARE(m.logState().error.kind, DbFault::Locked);
             QCOMPARE(slVoid(), QList<int>({1, 1, 1, 1}));
             if (writing)
                 QVERIFY(q.exec(QStringLiteral("ROLLBACK")));
@@ -177,7 +178,7 @@ private slots:
         QSqlDatabase::removeDatabase(other);
         m_live.Val_3X[0] = 8; // a later tick's values are not the record's
         m.Timer1_Timer();
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
         QCOMPARE(slVoid(), ids);
         QCOMPARE(sqlRows(m_path, QStringLiteral("SELECT w_date, w_time, w_v0 FROM pv_data WHERE w_id = 2")),
                  QList<QVariantList>({{dateSerial(g_now.date()), timeSerial(g_now.time()), 7.0}}));
@@ -215,7 +216,7 @@ private slots:
         m.Timer1.stop();
         // Full rings: the first record of the run took id 1.
         QCOMPARE(m.Pv_Id, int32_t(logged.count()));
-        QVERIFY2(m.loggingOk(), qPrintable(m.logState().reason));
+        QVERIFY2(m.loggingOk(), qPrintable(dbErrorText(m.logState().error)));
     }
 
     // While a full ring is being read, another connection's commits wait no
