@@ -11,6 +11,8 @@
 
 namespace {
 
+// Its texts are marked QT_TRANSLATE_NOOP("HistoryActions", ...) so that
+// lupdate finds them.
 QString actionText(const char *source)
 {
     return QCoreApplication::translate("HistoryActions", source);
@@ -44,11 +46,13 @@ void exportHistoryAsked(QWidget *parent, const QString &dbPath, const QDateTime 
                         LogRing ring)
 {
     const QString suggested = QStringLiteral("qr5300m-%1.csv").arg(from.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    const QString path = QFileDialog::getSaveFileName(parent, actionText("导出CSV"), suggested,
-                                                      actionText("CSV 文件 (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(parent, actionText(QT_TRANSLATE_NOOP("HistoryActions", "导出CSV")), suggested,
+                                     actionText(QT_TRANSLATE_NOOP("HistoryActions", "CSV 文件 (*.csv)")));
     if (path.isEmpty())
         return;
-    QProgressDialog dialog(actionText("正在导出…"), actionText("取消"), 0, 1000, parent);
+    QProgressDialog dialog(actionText(QT_TRANSLATE_NOOP("HistoryActions", "正在导出…")),
+                           actionText(QT_TRANSLATE_NOOP("HistoryActions", "取消")), 0, 1000, parent);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setMinimumDuration(500); // only long exports show it
     const ExportProgress progress = [&dialog](qint64 done, qint64 total) {
@@ -58,5 +62,6 @@ void exportHistoryAsked(QWidget *parent, const QString &dbPath, const QDateTime 
     bool canceled = false;
     const QString error = exportHistoryRange(dbPath, from, to, ring, path, progress, &canceled);
     if (!error.isEmpty() && !canceled)
-        QMessageBox::warning(parent, actionText("导出CSV"), actionText("导出失败：%1").arg(error));
+        QMessageBox::warning(parent, actionText(QT_TRANSLATE_NOOP("HistoryActions", "导出CSV")),
+                             actionText(QT_TRANSLATE_NOOP("HistoryActions", "导出失败：%1")).arg(error));
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+// The texts handed to these are marked QT_TRANSLATE_NOOP with the same
+// context, so that lupdate finds them.
 QString rangeText(const char *source)
 {
     return QCoreApplication::translate("HistoryRange", source);
@@ -23,7 +25,8 @@ QString windowText(const char *source)
 // "读取数据库失败（the database's words）", the brackets left out when it said nothing.
 QString readFailedText(const QString &detail)
 {
-    return detail.isEmpty() ? rangeText("读取数据库失败") : rangeText("读取数据库失败（%1）").arg(detail);
+    return detail.isEmpty() ? rangeText(QT_TRANSLATE_NOOP("HistoryRange", "读取数据库失败"))
+                            : rangeText(QT_TRANSLATE_NOOP("HistoryRange", "读取数据库失败（%1）")).arg(detail);
 }
 
 const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", QT_TRANSLATE_NOOP("HistoryWindow", "输入6")};
@@ -44,13 +47,13 @@ QString spanText(qint64 ms)
                             .arg(s / 3600, 2, 10, QLatin1Char('0'))
                             .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
                             .arg(s % 60, 2, 10, QLatin1Char('0'));
-    return sign + (days > 0 ? windowText("%1天 ").arg(days) + hms : hms);
+    return sign + (days > 0 ? windowText(QT_TRANSLATE_NOOP("HistoryWindow", "%1天 ")).arg(days) + hms : hms);
 }
 
 QString flagText(int flag)
 {
     return flag >= 0 && flag < kChannelFlags ? QCoreApplication::translate("ChannelFlag", kChannelFlagNames[flag])
-                                             : windowText("状态");
+                                             : windowText(QT_TRANSLATE_NOOP("HistoryWindow", "状态"));
 }
 
 } // namespace
@@ -61,14 +64,14 @@ QString historyFaultText(const HistoryError &e)
         return e.detail;
     switch (e.kind) {
     case HistoryFault::None: return QString();
-    case HistoryFault::BadRange: return rangeText("时间范围无效");
-    case HistoryFault::Missing: return rangeText("数据库文件 %1 不存在").arg(e.path);
-    case HistoryFault::NotFile: return rangeText("%1 不是数据库文件").arg(e.path);
+    case HistoryFault::BadRange: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "时间范围无效"));
+    case HistoryFault::Missing: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "数据库文件 %1 不存在")).arg(e.path);
+    case HistoryFault::NotFile: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "%1 不是数据库文件")).arg(e.path);
     case HistoryFault::Copy: return e.detail;
-    case HistoryFault::Open: return rangeText("无法读取数据库 %1").arg(e.path);
-    case HistoryFault::MissingTable: return rangeText("不是本程序的数据库：缺少表 %1").arg(e.table);
+    case HistoryFault::Open: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "无法读取数据库 %1")).arg(e.path);
+    case HistoryFault::MissingTable: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "不是本程序的数据库：缺少表 %1")).arg(e.table);
     case HistoryFault::WrongColumns:
-        return rangeText("不是本程序的数据库：表 %1 应有 11 列，实有 %2 列").arg(e.table).arg(e.columns);
+        return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "不是本程序的数据库：表 %1 应有 11 列，实有 %2 列")).arg(e.table).arg(e.columns);
     case HistoryFault::Unreadable:
     case HistoryFault::Incomplete: return readFailedText(e.detail);
     }
@@ -99,24 +102,27 @@ QString csvExportText(const CsvResult &r)
 
 QString historyEventText(const HistoryEvent &e)
 {
-    const QString what = e.caption.isEmpty() ? windowText("寄存器%1").arg(e.reg)
+    const QString what = e.caption.isEmpty() ? windowText(QT_TRANSLATE_NOOP("HistoryWindow", "寄存器%1")).arg(e.reg)
                                              : QCoreApplication::translate("ParamMap", e.caption.toUtf8().constData());
-    const QString detail = e.detail.isEmpty() ? QString() : windowText("（") + e.detail + windowText("）");
+    const QString detail = e.detail.isEmpty() ? QString()
+                                              : windowText(QT_TRANSLATE_NOOP("HistoryWindow", "（")) + e.detail +
+                                                    windowText(QT_TRANSLATE_NOOP("HistoryWindow", "）"));
     switch (e.kind) {
-    case EventKind::LinkOpened: return windowText("打开通讯");
-    case EventKind::LinkClosed: return windowText("关闭通讯");
-    case EventKind::LinkInterrupted: return windowText("通讯中断");
-    case EventKind::LinkRestored: return windowText("通讯恢复");
+    case EventKind::LinkOpened: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "打开通讯"));
+    case EventKind::LinkClosed: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "关闭通讯"));
+    case EventKind::LinkInterrupted: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "通讯中断"));
+    case EventKind::LinkRestored: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "通讯恢复"));
     case EventKind::FlagRaised:
     case EventKind::FlagCleared:
-        return windowText("通道%1 %2 %3")
+        return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "通道%1 %2 %3"))
             .arg(e.channel)
-            .arg(flagText(e.flag), e.kind == EventKind::FlagRaised ? windowText("出现") : windowText("消除"));
+            .arg(flagText(e.flag), e.kind == EventKind::FlagRaised ? windowText(QT_TRANSLATE_NOOP("HistoryWindow", "出现"))
+                                                                   : windowText(QT_TRANSLATE_NOOP("HistoryWindow", "消除")));
     case EventKind::ParamWritten:
-        return windowText("参数写入 ") + what + QStringLiteral(": ") +
+        return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "参数写入 ")) + what + QStringLiteral(": ") +
                (e.before.isEmpty() ? e.value : e.before + QStringLiteral(" → ") + e.value);
-    case EventKind::ParamRefused: return windowText("写入被拒绝 ") + what + QStringLiteral(": ") + e.value + detail;
-    case EventKind::ParamFailed: return windowText("写入失败 ") + what + QStringLiteral(": ") + e.value + detail;
+    case EventKind::ParamRefused: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "写入被拒绝 ")) + what + QStringLiteral(": ") + e.value + detail;
+    case EventKind::ParamFailed: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "写入失败 ")) + what + QStringLiteral(": ") + e.value + detail;
     }
     return QString();
 }
@@ -129,7 +135,7 @@ QString markerReadout(const HistoryRecord *a, const HistoryRecord *b)
         for (int q = 0; q < kHistoryCurves; ++q)
             s += QStringLiteral("  ") + windowText(kShort[q]) + QLatin1Char(' ') + numText(r.values[q]);
         if (!r.fresh)
-            s += windowText("  (保持值)");
+            s += windowText(QT_TRANSLATE_NOOP("HistoryWindow", "  (保持值)"));
         return s;
     };
     if (a)
