@@ -19,6 +19,29 @@
         <source>%1：已写入</source>
         <translation>%1: written</translation>
     </message>
+    <message>
+        <source>寄存器 %1 不是可写的参数</source>
+        <translation>Register %1 is not a writable parameter</translation>
+    </message>
+    <message>
+        <source>%1：写入 %2，读回 %3</source>
+        <translation>%1: wrote %2, read back %3</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelFlag</name>
+    <message>
+        <source>报警</source>
+        <translation>alarm</translation>
+    </message>
+    <message>
+        <source>开路</source>
+        <translation>open circuit</translation>
+    </message>
+    <message>
+        <source>短路</source>
+        <translation>short circuit</translation>
+    </message>
 </context>
 <context>
     <name>ChartPanel</name>
@@ -71,6 +94,36 @@
     </message>
 </context>
 <context>
+    <name>Cli</name>
+    <message>
+        <source>显示版本</source>
+        <translation>Show the version</translation>
+    </message>
+</context>
+<context>
+    <name>CsvExport</name>
+    <message>
+        <source>无法写入 %1（%2）</source>
+        <translation>Cannot write %1 (%2)</translation>
+    </message>
+    <message>
+        <source>导出已取消</source>
+        <translation>Export cancelled</translation>
+    </message>
+    <message>
+        <source>写入 %1 失败（%2）</source>
+        <translation>Writing %1 failed (%2)</translation>
+    </message>
+    <message>
+        <source>%1 是数据库 %2 或其日志、锁文件，不能写入导出</source>
+        <translation>Cannot export to %1: it is the database %2 or its journal or lock file</translation>
+    </message>
+    <message>
+        <source>%1 不是普通文件，不能写入导出</source>
+        <translation>Cannot export to %1: not a regular file</translation>
+    </message>
+</context>
+<context>
     <name>Curves</name>
     <message>
         <source>通道一 CH1</source>
@@ -98,18 +151,125 @@
     </message>
 </context>
 <context>
-    <name>ChannelFlag</name>
+    <name>ExportCommand</name>
     <message>
-        <source>报警</source>
-        <translation>alarm</translation>
+        <source>起始时间（本地时间，如 2026-12-08T03:00:00）</source>
+        <translation>Start time (local time, e.g. 2026-12-08T03:00:00)</translation>
     </message>
     <message>
-        <source>开路</source>
-        <translation>open circuit</translation>
+        <source>结束时间（含）</source>
+        <translation>End time (inclusive)</translation>
     </message>
     <message>
-        <source>短路</source>
-        <translation>short circuit</translation>
+        <source>记录环：1s 或 10s（默认按时间范围选择）</source>
+        <translation>Record ring: 1s or 10s (default: chosen by the time range)</translation>
+    </message>
+    <message>
+        <source>输出的 CSV 文件</source>
+        <translation>Output CSV file</translation>
+    </message>
+    <message>
+        <source>导出事件而不是记录</source>
+        <translation>Export events instead of records</translation>
+    </message>
+    <message>
+        <source>导出记录为 CSV 文件</source>
+        <translation>Export records as a CSV file</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+</context>
+<context>
+    <name>Headless</name>
+    <message>
+        <source>界面语言：zh 或 en</source>
+        <translation>Interface language: zh or en</translation>
+    </message>
+    <message>
+        <source>无界面运行</source>
+        <translation>Run without a window</translation>
+    </message>
+    <message>
+        <source>通讯端口号或串口设备（默认 1）</source>
+        <translation>Port number or serial device (default 1)</translation>
+    </message>
+    <message>
+        <source>波特率：4800、9600 或 19200（默认 9600）</source>
+        <translation>Baud rate: 4800, 9600 or 19200 (default 9600)</translation>
+    </message>
+    <message>
+        <source>校验：none、odd 或 even（默认 none）</source>
+        <translation>Parity: none, odd or even (default none)</translation>
+    </message>
+    <message>
+        <source>仪表站号 1..247（默认 1）</source>
+        <translation>Instrument station 1..247 (default 1)</translation>
+    </message>
+    <message>
+        <source>发布到 MQTT 服务器（默认端口 1883）</source>
+        <translation>Publish to an MQTT broker (default port 1883)</translation>
+    </message>
+    <message>
+        <source>MQTT 主题前缀（默认 qr5300m）</source>
+        <translation>MQTT topic prefix (default qr5300m)</translation>
+    </message>
+    <message>
+        <source>数据库文件（默认为本程序的数据库）</source>
+        <translation>Database file (default: the program&apos;s database)</translation>
+    </message>
+    <message>
+        <source>无界面记录：采集、记录并发布仪表数据</source>
+        <translation>Headless logger: reads, logs and publishes the instrument data</translation>
+    </message>
+    <message>
+        <source>--port 不能为空</source>
+        <translation>--port must not be empty</translation>
+    </message>
+    <message>
+        <source>--port 的端口号应为 1..255：%1</source>
+        <translation>--port number must be 1..255: %1</translation>
+    </message>
+    <message>
+        <source>--baud 只能是 4800、9600 或 19200：%1</source>
+        <translation>--baud must be 4800, 9600 or 19200: %1</translation>
+    </message>
+    <message>
+        <source>--parity 只能是 none、odd 或 even：%1</source>
+        <translation>--parity must be none, odd or even: %1</translation>
+    </message>
+    <message>
+        <source>--station 应为 1..247：%1</source>
+        <translation>--station must be 1..247: %1</translation>
+    </message>
+    <message>
+        <source>--mqtt 的端口应为 1..65535：%1</source>
+        <translation>--mqtt port must be 1..65535: %1</translation>
+    </message>
+    <message>
+        <source>--mqtt 缺少服务器：%1</source>
+        <translation>--mqtt names no broker: %1</translation>
+    </message>
+    <message>
+        <source>记录正常</source>
+        <translation>Logging OK</translation>
+    </message>
+    <message>
+        <source>收到停止信号，结束记录</source>
+        <translation>Stop signal received; logging ends</translation>
+    </message>
+    <message>
+        <source>记录正常：%1</source>
+        <translation>Logging OK: %1</translation>
+    </message>
+    <message>
+        <source>多余的参数：%1</source>
+        <translation>Unexpected arguments: %1</translation>
+    </message>
+    <message>
+        <source>--db 不能为空</source>
+        <translation>--db must not be empty</translation>
     </message>
 </context>
 <context>
@@ -136,28 +296,6 @@
     </message>
 </context>
 <context>
-    <name>HistoryText</name>
-    <message>
-        <source>此时段未能完整读取：%1</source>
-        <translation>This range could not be read completely: %1</translation>
-    </message>
-</context>
-<context>
-    <name>CsvExport</name>
-    <message>
-        <source>无法写入 %1（%2）</source>
-        <translation>Cannot write %1 (%2)</translation>
-    </message>
-    <message>
-        <source>导出已取消</source>
-        <translation>Export cancelled</translation>
-    </message>
-    <message>
-        <source>写入 %1 失败（%2）</source>
-        <translation>Writing %1 failed (%2)</translation>
-    </message>
-</context>
-<context>
     <name>HistoryPlotView</name>
     <message>
         <source>历史曲线</source>
@@ -171,20 +309,20 @@
         <translation> (%1)</translation>
     </message>
     <message>
-        <source>读取数据库失败</source>
-        <translation>Reading the database failed</translation>
-    </message>
-    <message>
-        <source>不是本程序的数据库：缺少表 %1</source>
-        <translation>Not a database of this program: table %1 missing</translation>
-    </message>
-    <message>
-        <source>不是本程序的数据库：表 %1 应有 11 列，实有 %2 列</source>
-        <translation>Not a database of this program: table %1 has %2 columns, not 11</translation>
-    </message>
-    <message>
         <source>读取数据库失败（%1）</source>
         <translation>Reading the database failed (%1)</translation>
+    </message>
+    <message>
+        <source>无法打开数据库 %1</source>
+        <translation>Cannot open database %1</translation>
+    </message>
+    <message>
+        <source>无法读取数据库 %1</source>
+        <translation>Cannot read database %1</translation>
+    </message>
+    <message>
+        <source>读取数据库失败</source>
+        <translation>Reading the database failed</translation>
     </message>
     <message>
         <source>时间范围无效</source>
@@ -199,12 +337,19 @@
         <translation>%1 is not a database file</translation>
     </message>
     <message>
-        <source>无法打开数据库 %1</source>
-        <translation>Cannot open database %1</translation>
+        <source>不是本程序的数据库：缺少表 %1</source>
+        <translation>Not a database of this program: table %1 missing</translation>
     </message>
     <message>
-        <source>无法读取数据库 %1</source>
-        <translation>Cannot read database %1</translation>
+        <source>不是本程序的数据库：表 %1 应有 11 列，实有 %2 列</source>
+        <translation>Not a database of this program: table %1 has %2 columns, not 11</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryText</name>
+    <message>
+        <source>此时段未能完整读取：%1</source>
+        <translation>This range could not be read completely: %1</translation>
     </message>
 </context>
 <context>
@@ -214,80 +359,8 @@
         <translation>Input 6</translation>
     </message>
     <message>
-        <source>%1天 </source>
-        <translation>%1 d </translation>
-    </message>
-    <message>
-        <source>报警</source>
-        <translation>alarm</translation>
-    </message>
-    <message>
-        <source>开路</source>
-        <translation>open circuit</translation>
-    </message>
-    <message>
-        <source>短路</source>
-        <translation>short circuit</translation>
-    </message>
-    <message>
-        <source>寄存器%1</source>
-        <translation>register %1</translation>
-    </message>
-    <message>
-        <source>（</source>
-        <translation> (</translation>
-    </message>
-    <message>
-        <source>）</source>
-        <translation>)</translation>
-    </message>
-    <message>
-        <source>打开通讯</source>
-        <translation>Link opened</translation>
-    </message>
-    <message>
-        <source>关闭通讯</source>
-        <translation>Link closed</translation>
-    </message>
-    <message>
-        <source>通讯中断</source>
-        <translation>Link lost</translation>
-    </message>
-    <message>
-        <source>通讯恢复</source>
-        <translation>Link restored</translation>
-    </message>
-    <message>
         <source>状态</source>
         <translation>status</translation>
-    </message>
-    <message>
-        <source>通道%1 %2 %3</source>
-        <translation>Channel %1 %2 %3</translation>
-    </message>
-    <message>
-        <source>出现</source>
-        <translation>raised</translation>
-    </message>
-    <message>
-        <source>消除</source>
-        <translation>cleared</translation>
-    </message>
-    <message>
-        <source>参数写入 </source>
-        <translation>Parameter written </translation>
-    </message>
-    <message>
-        <source>写入被拒绝 </source>
-        <translation>Write refused </translation>
-    </message>
-    <message>
-        <source>写入失败 </source>
-        <translation>Write failed </translation>
-    </message>
-    <message>
-        <source>  (保持值)</source>
-        <translation>  (held)</translation>
     </message>
     <message>
         <source>历史曲线</source>
@@ -380,6 +453,70 @@
     <message>
         <source>图片保存失败：</source>
         <translation>Image not saved: </translation>
+    </message>
+    <message>
+        <source>数据库中尚无记录</source>
+        <translation>No records in the database yet</translation>
+    </message>
+    <message>
+        <source>%1天 </source>
+        <translation>%1 d </translation>
+    </message>
+    <message>
+        <source>寄存器%1</source>
+        <translation>register %1</translation>
+    </message>
+    <message>
+        <source>（</source>
+        <translation> (</translation>
+    </message>
+    <message>
+        <source>）</source>
+        <translation>)</translation>
+    </message>
+    <message>
+        <source>打开通讯</source>
+        <translation>Link opened</translation>
+    </message>
+    <message>
+        <source>关闭通讯</source>
+        <translation>Link closed</translation>
+    </message>
+    <message>
+        <source>通讯中断</source>
+        <translation>Link lost</translation>
+    </message>
+    <message>
+        <source>通讯恢复</source>
+        <translation>Link restored</translation>
+    </message>
+    <message>
+        <source>通道%1 %2 %3</source>
+        <translation>Channel %1 %2 %3</translation>
+    </message>
+    <message>
+        <source>出现</source>
+        <translation>raised</translation>
+    </message>
+    <message>
+        <source>消除</source>
+        <translation>cleared</translation>
+    </message>
+    <message>
+        <source>参数写入 </source>
+        <translation>Parameter written </translation>
+    </message>
+    <message>
+        <source>写入被拒绝 </source>
+        <translation>Write refused </translation>
+    </message>
+    <message>
+        <source>写入失败 </source>
+        <translation>Write failed </translation>
+    </message>
+    <message>
+        <source>  (保持值)</source>
+        <translation>  (held)</translation>
     </message>
 </context>
 <context>
@@ -885,10 +1022,6 @@
         <translation>Disk full</translation>
     </message>
     <message>
-        <source>%1 不是本程序的数据库：不是普通文件</source>
-        <translation>%1 is not a database of this program: not a regular file</translation>
-    </message>
-    <message>
         <source>%1 不是本程序的数据库：%2</source>
         <translation>%1 is not a database of this program: %2</translation>
     </message>
@@ -923,6 +1056,14 @@
     <message>
         <source>数据库未打开</source>
         <translation>Database not open</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>锁文件 %1 是符号链接，已拒绝使用（其指向的文件不会被改动）</source>
+        <translation>Lock file %1 is a symbolic link; refused (the file it points to is left alone)</translation>
     </message>
 </context>
 <context>
@@ -1045,6 +1186,109 @@
     <message>
         <source>MQTT 设置未能保存到 %1</source>
         <translation>MQTT settings not saved to %1</translation>
+    </message>
+    <message>
+        <source>设置错误</source>
+        <translation>Settings error</translation>
+    </message>
+</context>
+<context>
+    <name>MqttText</name>
+    <message>
+        <source>MQTT 主题前缀不能为空</source>
+        <translation>The MQTT topic prefix must not be empty</translation>
+    </message>
+    <message>
+        <source>MQTT 主题前缀不能含通配符 + 或 #</source>
+        <translation>The MQTT topic prefix must not contain the wildcards + or #</translation>
+    </message>
+    <message>
+        <source>MQTT 主题前缀不能含空字符（NUL）</source>
+        <translation>The MQTT topic prefix must not contain a null character (NUL)</translation>
+    </message>
+    <message>
+        <source>MQTT 主题前缀含主题中不允许的字符</source>
+        <translation>The MQTT topic prefix contains characters not allowed in a topic</translation>
+    </message>
+    <message>
+        <source>MQTT 主题前缀过长：主题不能超过 65535 字节</source>
+        <translation>The MQTT topic prefix is too long: a topic cannot exceed 65535 bytes</translation>
+    </message>
+    <message>
+        <source>CA 证书文件不存在：%1</source>
+        <translation>CA certificate file does not exist: %1</translation>
+    </message>
+    <message>
+        <source>CA 证书文件无法读取：%1</source>
+        <translation>CA certificate file cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>CA 证书文件中没有证书：%1</source>
+        <translation>No certificate in the CA certificate file: %1</translation>
+    </message>
+    <message>
+        <source>TLS 加密连接无法建立</source>
+        <translation>The TLS connection could not be established</translation>
+    </message>
+    <message>
+        <source>服务器无法连接：%1</source>
+        <translation>Broker unreachable: %1</translation>
+    </message>
+    <message>
+        <source>服务器名称无法解析</source>
+        <translation>Broker name cannot be resolved</translation>
+    </message>
+    <message>
+        <source>服务器拒绝连接（代码 %1）</source>
+        <translation>Broker refused the connection (code %1)</translation>
+    </message>
+    <message>
+        <source>服务器拒绝了用户名或密码</source>
+        <translation>Broker refused the user name or password</translation>
+    </message>
+    <message>
+        <source>连接中断</source>
+        <translation>Connection lost</translation>
+    </message>
+    <message>
+        <source>服务器一再断开刚建立的连接</source>
+        <translation>Broker keeps dropping the new connection</translation>
+    </message>
+    <message>
+        <source>服务器一再断开刚建立的连接，可能另一个记录程序正在使用同一客户端标识 %1</source>
+        <translation>Broker keeps dropping the new connection; another logger may be using the same client ID %1</translation>
+    </message>
+    <message>
+        <source>，不发送任何数据</source>
+        <translation>; nothing is sent</translation>
+    </message>
+    <message>
+        <source>遗嘱消息被拒绝（代码 %1）</source>
+        <translation>Will message refused (code %1)</translation>
+    </message>
+    <message>
+        <source>消息被拒绝，未发布（代码 %1）</source>
+        <translation>Message refused, not published (code %1)</translation>
+    </message>
+    <message>
+        <source>错误（代码 %1）</source>
+        <translation>Error (code %1)</translation>
+    </message>
+    <message>
+        <source>MQTT 已连接 %1</source>
+        <translation>MQTT connected %1</translation>
+    </message>
+    <message>
+        <source>MQTT 发布失败 %1：%2</source>
+        <translation>MQTT publishing failed %1: %2</translation>
+    </message>
+    <message>
+        <source>MQTT 未连接 %1（%2），等待重试</source>
+        <translation>MQTT not connected %1 (%2), retrying</translation>
+    </message>
+    <message>
+        <source>MQTT 不发布：%1</source>
+        <translation>MQTT not publishing: %1</translation>
     </message>
 </context>
 <context>
@@ -1601,26 +1845,6 @@
         <translation>CH4 short</translation>
     </message>
     <message>
-        <source>通道一 CH1</source>
-        <translation>Channel 1</translation>
-    </message>
-    <message>
-        <source>通道二 CH2</source>
-        <translation>Channel 2</translation>
-    </message>
-    <message>
-        <source>通道三 CH3</source>
-        <translation>Channel 3</translation>
-    </message>
-    <message>
-        <source>通道四 CH4</source>
-        <translation>Channel 4</translation>
-    </message>
-    <message>
-        <source>变送值 DA</source>
-        <translation>Out DA</translation>
-    </message>
-    <message>
         <source>报警一OFF</source>
         <translation>Alarm 1 OFF</translation>
     </message>
@@ -1643,6 +1867,37 @@
     <message>
         <source>标尺读数 无记录</source>
         <translation>Cursor: no record</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsText</name>
+    <message>
+        <source>设置文件 %1 无法读取（%2），其中的设置未使用</source>
+        <translation>Settings file %1 unreadable (%2); its settings are not used</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 第 %2 行无法识别，文件已损坏</source>
+        <translation>Settings file %1: line %2 not recognised, the file is damaged</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 含有密码且他人可读，已改为仅本人可读</source>
+        <translation>Settings file %1 holds a password and was readable by others; now readable by its owner only</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 含有密码且他人可读，无法更改其权限</source>
+        <translation>Settings file %1 holds a password and is readable by others; its permissions cannot be changed</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 中 [link] %2 的值无效：%3</source>
+        <translation>Settings file %1: invalid value of [link] %2: %3</translation>
+    </message>
+    <message>
+        <source>，已用默认值</source>
+        <translation>, default used</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
     </message>
 </context>
 <context>
@@ -1748,10 +2003,6 @@
     <message>
         <source>历史读取失败：</source>
         <translation>History read failed: </translation>
-    </message>
-    <message>
-        <source>趋势曲线</source>
-        <translation>Trend</translation>
     </message>
     <message>
         <source>F4 复原</source>
