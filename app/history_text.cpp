@@ -26,6 +26,21 @@ QString readFailedText(const QString &detail)
     return detail.isEmpty() ? rangeText("读取数据库失败") : rangeText("读取数据库失败（%1）").arg(detail);
 }
 
+// "读取事件表失败（the database's words）", the brackets left out when it
+// could not be asked at all.
+QString journalReadText(const QString &detail)
+{
+    return detail.isEmpty() ? QCoreApplication::translate("Journal", "读取事件表失败")
+                            : QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(detail);
+}
+
+// "无法打开数据库 /x.db（the database's words）".
+QString openFailedText(const HistoryError &e)
+{
+    const QString words = e.detail.isEmpty() ? QString() : rangeText("（%1）").arg(e.detail);
+    return rangeText("无法打开数据库 %1").arg(e.path) + words;
+}
+
 const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", QT_TRANSLATE_NOOP("HistoryWindow", "输入6")};
 
 // A record's local date and time as the read-out shows it.
@@ -57,14 +72,14 @@ QString flagText(int flag)
 
 QString historyFaultText(const HistoryError &e)
 {
-    if (e.detailInFull)
-        return e.detail;
+    if (e.part == HistoryPart::Journal)
+        return journalReadText(e.detail);
     switch (e.kind) {
     case HistoryFault::None: return QString();
     case HistoryFault::BadRange: return rangeText("时间范围无效");
     case HistoryFault::Missing: return rangeText("数据库文件 %1 不存在").arg(e.path);
     case HistoryFault::NotFile: return rangeText("%1 不是数据库文件").arg(e.path);
-    case HistoryFault::Copy: return e.detail;
+    case HistoryFault::Copy: return openFailedText(e);
     case HistoryFault::Open: return rangeText("无法读取数据库 %1").arg(e.path);
     case HistoryFault::MissingTable: return rangeText("不是本程序的数据库：缺少表 %1").arg(e.table);
     case HistoryFault::WrongColumns:

@@ -458,7 +458,7 @@ bool DbConn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &mark
     marks.clear();
     if (!m_open)
         return false;
-    QString error;
+    HistoryError error;
     return readLinkMarks(m_db, fromKey, toKey, marks, error);
 }
 
