@@ -116,6 +116,15 @@ RunMode runModeOf(const QStringList &arguments)
     return parser.isSet(o.headless) ? RunMode::Headless : RunMode::Windows;
 }
 
+QStringList languagesGiven(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const CliOptions o;
+    addModeOptions(parser, o, runModeOf(arguments));
+    parser.parse(arguments); // what is wrong is for the mode's own parser to say
+    return parser.values(o.lang);
+}
+
 int answerCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;

@@ -33,6 +33,11 @@ void addModeOptions(QCommandLineParser &parser, const CliOptions &options, RunMo
 // logger when --headless is given, else the windows.
 RunMode runModeOf(const QStringList &arguments);
 
+// The values given for --lang, in their order, read with the options of the
+// mode arguments ask for, as that mode's parser reads them: nothing after
+// "--", nothing taken as another option's value.
+QStringList languagesGiven(const QStringList &arguments);
+
 // For the windows: the exit code when the command line has been answered
 // here (0 after --help or --version, 2 after an unrecognized option, with
 // one line and a hint on standard error); -1 when the windows are to start.

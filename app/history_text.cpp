@@ -29,6 +29,21 @@ QString readFailedText(const QString &detail)
                             : rangeText(QT_TRANSLATE_NOOP("HistoryRange", "读取数据库失败（%1）")).arg(detail);
 }
 
+// "读取事件表失败（the database's words）", the brackets left out when it
+// could not be asked at all.
+QString journalReadText(const QString &detail)
+{
+    return detail.isEmpty() ? QCoreApplication::translate("Journal", "读取事件表失败")
+                            : QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(detail);
+}
+
+// "无法打开数据库 /x.db（the database's words）".
+QString openFailedText(const HistoryError &e)
+{
+    const QString words = e.detail.isEmpty() ? QString() : rangeText(QT_TRANSLATE_NOOP("HistoryRange", "（%1）")).arg(e.detail);
+    return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "无法打开数据库 %1")).arg(e.path) + words;
+}
+
 const char *const kShort[kHistoryCurves] = {"CH1", "CH2", "CH3", "CH4", "DA", QT_TRANSLATE_NOOP("HistoryWindow", "输入6")};
 
 // A record's local date and time as the read-out shows it.
@@ -60,14 +75,14 @@ QString flagText(int flag)
 
 QString historyFaultText(const HistoryError &e)
 {
-    if (e.detailInFull)
-        return e.detail;
+    if (e.part == HistoryPart::Journal)
+        return journalReadText(e.detail);
     switch (e.kind) {
     case HistoryFault::None: return QString();
     case HistoryFault::BadRange: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "时间范围无效"));
     case HistoryFault::Missing: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "数据库文件 %1 不存在")).arg(e.path);
     case HistoryFault::NotFile: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "%1 不是数据库文件")).arg(e.path);
-    case HistoryFault::Copy: return e.detail;
+    case HistoryFault::Copy: return openFailedText(e);
     case HistoryFault::Open: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "无法读取数据库 %1")).arg(e.path);
     case HistoryFault::MissingTable: return rangeText(QT_TRANSLATE_NOOP("HistoryRange", "不是本程序的数据库：缺少表 %1")).arg(e.table);
     case HistoryFault::WrongColumns:

@@ -1,5 +1,6 @@
 #include "app/language.h"
 
+#include "app/cli.h"
 #include "core/settings_file.h"
 
 #include <QCoreApplication>
@@ -20,16 +21,9 @@ QString known(const QString &lang)
 
 QString chosenLanguage(const QStringList &arguments, const QString &environment, const QString &configFile)
 {
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString &a = arguments[i];
-        if (a == u"--lang" && i + 1 < arguments.size()) {
-            if (const QString l = known(arguments[i + 1]); !l.isEmpty())
-                return l;
-        } else if (a.startsWith(u"--lang=")) {
-            if (const QString l = known(a.mid(7)); !l.isEmpty())
-                return l;
-        }
-    }
+    for (const QString &given : languagesGiven(arguments))
+        if (const QString l = known(given); !l.isEmpty())
+            return l;
     if (const QString l = known(environment); !l.isEmpty())
         return l;
     if (!configFile.isEmpty() && QFileInfo::exists(configFile)) {

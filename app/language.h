@@ -9,8 +9,8 @@
 
 class QTranslator;
 
-// The language to start in: "--lang X" (or "--lang=X") on the command line,
-// else the environment's QR5300M_LANG, else the [ui] lang key of the config
+// The language to start in: "--lang X" (or "--lang=X") on the command line
+// as the mode's parser reads it (app/cli.h), else the environment's QR5300M_LANG, else the [ui] lang key of the config
 // file at configFile, else "zh". Only "en" and "zh" are known; anything else
 // counts as not given.
 QString chosenLanguage(const QStringList &arguments, const QString &environment, const QString &configFile);

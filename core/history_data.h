@@ -59,7 +59,7 @@ enum class HistoryFault {
     BadRange,     // a time invalid, or the end before the start
     Missing,      // no file at the path
     NotFile,      // the path is a folder, a device, ...
-    Copy,         // the file could not be opened or copied for reading (detail says why, in full)
+    Copy,         // the file could not be opened to be copied for reading
     Open,         // the copy gave no SQLite handle to read through
     MissingTable, // a ring's table is not there: not a log database
     WrongColumns, // a ring's table has not the ring's eleven columns
@@ -67,18 +67,20 @@ enum class HistoryFault {
     Incomplete,   // a read error part way through (a damaged page): the range is not whole
 };
 
+// What a failed read was reading: the rings, or the journal of events beside
+// them (a failure there leaves the range Incomplete).
+enum class HistoryPart { Rings, Journal };
+
 // A failed read: its kind, SQLite's result code where SQLite answered, and
 // what the message needs (the database's own words stay as it gave them).
 struct HistoryError {
     HistoryFault kind = HistoryFault::None;
+    HistoryPart part = HistoryPart::Rings;
     int sqliteCode = 0;  // SQLITE_CORRUPT, SQLITE_NOTADB, ...; 0 when not from SQLite
     QString path;        // the database file
     QString table;       // MissingTable, WrongColumns: the table
     int columns = 0;     // WrongColumns: the columns it has
     QString detail;      // the database's own words; may be empty
-    // Copy, or Incomplete in the journal's events: detail is the reason in
-    // full as the copy or the journal gave it.
-    bool detailInFull = false;
 };
 
 struct HistoryRange {

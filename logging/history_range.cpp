@@ -268,14 +268,6 @@ bool scanChosen(sqlite3 *h, qint64 fromKey, qint64 toKey, std::optional<LogRing>
     return ok;
 }
 
-// The journal could not be read: its reason, already in error.detail, is
-// shown in full.
-bool journalFailed(HistoryError &error)
-{
-    error.detailInFull = true;
-    return false;
-}
-
 // The records in ring order, each marked fresh or held by the journal's link
 // events, and the events of the range.
 bool takeRecords(QSqlDatabase &db, qint64 fromKey, qint64 toKey, const std::vector<Row> &rows, qint64 newestId,
@@ -286,11 +278,11 @@ bool takeRecords(QSqlDatabase &db, qint64 fromKey, qint64 toKey, const std::vect
     if (!rows.empty()) {
         const auto [lo, hi] = std::minmax_element(rows.begin(), rows.end(),
                                                   [](const Row &a, const Row &b) { return a.key < b.key; });
-        if (!readLinkMarks(db, lo->key, hi->key, marks, error.detail))
-            return journalFailed(error);
+        if (!readLinkMarks(db, lo->key, hi->key, marks, error))
+            return false;
     }
-    if (!readEvents(db, fromKey, toKey, out.events, error.detail))
-        return journalFailed(error);
+    if (!readEvents(db, fromKey, toKey, out.events, error))
+        return false;
     // A key that goes back (the clock was set back) starts the walk again.
     HeldWalk walk(marks);
     FoldedHour fold;
@@ -376,12 +368,7 @@ bool withSnapshot(const QString &dbPath, const void *caller, HistoryError &error
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        if (!openSnapshot(db, dbPath, error.detail)) {
-            error.kind = HistoryFault::Copy;
-            error.detailInFull = true;
-        }
-        else
-            ok = read(db);
+        ok = openSnapshot(db, dbPath, error) && read(db);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

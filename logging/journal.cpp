@@ -2,7 +2,6 @@
 
 #include "core/dates.h"
 
-#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -42,10 +41,14 @@ QString linkKindList()
     return names.join(QStringLiteral(", "));
 }
 
-QString sqlText(const QSqlQuery &q)
+// The journal could not be read: what the driver said about q's statement.
+bool journalFailed(HistoryError &error, const QSqlQuery &q)
 {
     const QSqlError e = q.lastError();
-    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    error.part = HistoryPart::Journal;
+    error.sqliteCode = e.nativeErrorCode().toInt();
+    error.detail = e.databaseText().isEmpty() ? e.text() : e.databaseText();
+    return false;
 }
 
 } // namespace
@@ -162,19 +165,21 @@ qint64 KeyMsecs::operator()(qint64 key)
 
 // Whether the journal of ours can be read: nothing when the database could
 // not be asked (error set), false when it has no journal of our shape.
-static std::optional<bool> journalReadable(QSqlDatabase &db, QString &error)
+static std::optional<bool> journalReadable(QSqlDatabase &db, HistoryError &error)
 {
     JournalFault shape = JournalFault::None;
     QString columns;
     const std::optional<bool> present = journalPresent(db, shape, columns);
     if (!present) {
-        error = QCoreApplication::translate("Journal", "读取事件表失败");
+        error.part = HistoryPart::Journal;
+        error.sqliteCode = 0;
+        error.detail.clear();
         return std::nullopt;
     }
     return *present && shape == JournalFault::None;
 }
 
-bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error)
+bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, HistoryError &error)
 {
     marks.clear();
     const std::optional<bool> readable = journalReadable(db, error);
@@ -189,8 +194,7 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time < '%2' "
                                "ORDER BY ev_time DESC, ev_id DESC LIMIT 1")
                     .arg(kinds, keyText(fromKey)))) {
-        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
-        return false;
+        return journalFailed(error, q);
     }
     auto take = [&marks](const QSqlQuery &row) {
         qint64 key = 0;
@@ -204,14 +208,12 @@ bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<L
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind FROM qr_events WHERE ev_kind IN (%1) AND ev_time >= '%2' "
                                "AND ev_time <= '%3' ORDER BY ev_time, ev_id")
                     .arg(kinds, keyText(fromKey), keyText(toKey)))) {
-        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
-        return false;
+        return journalFailed(error, q);
     }
     while (q.next())
         take(q);
     if (q.lastError().isValid()) { // a damaged page part way through
-        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
-        return false;
+        return journalFailed(error, q);
     }
     return true;
 }
@@ -225,7 +227,7 @@ bool HeldWalk::fresh(qint64 key)
     return m_up;
 }
 
-bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<HistoryEvent> &events, QString &error)
+bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<HistoryEvent> &events, HistoryError &error)
 {
     events.clear();
     const std::optional<bool> readable = journalReadable(db, error);
@@ -238,8 +240,7 @@ bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<Hist
     if (!q.exec(QStringLiteral("SELECT ev_time, ev_kind, ev_channel, ev_flag, ev_reg, ev_caption, ev_before, ev_value, "
                                "ev_detail FROM qr_events WHERE ev_time >= '%1' AND ev_time <= '%2' ORDER BY ev_time, ev_id")
                     .arg(keyText(fromKey), keyText(toKey)))) {
-        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
-        return false;
+        return journalFailed(error, q);
     }
     KeyMsecs msecs;
     while (q.next()) {
@@ -260,8 +261,7 @@ bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<Hist
         events.push_back(std::move(e));
     }
     if (q.lastError().isValid()) { // a damaged page part way through
-        error = QCoreApplication::translate("Journal", "读取事件表失败（%1）").arg(sqlText(q));
-        return false;
+        return journalFailed(error, q);
     }
     return true;
 }

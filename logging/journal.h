@@ -92,9 +92,10 @@ struct LinkMark {
 
 // Link events from the last one before fromKey through toKey, in time
 // order (events of one second in the order they were recorded); empty when
-// the file has no journal. False when
-// the journal could not be read (error says why).
-bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, QString &error);
+// the file has no journal. False when the journal could not be read: error's
+// part Journal, with SQLite's code and its own words (none when the database
+// could not be asked whether it holds a journal).
+bool readLinkMarks(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<LinkMark> &marks, HistoryError &error);
 
 // Whether the records are measured at each key: walk keys in ascending
 // order. A record is held when the last link event before its second was a
@@ -114,5 +115,5 @@ private:
 };
 
 // Every event from fromKey through toKey, in time order. A row of a kind we
-// do not know is left out.
-bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<HistoryEvent> &events, QString &error);
+// do not know is left out. Fails as readLinkMarks does.
+bool readEvents(QSqlDatabase &db, qint64 fromKey, qint64 toKey, std::vector<HistoryEvent> &events, HistoryError &error);

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStandardPaths>
 #include <QVariant>
 
 #include <algorithm>
@@ -62,6 +63,17 @@ bool storedId(const QVariant &v, int32_t &id)
 // is tried again at the next tick of its second (mscom).
 constexpr const char *kBusyOption = "QSQLITE_BUSY_TIMEOUT=20";
 
+// The user's data folder as QStandardPaths names it ($XDG_DATA_HOME, else
+// ~/.local/share). A relative $XDG_DATA_HOME is no folder in the XDG sense:
+// it is passed over for ~/.local/share, as the config folder passes over a
+// relative $XDG_CONFIG_HOME, and before Qt is asked, which would take it.
+QString dataFolder()
+{
+    if (const QString xdg = qEnvironmentVariable("XDG_DATA_HOME"); !xdg.isEmpty() && QDir::isRelativePath(xdg))
+        return QDir::homePath() + QStringLiteral("/.local/share");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
 } // namespace
 
 DbLocation dbLocation()
@@ -69,10 +81,7 @@ DbLocation dbLocation()
     const QString env = qEnvironmentVariable("QR5300M_DB");
     if (!env.isEmpty())
         return {env, false};
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return {base + QStringLiteral("/qr5300m/Rdatabj.db"), true};
+    return {dataFolder() + QStringLiteral("/qr5300m/Rdatabj.db"), true};
 }
 
 QString dbPath(bool makeFolder)
@@ -458,7 +467,7 @@ bool DbConn::linkMarks(qint64 fromKey, qint64 toKey, std::vector<LinkMark> &mark
     marks.clear();
     if (!m_open)
         return false;
-    QString error;
+    HistoryError error;
     return readLinkMarks(m_db, fromKey, toKey, marks, error);
 }
 

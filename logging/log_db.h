@@ -46,8 +46,9 @@ struct DbLocation {
 };
 
 // The user's choice, decided once at the program's edge: $QR5300M_DB when
-// set, else Rdatabj.db in the user's data folder ($XDG_DATA_HOME/qr5300m,
-// ~/.local/share/qr5300m).
+// set, else Rdatabj.db in qr5300m/ of the user's data folder as
+// QStandardPaths names it ($XDG_DATA_HOME, else ~/.local/share; a relative
+// $XDG_DATA_HOME counts as not set).
 DbLocation dbLocation();
 // dbLocation()'s path; the data folder is created when missing unless
 // makeFolder is false.

@@ -1,6 +1,5 @@
 #include "logging/read_snapshot.h"
 
-#include <QCoreApplication>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
@@ -16,15 +15,20 @@ constexpr int kStepPages = 256;
 // in one step, the read lock held throughout (some 15 ms).
 constexpr int kRestarts = 4;
 
-QString dbText(const QSqlError &e)
+// The file could not be opened: what the driver said about e.
+void openFailed(HistoryError &error, const QSqlError &e)
 {
-    const QString t = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
-    return t.isEmpty() ? QString() : QCoreApplication::translate("HistoryRange", "（%1）").arg(t);
+    error.kind = HistoryFault::Copy;
+    error.sqliteCode = e.nativeErrorCode().toInt();
+    error.detail = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
 }
 
-QString readFailed(sqlite3 *h)
+// A read of the file or of the copy failed: what SQLite said on h.
+void readFailed(HistoryError &error, sqlite3 *h)
 {
-    return QCoreApplication::translate("HistoryRange", "读取数据库失败（%1）").arg(QString::fromUtf8(sqlite3_errmsg(h)));
+    error.kind = HistoryFault::Unreadable;
+    error.sqliteCode = sqlite3_errcode(h);
+    error.detail = QString::fromUtf8(sqlite3_errmsg(h));
 }
 
 sqlite3 *handleOf(const QSqlDatabase &db)
@@ -38,7 +42,7 @@ sqlite3 *handleOf(const QSqlDatabase &db)
 // The source's page size, read from its header (an in-memory database takes
 // a page size only while it is empty); 0 with error set when the file
 // cannot be read as a database.
-int pageSize(sqlite3 *src, QString &error)
+int pageSize(sqlite3 *src, HistoryError &error)
 {
     int size = 0;
     for (const char *sql : {"SELECT count(*) FROM sqlite_master", "PRAGMA page_size"}) {
@@ -47,7 +51,7 @@ int pageSize(sqlite3 *src, QString &error)
         if (rc == SQLITE_ROW)
             size = sqlite3_column_int(st, 0);
         else
-            error = readFailed(src);
+            readFailed(error, src);
         sqlite3_finalize(st);
         if (rc != SQLITE_ROW)
             return 0;
@@ -55,7 +59,7 @@ int pageSize(sqlite3 *src, QString &error)
     return size;
 }
 
-bool copyPages(sqlite3 *src, sqlite3 *dst, QString &error)
+bool copyPages(sqlite3 *src, sqlite3 *dst, HistoryError &error)
 {
     const int size = pageSize(src, error);
     if (size <= 0)
@@ -66,7 +70,7 @@ bool copyPages(sqlite3 *src, sqlite3 *dst, QString &error)
     sqlite3_exec(src, "PRAGMA mmap_size=268435456", nullptr, nullptr, nullptr);
     sqlite3_backup *b = sqlite3_backup_init(dst, "main", src, "main");
     if (!b) {
-        error = readFailed(dst);
+        readFailed(error, dst);
         return false;
     }
     int rc = SQLITE_OK, restarts = 0, remaining = -1;
@@ -82,7 +86,7 @@ bool copyPages(sqlite3 *src, sqlite3 *dst, QString &error)
     // Busy only after the source's busy timeout: a writer that never lets go.
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE) {
-        error = readFailed(dst);
+        readFailed(error, dst);
         return false;
     }
     return true;
@@ -90,7 +94,7 @@ bool copyPages(sqlite3 *src, sqlite3 *dst, QString &error)
 
 } // namespace
 
-bool openSnapshot(QSqlDatabase &db, const QString &path, QString &error)
+bool openSnapshot(QSqlDatabase &db, const QString &path, HistoryError &error)
 {
     const QString fileName = db.connectionName() + QStringLiteral("-file");
     bool ok = false;
@@ -100,14 +104,14 @@ bool openSnapshot(QSqlDatabase &db, const QString &path, QString &error)
         file.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
         db.setDatabaseName(QStringLiteral(":memory:"));
         if (!file.open()) {
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(path) + dbText(file.lastError());
+            openFailed(error, file.lastError());
         } else if (!db.open()) {
-            error = QCoreApplication::translate("HistoryRange", "无法打开数据库 %1").arg(path) + dbText(db.lastError());
+            openFailed(error, db.lastError());
         } else {
             sqlite3 *src = handleOf(file), *dst = handleOf(db);
             ok = src && dst && copyPages(src, dst, error);
             if (!src || !dst)
-                error = QCoreApplication::translate("HistoryRange", "无法读取数据库 %1").arg(path);
+                error.kind = HistoryFault::Open;
         }
         file.close();
     }

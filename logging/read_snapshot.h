@@ -11,11 +11,14 @@
 // records, and a read-only folder or file reads as before.
 #pragma once
 
+#include "core/history_data.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
 // Opens db (a QSQLITE connection, not yet open) on an in-memory copy of the
 // database file at path, read through a read-only connection of its own that
-// never creates or alters a file. False with a one-line error (Chinese, the
-// database's own words in brackets) when the file cannot be opened or read.
-bool openSnapshot(QSqlDatabase &db, const QString &path, QString &error);
+// never creates or alters a file. False when the file cannot be opened
+// (error's kind Copy) or read (Unreadable, or Open when no SQLite handle
+// came), with SQLite's code and its own words.
+bool openSnapshot(QSqlDatabase &db, const QString &path, HistoryError &error);

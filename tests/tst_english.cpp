@@ -52,6 +52,11 @@ void TestEnglish::chosenLanguage_data()
     QTest::newRow("command line wins") << QStringList{app, "--lang", "zh"} << "en" << "en" << "zh";
     QTest::newRow("environment over remembered") << QStringList{app} << "zh" << "en" << "zh";
     QTest::newRow("unknown language ignored") << QStringList{app, "--lang", "fr"} << "en" << QString() << "en";
+    // Read as the mode's parser reads the command line: no option after
+    // "--", and none in another option's value (here the MQTT prefix).
+    QTest::newRow("after --") << QStringList{app, "--", "--lang", "en"} << QString() << QString() << "zh";
+    QTest::newRow("another option's value")
+        << QStringList{app, "--headless", "--mqtt-prefix", "--lang", "en"} << QString() << QString() << "zh";
 }
 
 void TestEnglish::chosenLanguage()

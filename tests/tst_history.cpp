@@ -8,7 +8,9 @@
 #include "logging/mscom.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QScopeGuard>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <algorithm>
@@ -323,6 +325,51 @@ private slots:
             QCOMPARE(range.records[size_t(n)].values[0], float(n * 10));
             QCOMPARE(range.records[size_t(n)].msecs, at(n).toMSecsSinceEpoch());
         }
+    }
+
+    // A file that cannot be read whole hands up its kind with SQLite's code
+    // and words; the line shown is made from them on the window's side.
+    void readFaults_data()
+    {
+        QTest::addColumn<bool>("journal"); // a damaged page of the journal, else no database at all
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("sqliteCode");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a damaged page of the journal")
+            << true << int(HistoryFault::Incomplete) << 11
+            << QStringLiteral("此时段未能完整读取：读取事件表失败（database disk image is malformed）");
+        QTest::newRow("not a database") << false << int(HistoryFault::Unreadable) << 26
+                                        << QStringLiteral("读取数据库失败（file is not a database）");
+    }
+    void readFaults()
+    {
+        QFETCH(bool, journal);
+        QFETCH(int, kind);
+        QFETCH(int, sqliteCode);
+        QFETCH(QString, text);
+        const QDateTime start(QDate(2026, 3, 12), QTime(12, 0));
+        TempDatabase db;
+        QVERIFY(db.fill(DbRing::Pv, 1, 60, start));
+        if (journal) {
+            // The program's own file holds the journal already.
+            QVERIFY(withDb(db.path(), [&start](QSqlDatabase &d) {
+                return QSqlQuery(d).exec(QStringLiteral("INSERT INTO qr_events (ev_time, ev_kind) VALUES ('%1', 'link_opened')")
+                                  .arg(start.addSecs(30).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))));
+            }));
+            const QList<QVariantList> root =
+                sqlRows(db.path(), QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'qr_events'"));
+            QVERIFY(root.size() == 1 && damagePage(db.path(), root[0][0].toInt()));
+        } else {
+            QFile f(db.path());
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(f.write(QByteArray(4096, 'x')) == 4096);
+        }
+        HistoryRange range;
+        HistoryError error;
+        QVERIFY(!readHistory(db.path(), start, start.addSecs(60), std::nullopt, range, error));
+        QCOMPARE(int(error.kind), kind);
+        QCOMPARE(error.sqliteCode & 0xff, sqliteCode);
+        QCOMPARE(historyReadText(error), text);
     }
 
     void readCurIdFailureKeepsValue()

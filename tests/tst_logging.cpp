@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QSignalSpy>
 #include <QTest>
@@ -126,22 +128,44 @@ private slots:
     }
     void cleanup() { m_clock.set({}); }
 
+    // Where the database is: $QR5300M_DB as given, else in the data folder,
+    // which is made when missing.
+    void dbPath_data()
+    {
+        QTest::addColumn<bool>("named");   // $QR5300M_DB set to the test's file
+        QTest::addColumn<QString>("xdg");   // $XDG_DATA_HOME, "@" the test's folder (empty: not set)
+        QTest::addColumn<QString>("where"); // the path expected in the test's folder (empty: the named file)
+        const QString home = QStringLiteral("home/.local/share/qr5300m/Rdatabj.db");
+        QTest::newRow("QR5300M_DB") << true << QStringLiteral("@/xdg") << QString();
+        QTest::newRow("XDG_DATA_HOME") << false << QStringLiteral("@/xdg") << QStringLiteral("xdg/qr5300m/Rdatabj.db");
+        QTest::newRow("no XDG_DATA_HOME") << false << QString() << home;
+        QTest::newRow("relative XDG_DATA_HOME") << false << QStringLiteral("xdg") << home;
+    }
     void dbPath()
     {
-        QCOMPARE(::dbPath(), m_path);
-        const QByteArray xdg = qgetenv("XDG_DATA_HOME"), home = qgetenv("HOME");
-        qunsetenv("QR5300M_DB");
-        qputenv("XDG_DATA_HOME", m_db->filePath(QStringLiteral("xdg")).toLocal8Bit());
-        QCOMPARE(::dbPath(), m_db->filePath(QStringLiteral("xdg/qr5300m/Rdatabj.db")));
-        QVERIFY(QFileInfo(m_db->filePath(QStringLiteral("xdg/qr5300m"))).isDir());
-        qunsetenv("XDG_DATA_HOME");
+        QFETCH(bool, named);
+        QFETCH(QString, xdg);
+        QFETCH(QString, where);
+        const QByteArray xdgBefore = qgetenv("XDG_DATA_HOME"), home = qgetenv("HOME");
+        auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            if (xdgBefore.isEmpty())
+                qunsetenv("XDG_DATA_HOME");
+            else
+                qputenv("XDG_DATA_HOME", xdgBefore);
+            qputenv("QR5300M_DB", m_path.toLocal8Bit());
+        });
+        if (!named)
+            qunsetenv("QR5300M_DB");
         qputenv("HOME", m_db->filePath(QStringLiteral("home")).toLocal8Bit());
-        QCOMPARE(::dbPath(), m_db->filePath(QStringLiteral("home/.local/share/qr5300m/Rdatabj.db")));
-        QVERIFY(QFileInfo(m_db->filePath(QStringLiteral("home/.local/share/qr5300m"))).isDir());
-        qputenv("HOME", home);
-        if (!xdg.isEmpty())
-            qputenv("XDG_DATA_HOME", xdg);
-        qputenv("QR5300M_DB", m_path.toLocal8Bit());
+        if (xdg.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", QString(xdg).replace(QLatin1Char('@'), m_db->folder()).toLocal8Bit());
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+        const QString expected = where.isEmpty() ? m_path : m_db->filePath(where);
+        QCOMPARE(::dbPath(), expected);
+        QVERIFY(QFileInfo(QFileInfo(expected).absolutePath()).isDir());
     }
 
     // Two instrument sessions in one process, each with its own database
