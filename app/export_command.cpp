@@ -2,7 +2,6 @@
 #include "app/cli.h"
 #include "app/history_text.h"
 #include "app/language.h"
-#include "core/settings_file.h"
 
 #include "logging/csv_export.h"
 #include "logging/history_range.h"
@@ -36,10 +35,8 @@ QDateTime localTime(const QString &text)
 int runExport(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
     QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
-                    &translator);
+    startInChosenLanguage(&translator);
 
     QCommandLineParser parser;
     const CliOptions o;

@@ -257,10 +257,8 @@ int runHeadless(int argc, char **argv)
         return fail(kFailed, QStringLiteral("无法接收停止信号（%1）").arg(QString::fromLocal8Bit(std::strerror(errno))));
 
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
     QTranslator translator; // as the window: --lang, QR5300M_LANG, the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
-                    &translator);
+    startInChosenLanguage(&translator);
 
     QCommandLineParser parser;
     const CliOptions o;

@@ -43,6 +43,13 @@ bool installLanguage(const QString &lang, QTranslator *translator)
     return QCoreApplication::installTranslator(translator);
 }
 
+void startInChosenLanguage(QTranslator *translator)
+{
+    QCoreApplication::setApplicationName(QStringLiteral("qr5300m"));
+    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
+                    translator);
+}
+
 bool saveLanguage(const QString &configFile, const QString &lang)
 {
     if (!prepareSettingsFile(configFile))

@@ -25,11 +25,9 @@ int main(int argc, char **argv)
     if (const int rc = answerCommandLine(arguments); rc >= 0)
         return rc; // --help, --version or a usage error: no window
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("qr5300m"));
     QApplication::setQuitOnLastWindowClosed(false); // only the exit path ends the program
     QTranslator translator; // Chinese unless --lang en, QR5300M_LANG=en or the remembered choice
-    installLanguage(chosenLanguage(QCoreApplication::arguments(), qEnvironmentVariable("QR5300M_LANG"), settingsFilePath()),
-                    &translator);
+    startInChosenLanguage(&translator);
 
     InstrumentSession session;
     session.dbFiles.setLocation(dbLocation()); // the user's choice, decided once
