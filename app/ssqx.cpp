@@ -110,6 +110,7 @@ void ssqx::connectHandlers()
     connect(Command2, &QPushButton::clicked, this, &ssqx::Command2_Click);
     connect(Command29, &QPushButton::clicked, this, &ssqx::Command29_Click);
     connect(mqttButton, &QPushButton::clicked, this, &ssqx::openMqttSettings);
+    connect(&m_session.mqtt, &MqttPublisher::stateChanged, this, &ssqx::showMqttState);
     connect(Command3, &QPushButton::clicked, this, &ssqx::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &ssqx::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &ssqx::Command5_Click);
@@ -258,6 +259,16 @@ void ssqx::openMqttSettings()
     QString error;
     if (!applyMqttSettings(m_session.mqtt, dialog.result(), settingsFilePath(), &error))
         QMessageBox::warning(this, tr("MQTT发布"), error);
+}
+
+void ssqx::showMqttState(const MqttState &state)
+{
+    const QString text = mqttStateText(state, m_session.mqtt.settings());
+    mqttButton->setToolTip(text);
+    mqttButton->setAccessibleDescription(text);
+    const bool failed = state.status == MqttStatus::Failed;
+    mqttButton->setProperty("failed", failed);
+    mqttButton->setStyleSheet(failed ? QStringLiteral("color:#C00000;") : QString());
 }
 
 // F5 "选择" and "历史曲线": the history window, over the last hour of records at first.

@@ -7,6 +7,7 @@
 
 #include "core/chart_model.h"
 #include "logging/log_db.h"
+#include "mqtt/mqtt_state.h"
 
 #include <QDateTime>
 #include <QWidget>
@@ -105,6 +106,9 @@ protected:
 private:
     ChartPrintHeader printHeader() const;
     void openMqttSettings();
+    // The publisher's state on the MQTT button: its tooltip says how it
+    // stands, and its text turns red while it cannot publish.
+    void showMqttState(const MqttState &state);
     void buildLanguageMenu();
     void buildUi();
     void buildFunctionButtons(QGridLayout *root);

@@ -9,6 +9,7 @@
 // takes over again and again is named.
 #include "app/mqtt_dialog.h"
 #include "app/session.h"
+#include "app/ssqx.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
 #include <csignal>
@@ -200,6 +202,7 @@ private slots:
     void dialogAppliesAndSaves();
     void unusableTlsSendsNothing_data();
     void unusableTlsSendsNothing();
+    void windowSaysWhy();
     void brokerStartedLater();
     void refusedPrefix_data();
     void refusedPrefix();
@@ -399,6 +402,26 @@ void TestMqtt::unusableTlsSendsNothing()
     QVERIFY(!broker.log().contains("u'ov'"));
     QVERIFY(!pub.isConnected());
     QVERIFY(mqttStateText(pub.state(), settings).contains(settings.caFile));
+}
+
+// The main window says why nothing is published: the MQTT button's tooltip
+// names the CA file, in red while publishing cannot start.
+void TestMqtt::windowSaysWhy()
+{
+    QTemporaryDir dir;
+    InstrumentSession session;
+    ssqx w(session);
+    auto *button = w.findChild<QPushButton *>(QStringLiteral("mqttButton"));
+    QVERIFY(button);
+    MqttSettings settings = brokerAt(1);
+    settings.caFile = dir.filePath(QStringLiteral("missing-ca.pem"));
+    session.mqtt.setSettings(settings);
+    session.mqtt.setStation(1);
+    session.mqtt.publishState(1, "{}");
+    QTRY_VERIFY(button->property("failed").toBool());
+    QVERIFY2(button->toolTip().contains(settings.caFile), qPrintable(button->toolTip()));
+    session.mqtt.setSettings(MqttSettings{});
+    QTRY_VERIFY(!button->property("failed").toBool());
 }
 
 // The publisher starts while no broker listens: it says once that it waits,
