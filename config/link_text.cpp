@@ -105,6 +105,16 @@ QString linkFailureText(const LinkError &e, bool translated)
         return exceptionText(e.exception, translated);
     case LinkFault::DeviceLost:
         return say(QT_TRANSLATE_NOOP("LinkText", "串口已断开，等待重新连接…"), translated);
+    case LinkFault::BadAddress:
+        return say(QT_TRANSLATE_NOOP("LinkText", "网络地址无效（tcp://主机[:端口] 或 rtu+tcp://主机:端口）"), translated);
+    case LinkFault::Refused:
+        return say(QT_TRANSLATE_NOOP("LinkText", "连接被拒绝"), translated);
+    case LinkFault::Unreachable:
+        return say(QT_TRANSLATE_NOOP("LinkText", "无法到达主机"), translated);
+    case LinkFault::ConnectTimeout:
+        return say(QT_TRANSLATE_NOOP("LinkText", "连接超时"), translated);
+    case LinkFault::PeerClosed:
+        return say(QT_TRANSLATE_NOOP("LinkText", "连接已断开，等待重新连接…"), translated);
     case LinkFault::Io:
         break;
     }

@@ -1,6 +1,7 @@
 #include "link/modbusrtu.h"
 
 #include "core/line_settings.h"
+#include "link/tcp_line.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <modbus.h>
 #include <poll.h>
@@ -19,6 +21,8 @@
 namespace {
 
 constexpr int kMaxRegisters = 125;
+// Transaction, protocol and length ahead of the unit identifier (Modbus TCP).
+constexpr int kMbapLength = 6;
 constexpr int kReadDiscreteInputs = 0x02;
 constexpr int kReadHoldingRegisters = 0x03;
 constexpr int kReadInputRegisters = 0x04;
@@ -26,7 +30,7 @@ constexpr int kWriteSingleRegister = 0x06;
 // A line that keeps talking is given up on after this long.
 constexpr int kDrainLimitMs = 1000;
 // The device's path is tried again at most this often while it is away.
-constexpr auto kReopenEvery = std::chrono::seconds(1);
+constexpr auto kReopenEvery = std::chrono::milliseconds(1000);
 
 // Errors that mean the device itself is gone or broken, not the instrument
 // silent: a closed descriptor, an I/O error, a hang-up (read gives end of
@@ -65,13 +69,15 @@ int replyLength(const uint8_t *rsp)
 }
 
 // What is wrong with the reply (n bytes) to the read request req, which
-// should be `expected` bytes long: an exception reply with its code, or a
+// should carry dataBytes of data and then crcBytes (none on Modbus TCP, whose
+// header is taken off): an exception reply with its code, or a
 // reply that does not fit (another station, function or byte count).
-LinkError replyError(const uint8_t *req, const uint8_t *rsp, int n, int expected)
+LinkError replyError(const uint8_t *req, const uint8_t *rsp, int n, int dataBytes, int crcBytes)
 {
-    if (n >= 5 && rsp[0] == req[0] && rsp[1] == (req[1] | 0x80))
+    const int expected = 3 + dataBytes + crcBytes;
+    if (n >= 3 + crcBytes && rsp[0] == req[0] && rsp[1] == (req[1] | 0x80))
         return {LinkFault::Exception, rsp[2], 0};
-    if (n != expected || rsp[0] != req[0] || rsp[1] != req[1] || rsp[2] != expected - 5)
+    if (n != expected || rsp[0] != req[0] || rsp[1] != req[1] || rsp[2] != dataBytes)
         return {LinkFault::BadReply, 0, 0};
     return {};
 }
@@ -81,6 +87,20 @@ LinkError replyError(const uint8_t *req, const uint8_t *rsp, int n, int expected
 LinkError linkErrorOf(int e, bool opening)
 {
     if (opening) {
+        switch (e) {
+        case ECONNREFUSED:
+        case EADDRNOTAVAIL:
+            return {LinkFault::Refused, 0, e};
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+        case ENETDOWN:
+        case EHOSTDOWN:
+            return {LinkFault::Unreachable, 0, e};
+        case ETIMEDOUT:
+            return {LinkFault::ConnectTimeout, 0, e};
+        default:
+            break;
+        }
         switch (e) {
         case EACCES:
         case EPERM:
@@ -179,6 +199,15 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, c
     closeDevice();
     m_waiting = false;
     m_path = devicePath;
+    m_line = {};
+    if (isNetworkAddress(devicePath)) {
+        const LineAddressParse parsed = parseLineAddress(devicePath);
+        if (!parsed.ok()) {
+            m_error = {LinkFault::BadAddress, 0, 0};
+            return kOpenNoDevice;
+        }
+        m_line = parsed.address;
+    }
     if (port < 1 && devicePath.isEmpty()) {
         m_error = {LinkFault::BadPort, 0, 0};
         return kOpenNoDevice;
@@ -199,6 +228,8 @@ int32_t ModbusRTU::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, c
 // changes the line settings under the program that holds it.
 int32_t ModbusRTU::openDevice()
 {
+    if (m_line.isTcp())
+        return openNetwork();
     const QString dev = m_path.isEmpty() ? portDevice(m_port) : m_path;
     if (!QFileInfo::exists(dev))
         return openFailure(ENOENT);
@@ -242,12 +273,41 @@ int32_t ModbusRTU::openDevice()
     return kModbusOk;
 }
 
+// Connects the line over Ethernet with the stored settings.
+int32_t ModbusRTU::openNetwork()
+{
+    int e = 0;
+    modbus_t *ctx = connectTcpLine(m_line, m_rate, kTcpConnectTimeoutMs, &e);
+    if (!ctx) {
+        m_error = linkErrorOf(e, true);
+        return kOpenFailed;
+    }
+    modbus_set_response_timeout(ctx, 0, uint32_t(kTcpResponseTimeoutMs) * 1000);
+    modbus_set_byte_timeout(ctx, 0, uint32_t(kTcpResponseTimeoutMs) * 1000);
+    m_ctx = ctx;
+    m_waiting = false;
+    m_retryEvery = kReopenEvery;
+    m_error = {};
+    return kModbusOk;
+}
+
+int ModbusRTU::crcBytes() const
+{
+    return m_line.transport == LineTransport::ModbusTcp ? 0 : 2;
+}
+
+int ModbusRTU::replyTimeoutMs() const
+{
+    return m_line.isTcp() ? kTcpResponseTimeoutMs : responseTimeoutMs(m_rate);
+}
+
 void ModbusRTU::closeDevice()
 {
     if (m_ctx) {
         // The terminal outlives us when someone else keeps it open: leave it
         // out of exclusive mode, or nobody (but root) could open it again.
-        ioctl(modbus_get_socket(m_ctx), TIOCNXCL);
+        if (!m_line.isTcp())
+            ioctl(modbus_get_socket(m_ctx), TIOCNXCL);
         modbus_close(m_ctx);
         modbus_free(m_ctx);
         m_ctx = nullptr;
@@ -264,7 +324,9 @@ void ModbusRTU::lose(int e)
     closeDevice();
     m_waiting = true;
     m_lastTry = SteadyClock::now();
-    m_error = {LinkFault::DeviceLost, 0, e};
+    m_retryEvery = kReopenEvery;
+    m_error = {m_line.isTcp() ? LinkFault::PeerClosed : LinkFault::DeviceLost, 0, e};
+    m_lost = m_error;
 }
 
 int32_t ModbusRTU::ClosePort_Modbus(int32_t)
@@ -292,13 +354,19 @@ modbus_t *ModbusRTU::ready(int32_t port, int32_t station)
     }
     if (m_waiting) {
         const auto now = SteadyClock::now();
-        if (now - m_lastTry < kReopenEvery) {
-            fail(LinkFault::DeviceLost);
+        if (now - m_lastTry < m_retryEvery) {
+            m_error = m_line.isTcp() ? m_lost : LinkError{LinkFault::DeviceLost, 0, 0};
             return nullptr;
         }
         m_lastTry = now;
         if (openDevice() != kModbusOk) {
-            fail(LinkFault::DeviceLost);
+            if (!m_line.isTcp()) {
+                fail(LinkFault::DeviceLost);
+                return nullptr;
+            }
+            // Told as what the attempt met; tried again later and later.
+            m_lost = m_error;
+            m_retryEvery = std::min(2 * m_retryEvery, std::chrono::milliseconds(kTcpRetryMaxMs));
             return nullptr;
         }
     }
@@ -360,7 +428,7 @@ int32_t ModbusRTU::failExchange(const LinkError &error)
         return kModbusFail;
     }
     if (error.kind != LinkFault::Exception)
-        drainLine(responseTimeoutMs(m_rate));
+        drainLine(replyTimeoutMs());
     if (m_waiting)
         return kModbusFail; // lost while draining; lose() told why
     m_error = error;
@@ -377,22 +445,34 @@ std::optional<ExchangeTrace> ModbusRTU::takeTrace()
 }
 
 // Sends request (station and PDU; libmodbus adds the CRC) and reads the reply
-// into reply (MODBUS_RTU_MAX_ADU_LENGTH bytes): its length, or -1 with errno
+// into reply (MODBUS_MAX_ADU_LENGTH bytes): its length, or -1 with errno
 // set. Both frames are kept for the diagnostics as they went over the line.
 int ModbusRTU::exchange(modbus_t *ctx, const uint8_t *request, int length, uint8_t *reply)
 {
     ExchangeTrace t;
-    const uint16_t crc = crc16(request, length);
+    const bool mbap = m_line.transport == LineTransport::ModbusTcp;
     t.request = QByteArray(reinterpret_cast<const char *>(request), length);
-    t.request.append(char(crc & 0xFF));
-    t.request.append(char(crc >> 8));
+    if (!mbap) {
+        const uint16_t crc = crc16(request, length);
+        t.request.append(char(crc & 0xFF));
+        t.request.append(char(crc >> 8));
+    }
     t.sentAtMs = QDateTime::currentMSecsSinceEpoch();
     const auto start = SteadyClock::now();
-    int n = modbus_send_raw_request(ctx, request, length);
+    int n;
+    {
+        const PipeSignalGuard guard;
+        n = modbus_send_raw_request(ctx, request, length);
+    }
     int e = errno;
     if (n >= 0) {
         n = modbus_receive_confirmation(ctx, reply);
         e = errno;
+        if (mbap && n > kMbapLength) {
+            // The frame as on a serial line: unit identifier first, no header.
+            std::memmove(reply, reply + kMbapLength, size_t(n - kMbapLength));
+            n -= kMbapLength;
+        }
         const auto end = SteadyClock::now();
         int got = n;
         if (n < 0 && e == EMBBADCRC)
@@ -421,11 +501,11 @@ int32_t ModbusRTU::readRegisters(bool input, int32_t port, int32_t station, int3
     const uint16_t address = uint16_t(start - 1);
     const uint8_t req[6] = {uint8_t(station), uint8_t(fn),    uint8_t(address >> 8),
                             uint8_t(address & 0xFF), 0, uint8_t(count)};
-    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    uint8_t rsp[MODBUS_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
         return failExchange(linkErrorOf(errno, false));
-    if (const LinkError e = replyError(req, rsp, n, 5 + 2 * count); e.kind != LinkFault::None)
+    if (const LinkError e = replyError(req, rsp, n, 2 * count, crcBytes()); e.kind != LinkFault::None)
         return failExchange(e);
     for (int i = 0; i < count; ++i)
         buf[i] = int16_t(uint16_t(rsp[3 + 2 * i] << 8 | rsp[4 + 2 * i]));
@@ -453,11 +533,11 @@ int32_t ModbusRTU::Get_1X_B16(int32_t port, int32_t station, int32_t start, int3
     const uint16_t address = uint16_t(start - 1);
     const uint8_t req[6] = {uint8_t(station), uint8_t(kReadDiscreteInputs), uint8_t(address >> 8),
                             uint8_t(address & 0xFF), 0, 16};
-    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    uint8_t rsp[MODBUS_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
         return failExchange(linkErrorOf(errno, false));
-    if (const LinkError e = replyError(req, rsp, n, 7); e.kind != LinkFault::None)
+    if (const LinkError e = replyError(req, rsp, n, 2, crcBytes()); e.kind != LinkFault::None)
         return failExchange(e);
     const int32_t word = int32_t(rsp[3]) | int32_t(rsp[4]) << 8;
     buf[0] = word;
@@ -478,13 +558,13 @@ int32_t ModbusRTU::Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t
     const uint16_t word = uint16_t(int16_t(value));
     const uint8_t req[6] = {uint8_t(station),     uint8_t(kWriteSingleRegister), uint8_t(address >> 8),
                             uint8_t(address & 0xFF), uint8_t(word >> 8),           uint8_t(word & 0xFF)};
-    uint8_t rsp[MODBUS_RTU_MAX_ADU_LENGTH] = {};
+    uint8_t rsp[MODBUS_MAX_ADU_LENGTH] = {};
     const int n = exchange(ctx, req, int(sizeof req), rsp);
     if (n < 0)
         return failExchange(linkErrorOf(errno, false));
-    if (n >= 5 && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80))
+    if (n >= 3 + crcBytes() && rsp[0] == req[0] && rsp[1] == (kWriteSingleRegister | 0x80))
         return failExchange({LinkFault::Exception, rsp[2], 0});
-    if (n < 8 || !std::equal(req, req + 6, rsp))
+    if (n < 6 + crcBytes() || !std::equal(req, req + 6, rsp))
         return failExchange({LinkFault::EchoMismatch, 0, 0});
     m_error = {};
     return kModbusOk;

@@ -21,6 +21,14 @@
 // meanwhile calls fail at once with LinkFault::DeviceLost. Closing ends the
 // waiting.
 //
+// A devicePath of the form tcp://HOST[:PORT] or rtu+tcp://HOST:PORT opens a
+// line over Ethernet instead (core/line_address.h, tcp_line.h): the
+// connection is made within kTcpConnectTimeoutMs and kept open. When the peer
+// goes away, the connection is made again like a lost device is reopened, but
+// with a back-off: one second after the loss, then twice as long after every
+// refused attempt, up to kTcpRetryMaxMs; meanwhile calls fail at once with the
+// kind of the loss (PeerClosed) or of the last attempt (Refused ...).
+//
 // Requests are framed here and sent raw, and the replies read raw and
 // checked here, so that every frame on the line can be kept for the link
 // diagnostics (takeTrace, link_diagnostics.h).
@@ -28,6 +36,8 @@
 // A failure is told as a kind (LinkError), never as text: the words the
 // operator reads are composed on the user-interface side (config/link_text.h).
 #pragma once
+
+#include "core/line_address.h"
 
 #include <QByteArray>
 #include <QString>
@@ -48,6 +58,12 @@ constexpr int32_t kOpenBusy = -4;            // another program holds the device
 // Device named by port number n: $QR5300M_PORT_DIR/COM<n> when that variable
 // is set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
 QString portDevice(int32_t port);
+
+// A line over Ethernet: time allowed to connect, to answer, and the longest
+// pause between two attempts to connect again.
+constexpr int kTcpConnectTimeoutMs = 2000;
+constexpr int kTcpResponseTimeoutMs = 500;
+constexpr int kTcpRetryMaxMs = 8000;
 
 // Response time-out of one exchange at a baud rate, in milliseconds: the wire
 // time of the longest request and reply we exchange, twice, plus the
@@ -74,6 +90,12 @@ enum class LinkFault {
     DeviceLost,   // the device failed: an I/O error on opening; after an exchange, awaited
                    // on its path again
     Io,            // any other system error (sys)
+    // Lines over Ethernet (core/line_address.h):
+    BadAddress,     // a tcp:// or rtu+tcp:// address that does not parse
+    Refused,        // nothing listens at the host and port (or the name is unknown)
+    Unreachable,    // no route to the host or its network
+    ConnectTimeout, // the host did not accept the connection within the time-out
+    PeerClosed,     // the far end closed the connection; it is being connected again
 };
 
 struct LinkError {
@@ -138,6 +160,9 @@ private:
     using SteadyClock = std::chrono::steady_clock;
 
     int32_t openDevice();
+    int32_t openNetwork();
+    int replyTimeoutMs() const;
+    int crcBytes() const; // after a reply's data: 2 on RTU frames, none on Modbus TCP
     void closeDevice();
     int32_t openFailure(int error);
     void lose(int error);
@@ -152,10 +177,13 @@ private:
     int m_lockFd = -1;              // holds the advisory lock on the device
     int32_t m_port = 0;             // settings of the device held or awaited
     QString m_path;                 // the device path opened by, empty: by port number
+    LineAddress m_line;             // the path as a line address (TCP or serial)
     int m_rate = 0;
     char m_parity = 'N';
     bool m_waiting = false;
     SteadyClock::time_point m_lastTry;
+    std::chrono::milliseconds m_retryEvery{1000}; // while waiting
+    LinkError m_lost;               // told while waiting on a TCP line
     int64_t m_drained = 0;
     LinkError m_error;
     std::optional<ExchangeTrace> m_trace;
