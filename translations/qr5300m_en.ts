@@ -906,6 +906,26 @@
         <source>%1：写入失败（%2）</source>
         <translation>%1: write failed (%2)</translation>
     </message>
+    <message>
+        <source>网络地址无效（tcp://主机[:端口] 或 rtu+tcp://主机:端口）</source>
+        <translation>Invalid network address (tcp://host[:port] or rtu+tcp://host:port)</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>Connection refused</translation>
+    </message>
+    <message>
+        <source>无法到达主机</source>
+        <translation>Host unreachable</translation>
+    </message>
+    <message>
+        <source>连接超时</source>
+        <translation>Connection timed out</translation>
+    </message>
+    <message>
+        <source>连接已断开，等待重新连接…</source>
+        <translation>Connection lost, reconnecting…</translation>
+    </message>
 </context>
 <context>
     <name>LogDb</name>
