@@ -376,7 +376,7 @@ int Simulator::frameFor(std::uint8_t *req)
     // but checked nothing.
     newContext();
     const int length = sim::requestLength(req, MODBUS_RTU_MAX_ADU_LENGTH);
-    if (length < 4 || !m_line.find(req[0]))
+    if (length < 4 || length > MODBUS_RTU_MAX_ADU_LENGTH || !m_line.find(req[0]))
         return 0;
     const std::uint16_t crc = sim::crc16(req, static_cast<std::size_t>(length - 2));
     if (req[length - 2] != (crc & 0xFF) || req[length - 1] != (crc >> 8)) {
@@ -388,7 +388,7 @@ int Simulator::frameFor(std::uint8_t *req)
 
 void Simulator::serveRequest()
 {
-    std::uint8_t req[MODBUS_MAX_ADU_LENGTH];
+    std::uint8_t req[MODBUS_MAX_ADU_LENGTH] = {};
     const int rc = frameFor(req);
     const auto received = Clock::now();
     if (rc == 0) {
