@@ -1,13 +1,15 @@
-// qr5300m-sim: a simulated QR5300M answering as a Modbus RTU slave on a
-// pseudo-terminal, scriptable through standard input.
+// qr5300m-sim: one or several simulated QR5300M on one line, answering as
+// Modbus RTU slaves on a pseudo-terminal, or on a TCP port as Modbus TCP or
+// as RTU frames through the socket; scriptable through standard input.
 //
 // The pty's slave device is published as DIR/COM<N>. We keep a slave
 // descriptor open ourselves (raw mode, no echo) so the master side never
 // sees a hang-up while no program has the port open. libmodbus frames and
-// checks the incoming requests on the master descriptor; the replies are
-// built here so faults can be injected.
+// checks the incoming requests on the master descriptor (or on the TCP
+// client's socket); the replies are built here so faults can be injected.
 
 #include "core/line_settings.h"
+#include "sim/line.h"
 #include "sim/model.h"
 #include "sim/script.h"
 #include "sim/slave.h"
@@ -22,8 +24,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -35,10 +40,15 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kTick = std::chrono::milliseconds(500);
 
+enum class Transport { Pty, Tcp, RtuTcp };
+
 struct Options {
+    Transport transport = Transport::Pty;
     std::string portDir;
     int port = 1;
-    int station = 1;
+    int tcpPort = 0;
+    std::vector<int> stations{1};
+    bool stationGiven = false;
     int baud = 9600;
     char parity = 'N';
     bool pace = false;
@@ -46,15 +56,27 @@ struct Options {
 };
 
 const char *const kUsage =
-    "Usage: qr5300m-sim --port-dir DIR [options]\n"
-    "Simulated QR5300M four-channel temperature controller, Modbus RTU slave\n"
-    "on a pseudo-terminal published as DIR/COM<N>. Prints \"ready DIR/COM<N>\"\n"
-    "once the port can be opened; ends on SIGTERM, SIGINT or \"quit\".\n"
+    "Usage: qr5300m-sim --port-dir DIR | --tcp PORT | --rtu-tcp PORT [options]\n"
+    "Simulated QR5300M four-channel temperature controllers on one line, Modbus\n"
+    "RTU slaves on a pseudo-terminal published as DIR/COM<N>. Prints\n"
+    "\"ready DIR/COM<N>\" once the port can be opened; ends on SIGTERM, SIGINT\n"
+    "or \"quit\".\n"
     "\n"
     "Options:\n"
-    "  --port-dir DIR     directory of the COM<N> link (required)\n"
+    "  --port-dir DIR     directory of the COM<N> link\n"
     "  --port N           port number, link name COM<N> (default 1)\n"
+    "  --tcp PORT         instead of the pty: Modbus TCP on 127.0.0.1:PORT, the\n"
+    "                     unit identifier names the station; PORT 0 takes a\n"
+    "                     free port. Prints \"ready tcp://127.0.0.1:PORT\"\n"
+    "  --rtu-tcp PORT     instead of the pty: the RTU frames with their CRC\n"
+    "                     through a TCP socket on 127.0.0.1:PORT. Prints\n"
+    "                     \"ready rtu+tcp://127.0.0.1:PORT\"\n"
+    "                     (one client at a time; the next is taken once it\n"
+    "                     has closed)\n"
     "  --station N        station address answered, 1..247 (default 1)\n"
+    "  --stations N,M,... several instruments on the line, each with its own\n"
+    "                     values, flags, registers, faults and counters; a\n"
+    "                     request for any other station goes unanswered\n"
     "  --baud B           4800, 9600 or 19200 (default 9600), only for --pace\n"
     "  --parity P         N, O or E (default N), only for --pace\n"
     "  --pace             answer at the wire speed: each reply waits for the\n"
@@ -67,7 +89,10 @@ const char *const kUsage =
     "k/3+1, k%3 = 0 alarm, 1 open, 2 short), holding registers 1..48\n"
     "(writes range-checked, exception 03 when out of range). An open channel\n"
     "reads 32767, a shorted one -32768. Holding register 17 starts at the\n"
-    "--station value; writing it does not change the station answered.\n"
+    "station's address; writing it does not change the station answered.\n"
+    "\n"
+    "Several stations: a command goes to the first station listed, or to\n"
+    "station N when prefixed \"@N \", e.g. \"@2 set ir 1 100\".\n"
     "\n";
 
 volatile std::sig_atomic_t g_signalled = 0;
@@ -91,9 +116,25 @@ bool parseInt(const char *text, int min, int max, int &out)
     return true;
 }
 
+// --station N, --stations LIST (only one of them).
+bool parseStations(const std::string &option, const char *value, Options &opt)
+{
+    if (opt.stationGiven)
+        return false;
+    opt.stationGiven = true;
+    if (option == "--stations") {
+        const auto stations = sim::parseStations(value);
+        if (stations)
+            opt.stations = *stations;
+        return stations.has_value();
+    }
+    return parseInt(value, 1, 247, opt.stations.front());
+}
+
 // Returns 0 on success, 1 on a usage error, 2 when --help was shown.
 int parseOptions(int argc, char **argv, Options &opt)
 {
+    int transports = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -108,11 +149,17 @@ int parseOptions(int argc, char **argv, Options &opt)
             opt.verbose = true;
         } else if (a == "--port-dir" && hasValue) {
             opt.portDir = argv[++i];
+            ++transports;
+        } else if ((a == "--tcp" || a == "--rtu-tcp") && hasValue) {
+            opt.transport = a == "--tcp" ? Transport::Tcp : Transport::RtuTcp;
+            ++transports;
+            if (!parseInt(argv[++i], 0, 65535, opt.tcpPort))
+                return 1;
         } else if (a == "--port" && hasValue) {
             if (!parseInt(argv[++i], 1, 255, opt.port))
                 return 1;
-        } else if (a == "--station" && hasValue) {
-            if (!parseInt(argv[++i], 1, 247, opt.station))
+        } else if ((a == "--station" || a == "--stations") && hasValue) {
+            if (!parseStations(a, argv[++i], opt))
                 return 1;
         } else if (a == "--baud" && hasValue) {
             if (!parseInt(argv[++i], 4800, 19200, opt.baud) || baudIndexOf(opt.baud) < 0)
@@ -127,7 +174,9 @@ int parseOptions(int argc, char **argv, Options &opt)
             return 1;
         }
     }
-    return opt.portDir.empty() ? 1 : 0;
+    if (transports != 1 || (opt.transport == Transport::Pty && opt.portDir.empty()))
+        return 1;
+    return 0;
 }
 
 void trace(const char *what, const std::uint8_t *data, std::size_t length)
@@ -145,29 +194,34 @@ struct Pending {
 
 class Simulator {
 public:
-    explicit Simulator(const Options &opt) : m_opt(opt), m_slave(m_model, opt.station)
-    {
-        m_model.setHolding(17, opt.station);
-    }
+    explicit Simulator(const Options &opt) : m_opt(opt), m_line(opt.stations) {}
     ~Simulator();
 
     bool open();
     int run();
 
 private:
+    bool openPty();
+    bool listen();
+    void accept();
+    void closeClient();
+    int lineFd() const { return m_opt.transport == Transport::Pty ? m_master : m_client; }
     void newContext();
+    int frameFor(std::uint8_t *req);
     void serveRequest();
     void readCommands();
     void sendDue();
     double charMs() const;
 
     Options m_opt;
-    sim::Model m_model;
-    sim::Slave m_slave;
+    sim::Line m_line;
     int m_master = -1;
     int m_slaveFd = -1;
+    int m_listener = -1;
+    int m_client = -1;
     std::string m_ptsName;
     std::string m_link;
+    std::string m_published;
     modbus_t *m_ctx = nullptr;
     std::deque<Pending> m_pending;
     std::string m_input;
@@ -187,13 +241,20 @@ Simulator::~Simulator()
         if (n > 0 && m_ptsName == std::string(target, static_cast<std::size_t>(n)))
             unlink(m_link.c_str());
     }
-    if (m_slaveFd >= 0)
-        close(m_slaveFd);
-    if (m_master >= 0)
-        close(m_master);
+    for (const int fd : {m_slaveFd, m_master, m_client, m_listener}) {
+        if (fd >= 0)
+            close(fd);
+    }
 }
 
 bool Simulator::open()
+{
+    if (m_opt.transport != Transport::Pty)
+        return listen();
+    return openPty();
+}
+
+bool Simulator::openPty()
 {
     m_master = posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0 || grantpt(m_master) != 0 || unlockpt(m_master) != 0) {
@@ -230,20 +291,66 @@ bool Simulator::open()
         m_link.clear();
         return false;
     }
+    m_published = m_link;
     return true;
+}
+
+// Only on the loopback interface: the simulator is for this machine.
+bool Simulator::listen()
+{
+    m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(m_opt.tcpPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (m_listener < 0 || setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0
+        || bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 || ::listen(m_listener, 1) != 0
+        || getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
+        std::perror("qr5300m-sim: listen");
+        return false;
+    }
+    const char *scheme = m_opt.transport == Transport::Tcp ? "tcp" : "rtu+tcp";
+    m_published = std::string(scheme) + "://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    return true;
+}
+
+void Simulator::accept()
+{
+    m_client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (m_client < 0)
+        return;
+    if (m_opt.verbose)
+        std::fprintf(stderr, "client connected\n");
+    newContext();
+}
+
+// Replies still due go nowhere once the client has gone.
+void Simulator::closeClient()
+{
+    if (m_opt.verbose)
+        std::fprintf(stderr, "client closed\n");
+    close(m_client);
+    m_client = -1;
+    m_pending.clear();
 }
 
 // libmodbus, after a request for another station, expects that station's
 // reply next on the bus and would swallow our next request as if it were
-// that reply. On this point-to-point line no such reply comes, so a fresh
+// that reply. The replies of the other stations come from us, so a fresh
 // context is taken whenever that happens.
 void Simulator::newContext()
 {
     if (m_ctx)
         modbus_free(m_ctx);
-    m_ctx = modbus_new_rtu("/dev/null", m_opt.baud, m_opt.parity, 8, 1);
-    modbus_set_slave(m_ctx, m_opt.station);
-    modbus_set_socket(m_ctx, m_master);
+    if (m_opt.transport == Transport::Tcp) {
+        m_ctx = modbus_new_tcp("127.0.0.1", m_opt.tcpPort);
+    } else {
+        m_ctx = modbus_new_rtu("/dev/null", m_opt.baud, m_opt.parity, 8, 1);
+        modbus_set_slave(m_ctx, m_line.first().address);
+    }
+    modbus_set_socket(m_ctx, lineFd());
     modbus_set_byte_timeout(m_ctx, 0, 100000);
 }
 
@@ -253,25 +360,50 @@ double Simulator::charMs() const
     return 1000.0 * bits / m_opt.baud;
 }
 
+// Receives one request into req and returns its length: 0 when it is
+// not for any station of the line, < 0 on a bad frame.
+int Simulator::frameFor(std::uint8_t *req)
+{
+    const int rc = modbus_receive(m_ctx, req);
+    if (rc < 0 && errno == ECONNRESET && m_client >= 0) {
+        closeClient();
+        errno = ECONNRESET;
+        return -1;
+    }
+    if (rc != 0)
+        return rc;
+    // Another station than the first: libmodbus has read the frame whole
+    // but checked nothing.
+    newContext();
+    const int length = sim::requestLength(req, MODBUS_RTU_MAX_ADU_LENGTH);
+    if (length < 4 || length > MODBUS_RTU_MAX_ADU_LENGTH || !m_line.find(req[0]))
+        return 0;
+    const std::uint16_t crc = sim::crc16(req, static_cast<std::size_t>(length - 2));
+    if (req[length - 2] != (crc & 0xFF) || req[length - 1] != (crc >> 8)) {
+        errno = EMBBADCRC;
+        return -1;
+    }
+    return length;
+}
+
 void Simulator::serveRequest()
 {
-    std::uint8_t req[MODBUS_RTU_MAX_ADU_LENGTH];
-    const int rc = modbus_receive(m_ctx, req);
+    std::uint8_t req[MODBUS_MAX_ADU_LENGTH] = {};
+    const int rc = frameFor(req);
     const auto received = Clock::now();
     if (rc == 0) {
         if (m_opt.verbose)
             std::fprintf(stderr, "request for another station ignored\n");
-        newContext();
         return;
     }
     if (rc < 0) {
-        if (m_opt.verbose)
+        if (m_opt.verbose && errno != ECONNRESET)
             std::fprintf(stderr, "bad request: %s\n", modbus_strerror(errno));
         return;
     }
     if (m_opt.verbose)
         trace("<-", req, static_cast<std::size_t>(rc));
-    const auto reply = m_slave.handle(req, rc);
+    const auto reply = m_opt.transport == Transport::Tcp ? m_line.handleTcp(req, rc) : m_line.handle(req, rc);
     if (!reply)
         return;
     double delayMs = reply->extraDelayMs;
@@ -301,7 +433,7 @@ void Simulator::sendDue()
         const auto &frame = m_pending.front().frame;
         if (m_opt.verbose)
             trace("->", frame.data(), frame.size());
-        const ssize_t n = write(m_master, frame.data(), frame.size());
+        const ssize_t n = write(lineFd(), frame.data(), frame.size());
         if (n != static_cast<ssize_t>(frame.size()) && m_opt.verbose)
             std::fprintf(stderr, "reply not fully written\n");
         m_pending.pop_front();
@@ -326,7 +458,7 @@ void Simulator::readCommands()
         m_input.erase(0, eol + 1);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        const std::string answer = sim::runCommand(line, m_model, m_slave, m_quit);
+        const std::string answer = m_line.runCommand(line, m_quit);
         std::fputs((answer + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
@@ -334,7 +466,7 @@ void Simulator::readCommands()
 
 int Simulator::run()
 {
-    std::printf("ready %s\n", m_link.c_str());
+    std::printf("ready %s\n", m_published.c_str());
     std::fflush(stdout);
 
     auto nextTick = m_start + kTick;
@@ -344,12 +476,14 @@ int Simulator::run()
             wake = m_pending.front().due;
         const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(wake - Clock::now()).count();
 
-        pollfd fds[3] = {
+        // A listener with a client connected waits: one client at a time.
+        pollfd fds[4] = {
             {g_wakePipe[0], POLLIN, 0},
-            {m_master, POLLIN, 0},
+            {lineFd(), POLLIN, 0},
             {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0},
+            {m_client < 0 ? m_listener : -1, POLLIN, 0},
         };
-        const int rc = poll(fds, 3, waitMs > 0 ? static_cast<int>(waitMs) : 0);
+        const int rc = poll(fds, 4, waitMs > 0 ? static_cast<int>(waitMs) : 0);
         if (rc < 0 && errno != EINTR) {
             std::perror("qr5300m-sim: poll");
             return 1;
@@ -357,16 +491,19 @@ int Simulator::run()
         if (rc > 0) {
             if (fds[0].revents)
                 break;
-            if (fds[1].revents & POLLIN)
+            // A socket's hang-up is read as its end.
+            if (fds[1].revents & (m_client >= 0 ? POLLIN | POLLHUP | POLLERR : POLLIN))
                 serveRequest();
             if (fds[2].revents & (POLLIN | POLLHUP | POLLERR))
                 readCommands();
             else if (fds[2].revents & POLLNVAL)
                 m_stdinOpen = false;
+            if (fds[3].revents & POLLIN)
+                accept();
         }
         const auto now = Clock::now();
         if (now >= nextTick) {
-            m_model.advance(std::chrono::duration<double>(now - m_start).count());
+            m_line.advance(std::chrono::duration<double>(now - m_start).count());
             while (nextTick <= now)
                 nextTick += kTick;
         }

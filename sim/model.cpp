@@ -69,9 +69,15 @@ void Model::advance(double seconds)
         if (m_irHeld[c] || m_frozen)
             continue;
         const Wave &w = kWaves[c];
-        const double v = w.centre + w.amplitude * std::sin(2 * std::numbers::pi * m_phaseTime / w.period + c);
+        const double v = w.centre + m_centreShift + w.amplitude * std::sin(2 * std::numbers::pi * m_phaseTime / w.period + c);
         m_ir[c] = static_cast<std::int16_t>(std::lround(v));
     }
+}
+
+void Model::setCentreShift(int shift)
+{
+    m_centreShift = shift;
+    advance(m_lastAdvance);
 }
 
 int Model::channelValue(int channel) const

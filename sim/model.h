@@ -59,6 +59,9 @@ public:
     void setFrozen(bool on) { m_frozen = on; }
     void setOpen(int channel, bool on) { m_open[channel - 1] = on; }
     void setShort(int channel, bool on) { m_short[channel - 1] = on; }
+    // Moves the centre of every channel's variation by `shift` (another
+    // instrument on the same line reads a little differently).
+    void setCentreShift(int shift);
 
 private:
     int channelValue(int channel) const;
@@ -73,6 +76,7 @@ private:
     bool m_frozen = false;
     double m_phaseTime = 0;  // seconds of variation actually run
     double m_lastAdvance = 0;
+    int m_centreShift = 0;
 };
 
 }  // namespace sim

@@ -14,18 +14,36 @@
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
 {
     QStringList args{QStringLiteral("--port-dir"), portDir, QStringLiteral("--port"), QString::number(port)};
-    args += extraArgs;
+    const QString published = start(args + extraArgs);
+    if (published == QStringLiteral("%1/COM%2").arg(portDir).arg(port)) {
+        m_ready = true;
+        m_devicePath = published;
+    }
+}
+
+SimProcess::SimProcess(Tcp mode, const QStringList &extraArgs)
+{
+    const QString option = mode == Tcp::Modbus ? QStringLiteral("--tcp") : QStringLiteral("--rtu-tcp");
+    const QString published = start(QStringList{option, QStringLiteral("0")} + extraArgs);
+    const QString prefix = mode == Tcp::Modbus ? QStringLiteral("tcp://127.0.0.1:") : QStringLiteral("rtu+tcp://127.0.0.1:");
+    bool ok = false;
+    const int port = published.startsWith(prefix) ? published.mid(prefix.size()).toInt(&ok) : 0;
+    if (ok && port > 0) {
+        m_ready = true;
+        m_devicePath = published;
+        m_tcpPort = port;
+    }
+}
+
+QString SimProcess::start(const QStringList &args)
+{
     // Diagnostics (and sanitizer reports) of the simulator go to our stderr.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(QR_SIM_PATH), args);
     if (!m_process.waitForStarted(5000))
-        return;
+        return {};
     const QString line = readLine(5000);
-    const QString expected = QStringLiteral("ready %1/COM%2").arg(portDir).arg(port);
-    if (line == expected) {
-        m_ready = true;
-        m_devicePath = line.mid(6);
-    }
+    return line.startsWith(QLatin1String("ready ")) ? line.mid(6) : QString();
 }
 
 SimProcess::~SimProcess()

@@ -29,6 +29,10 @@ public:
     // Starts the simulator and waits (up to about 5 s) for its ready line.
     // extraArgs are passed on, e.g. {"--station", "3", "--pace"}.
     explicit SimProcess(const QString &portDir, int port = 1, const QStringList &extraArgs = {});
+    // The simulator on a free TCP port of 127.0.0.1 instead of a pty: as
+    // Modbus TCP, or with the RTU frames through the socket.
+    enum class Tcp { Modbus, Rtu };
+    explicit SimProcess(Tcp mode, const QStringList &extraArgs = {});
     ~SimProcess();
 
     SimProcess(const SimProcess &) = delete;
@@ -36,7 +40,10 @@ public:
 
     bool isReady() const { return m_ready; }
     // portDir/COM<port>, empty when the simulator did not start.
+    // On TCP: tcp://127.0.0.1:PORT or rtu+tcp://127.0.0.1:PORT.
     QString devicePath() const { return m_devicePath; }
+    // The port listened on (TCP only), 0 otherwise.
+    int tcpPort() const { return m_tcpPort; }
 
     // Sends one command line and returns its one-line answer ("ok ..." or
     // "err ..."), or an empty string after about 3 s without an answer.
@@ -56,8 +63,12 @@ private:
     QByteArray m_buffer;
     QString m_devicePath;
     bool m_ready = false;
+    int m_tcpPort = 0;
 
     QString readLine(int timeoutMs);
+    // Starts with args and returns the ready line's argument, empty when
+    // none came.
+    QString start(const QStringList &args);
 };
 
 // The simulator on port 1 of portDir, which is named in $QR5300M_PORT_DIR,

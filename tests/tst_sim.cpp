@@ -13,8 +13,11 @@
 
 #include <array>
 #include <cerrno>
+#include <arpa/inet.h>
 #include <memory>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +25,8 @@ namespace {
 constexpr int kTimeoutUs = 300000;
 
 }  // namespace
+
+Q_DECLARE_METATYPE(SimProcess::Tcp)
 
 #define SIM_OK(line) QCOMPARE(m_sim->command(line), QStringLiteral("ok"))
 
@@ -55,6 +60,36 @@ private:
             modbus_free(ctx);
             ctx = nullptr;
         }
+    }
+
+    // A master on the simulator's TCP port: libmodbus's TCP client, or its
+    // RTU framing on a socket of our own.
+    static modbus_t *connectTcp(SimProcess::Tcp mode, int port, int station)
+    {
+        modbus_t *ctx = nullptr;
+        if (mode == SimProcess::Tcp::Modbus) {
+            ctx = modbus_new_tcp("127.0.0.1", port);
+            if (ctx && modbus_connect(ctx) != 0) {
+                modbus_free(ctx);
+                return nullptr;
+            }
+        } else {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(std::uint16_t(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (fd < 0 || ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+                if (fd >= 0)
+                    close(fd);
+                return nullptr;
+            }
+            ctx = modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
+            modbus_set_socket(ctx, fd);
+        }
+        modbus_set_slave(ctx, station);
+        modbus_set_response_timeout(ctx, 0, kTimeoutUs);
+        return ctx;
     }
 
     // Whatever arrives on the master's descriptor until `want` bytes are in
@@ -279,6 +314,91 @@ private slots:
         QVERIFY(!run("-t 4 -r 10 DEV 5").isNull());
         QCOMPARE(m_sim->command("get hr 10"), QStringLiteral("ok 5"));
         QCOMPARE(m_sim->command("stats"), QStringLiteral("ok reads 3 writes 1"));
+    }
+    // Stations 1, 2 and 5 on one pty, input register 1 at 100 + station.
+    void stationsOnOneLine_data()
+    {
+        QTest::addColumn<int>("station");
+        QTest::addColumn<int>("value");  // -1: no answer
+        QTest::newRow("station 1") << 1 << 101;
+        QTest::newRow("station 2") << 2 << 102;
+        QTest::newRow("station 5") << 5 << 105;
+        QTest::newRow("station 3, not on the line") << 3 << -1;
+    }
+
+    void stationsOnOneLine()
+    {
+        QFETCH(int, station);
+        QFETCH(int, value);
+        SimProcess line(m_dir.path(), 2, {QStringLiteral("--stations"), QStringLiteral("1,2,5")});
+        QVERIFY(line.isReady());
+        for (const char *command : {"set ir 1 101", "@2 set ir 1 102", "@5 set ir 1 105"})
+            QCOMPARE(line.command(QLatin1String(command)), QStringLiteral("ok"));
+        modbus_t *ctx = connectTo(line.devicePath(), station);
+        QVERIFY(ctx);
+        std::uint16_t v = 0;
+        const int rc = modbus_read_input_registers(ctx, 0, 1, &v);
+        const int timedOut = errno == ETIMEDOUT;
+        // The next station on the line still answers at once.
+        std::uint16_t other = 0;
+        modbus_set_slave(ctx, station == 2 ? 5 : 2);
+        const int next = modbus_read_input_registers(ctx, 0, 1, &other);
+        release(ctx);
+        QCOMPARE(rc, value < 0 ? -1 : 1);
+        if (value < 0)
+            QVERIFY(timedOut);
+        else
+            QCOMPARE(int(v), value);
+        QCOMPARE(next, 1);
+        QCOMPARE(int(other), station == 2 ? 105 : 102);
+        for (const int s : {1, 2, 5}) {
+            const QString stats = line.command(QStringLiteral("@%1 stats").arg(s));
+            const bool asked = s == station || s == (station == 2 ? 5 : 2);
+            QCOMPARE(stats, asked ? QStringLiteral("ok reads 1 writes 0") : QStringLiteral("ok reads 0 writes 0"));
+        }
+        QCOMPARE(line.stop(), 0);
+    }
+
+    // Stations 1 and 2 behind a TCP port; each client connection reads,
+    // closes, and the next one is taken.
+    void overTcp_data()
+    {
+        QTest::addColumn<SimProcess::Tcp>("mode");
+        QTest::addColumn<int>("station");
+        QTest::addColumn<int>("value");  // -1: no answer
+        QTest::newRow("modbus tcp, unit 1") << SimProcess::Tcp::Modbus << 1 << 201;
+        QTest::newRow("modbus tcp, unit 2") << SimProcess::Tcp::Modbus << 2 << 202;
+        QTest::newRow("modbus tcp, unit 3") << SimProcess::Tcp::Modbus << 3 << -1;
+        QTest::newRow("rtu over tcp, station 2") << SimProcess::Tcp::Rtu << 2 << 202;
+        QTest::newRow("rtu over tcp, station 3") << SimProcess::Tcp::Rtu << 3 << -1;
+    }
+
+    void overTcp()
+    {
+        QFETCH(SimProcess::Tcp, mode);
+        QFETCH(int, station);
+        QFETCH(int, value);
+        SimProcess sim(mode, {QStringLiteral("--stations"), QStringLiteral("1,2")});
+        QVERIFY(sim.isReady());
+        QCOMPARE(sim.command(QStringLiteral("@1 set ir 2 201")), QStringLiteral("ok"));
+        QCOMPARE(sim.command(QStringLiteral("@2 set ir 2 202")), QStringLiteral("ok"));
+        for (int connection = 0; connection < 2; ++connection) {
+            modbus_t *ctx = connectTcp(mode, sim.tcpPort(), station);
+            QVERIFY(ctx);
+            std::array<std::uint16_t, 2> v{};
+            const int rc = modbus_read_input_registers(ctx, 0, 2, v.data());
+            const int timedOut = errno == ETIMEDOUT;
+            release(ctx);
+            QCOMPARE(rc, value < 0 ? -1 : 2);
+            if (value < 0)
+                QVERIFY(timedOut);
+            else
+                QCOMPARE(int(v[1]), value);
+        }
+        const int asked = value < 0 ? 0 : 2;
+        QCOMPARE(sim.command(QStringLiteral("@%1 stats").arg(value < 0 ? 1 : station)),
+                 QStringLiteral("ok reads %1 writes 0").arg(asked));
+        QCOMPARE(sim.stop(), 0);
     }
 };
 

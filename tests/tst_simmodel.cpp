@@ -3,6 +3,7 @@
 // frames and commands to sim::runCommand, as the simulator's main loop
 // passes them on.
 
+#include "sim/line.h"
 #include "sim/script.h"
 #include "sim/slave.h"
 
@@ -32,6 +33,25 @@ QByteArray crcOf(const QByteArray &b)
 {
     const std::uint16_t crc = sim::crc16(reinterpret_cast<const std::uint8_t *>(b.constData()), std::size_t(b.size()));
     return QByteArray(1, char(crc & 0xFF)) + char(crc >> 8);
+}
+
+// One RTU request frame: station, PDU in hex, CRC.
+QByteArray rtuFrame(int station, const QByteArray &pdu)
+{
+    QByteArray request = char(station) + QByteArray::fromHex(pdu);
+    return request + crcOf(request);
+}
+
+const std::uint8_t *bytes(const QByteArray &b)
+{
+    return reinterpret_cast<const std::uint8_t *>(b.constData());
+}
+
+QByteArray bytesOf(const std::optional<sim::Reply> &reply)
+{
+    if (!reply)
+        return "no reply";
+    return QByteArray(reinterpret_cast<const char *>(reply->frame.data()), qsizetype(reply->frame.size())).toHex();
 }
 
 // The simulator answering station 1.
@@ -356,6 +376,141 @@ private slots:
         const QString answer = m_sim->cmd(line);
         QVERIFY2(answer.startsWith(QLatin1String("err")) && !answer.contains(u'\n'), qPrintable(answer));  // one line
         SIM_OK("auto");
+    }
+    void stationList_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<int>>("stations");  // empty: refused
+        QTest::newRow("one") << "1" << QList<int>{1};
+        QTest::newRow("three in order") << "5,1,2" << QList<int>{5, 1, 2};
+        QTest::newRow("highest") << "247" << QList<int>{247};
+        QTest::newRow("empty") << "" << QList<int>{};
+        QTest::newRow("zero") << "1,0" << QList<int>{};
+        QTest::newRow("too high") << "248" << QList<int>{};
+        QTest::newRow("repeated") << "1,2,1" << QList<int>{};
+        QTest::newRow("empty item") << "1,,2" << QList<int>{};
+        QTest::newRow("trailing comma") << "1,2," << QList<int>{};
+        QTest::newRow("not a number") << "1,x" << QList<int>{};
+        QTest::newRow("spaces") << "1, 2" << QList<int>{};
+    }
+
+    void stationList()
+    {
+        QFETCH(QString, text);
+        QFETCH(QList<int>, stations);
+        const auto parsed = sim::parseStations(text.toStdString());
+        QCOMPARE(parsed.has_value(), !stations.isEmpty());
+        if (parsed)
+            QCOMPARE(QList<int>(parsed->begin(), parsed->end()), stations);
+    }
+
+    void requestLength_data()
+    {
+        QTest::addColumn<QByteArray>("head");  // hex
+        QTest::addColumn<int>("length");
+        QTest::newRow("read input registers") << QByteArray("0204") << 8;
+        QTest::newRow("write single") << QByteArray("0506") << 8;
+        QTest::newRow("write multiple, count pending") << QByteArray("021000150002") << 0;
+        QTest::newRow("write multiple, two registers") << QByteArray("02100015000204") << 13;
+        QTest::newRow("mask write") << QByteArray("0216") << 10;
+        QTest::newRow("no function yet") << QByteArray("02") << 0;
+        QTest::newRow("unknown function") << QByteArray("022b") << 4;
+    }
+
+    void requestLength()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(int, length);
+        const QByteArray b = QByteArray::fromHex(head);
+        QCOMPARE(sim::requestLength(bytes(b), int(b.size())), length);
+    }
+
+    // Stations 1, 2 and 5 on one line, input register 1 at 100 + station.
+    void lineRouting_data()
+    {
+        QTest::addColumn<bool>("tcp");
+        QTest::addColumn<int>("station");
+        QTest::addColumn<QByteArray>("reply");  // in hex, an RTU frame without its CRC
+        QTest::newRow("rtu 1") << false << 1 << QByteArray("0104020065");
+        QTest::newRow("rtu 2") << false << 2 << QByteArray("0204020066");
+        QTest::newRow("rtu 5") << false << 5 << QByteArray("0504020069");
+        QTest::newRow("rtu 3, not on the line") << false << 3 << QByteArray("no reply");
+        QTest::newRow("rtu broadcast") << false << 0 << QByteArray("no reply");
+        QTest::newRow("tcp unit 2") << true << 2 << QByteArray("12340000000502040200" "66");
+        QTest::newRow("tcp unit 5") << true << 5 << QByteArray("12340000000505040200" "69");
+        QTest::newRow("tcp unit 3, not on the line") << true << 3 << QByteArray("no reply");
+    }
+
+    void lineRouting()
+    {
+        QFETCH(bool, tcp);
+        QFETCH(int, station);
+        QFETCH(QByteArray, reply);
+        sim::Line line({1, 2, 5});
+        bool quit = false;
+        for (const char *command : {"set ir 1 101", "@2 set ir 1 102", "@5 set ir 1 105"})
+            QCOMPARE(line.runCommand(command, quit), std::string("ok"));
+        const QByteArray pdu("0400000001");
+        const QByteArray request = tcp ? QByteArray::fromHex("123400000006") + char(station) + QByteArray::fromHex(pdu)
+                                       : rtuFrame(station, pdu);
+        const auto answer = tcp ? line.handleTcp(bytes(request), int(request.size()))
+                                : line.handle(bytes(request), int(request.size()));
+        QByteArray got = bytesOf(answer);
+        if (answer && !tcp) {
+            const QByteArray frame = QByteArray::fromHex(got);
+            QCOMPARE(frame.right(2), crcOf(frame.chopped(2)));
+            got.chop(4);
+        }
+        QCOMPARE(got, reply);
+        // Only the station asked counted the request (a broadcast: all).
+        for (const auto &s : line.stations())
+            QCOMPARE(s->slave.reads(), s->address == station || station == 0 ? 1 : 0);
+    }
+
+    void broadcastReachesEveryStation()
+    {
+        sim::Line line({1, 2, 5});
+        const QByteArray request = rtuFrame(0, "0600090005");
+        QCOMPARE(bytesOf(line.handle(bytes(request), int(request.size()))), QByteArray("no reply"));
+        for (const auto &s : line.stations())
+            QCOMPARE(s->model.holding(10), 5);
+    }
+
+    void stationsApart()
+    {
+        // Own address in holding register 17, values a little apart.
+        sim::Line line({1, 2, 5});
+        QCOMPARE(line.stations()[2]->model.holding(17), 5);
+        for (int c = 1; c <= sim::kChannels; ++c) {
+            QCOMPARE(line.find(2)->model.inputRegister(c) - line.find(1)->model.inputRegister(c), 5);
+            QCOMPARE(line.find(5)->model.inputRegister(c) - line.find(1)->model.inputRegister(c), 10);
+        }
+    }
+
+    void stationPrefix_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("changed");  // station whose hr 10 became 7, or 0
+        QTest::newRow("no prefix: the first") << "set hr 10 7" << "ok" << 1;
+        QTest::newRow("station 2") << "@2 set hr 10 7" << "ok" << 2;
+        QTest::newRow("station 5") << "@5 set hr 10 7" << "ok" << 5;
+        QTest::newRow("own address") << "@5 get hr 17" << "ok 5" << 0;
+        QTest::newRow("not on the line") << "@3 set hr 10 7" << "err no station 3 on this line" << 0;
+        QTest::newRow("bad station") << "@x set hr 10 7" << "err bad station in @x set hr 10 7" << 0;
+        QTest::newRow("prefix alone") << "@2" << "err empty command" << 0;
+    }
+
+    void stationPrefix()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, answer);
+        QFETCH(int, changed);
+        sim::Line line({1, 2, 5});
+        bool quit = false;
+        QCOMPARE(QString::fromStdString(line.runCommand(command.toStdString(), quit)), answer);
+        for (const auto &s : line.stations())
+            QCOMPARE(s->model.holding(10), s->address == changed ? 7 : 0);
     }
 };
 
