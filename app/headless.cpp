@@ -9,6 +9,7 @@
 #include "core/settings_file.h"
 #include "core/line_settings.h"
 #include "config/link_text.h"
+#include "core/line_address.h"
 #include "link/serial_ports.h"
 #include "logging/log_db.h"
 #include "mqtt/mqtt_publisher.h"
@@ -115,6 +116,11 @@ std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const C
                 return QCoreApplication::translate("Headless", "--port 的端口号应为 1..255：%1").arg(p);
             link.par[0] = n;
             link.devicePath.clear();
+        } else if (isNetworkAddress(p)) {
+            // A line over Ethernet goes to the link as written.
+            if (!parseLineAddress(p).ok())
+                return QCoreApplication::translate("Headless", "--port 的网络地址无效（tcp://主机[:端口] 或 rtu+tcp://主机:端口）：%1").arg(p);
+            link.devicePath = p;
         } else {
             link.devicePath = QFileInfo(p).absoluteFilePath();
         }

@@ -19,6 +19,8 @@ private slots:
     void sigtermLeavesCompleteRecords();
     void usageErrors_data();
     void usageErrors();
+    void overEthernet_data();
+    void overEthernet();
     void stopSignals_data();
     void stopSignals();
     void rememberedInvalid_data();
@@ -108,6 +110,8 @@ void TestHeadlessCli::usageErrors_data()
     QTest::newRow("unknown") << QStringList{QStringLiteral("--fast")};
     QTest::newRow("port empty") << QStringList{QStringLiteral("--port"), QString()};
     QTest::newRow("db empty") << QStringList{QStringLiteral("--db"), QString()};
+    QTest::newRow("network port without host") << QStringList{QStringLiteral("--port"), QStringLiteral("tcp://:502")};
+    QTest::newRow("rtu over tcp without port") << QStringList{QStringLiteral("--port"), QStringLiteral("rtu+tcp://127.0.0.1")};
 }
 
 void TestHeadlessCli::usageErrors()
@@ -120,6 +124,37 @@ void TestHeadlessCli::usageErrors()
     QVERIFY(app.waitForFinished(10000));
     QCOMPARE(app.exitCode(), 2);
     QCOMPARE(app.readAllStandardError().count('\n'), 1);
+}
+
+// A line over Ethernet given as --port: the instrument's values are logged.
+void TestHeadlessCli::overEthernet_data()
+{
+    QTest::addColumn<SimProcess::Tcp>("mode");
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("Modbus TCP") << SimProcess::Tcp::Modbus << QStringLiteral("tcp");
+    QTest::newRow("RTU over TCP") << SimProcess::Tcp::Rtu << QStringLiteral("rtu+tcp");
+}
+
+void TestHeadlessCli::overEthernet()
+{
+    QFETCH(SimProcess::Tcp, mode);
+    QFETCH(QString, scheme);
+    QTemporaryDir dir;
+    SimProcess sim(mode);
+    QVERIFY(sim.isReady());
+    QVERIFY(sim.command(QStringLiteral("freeze on")).startsWith("ok"));
+    QVERIFY(sim.command(QStringLiteral("set ir 1 321")).startsWith("ok"));
+    const QString db = dir.filePath(QStringLiteral("log.db"));
+    QProcess app;
+    prepare(app, dir.path());
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"),
+                                            QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(sim.tcpPort()),
+                                            QStringLiteral("--db"), db});
+    QVERIFY(app.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(count(db, QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 = 321")) >= 2, 15000);
+    ::kill(pid_t(app.processId()), SIGTERM);
+    QVERIFY(app.waitForFinished(10000));
+    QVERIFY2(app.exitCode() == 0, app.readAllStandardError().constData());
 }
 
 void TestHeadlessCli::stopSignals_data()

@@ -271,6 +271,10 @@
         <source>--db 不能为空</source>
         <translation>--db must not be empty</translation>
     </message>
+    <message>
+        <source>--port 的网络地址无效（tcp://主机[:端口] 或 rtu+tcp://主机:端口）：%1</source>
+        <translation>--port: invalid network address (tcp://host[:port] or rtu+tcp://host:port): %1</translation>
+    </message>
 </context>
 <context>
     <name>HistoryActions</name>
