@@ -46,7 +46,7 @@ bool startBroker(QProcess &p, const QString &dir)
                    .arg(QString::fromLocal8Bit(getpwuid(getuid())->pw_name))
                    .toUtf8());
     conf.close();
-    p.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+    p.start(programPath(QStringLiteral("mosquitto")), {QStringLiteral("-c"), conf.fileName()});
     runFor(500);
     return p.state() == QProcess::Running;
 }

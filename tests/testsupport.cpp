@@ -266,6 +266,14 @@ bool TempDatabase::setValue(DbRing ring, int id, int q, double v) const
     });
 }
 
+QString programPath(const QString &name)
+{
+    const QString onPath = QStandardPaths::findExecutable(name);
+    return !onPath.isEmpty() ? onPath
+                             : QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"),
+                                                                     QStringLiteral("/sbin")});
+}
+
 QByteArray runTool(const QString &tool, const QStringList &args)
 {
     if (QStandardPaths::findExecutable(tool).isEmpty())

@@ -150,6 +150,11 @@ private:
     bool m_valid = false;
 };
 
+// Where a program lies: on PATH, else in the system folders a user's PATH
+// often leaves out (Debian puts the mosquitto broker in /usr/sbin). Empty when
+// missing.
+QString programPath(const QString &name);
+
 // Standard output of a command-line tool (pdfinfo, pdftotext ...), empty
 // when the tool is missing or did not finish within 20 s.
 QByteArray runTool(const QString &tool, const QStringList &args);

@@ -37,6 +37,13 @@ int unreadBytes(const QString &device)
     return n;
 }
 
+// Root opens a terminal that another descriptor holds in exclusive mode;
+// anyone else is refused.
+bool canLookPastExclusiveMode()
+{
+    return ::geteuid() == 0;
+}
+
 } // namespace
 
 class TestLink : public QObject {
@@ -282,14 +289,19 @@ void TestLink::faultsFailAndRecover()
     QCOMPARE(m.lastError().kind, kind);
     QVERIFY(m_sim->command("fault none").startsWith("ok"));
     QVERIFY(m_sim->command("set ir 3 77").startsWith("ok"));
-    if (fault.startsWith(QStringLiteral("fault late")))
+    if (fault.startsWith(QStringLiteral("fault late"))) {
+        if (!canLookPastExclusiveMode())
+            QSKIP("only root may open the port beside the link, which holds it in exclusive mode, to see the late reply land");
         QTRY_COMPARE(unreadBytes(m_sim->devicePath()), kReply16); // the late reply lands after the read gave up
+    }
     QCOMPARE(m.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
     QCOMPARE(buf[2], 77);
 }
 
 void TestLink::lateReplyIsNotTakenForTheNext()
 {
+    if (!canLookPastExclusiveMode())
+        QSKIP("only root may open the port beside the link, which holds it in exclusive mode, to see the late reply land");
     ModbusRTU m;
     QCOMPARE(open1(m), LinkFault::None);
     QVERIFY(m_sim->command("set ir 1 111").startsWith("ok"));
@@ -335,7 +347,9 @@ void TestLink::secondOpenerIsRefused()
     QVERIFY(!second.isOpen(1));
     int32_t buf[16] = {};
     QCOMPARE(first.Get_3X_DX(1, 1, 1, 16, buf), kModbusOk);
-    QCOMPARE(exclusiveMode(m_sim->devicePath()), 1);
+    // Only root can open the port beside its holder to read the mode; for
+    // anyone else the refusal itself shows it.
+    QCOMPARE(exclusiveMode(m_sim->devicePath()), canLookPastExclusiveMode() ? 1 : -1);
     // Closing leaves the terminal as it was and frees the port.
     QCOMPARE(first.ClosePort_Modbus(1), kModbusOk);
     QCOMPARE(exclusiveMode(m_sim->devicePath()), 0);

@@ -74,7 +74,7 @@ public:
     bool start()
     {
         m_log.clear();
-        m_process.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), m_dir + QStringLiteral("/mosquitto.conf")});
+        m_process.start(programPath(QStringLiteral("mosquitto")), {QStringLiteral("-c"), m_dir + QStringLiteral("/mosquitto.conf")});
         return QTest::qWaitFor([this] {
             m_log += m_process.readAll();
             return m_log.contains(" running") || m_process.state() == QProcess::NotRunning;
