@@ -300,27 +300,17 @@ bool takeRecords(QSqlDatabase &db, qint64 fromKey, qint64 toKey, const std::vect
     return true;
 }
 
-sqlite3 *sqliteHandle(QSqlDatabase &db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3 *const *>(handle.constData());
-    return nullptr;
-}
-
 // The open database's SQLite handle for the scans once both rings are
 // checked; nullptr (error set) when the file cannot be read so.
 sqlite3 *openRings(QSqlDatabase &db, HistoryError &error)
 {
     if (!ringColumns(db, RingTable{"pv_data"}, error) || !ringColumns(db, RingTable{"Lpv_wdjl"}, error))
         return nullptr;
-    sqlite3 *h = sqliteHandle(db);
+    sqlite3 *h = sqliteHandleOf(db);
     if (!h) {
         error.kind = HistoryFault::Open;
         return nullptr;
     }
-    // Pages mapped rather than copied: a full ring is read in one pass.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=268435456"));
     return h;
 }
 

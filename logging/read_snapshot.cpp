@@ -31,14 +31,6 @@ void readFailed(HistoryError &error, sqlite3 *h)
     error.detail = QString::fromUtf8(sqlite3_errmsg(h));
 }
 
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-        return *static_cast<sqlite3 *const *>(handle.constData());
-    return nullptr;
-}
-
 // The source's page size, read from its header (an in-memory database takes
 // a page size only while it is empty); 0 with error set when the file
 // cannot be read as a database.
@@ -94,6 +86,14 @@ bool copyPages(sqlite3 *src, sqlite3 *dst, HistoryError &error)
 
 } // namespace
 
+sqlite3 *sqliteHandleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3 *const *>(handle.constData());
+    return nullptr;
+}
+
 bool openSnapshot(QSqlDatabase &db, const QString &path, HistoryError &error)
 {
     const QString fileName = db.connectionName() + QStringLiteral("-file");
@@ -108,7 +108,7 @@ bool openSnapshot(QSqlDatabase &db, const QString &path, HistoryError &error)
         } else if (!db.open()) {
             openFailed(error, db.lastError());
         } else {
-            sqlite3 *src = handleOf(file), *dst = handleOf(db);
+            sqlite3 *src = sqliteHandleOf(file), *dst = sqliteHandleOf(db);
             ok = src && dst && copyPages(src, dst, error);
             if (!src || !dst)
                 error.kind = HistoryFault::Open;

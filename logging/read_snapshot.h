@@ -16,6 +16,12 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
+// SQLite's own handle of an open QSQLITE connection, for the scans that
+// Qt's per-value reading makes too slow; nullptr for any other driver.
+sqlite3 *sqliteHandleOf(const QSqlDatabase &db);
+
 // Opens db (a QSQLITE connection, not yet open) on an in-memory copy of the
 // database file at path, read through a read-only connection of its own that
 // never creates or alters a file. False when the file cannot be opened

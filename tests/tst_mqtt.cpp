@@ -191,6 +191,20 @@ public:
     QList<MqttState> states;
 };
 
+// The headless logger on the simulator's port folder dir, logging into dir
+// and publishing to broker, with extra options after its own.
+void startLogger(QProcess &app, const QString &dir, const Broker &broker, const QStringList &extra = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir);
+    app.setProcessEnvironment(env);
+    app.start(QStringLiteral(QR_APP_PATH),
+              QStringList{QStringLiteral("--headless"), QStringLiteral("--db"), dir + QStringLiteral("/log.db"),
+                          QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port())}
+                  + extra);
+}
+
 } // namespace
 
 class TestMqtt : public QObject {
@@ -319,13 +333,7 @@ void TestMqtt::lastWillWhenKilled()
     QTRY_VERIFY(sub.subscribed());
 
     QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-    app.setProcessEnvironment(env);
-    app.start(QStringLiteral(QR_APP_PATH),
-              {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db")),
-               QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+    startLogger(app, dir.path(), broker);
     QVERIFY(app.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(!sub.payloads("qr5300m/1/state").isEmpty(), 10000);
     QCOMPARE(sub.payloads("qr5300m/1/online"), QList<QByteArray>{"true"});
@@ -483,14 +491,7 @@ void TestMqtt::refusedPrefix()
     Subscriber sub(broker.port(), "plant");
     QTRY_VERIFY(sub.subscribed());
     QProcess app;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-    app.setProcessEnvironment(env);
-    app.start(QStringLiteral(QR_APP_PATH),
-              {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db")),
-               QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
-               QStringLiteral("--mqtt-prefix"), prefix});
+    startLogger(app, dir.path(), broker, {QStringLiteral("--mqtt-prefix"), prefix});
     QVERIFY(app.waitForStarted());
     if (fault != MqttPrefixFault::None) {
         QVERIFY(app.waitForFinished());
