@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -14,11 +15,12 @@ constexpr int kStart = -1, kUsage = 2;
 
 const char *const kHelp =
     "Usage: qr5300m [--lang LANG]\n"
-    "  or:  qr5300m --headless [--port N|DEVICE] [--baud 4800|9600|19200]\n"
-    "                          [--parity none|odd|even] [--station N] [--db FILE]\n"
+    "  or:  qr5300m --headless [--port N|DEVICE|tcp://HOST[:PORT]|rtu+tcp://HOST:PORT]\n"
+    "                          [--baud 4800|9600|19200] [--parity none|odd|even]\n"
+    "                          [--station N[,N...]] [--db FILE] [--data-dir DIR]\n"
     "                          [--mqtt HOST[:PORT]] [--mqtt-prefix PREFIX] [--lang LANG]\n"
     "  or:  qr5300m export --from TIME --to TIME [--ring 1s|10s] [--events]\n"
-    "                      [--db FILE] --out FILE\n"
+    "                      [--db FILE | --station N [--data-dir DIR]] --out FILE\n"
     "Watch, log, trend and configure a QR5300M four-channel temperature\n"
     "controller over Modbus RTU.\n"
     "\n"
@@ -68,13 +70,14 @@ CliOptions::CliOptions()
     : lang(QStringLiteral("lang"), QCoreApplication::translate("Headless", "界面语言：zh 或 en"), QStringLiteral("lang")),
       version(QStringLiteral("version"), QCoreApplication::translate("Cli", "显示版本")),
       headless(QStringLiteral("headless"), QCoreApplication::translate("Headless", "无界面运行")),
-      port(QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号或串口设备（默认 1）"), QStringLiteral("N|DEVICE")),
+      port(QStringLiteral("port"), QCoreApplication::translate("Headless", "通讯端口号、串口设备或网络线路 tcp://主机[:端口]、rtu+tcp://主机:端口（默认 1）"), QStringLiteral("N|DEVICE|URL")),
       baud(QStringLiteral("baud"), QCoreApplication::translate("Headless", "波特率：4800、9600 或 19200（默认 9600）"), QStringLiteral("rate")),
       parity(QStringLiteral("parity"), QCoreApplication::translate("Headless", "校验：none、odd 或 even（默认 none）"), QStringLiteral("parity")),
-      station(QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247（默认 1）"), QStringLiteral("N")),
+      station(QStringLiteral("station"), QCoreApplication::translate("Headless", "仪表站号 1..247，同一线路上的多台用逗号分隔，如 1,2,5（默认 1）"), QStringLiteral("N[,N...]")),
       mqtt(QStringLiteral("mqtt"), QCoreApplication::translate("Headless", "发布到 MQTT 服务器（默认端口 1883）"), QStringLiteral("host[:port]")),
       prefix(QStringLiteral("mqtt-prefix"), QCoreApplication::translate("Headless", "MQTT 主题前缀（默认 qr5300m）"), QStringLiteral("prefix")),
       db(QStringLiteral("db"), QCoreApplication::translate("Headless", "数据库文件（默认为本程序的数据库）"), QStringLiteral("file")),
+      dataDir(QStringLiteral("data-dir"), QCoreApplication::translate("Headless", "数据库所在的文件夹（默认为本程序的数据文件夹）"), QStringLiteral("dir")),
       from(QStringLiteral("from"), QCoreApplication::translate("ExportCommand", "起始时间（本地时间，如 2026-12-08T03:00:00）"), QStringLiteral("time")),
       to(QStringLiteral("to"), QCoreApplication::translate("ExportCommand", "结束时间（含）"), QStringLiteral("time")),
       ring(QStringLiteral("ring"), QCoreApplication::translate("ExportCommand", "记录环：1s 或 10s（默认按时间范围选择）"), QStringLiteral("ring")),
@@ -91,11 +94,11 @@ void addModeOptions(QCommandLineParser &parser, const CliOptions &o, RunMode mod
         return;
     case RunMode::Headless:
         parser.setApplicationDescription(QCoreApplication::translate("Headless", "无界面记录：采集、记录并发布仪表数据"));
-        parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.mqtt, o.prefix, o.lang});
+        parser.addOptions({o.headless, o.port, o.baud, o.parity, o.station, o.db, o.dataDir, o.mqtt, o.prefix, o.lang});
         break;
     case RunMode::Export:
         parser.setApplicationDescription(QCoreApplication::translate("ExportCommand", "导出记录为 CSV 文件"));
-        parser.addOptions({o.from, o.to, o.ring, o.db, o.out, o.events, o.lang});
+        parser.addOptions({o.from, o.to, o.ring, o.db, o.dataDir, o.station, o.out, o.events, o.lang});
         parser.addPositionalArgument(QStringLiteral("export"), QCoreApplication::translate("ExportCommand", "导出"));
         break;
     }
@@ -109,7 +112,7 @@ RunMode runModeOf(const QStringList &arguments)
     // Every mode's options, each once, so that their values are not taken
     // for the command.
     parser.addOptions({o.lang, o.version, o.headless, o.port, o.baud, o.parity, o.station, o.mqtt, o.prefix, o.db,
-                       o.from, o.to, o.ring, o.out, o.events});
+                       o.dataDir, o.from, o.to, o.ring, o.out, o.events});
     parser.parse(arguments); // what is wrong is for the mode's own parser to say
     if (parser.positionalArguments().value(0) == QLatin1String("export"))
         return RunMode::Export;
@@ -149,4 +152,28 @@ int answerCommandLine(const QStringList &arguments)
         return 0;
     }
     return kStart;
+}
+
+std::optional<DbLocation> dbLocationGiven(const QCommandLineParser &parser, const CliOptions &o, QString &usage)
+{
+    const bool file = parser.isSet(o.db), folder = parser.isSet(o.dataDir);
+    if (file && folder) {
+        usage = QCoreApplication::translate("Headless", "--db 与 --data-dir 不能同时使用");
+        return std::nullopt;
+    }
+    const QCommandLineOption &given = file ? o.db : o.dataDir;
+    const QString value = parser.value(given);
+    if ((file || folder) && value.isEmpty()) {
+        usage = QCoreApplication::translate("Headless", "--%1 不能为空").arg(given.names().constFirst());
+        return std::nullopt;
+    }
+    if (file)
+        return DbLocation{QFileInfo(value).absoluteFilePath(), false};
+    if (!folder)
+        return dbLocation();
+    if (!QFileInfo(value).isDir()) {
+        usage = QCoreApplication::translate("Headless", "--data-dir 不是文件夹：%1").arg(value);
+        return std::nullopt;
+    }
+    return folderDbLocation(value);
 }

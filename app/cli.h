@@ -6,8 +6,11 @@
 // single-dash arguments are Qt's (-platform, -style, ...) and are left to it.
 #pragma once
 
+#include "logging/log_db.h"
+
 #include <QCommandLineOption>
 #include <QStringList>
+#include <optional>
 
 class QCommandLineParser;
 
@@ -19,7 +22,7 @@ struct CliOptions {
     CliOptions();
     QCommandLineOption lang, version;
     QCommandLineOption headless, port, baud, parity, station, mqtt, prefix;
-    QCommandLineOption db;
+    QCommandLineOption db, dataDir;
     QCommandLineOption from, to, ring, out, events;
 };
 
@@ -42,3 +45,9 @@ QStringList languagesGiven(const QStringList &arguments);
 // here (0 after --help or --version, 2 after an unrecognized option, with
 // one line and a hint on standard error); -1 when the windows are to start.
 int answerCommandLine(const QStringList &arguments);
+
+// The database the headless logger and the export use, as --db FILE or
+// --data-dir DIR name it (neither: the program's own); nothing, with the
+// usage error in usage, when they are empty, both given, or the folder is
+// not one.
+std::optional<DbLocation> dbLocationGiven(const QCommandLineParser &parser, const CliOptions &options, QString &usage);

@@ -72,7 +72,21 @@ int runExport(int argc, char **argv)
         else
             return fail(kUsage, QStringLiteral("--ring 只能是 1s 或 10s：%1").arg(r));
     }
-    const QString path = parser.isSet(db) ? parser.value(db) : dbPath(false);
+    QString usage;
+    std::optional<DbLocation> where = dbLocationGiven(parser, o, usage);
+    if (!where)
+        return fail(kUsage, usage);
+    if (parser.isSet(o.station)) {
+        // A station of several on a line: its own file in the folder.
+        bool ok = false;
+        const int station = parser.value(o.station).toInt(&ok);
+        if (!ok || station < 1 || station > 247)
+            return fail(kUsage, QStringLiteral("--station 应为 1..247：%1").arg(parser.value(o.station)));
+        if (parser.isSet(db))
+            return fail(kUsage, QStringLiteral("--db 与 --station 不能同时使用"));
+        where = stationDbLocation(*where, station);
+    }
+    const QString path = where->path;
 
     HistoryRange range;
     HistoryError error;

@@ -137,12 +137,25 @@ std::optional<QString> takeLinkOptions(const QCommandLineParser &parser, const C
             return QCoreApplication::translate("Headless", "--parity 只能是 none、odd 或 even：%1").arg(parser.value(o.parity));
         link.par[2] = *q;
     }
-    if (parser.isSet(o.station)) {
+    return std::nullopt;
+}
+
+// The stations of --station (one, or several on the line separated by
+// commas); the usage error when one is not right or named twice.
+std::optional<QString> takeStations(const QCommandLineParser &parser, const CliOptions &o, QList<int32_t> &stations)
+{
+    if (!parser.isSet(o.station))
+        return std::nullopt;
+    const QString given = parser.value(o.station);
+    stations.clear();
+    for (const QString &part : given.split(u',')) {
         bool ok = false;
-        const int s = parser.value(o.station).toInt(&ok);
+        const int s = part.trimmed().toInt(&ok);
         if (!ok || s < 1 || s > 247)
-            return QCoreApplication::translate("Headless", "--station 应为 1..247：%1").arg(parser.value(o.station));
-        link.par[3] = s;
+            return QCoreApplication::translate("Headless", "--station 应为 1..247：%1").arg(given);
+        if (stations.contains(s))
+            return QCoreApplication::translate("Headless", "--station 中站号 %1 重复").arg(s);
+        stations.append(s);
     }
     return std::nullopt;
 }
@@ -178,43 +191,71 @@ std::optional<QString> takeMqttOptions(const QCommandLineParser &parser, const C
     return std::nullopt;
 }
 
-// One line on standard error for every change of the link, the logging and
-// the broker connection. The link's line follows its state, not the time
-// of its last good poll, which moves with every poll.
-void reportChanges(InstrumentSession &session, QObject *context, const MqttSettings &mqttSettings)
+// One line on standard error for every change of a station's link, its
+// logging and its broker connection, after `tag` (the station's name when
+// the line has several). The link's line follows its state, not the time of
+// its last good poll, which moves with every poll.
+void reportChanges(InstrumentSession &session, QObject *context, const MqttSettings &mqttSettings, const QString &tag)
 {
     auto said = std::make_shared<std::optional<LinkState>>();
-    QObject::connect(&session.met1, &Met1::healthChanged, context, [said](const LinkState &s) {
+    QObject::connect(&session.met1, &Met1::healthChanged, context, [said, tag](const LinkState &s) {
         if (*said && (*said)->health == s.health && (*said)->error == s.error)
             return;
         *said = s;
-        say(linkHealthText(s.health, s.lastGood, s.error));
+        say(tag + linkHealthText(s.health, s.lastGood, s.error));
     });
-    QObject::connect(&session.logger, &mscom::logStateChanged, context, [](const LogState &s) {
-        say(s.stopped ? logStateText(s) : QCoreApplication::translate("Headless", "记录正常"));
+    QObject::connect(&session.logger, &mscom::logStateChanged, context, [tag](const LogState &s) {
+        say(tag + (s.stopped ? logStateText(s) : QCoreApplication::translate("Headless", "记录正常")));
     });
-    QObject::connect(&session.logger, &mscom::noticeRaised, context, [](const LogNotice &n) {
+    QObject::connect(&session.logger, &mscom::noticeRaised, context, [tag](const LogNotice &n) {
         const QString text = logNoticeText(n);
         if (!text.isEmpty())
-            say(text);
+            say(tag + text);
     });
-    QObject::connect(&session.mqtt, &MqttPublisher::stateChanged, context, [mqttSettings](const MqttState &s) {
+    QObject::connect(&session.mqtt, &MqttPublisher::stateChanged, context, [mqttSettings, tag](const MqttState &s) {
         if (const QString text = mqttStateText(s, mqttSettings); !text.isEmpty())
-            say(text);
+            say(tag + text);
     });
 }
 
-// Acquisition, logging and publishing until a stop signal arrives on sigFd.
-int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, const DbLocation &db, int sigFd)
+// What one station of the line starts with: its database (the one given
+// when it is alone, else a file of its own beside it), its publishing (a
+// client id of its own when one is given and the line has several), and
+// its lines on standard error.
+void prepareStation(InstrumentSession &session, bool several, const MqttSettings &mqttSettings, const DbLocation &db)
 {
-    InstrumentSession session;
-    session.dbFiles.setLocation(db);
-    mscom &logger = session.logger;
-    reportChanges(session, QCoreApplication::instance(), mqttSettings);
-    QObject::connect(&session.linkControl, &LinkControl::opened, QCoreApplication::instance(), [](const LinkOpenResult &r) {
+    const int32_t station = session.station();
+    session.dbFiles.setLocation(several ? stationDbLocation(db, station) : db);
+    MqttSettings own = mqttSettings;
+    if (several && !own.clientId.isEmpty())
+        own.clientId += QStringLiteral("-%1").arg(station);
+    const QString tag = several ? QCoreApplication::translate("Headless", "站 %1：").arg(station) : QString();
+    reportChanges(session, QCoreApplication::instance(), own, tag);
+    session.mqtt.setSettings(own);
+    session.mqtt.setStation(station);
+    session.start();
+    // The logging's state at the start, good or not; changes are told later.
+    if (const LogState start = session.logger.logState(); start.stopped)
+        say(tag + logStateText(start));
+    else
+        say(tag + QCoreApplication::translate("Headless", "记录正常：%1").arg(session.logger.Log_Conn.path()));
+}
+
+// Acquisition, logging and publishing of the stations on one line until a
+// stop signal arrives on sigFd.
+int runLogger(const LinkChoice &link, const QList<int32_t> &stations, const MqttSettings &mqttSettings,
+              const DbLocation &db, int sigFd)
+{
+    Line line;
+    std::vector<std::unique_ptr<InstrumentSession>> sessions;
+    for (const int32_t station : stations)
+        sessions.push_back(std::make_unique<InstrumentSession>(line, station));
+    QObject::connect(&line.control, &LinkControl::opened, QCoreApplication::instance(), [](const LinkOpenResult &r) {
         if (!r.ok())
             say(openFailureText(r.error, r.port, r.devicePath));
     });
+    QObject::connect(&line.control, &LinkControl::cycleChanged, QCoreApplication::instance(),
+                     [](const LineCycle &c) { say(lineCycleText(c)); });
 
     // The end: the logging tick writes a whole record at a time, so between
     // events no record is half-written; stop the cycles and leave. The
@@ -225,22 +266,19 @@ int runLogger(const LinkChoice &link, const MqttSettings &mqttSettings, const Db
         [[maybe_unused]] const auto n = read(sigFd, &info, sizeof info);
         stopNotifier.setEnabled(false);
         say(QCoreApplication::translate("Headless", "收到停止信号，结束记录"));
-        session.linkControl.close();
-        logger.Timer1.stop();
+        line.control.close();
+        for (const auto &session : sessions)
+            session->logger.Timer1.stop();
         QCoreApplication::quit();
     });
 
-    session.mqtt.setSettings(mqttSettings);
-    session.mqtt.setStation(link.par[3]);
-    session.start();
-    // The logging's state at the start, good or not; changes are told later.
-    if (const LogState start = logger.logState(); start.stopped)
-        say(logStateText(start));
-    else
-        say(QCoreApplication::translate("Headless", "记录正常：%1").arg(logger.Log_Conn.path()));
+    for (const auto &session : sessions)
+        prepareStation(*session, sessions.size() > 1, mqttSettings, db);
     // The settings given are not remembered: they are the service's own.
-    session.linkControl.open(link, LinkControl::Remember::No);
-    return QCoreApplication::exec();
+    line.control.open(link, LinkControl::Remember::No);
+    const int rc = QCoreApplication::exec();
+    sessions.clear(); // before the line they are on
+    return rc;
 }
 
 } // namespace
@@ -277,26 +315,33 @@ int runHeadless(int argc, char **argv)
     }
     if (!parser.positionalArguments().isEmpty())
         return fail(kUsage, QCoreApplication::translate("Headless", "多余的参数：%1").arg(parser.positionalArguments().join(u' ')));
-    if (parser.isSet(o.db) && parser.value(o.db).isEmpty())
-        return fail(kUsage, QCoreApplication::translate("Headless", "--db 不能为空"));
 
     // What is not given comes from the settings remembered by the last
     // successful open, then the defaults: port 1, 9600 baud, no parity,
     // station 1.
     LinkChoice link;
+    QList<int32_t> stations;
     MqttSettings mqttSettings;
     std::optional<QString> usage = takeRemembered(parser, o, link);
     if (!usage)
         usage = takeLinkOptions(parser, o, link);
+    if (!usage)
+        usage = takeStations(parser, o, stations);
+    if (stations.isEmpty())
+        stations = {link.par[3]};
+    link.par[3] = stations.constFirst();
     if (!usage) {
         mqttSettings = readMqttSettings(settingsFilePath());
         usage = takeMqttOptions(parser, o, mqttSettings);
     }
     if (usage)
         return fail(kUsage, *usage);
-    const DbLocation db = parser.isSet(o.db) ? DbLocation{QFileInfo(parser.value(o.db)).absoluteFilePath(), false} : dbLocation();
+    QString dbUsage;
+    const auto db = dbLocationGiven(parser, o, dbUsage);
+    if (!db)
+        return fail(kUsage, dbUsage);
 
-    const int rc = runLogger(link, mqttSettings, db, sigFd);
+    const int rc = runLogger(link, stations, mqttSettings, *db, sigFd);
     close(sigFd);
     return rc;
 }

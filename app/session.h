@@ -1,6 +1,9 @@
-// One run of the program with its instrument: the link and everything the
-// windows share. Built once in main() and lent by reference to the windows;
-// tests build one for each window they load.
+// One instrument (a station on a line) and everything the windows share
+// about it: its acquisition, logging, journal, configuration access and
+// publishing. Alone it has a line of its own (the program's first start, one
+// instrument on one port); several instruments on one line share it, each
+// polling its own station. Lent by reference to the windows; tests build one
+// for each window they load.
 #pragma once
 
 #include "chart/chart_controller.h"
@@ -11,35 +14,44 @@
 #include "core/live_data.h"
 #include "core/parammap.h"
 #include "link/link.h"
+#include "link/line.h"
 #include "link/link_control.h"
 #include "link/met1.h"
 #include "logging/mscom.h"
 #include "mqtt/mqtt_publisher.h"
 
+#include <memory>
 #include <optional>
 
 class InstrumentSession {
+    // Declared first, gone last: the line of an instrument alone on it, and
+    // the settings of one sharing a line (its own station, the line's port).
+    std::unique_ptr<Line> m_ownLine;
+    LinkSettings m_stationSettings;
+
 public:
-    // Every parameter write's outcome and every change of the link between
-    // up and down go into the logger's journal.
+    // An instrument alone on a line of its own.
     InstrumentSession()
+        : m_ownLine(std::make_unique<Line>()), line(*m_ownLine), link(line.link), settings(line.settings),
+          linkControl(line.control)
     {
-        QObject::connect(&journal, &WriteJournal::paramEvent, &logger, &mscom::paramEvent);
-        QObject::connect(&met1, &Met1::healthChanged, &logger, [this](const LinkState &state) {
-            if (const auto kind = linkEventOf(m_health, state.health))
-                logger.linkChanged(*kind, clock.now());
-            m_health = state.health;
-            if (state.health == LinkHealth::Closed)
-                publishState();
-        });
-        QObject::connect(&met1, &Met1::tickDone, &mqtt, [this] { publishState(); });
+        join();
     }
+    // Station `station` on line, which outlives the session.
+    InstrumentSession(Line &shared, int32_t station)
+        : line(shared), link(shared.link), settings(m_stationSettings), linkControl(shared.control)
+    {
+        m_stationSettings.Link_Par[3] = station;
+        join();
+    }
+    ~InstrumentSession() { linkControl.removeStation(met1); }
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
 
+    Line &line;            // the line the instrument is on
+    Link &link;            // every Modbus exchange of that line
+    LinkSettings &settings; // port, baud, parity as last opened, and the instrument's station
     Clock clock;                  // the time everything goes by (tests set it)
-    Link link;                    // every Modbus exchange of the run
-    LinkSettings settings;       // port, baud, parity and station as last opened
     LiveTables live;             // the acquisition's latest values and status flags
     ReadBack readBack;           // the configuration window's read-back buffer
     WriteJournal journal{clock}; // the configuration window's write problems
@@ -57,11 +69,33 @@ public:
     // The two cycles (no windows); the logger is declared last so that it goes
     // first: it must not write while the rest closes.
     Met1 met1{link, settings, live, clock};
-    // Opens and closes the link with its settings, starting and stopping
-    // the acquisition with it.
-    LinkControl linkControl{link, settings, met1};
+    // Opens and closes the line, starting and stopping the acquisition of
+    // every instrument on it.
+    LinkControl &linkControl;
     mscom logger{live, logTimes, dbFiles};
 
+    // The station polled.
+    int32_t station() const { return settings.Link_Par[3]; }
+
+private:
+    // Polled while the line is open; every parameter write's outcome and
+    // every change of the station between answering and not go into the
+    // logger's journal.
+    void join()
+    {
+        linkControl.addStation(met1, settings);
+        QObject::connect(&journal, &WriteJournal::paramEvent, &logger, &mscom::paramEvent);
+        QObject::connect(&met1, &Met1::healthChanged, &logger, [this](const LinkState &state) {
+            if (const auto kind = linkEventOf(m_health, state.health))
+                logger.linkChanged(*kind, clock.now());
+            m_health = state.health;
+            if (state.health == LinkHealth::Closed)
+                publishState();
+        });
+        QObject::connect(&met1, &Met1::tickDone, &mqtt, [this] { publishState(); });
+    }
+
+public:
     // Starts the session's own cycles: the logging runs from now on; the
     // acquisition waits until the link is opened (its timer starts with the
     // open). Once per session.

@@ -182,6 +182,13 @@ QString linkHealthText(LinkHealth h, const QDateTime &lastGood, const LinkError 
     return t + QCoreApplication::translate("LinkText", "：") + why;
 }
 
+QString lineCycleText(const LineCycle &c)
+{
+    if (!c.saturated)
+        return QCoreApplication::translate("LinkText", "线路轮询正常");
+    return QCoreApplication::translate("LinkText", "线路饱和：轮询一周 %1 ms（超过 500 ms）").arg(c.cycleMs);
+}
+
 QString readFailureText(const LinkError &e)
 {
     return QCoreApplication::translate("LinkText", "读取仪表参数失败：%1").arg(linkFailureText(e));

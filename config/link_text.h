@@ -3,6 +3,7 @@
 // reports (link/modbusrtu.h, link/met1.h).
 #pragma once
 
+#include "link/link_control.h"
 #include "link/met1.h"
 #include "link/modbusrtu.h"
 
@@ -24,6 +25,9 @@ QString openFailureText(const LinkError &error, int32_t port, const QString &dev
 // The state line of the acquisition: "通讯正常", "通讯关闭", "通讯等待",
 // "通讯中断（最后正常 HH:mm:ss）：<why>".
 QString linkHealthText(LinkHealth health, const QDateTime &lastGood, const LinkError &lastError);
+// The line's round of polls: "线路饱和：轮询一周 1000 ms（超过 500 ms）"
+// while saturated, "线路轮询正常" once it is no longer.
+QString lineCycleText(const LineCycle &cycle);
 // Whether a health is shown as a fault.
 bool linkBroken(LinkHealth health);
 // A failed read-back of the configuration window.

@@ -22,7 +22,9 @@ Link::~Link()
     delete m_worker;
 }
 
-void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done)
+template <typename R>
+void Link::post(std::function<R(ModbusRTU &)> job, QObject *ctx, std::function<void(const R &)> done,
+                std::function<QList<ExchangeTrace>(const R &)> tracesOf)
 {
     ++m_pending;
     QPointer<QObject> guard(ctx);
@@ -30,27 +32,81 @@ void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done
     ModbusRTU *rtu = m_rtu;
     QMetaObject::invokeMethod(
         m_worker,
-        [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done)]() mutable {
-            LinkResult r = job(*rtu);
-            r.drained = rtu->drainedBytes();
-            r.trace = rtu->takeTrace();
+        [this, rtu, job = std::move(job), guard, wantsReply, done = std::move(done), tracesOf]() mutable {
+            R r = job(*rtu);
+            const int64_t drained = rtu->drainedBytes();
             // Back on the UI thread: the Link outlives every queued reply
             // because its destructor waits for this thread.
             QMetaObject::invokeMethod(
                 this,
-                [this, r = std::move(r), guard, wantsReply, done = std::move(done)] {
+                [this, r = std::move(r), drained, guard, wantsReply, done = std::move(done), tracesOf] {
                     --m_pending;
-                    m_drained = r.drained;
-                    if (r.trace) {
-                        m_diagnostics.record(*r.trace);
+                    m_drained = drained;
+                    const QList<ExchangeTrace> traces = tracesOf(r);
+                    for (const ExchangeTrace &t : traces)
+                        m_diagnostics.record(t);
+                    if (!traces.isEmpty())
                         emit exchanged();
-                    }
                     if (wantsReply && guard)
                         done(r);
                 },
                 Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
+}
+
+// The exchange a call made, if it sent a request.
+static void takeTraceInto(ModbusRTU &m, LinkResult &r)
+{
+    r.error = m.lastError();
+    r.drained = m.drainedBytes();
+    if (auto t = m.takeTrace())
+        r.traces.append(std::move(*t));
+}
+
+void Link::submit(std::function<LinkResult(ModbusRTU &)> job, QObject *ctx, Done done)
+{
+    post<LinkResult>(
+        [job = std::move(job)](ModbusRTU &m) {
+            LinkResult r = job(m);
+            takeTraceInto(m, r);
+            return r;
+        },
+        ctx, std::move(done), [](const LinkResult &r) { return r.traces; });
+}
+
+void Link::pollStation(int32_t port, int32_t station, QObject *ctx, std::function<void(const StationPoll &)> done)
+{
+    post<StationPoll>(
+        [=](ModbusRTU &m) {
+            StationPoll p;
+            p.values.buf.resize(16);
+            p.values.result = m.Get_3X_DX(port, station, 1, 16, p.values.buf.data());
+            takeTraceInto(m, p.values);
+            p.status.buf.resize(1);
+            const LinkFault first = p.values.error.kind;
+            if (first == LinkFault::Timeout || first == LinkFault::DeviceLost || first == LinkFault::NotOpen) {
+                // Silent, gone or not open: asking again now would only wait again.
+                p.status.result = kModbusFail;
+                p.status.error = p.values.error;
+                p.status.drained = p.values.drained;
+                return p;
+            }
+            p.status.result = m.Get_1X_B16(port, station, 1, p.status.buf.data());
+            takeTraceInto(m, p.status);
+            return p;
+        },
+        ctx, std::move(done), [](const StationPoll &p) { return p.values.traces + p.status.traces; });
+}
+
+void Link::setShared(bool shared)
+{
+    submit(
+        [shared](ModbusRTU &m) {
+            m.setShared(shared);
+            return LinkResult{kModbusOk, {}, {}, 0, {}};
+        },
+        nullptr, {});
 }
 
 void Link::OpenPort_Modbus(int32_t port, int32_t baud, int32_t parity, QObject *ctx, Done done)

@@ -2,6 +2,8 @@
 
 #include "link/link.h"
 
+#include <algorithm>
+
 Met1::Met1(Link &link, const LinkSettings &settings, LiveTables &live, const Clock &clock, QObject *parent)
     : QObject(parent), m_link(link), m_settings(settings), m_live(live), m_clock(clock)
 {
@@ -37,54 +39,90 @@ void Met1::D_Byte(uint8_t b)
 
 void Met1::Timer1_Timer()
 {
-    if (m_busy)
+    if (m_busy) {
+        m_missed = true; // the line is slower than the timer: go again at once
         return;
+    }
+    if (m_skip > 0) {
+        --m_skip; // backed off: a silent station waits its turn
+        m_lastStart.reset();
+        m_periodMs = 0;
+        return;
+    }
     if (!m_since.isValid())
         m_since = m_clock.now();
     m_busy = true;
-    m_tickOk = true;
-    const int32_t port = m_settings.Link_Par[0];
-    const int32_t station = m_settings.Link_Par[3];
+    const auto started = std::chrono::steady_clock::now();
+    if (m_lastStart)
+        m_periodMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(started - *m_lastStart).count());
+    m_lastStart = started;
+    m_link.pollStation(m_settings.Link_Par[0], m_settings.Link_Par[3], this,
+                       [this](const StationPoll &p) { pollDone(p); });
+}
 
-    m_link.Get_3X_DX(port, station, 1, 16, this, [this](const LinkResult &r) {
-        // A failed read publishes nothing: the tables keep their last good values.
-        if (r.result != kModbusOk || r.buf.size() < 16) {
-            m_tickOk = false;
-            m_lastError = r.error;
-            checkHealth(); // a stalled link now knows why
-            return;
-        }
+void Met1::pollDone(const StationPoll &p)
+{
+    bool ok = true;
+    // A failed read publishes nothing: the tables keep their last good values.
+    if (p.values.result != kModbusOk || p.values.buf.size() < 16) {
+        ok = false;
+        m_lastError = p.values.error;
+    } else {
         for (int i = 0; i < 16; ++i) {
-            m_live.Raw_3X[i] = r.buf[i];
+            m_live.Raw_3X[i] = p.values.buf[i];
             m_live.Val_3X[i] = float(m_live.Raw_3X[i]);
         }
-    });
-    m_link.Get_1X_B16(port, station, 1, this, [this](const LinkResult &r) {
-        if (r.result == kModbusOk && !r.buf.isEmpty()) {
-            // The status word carries 16 flags, bit k = status input k + 1.
-            Word_1X[0] = r.buf[0];
-            const uint16_t word = uint16_t(Word_1X[0] & 0xFFFF);
-            D_Byte(uint8_t(word & 0xFF));
-            for (int k = 0; k < 8; ++k)
-                m_live.Sta_1X[k] = Bit_B[k];
-            D_Byte(uint8_t(word >> 8));
-            for (int k = 0; k < 8; ++k)
-                m_live.Sta_1X[8 + k] = Bit_B[k];
-        } else {
-            m_tickOk = false;
-            m_lastError = r.error;
-        }
-        if (m_tickOk) {
-            m_failures = 0;
-            m_lastGood = m_clock.now();
-            m_lastError = {};
-        } else if (m_failures < 1000000) {
+    }
+    if (p.status.result == kModbusOk && !p.status.buf.isEmpty()) {
+        // The status word carries 16 flags, bit k = status input k + 1.
+        Word_1X[0] = p.status.buf[0];
+        const uint16_t word = uint16_t(Word_1X[0] & 0xFFFF);
+        D_Byte(uint8_t(word & 0xFF));
+        for (int k = 0; k < 8; ++k)
+            m_live.Sta_1X[k] = Bit_B[k];
+        D_Byte(uint8_t(word >> 8));
+        for (int k = 0; k < 8; ++k)
+            m_live.Sta_1X[8 + k] = Bit_B[k];
+    } else if (ok) {
+        ok = false;
+        m_lastError = p.status.error;
+    }
+    if (ok) {
+        m_failures = 0;
+        m_lastGood = m_clock.now();
+        m_lastError = {};
+        m_backOffTicks = 0;
+    } else {
+        if (m_failures < 1000000)
             ++m_failures;
-        }
-        m_busy = false;
-        checkHealth();
-        emit tickDone();
-    });
+        backOff();
+    }
+    m_busy = false;
+    checkHealth();
+    emit tickDone();
+    if (m_missed && Timer1.isActive()) {
+        m_missed = false;
+        Timer1_Timer();
+    }
+}
+
+// A station that failed twice in a row is asked every second tick, then every
+// fourth, up to every eighth (4 s), until it answers again; only while
+// backing off is allowed (the line has other stations to serve).
+void Met1::backOff()
+{
+    if (!m_backOffAllowed || m_failures < 2)
+        return;
+    m_backOffTicks = m_backOffTicks == 0 ? 1 : std::min(2 * m_backOffTicks + 1, kMaxBackOffTicks);
+    m_skip = m_backOffTicks;
+    m_missed = false;
+}
+
+void Met1::setBackOffAllowed(bool allowed)
+{
+    m_backOffAllowed = allowed;
+    if (!allowed)
+        m_skip = m_backOffTicks = 0;
 }
 
 // No good poll for more than 1 s (two poll periods). The clock counts whole
@@ -110,6 +148,9 @@ LinkHealth Met1::health() const
 void Met1::resetHealth()
 {
     m_failures = 0;
+    m_skip = m_backOffTicks = 0;
+    m_lastStart.reset();
+    m_periodMs = 0;
     m_lastGood = QDateTime();
     m_since = m_clock.now();
     m_lastError = {};

@@ -1,6 +1,9 @@
-// The acquisition cycle (no window): while the link is open its 500 ms timer
-// polls input registers 1..16 and the 16 status inputs into the live tables
-// (Raw_3X, Val_3X, Sta_1X), and keeps track of the link's health.
+// The acquisition cycle of one station (no window): while the link is open
+// its 500 ms timer polls input registers 1..16 and the 16 status inputs into
+// the live tables (Raw_3X, Val_3X, Sta_1X), and keeps track of the station's
+// health. When the line is too slow for the timer (several stations, a low
+// baud rate), the next poll follows the last one at once: the stations of a
+// line then take turns back to back, as fast as the wire allows.
 #pragma once
 
 #include "core/clock.h"
@@ -11,9 +14,12 @@
 #include <QObject>
 #include <QPropertyNotifier>
 #include <QTimer>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 class Link;
+struct StationPoll;
 
 // State of the link as the acquisition sees it.
 enum class LinkHealth {
@@ -40,9 +46,9 @@ public:
     // the link's health by clock; all four outlive the object.
     Met1(Link &link, const LinkSettings &settings, LiveTables &live, const Clock &clock, QObject *parent = nullptr);
 
-    // One acquisition tick: both exchanges are issued; their results are
-    // published as each comes back. A tick never starts while the previous
-    // one is still waiting for its results.
+    // One acquisition tick: both reads go out as one turn on the line and
+    // their results are published together. A tick that comes while the
+    // previous poll is still out is made as soon as that one is back.
     void Timer1_Timer();
     // Bit i of b into Bit_B(i), i = 0..7 (bit 0 least significant).
     void D_Byte(uint8_t b);
@@ -69,12 +75,24 @@ public:
     // silent with a reply still pending turns stale by the clock alone.
     void checkHealth();
 
+    // Whether a station that stops answering is asked less often (after two
+    // failed polls every second tick, then every fourth, up to every eighth),
+    // so that it does not hold up the other stations of its line.
+    void setBackOffAllowed(bool allowed);
+    bool backingOff() const { return m_backOffTicks > 0; }
+    static constexpr int kMaxBackOffTicks = 7;
+    // Milliseconds between the starts of the last two polls, 0 before the
+    // second.
+    int periodMs() const { return m_periodMs; }
+
 signals:
     void tickDone();
     void healthChanged(const LinkState &state);
 
 private:
     bool stale() const;
+    void pollDone(const StationPoll &poll);
+    void backOff();
 
     Link &m_link;
     const LinkSettings &m_settings;
@@ -82,7 +100,12 @@ private:
     const Clock &m_clock;
 
     bool m_busy = false;
-    bool m_tickOk = true;
+    bool m_missed = false; // a tick came while the poll was still out
+    bool m_backOffAllowed = false;
+    int m_backOffTicks = 0; // ticks skipped after each failed poll while backing off
+    int m_skip = 0;         // ticks still to skip
+    std::optional<std::chrono::steady_clock::time_point> m_lastStart;
+    int m_periodMs = 0;
     int m_failures = 0;
     QDateTime m_lastGood;
     QDateTime m_since; // polling (re)started: the reference before a first good poll

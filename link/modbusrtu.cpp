@@ -427,8 +427,13 @@ int32_t ModbusRTU::failExchange(const LinkError &error)
         lose(error.sys);
         return kModbusFail;
     }
+    // On a line several stations share, one that said nothing for a whole
+    // response time-out is taken as absent (switched off, unplugged): it must
+    // not cost the others a second time-out. Whatever it sends later is read
+    // off before the next request goes out.
+    const bool absent = m_shared && error.kind == LinkFault::Timeout && m_trace && m_trace->reply.isEmpty();
     if (error.kind != LinkFault::Exception)
-        drainLine(replyTimeoutMs());
+        drainLine(absent ? 0 : replyTimeoutMs());
     if (m_waiting)
         return kModbusFail; // lost while draining; lose() told why
     m_error = error;

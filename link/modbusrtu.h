@@ -14,6 +14,9 @@
 // still be coming. It is read off and thrown away until the line has been
 // quiet for one response time-out, for at most 1 s, before anything else is
 // sent. An exception reply is a whole, well-formed answer and needs no drain.
+// On a line shared by several stations (setShared), a time-out in which
+// nothing at all came means an absent station: only what is already there is
+// read off, so that it does not cost the others a second time-out.
 //
 // When the device itself fails (an I/O error, a hang-up: an adapter pulled,
 // the far end gone) it is closed, and every call at least a second after the
@@ -145,6 +148,8 @@ public:
     // instrument's echo names another register or value.
     int32_t Set_4X_D1(int32_t port, int32_t station, int32_t reg, int32_t value);
 
+    // Whether several stations are polled on the line (see the drain above).
+    void setShared(bool shared) { m_shared = shared; }
     // The last failure (kind None after a success).
     LinkError lastError() const { return m_error; }
     bool isOpen(int32_t port) const { return m_ctx != nullptr && port == m_port; }
@@ -181,6 +186,7 @@ private:
     int m_rate = 0;
     char m_parity = 'N';
     bool m_waiting = false;
+    bool m_shared = false;
     SteadyClock::time_point m_lastTry;
     std::chrono::milliseconds m_retryEvery{1000}; // while waiting
     LinkError m_lost;               // told while waiting on a TCP line

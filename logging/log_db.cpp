@@ -84,6 +84,19 @@ DbLocation dbLocation()
     return {dataFolder() + QStringLiteral("/qr5300m/Rdatabj.db"), true};
 }
 
+DbLocation stationDbLocation(const DbLocation &single, int station)
+{
+    const QFileInfo file(single.path);
+    const QString suffix = file.suffix().isEmpty() ? QString() : QStringLiteral(".") + file.suffix();
+    return {QStringLiteral("%1/%2-%3%4").arg(file.path(), file.completeBaseName()).arg(station).arg(suffix),
+            single.makeFolder};
+}
+
+DbLocation folderDbLocation(const QString &dir)
+{
+    return {QDir(QFileInfo(dir).absoluteFilePath()).filePath(QStringLiteral("Rdatabj.db")), false};
+}
+
 QString dbPath(bool makeFolder)
 {
     const DbLocation where = dbLocation();

@@ -50,6 +50,14 @@ struct DbLocation {
 // QStandardPaths names it ($XDG_DATA_HOME, else ~/.local/share; a relative
 // $XDG_DATA_HOME counts as not set).
 DbLocation dbLocation();
+// Where station `station` logs when several stations share a line, beside
+// the database one station alone would use (single): the same name with the
+// station number after a dash, Rdatabj.db becoming Rdatabj-5.db.
+DbLocation stationDbLocation(const DbLocation &single, int station);
+// The database a station alone on a line logs into in folder dir (a folder
+// the user named: not made).
+DbLocation folderDbLocation(const QString &dir);
+
 // dbLocation()'s path; the data folder is created when missing unless
 // makeFolder is false.
 QString dbPath(bool makeFolder = true);

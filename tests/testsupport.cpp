@@ -21,17 +21,17 @@ SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extr
     }
 }
 
-SimProcess::SimProcess(Tcp mode, const QStringList &extraArgs)
+SimProcess::SimProcess(Tcp mode, const QStringList &extraArgs, int port)
 {
     const QString option = mode == Tcp::Modbus ? QStringLiteral("--tcp") : QStringLiteral("--rtu-tcp");
-    const QString published = start(QStringList{option, QStringLiteral("0")} + extraArgs);
+    const QString published = start(QStringList{option, QString::number(port)} + extraArgs);
     const QString prefix = mode == Tcp::Modbus ? QStringLiteral("tcp://127.0.0.1:") : QStringLiteral("rtu+tcp://127.0.0.1:");
     bool ok = false;
-    const int port = published.startsWith(prefix) ? published.mid(prefix.size()).toInt(&ok) : 0;
-    if (ok && port > 0) {
+    const int listening = published.startsWith(prefix) ? published.mid(prefix.size()).toInt(&ok) : 0;
+    if (ok && listening > 0) {
         m_ready = true;
         m_devicePath = published;
-        m_tcpPort = port;
+        m_tcpPort = listening;
     }
 }
 

@@ -30,9 +30,10 @@ public:
     // extraArgs are passed on, e.g. {"--station", "3", "--pace"}.
     explicit SimProcess(const QString &portDir, int port = 1, const QStringList &extraArgs = {});
     // The simulator on a free TCP port of 127.0.0.1 instead of a pty: as
-    // Modbus TCP, or with the RTU frames through the socket.
+    // Modbus TCP, or with the RTU frames through the socket; on port when
+    // one is given (a simulator started again where the last one was).
     enum class Tcp { Modbus, Rtu };
-    explicit SimProcess(Tcp mode, const QStringList &extraArgs = {});
+    explicit SimProcess(Tcp mode, const QStringList &extraArgs = {}, int port = 0);
     ~SimProcess();
 
     SimProcess(const SimProcess &) = delete;

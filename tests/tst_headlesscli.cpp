@@ -21,6 +21,7 @@ private slots:
     void usageErrors();
     void overEthernet_data();
     void overEthernet();
+    void stationsOnOneLine();
     void stopSignals_data();
     void stopSignals();
     void rememberedInvalid_data();
@@ -152,9 +153,69 @@ void TestHeadlessCli::overEthernet()
                                             QStringLiteral("--db"), db});
     QVERIFY(app.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(count(db, QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 = 321")) >= 2, 15000);
+
+    // The far end goes away and comes back on the same port: the line is
+    // connected again by itself, the outage journaled (its records held).
+    const int port = sim.tcpPort();
+    QCOMPARE(sim.stop(), 0);
+    const auto journaled = [&db](const char *kind) {
+        return count(db, QStringLiteral("SELECT count(*) FROM qr_events WHERE ev_kind = '%1'").arg(QLatin1String(kind)));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(journaled("link_interrupted") == 1, 10000);
+    SimProcess again(mode, {}, port);
+    QVERIFY(again.isReady());
+    QVERIFY(again.command(QStringLiteral("freeze on")).startsWith("ok"));
+    QVERIFY(again.command(QStringLiteral("set ir 1 654")).startsWith("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(count(db, QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 = 654")) >= 2, 20000);
+    QCOMPARE(journaled("link_restored"), 1);
     ::kill(pid_t(app.processId()), SIGTERM);
     QVERIFY(app.waitForFinished(10000));
     QVERIFY2(app.exitCode() == 0, app.readAllStandardError().constData());
+}
+
+// Three instruments and one address nobody answers on one line: each
+// station's database holds its own instrument's values only, one record a
+// second; the silent one is journaled as interrupted (its records held) and
+// costs the others nothing they would notice.
+void TestHeadlessCli::stationsOnOneLine()
+{
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1, {QStringLiteral("--stations"), QStringLiteral("1,2,5"), QStringLiteral("--pace")});
+    QVERIFY(sim.isReady());
+    const QList<int> live{1, 2, 5};
+    for (const int s : live) {
+        QVERIFY(sim.command(QStringLiteral("@%1 freeze on").arg(s)).startsWith("ok"));
+        QVERIFY(sim.command(QStringLiteral("@%1 set ir 1 %2").arg(s).arg(100 * s + s)).startsWith("ok"));
+        QVERIFY(sim.command(QStringLiteral("@%1 set ir 2 %2").arg(s).arg(-s)).startsWith("ok"));
+    }
+    QProcess app;
+    prepare(app, dir.path());
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--port"), QStringLiteral("1"),
+                                            QStringLiteral("--station"), QStringLiteral("1,2,5,9"),
+                                            QStringLiteral("--data-dir"), dir.path()});
+    QVERIFY(app.waitForStarted());
+    const auto dbOf = [&dir](int s) { return dir.filePath(QStringLiteral("Rdatabj-%1.db").arg(s)); };
+    QTRY_VERIFY_WITH_TIMEOUT(count(dbOf(5), QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 = 505")) >= 6, 20000);
+    ::kill(pid_t(app.processId()), SIGTERM);
+    QVERIFY(app.waitForFinished(10000));
+    QVERIFY2(app.exitCode() == 0, app.readAllStandardError().constData());
+
+    for (const int s : live) {
+        // Every record after the first good poll is this station's, value by value.
+        const QString polled = QStringLiteral("FROM pv_data WHERE w_v0 <> 0");
+        QCOMPARE(count(dbOf(s), QStringLiteral("SELECT count(*) %1 AND (w_v0 <> %2 OR w_v1 <> %3)")
+                                    .arg(polled).arg(100 * s + s).arg(-s)), 0);
+        // One record a second, none missing between the first and the last.
+        const auto span = sqlRows(dbOf(s), QStringLiteral("SELECT count(*), max(w_id) - min(w_id) + 1, "
+                                                         "round((max(w_date + w_time) - min(w_date + w_time)) * 86400) + 1 %1").arg(polled));
+        QVERIFY(!span.isEmpty());
+        QVERIFY2(span[0][0].toInt() >= 5, qPrintable(QString::number(span[0][0].toInt())));
+        QCOMPARE(span[0][0].toInt(), span[0][1].toInt());
+        QCOMPARE(span[0][0].toInt(), span[0][2].toInt());
+        QCOMPARE(count(dbOf(s), QStringLiteral("SELECT count(*) FROM qr_events WHERE ev_kind = 'link_interrupted'")), 0);
+    }
+    QCOMPARE(count(dbOf(9), QStringLiteral("SELECT count(*) FROM pv_data WHERE w_v0 <> 0")), 0);
+    QCOMPARE(count(dbOf(9), QStringLiteral("SELECT count(*) FROM qr_events WHERE ev_kind = 'link_interrupted'")), 1);
 }
 
 void TestHeadlessCli::stopSignals_data()

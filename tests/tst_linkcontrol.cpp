@@ -82,7 +82,8 @@ void TestLinkControl::openAndClose()
     LinkSettings settings;
     LiveTables live;
     Met1 met1(link, settings, live, clock);
-    LinkControl control(link, settings, met1);
+    LinkControl control(link, settings);
+    control.addStation(met1, settings);
     QSignalSpy opened(&control, &LinkControl::opened);
 
     // A failed poll before the open: the open judges the health afresh.
