@@ -3,6 +3,7 @@
 #include "config/link_text.h"
 #include "link/link.h"
 
+#include <QComboBox>
 #include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
@@ -12,9 +13,11 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -31,7 +34,10 @@ QString linkFrameLine(const LinkFrame &f)
 {
     const QString time = QDateTime::fromMSecsSinceEpoch(f.timeMs).toString(QStringLiteral("HH:mm:ss.zzz"));
     const QString dir = f.direction == FrameDirection::Sent ? LinkDiagnosticsWindow::tr("发") : LinkDiagnosticsWindow::tr("收");
-    return time + QLatin1Char(' ') + dir + QLatin1Char(' ') + QString::fromLatin1(f.bytes.toHex(' ').toUpper());
+    const QString number = f.station < 0 ? QStringLiteral("?") : QString::number(f.station);
+    const QString station = LinkDiagnosticsWindow::tr("站%1").arg(number, 3);
+    return time + QLatin1Char(' ') + station + QLatin1Char(' ') + dir + QLatin1Char(' ')
+           + QString::fromLatin1(f.bytes.toHex(' ').toUpper());
 }
 
 LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDialog(parent), m_link(link)
@@ -55,6 +61,46 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     m_monitor->setFont(QFont(QStringLiteral("monospace")));
     monitorCaption->setBuddy(m_monitor);
 
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(makeStationRow());
+    layout->addWidget(m_counters);
+    layout->addWidget(monitorCaption);
+    layout->addWidget(m_monitor, 1);
+    layout->addLayout(makeButtonRow());
+    resize(640, 480);
+
+    m_refreshTimer.setSingleShot(true);
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &LinkDiagnosticsWindow::refresh);
+    connect(&m_link, &Link::exchanged, this, [this] {
+        if (!m_refreshTimer.isActive())
+            m_refreshTimer.start();
+    });
+    refresh();
+}
+
+// The choice of whose counters are shown: the whole line or one station.
+QHBoxLayout *LinkDiagnosticsWindow::makeStationRow()
+{
+    auto *stationCaption = new QLabel(tr("统计范围"), this);
+    stationCaption->setObjectName(QStringLiteral("diagStationCaption"));
+    m_station = new QComboBox(this);
+    m_station->setObjectName(QStringLiteral("diagStation"));
+    m_station->setAccessibleName(stationCaption->text());
+    m_station->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_station->addItem(tr("全部"), -1);
+    stationCaption->setBuddy(m_station);
+    auto *row = new QHBoxLayout;
+    row->addWidget(stationCaption);
+    row->addWidget(m_station);
+    row->addStretch(1);
+
+    connect(m_station, &QComboBox::currentIndexChanged, this, [this] { m_counters->setText(countersText()); });
+    return row;
+}
+
+QHBoxLayout *LinkDiagnosticsWindow::makeButtonRow()
+{
     m_pause = new QPushButton(tr("暂停"), this);
     m_pause->setObjectName(QStringLiteral("diagPause"));
     m_pause->setCheckable(true);
@@ -75,13 +121,6 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     buttons->addWidget(saveButton);
     buttons->addWidget(m_saveState, 1);
     buttons->addWidget(closeButton);
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_counters);
-    layout->addWidget(monitorCaption);
-    layout->addWidget(m_monitor, 1);
-    layout->addLayout(buttons);
-    resize(640, 480);
-
     connect(m_pause, &QPushButton::toggled, this, [this](bool on) {
         m_pause->setText(on ? tr("继续") : tr("暂停"));
         m_pause->setAccessibleName(m_pause->text());
@@ -92,14 +131,7 @@ LinkDiagnosticsWindow::LinkDiagnosticsWindow(Link &link, QWidget *parent) : QDia
     connect(saveButton, &QPushButton::clicked, this, &LinkDiagnosticsWindow::save);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
 
-    m_refreshTimer.setSingleShot(true);
-    m_refreshTimer.setInterval(kRefreshMs);
-    connect(&m_refreshTimer, &QTimer::timeout, this, &LinkDiagnosticsWindow::refresh);
-    connect(&m_link, &Link::exchanged, this, [this] {
-        if (!m_refreshTimer.isActive())
-            m_refreshTimer.start();
-    });
-    refresh();
+    return buttons;
 }
 
 bool LinkDiagnosticsWindow::paused() const
@@ -107,9 +139,20 @@ bool LinkDiagnosticsWindow::paused() const
     return m_pause->isChecked();
 }
 
+int LinkDiagnosticsWindow::shownStation() const
+{
+    return m_station->currentData().toInt();
+}
+
 QString LinkDiagnosticsWindow::countersText() const
 {
-    const LinkCounters &c = m_link.diagnostics().counters();
+    return countersText(shownStation());
+}
+
+QString LinkDiagnosticsWindow::countersText(int station) const
+{
+    const LinkDiagnostics &d = m_link.diagnostics();
+    const LinkCounters c = station < 0 ? d.counters() : d.counters(station);
     QStringList lines;
     const auto line = [&](const QString &caption, qint64 n) {
         lines << caption + tr("：") + QString::number(n);
@@ -132,8 +175,28 @@ QString LinkDiagnosticsWindow::monitorText() const
     return m_monitor->toPlainText();
 }
 
+// The station choice offers every station seen; the one chosen stays chosen
+// until the counters are cleared.
+void LinkDiagnosticsWindow::updateStations()
+{
+    const QList<int> stations = m_link.diagnostics().stations();
+    QList<int> offered;
+    for (int i = 1; i < m_station->count(); ++i)
+        offered << m_station->itemData(i).toInt();
+    if (offered == stations)
+        return;
+    const int chosen = shownStation();
+    const QSignalBlocker quiet(m_station);
+    while (m_station->count() > 1)
+        m_station->removeItem(1);
+    for (int s : stations)
+        m_station->addItem(tr("站 %1").arg(s), s);
+    m_station->setCurrentIndex(std::max(0, m_station->findData(chosen)));
+}
+
 void LinkDiagnosticsWindow::refresh()
 {
+    updateStations();
     m_counters->setText(countersText());
     if (paused())
         return;
@@ -178,7 +241,13 @@ bool LinkDiagnosticsWindow::saveTo(const QString &path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    const QString text = countersText() + QStringLiteral("\n\n") + monitorText() + QLatin1Char('\n');
+    QString text = countersText(-1) + QStringLiteral("\n\n");
+    const QList<int> stations = m_link.diagnostics().stations();
+    if (stations.size() > 1) {
+        for (int s : stations)
+            text += tr("站 %1").arg(s) + QLatin1Char('\n') + countersText(s) + QStringLiteral("\n\n");
+    }
+    text += monitorText() + QLatin1Char('\n');
     file.write(text.toUtf8());
     return file.commit();
 }

@@ -34,15 +34,33 @@ QList<LinkFrame> FrameRing::frames() const
     return out;
 }
 
+int requestStation(const QByteArray &request, TraceFraming framing)
+{
+    // On Modbus TCP the MBAP header comes first: transaction identifier (2
+    // bytes), protocol identifier (2), length (2), then the unit identifier.
+    const qsizetype at = framing == TraceFraming::TcpMbap ? 6 : 0;
+    if (request.size() <= at)
+        return -1;
+    return quint8(request[at]);
+}
+
 void LinkDiagnostics::record(const ExchangeTrace &t)
 {
-    LinkCounters &c = m_counters;
-    if (!t.request.isEmpty()) {
-        ++c.requests;
-        m_frames.append({FrameDirection::Sent, t.sentAtMs, t.request});
-    }
+    const int station = requestStation(t.request, t.framing);
+    m_line.add(t);
+    if (station >= 0)
+        m_stations[station].add(t);
+    if (!t.request.isEmpty())
+        m_frames.append({FrameDirection::Sent, t.sentAtMs, t.request, station});
     if (!t.reply.isEmpty())
-        m_frames.append({FrameDirection::Received, t.receivedAtMs, t.reply});
+        m_frames.append({FrameDirection::Received, t.receivedAtMs, t.reply, station});
+}
+
+void LinkDiagnostics::Tally::add(const ExchangeTrace &t)
+{
+    LinkCounters &c = counters;
+    if (!t.request.isEmpty())
+        ++c.requests;
     switch (t.outcome.kind) {
     case LinkFault::Timeout:
         ++c.timeouts;
@@ -68,13 +86,18 @@ void LinkDiagnostics::record(const ExchangeTrace &t)
     ++c.answers;
     c.lastRoundTripMs = double(t.roundTripUs) / 1000.0;
     c.maxRoundTripMs = std::max(c.maxRoundTripMs, c.lastRoundTripMs);
-    m_roundTripSumMs += c.lastRoundTripMs;
-    c.meanRoundTripMs = m_roundTripSumMs / double(c.answers);
+    roundTripSumMs += c.lastRoundTripMs;
+    c.meanRoundTripMs = roundTripSumMs / double(c.answers);
+}
+
+LinkCounters LinkDiagnostics::counters(int station) const
+{
+    return m_stations.value(station).counters;
 }
 
 void LinkDiagnostics::reset()
 {
-    m_counters = {};
+    m_line = {};
+    m_stations.clear();
     m_frames.clear();
-    m_roundTripSumMs = 0;
 }

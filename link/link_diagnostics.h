@@ -3,6 +3,10 @@
 // the last frames on the line. The link thread records each exchange
 // (ExchangeTrace, modbusrtu.h); the Link adds it up on the user-interface thread
 // (LinkDiagnostics), so no lock is needed.
+//
+// Several instruments (stations) may share one line: the counters are kept
+// for the whole line and for each station apart, the station read from the
+// request as the trace lays it out (TraceFraming).
 #pragma once
 
 #include "link/modbusrtu.h"
@@ -18,7 +22,12 @@ struct LinkFrame {
     FrameDirection direction = FrameDirection::Sent;
     qint64 timeMs = 0; // wall clock, milliseconds since 1970
     QByteArray bytes;
+    int station = -1; // the station the exchange was addressed to, -1 when unknown
 };
+
+// The station a request is addressed to, as the trace lays it out; -1 when
+// the request is too short to tell.
+int requestStation(const QByteArray &request, TraceFraming framing);
 
 // The last `capacity` frames, the oldest dropped first.
 class FrameRing {
@@ -60,11 +69,22 @@ public:
     void record(const ExchangeTrace &trace);
     void reset();
 
-    const LinkCounters &counters() const { return m_counters; }
+    // The whole line's counters.
+    const LinkCounters &counters() const { return m_line.counters; }
+    // One station's counters; all zero for a station not seen.
+    LinkCounters counters(int station) const;
+    // The stations requests went to, in ascending order.
+    QList<int> stations() const { return m_stations.keys(); }
     const FrameRing &frames() const { return m_frames; }
 
 private:
-    LinkCounters m_counters;
+    struct Tally {
+        LinkCounters counters;
+        double roundTripSumMs = 0;
+        void add(const ExchangeTrace &trace);
+    };
+
+    Tally m_line;
+    QMap<int, Tally> m_stations;
     FrameRing m_frames;
-    double m_roundTripSumMs = 0;
 };

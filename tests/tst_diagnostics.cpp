@@ -1,6 +1,6 @@
 // The link's diagnostics against the real simulator: what each kind of
-// exchange adds to the counters and to the frame ring, and the window that
-// shows them.
+// exchange adds to the counters and to the frame ring, the counters kept per
+// station on a shared line, and the window that shows them.
 
 #include "app/link_panel.h"
 #include "app/linkdiagnosticswindow.h"
@@ -8,6 +8,7 @@
 #include "link/link_diagnostics.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -28,6 +29,8 @@ private slots:
     void exchangesAreCounted_data();
     void exchangesAreCounted();
     void frameRingKeepsTheLast();
+    void stationsAreCountedApart_data();
+    void stationsAreCountedApart();
     void windowShowsPausesAndSaves();
     void monitorShowsLineStarts_data();
     void monitorShowsLineStarts();
@@ -35,6 +38,7 @@ private slots:
 
 private:
     LinkResult read3X(int32_t start);
+    void checkStationWindow(const QList<int> &stations, const QMap<int, LinkCounters> &want);
 
     QTemporaryDir m_dir;
     std::unique_ptr<SimProcess> m_sim;
@@ -163,6 +167,120 @@ void TestDiagnostics::frameRingKeepsTheLast()
     d.reset();
     QCOMPARE(d.frames().size(), 0);
     QCOMPARE(d.counters().requests, 0);
+}
+
+// Several stations on one line, as each framing lays out its requests: every
+// even exchange is answered (round trip 1 ms, 2 ms ...), every odd one times
+// out. The line adds up all of them; each station only its own.
+void TestDiagnostics::stationsAreCountedApart_data()
+{
+    QTest::addColumn<TraceFraming>("framing");
+    QTest::addColumn<QByteArrayList>("requests"); // hex
+    QTest::addColumn<QList<int>>("stations");     // of each request, -1: cannot tell
+
+    QTest::newRow("RTU") << TraceFraming::Rtu
+                         << QByteArrayList{"010400000010f1c6", "0204000000100000", "0104000000100000",
+                                           "0304000000100000", "0204000000100000"}
+                         << QList<int>{1, 2, 1, 3, 2};
+    QTest::newRow("Modbus TCP, header off") << TraceFraming::TcpUnit
+                                            << QByteArrayList{"050400000010", "070400000010", "050300000001"}
+                                            << QList<int>{5, 7, 5};
+    // The transaction identifier comes first: its bytes are no station.
+    QTest::newRow("Modbus TCP, MBAP header")
+        << TraceFraming::TcpMbap
+        << QByteArrayList{"010000000006050400000010", "020000000006070400000010", "000300000006050300000001"}
+        << QList<int>{5, 7, 5};
+    QTest::newRow("MBAP header cut short") << TraceFraming::TcpMbap
+                                           << QByteArrayList{"000100000006090400000010", "000200"}
+                                           << QList<int>{9, -1};
+}
+
+void TestDiagnostics::stationsAreCountedApart()
+{
+    QFETCH(TraceFraming, framing);
+    QFETCH(QByteArrayList, requests);
+    QFETCH(QList<int>, stations);
+
+    LinkDiagnostics &d = m_link->diagnostics();
+    LinkCounters line;
+    QMap<int, LinkCounters> want; // by station
+    double lineSum = 0;
+    QMap<int, double> sums; // of the round trips, ms
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        ExchangeTrace t;
+        t.framing = framing;
+        t.request = QByteArray::fromHex(requests[i]);
+        const bool answered = i % 2 == 0;
+        if (answered) {
+            t.reply = t.request;
+            t.roundTripUs = 1000 * (i + 1);
+        } else {
+            t.outcome = {LinkFault::Timeout, 0, 0};
+        }
+        d.record(t);
+        const auto tally = [&](LinkCounters &w, double &sum) {
+            ++w.requests;
+            w.answers += answered ? 1 : 0;
+            w.timeouts += answered ? 0 : 1;
+            w.maxRoundTripMs = answered ? double(i + 1) : w.maxRoundTripMs;
+            sum += answered ? double(i + 1) : 0.0;
+            w.meanRoundTripMs = w.answers > 0 ? sum / double(w.answers) : 0.0;
+        };
+        tally(line, lineSum);
+        if (stations[i] >= 0)
+            tally(want[stations[i]], sums[stations[i]]);
+    }
+    QCOMPARE(d.stations(), want.keys());
+    want[-1] = line; // -1: the whole line
+    for (auto it = want.cbegin(); it != want.cend(); ++it) {
+        const LinkCounters c = it.key() < 0 ? d.counters() : d.counters(it.key());
+        const QByteArray which = "station " + QByteArray::number(it.key());
+        QVERIFY2(c.requests == it->requests && c.answers == it->answers && c.timeouts == it->timeouts, which);
+        QVERIFY2(c.maxRoundTripMs == it->maxRoundTripMs, which);
+        QVERIFY2(qFuzzyCompare(1 + c.meanRoundTripMs, 1 + it->meanRoundTripMs), which);
+    }
+
+    // Each frame, request and reply, carries its exchange's station.
+    const QList<LinkFrame> frames = d.frames().frames();
+    QList<int> frameStations;
+    for (const LinkFrame &f : frames)
+        frameStations << f.station;
+    QList<int> wantFrames;
+    for (qsizetype i = 0; i < stations.size(); ++i)
+        wantFrames << QList<int>(i % 2 == 0 ? 2 : 1, stations[i]);
+    QCOMPARE(frameStations, wantFrames);
+    checkStationWindow(stations, want);
+}
+
+// The window over the traces of stationsAreCountedApart: the monitor shows
+// each frame's station, the station chosen shows its own counters, and the
+// saved file holds the line's counters, then each station's, then the frames.
+// want: the counters by station, -1 the whole line.
+void TestDiagnostics::checkStationWindow(const QList<int> &stations, const QMap<int, LinkCounters> &want)
+{
+    const QList<LinkFrame> frames = m_link->diagnostics().frames().frames();
+    const qint64 requests = want[-1].requests;
+    LinkDiagnosticsWindow w(*m_link);
+    QVERIFY(w.monitorText().startsWith(linkFrameLine(frames[0])));
+    QVERIFY2(linkFrameLine(frames[0]).contains(QStringLiteral("站%1 发").arg(stations[0], 3)),
+             qPrintable(linkFrameLine(frames[0])));
+    auto *choice = w.findChild<QComboBox *>(QStringLiteral("diagStation"));
+    QCOMPARE(choice->count(), want.size()); // "全部" and each station
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：%1").arg(requests)));
+    choice->setCurrentIndex(choice->findData(stations[0]));
+    QCOMPARE(w.shownStation(), stations[0]);
+    QVERIFY(w.countersText().contains(QStringLiteral("请求：%1").arg(want[stations[0]].requests)));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("diag.txt"));
+    QVERIFY(w.saveTo(path));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString saved = QString::fromUtf8(f.readAll());
+    QVERIFY(saved.startsWith(QStringLiteral("请求：%1\n").arg(requests)));
+    QVERIFY(stations[1] < 0 // a single station seen: no counters apart
+            || saved.contains(QStringLiteral("站 %1\n请求：%2\n").arg(stations[1]).arg(want[stations[1]].requests)));
+    QVERIFY(saved.contains(linkFrameLine(frames.last())));
 }
 
 void TestDiagnostics::windowShowsPausesAndSaves()
