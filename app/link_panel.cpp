@@ -1,5 +1,7 @@
 #include "app/link_panel.h"
 
+#include "core/line_address.h"
+
 #include "app/fit_label.h"
 #include "core/line_settings.h"
 #include "core/numbers.h"
@@ -141,7 +143,7 @@ void LinkPanel::fillChoices()
 
 void LinkPanel::restore(const RememberedLink &r)
 {
-    if (r.port.startsWith(QLatin1Char('/'))) {
+    if (r.port.startsWith(QLatin1Char('/')) || isNetworkAddress(r.port)) {
         const int i = Combo1->findData(r.port);
         if (i >= 0)
             Combo1->setCurrentIndex(i);
@@ -164,7 +166,7 @@ QString LinkPanel::chosenPath() const
     if (const int i = Combo1->findText(text); i >= 0)
         return Combo1->itemData(i).toString();
     const QString typed = text.trimmed();
-    return typed.startsWith(QLatin1Char('/')) ? typed : QString();
+    return typed.startsWith(QLatin1Char('/')) || isNetworkAddress(typed) ? typed : QString();
 }
 
 LinkChoice LinkPanel::choice() const

@@ -96,17 +96,6 @@ void BM_PublishCost(benchmark::State &state)
 }
 BENCHMARK(BM_PublishCost)->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
-// Clock ticks of user and system time of process pid.
-double cpuSecondsOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray s = f.readAll();
-    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
 void BM_HeadlessSoak(benchmark::State &state)
 {
     const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;

@@ -34,19 +34,14 @@ QList<LinkFrame> FrameRing::frames() const
     return out;
 }
 
-int requestStation(const QByteArray &request, TraceFraming framing)
+int requestStation(const QByteArray &request)
 {
-    // On Modbus TCP the MBAP header comes first: transaction identifier (2
-    // bytes), protocol identifier (2), length (2), then the unit identifier.
-    const qsizetype at = framing == TraceFraming::TcpMbap ? 6 : 0;
-    if (request.size() <= at)
-        return -1;
-    return quint8(request[at]);
+    return request.isEmpty() ? -1 : quint8(request[0]);
 }
 
 void LinkDiagnostics::record(const ExchangeTrace &t)
 {
-    const int station = requestStation(t.request, t.framing);
+    const int station = requestStation(t.request);
     m_line.add(t);
     if (station >= 0)
         m_stations[station].add(t);

@@ -6,7 +6,7 @@
 //
 // Several instruments (stations) may share one line: the counters are kept
 // for the whole line and for each station apart, the station read from the
-// request as the trace lays it out (TraceFraming).
+// request (its first byte on every kind of line).
 #pragma once
 
 #include "link/modbusrtu.h"
@@ -25,9 +25,8 @@ struct LinkFrame {
     int station = -1; // the station the exchange was addressed to, -1 when unknown
 };
 
-// The station a request is addressed to, as the trace lays it out; -1 when
-// the request is too short to tell.
-int requestStation(const QByteArray &request, TraceFraming framing);
+// The station a request is addressed to; -1 for an empty one.
+int requestStation(const QByteArray &request);
 
 // The last `capacity` frames, the oldest dropped first.
 class FrameRing {

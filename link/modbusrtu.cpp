@@ -457,7 +457,6 @@ int ModbusRTU::exchange(modbus_t *ctx, const uint8_t *request, int length, uint8
     ExchangeTrace t;
     const bool mbap = m_line.transport == LineTransport::ModbusTcp;
     t.request = QByteArray(reinterpret_cast<const char *>(request), length);
-    t.framing = mbap ? TraceFraming::TcpUnit : TraceFraming::Rtu;
     if (!mbap) {
         const uint16_t crc = crc16(request, length);
         t.request.append(char(crc & 0xFF));

@@ -112,21 +112,14 @@ struct LinkError {
 // for an open (opening) or an exchange.
 LinkError linkErrorOf(int error, bool opening);
 
-// How the frames of an exchange trace are laid out: where the unit
-// identifier (the station) stands.
-enum class TraceFraming {
-    Rtu,     // as on a serial line: unit identifier, PDU, CRC (RTU over TCP too)
-    TcpUnit, // Modbus TCP with the MBAP header left off: unit identifier, PDU
-    TcpMbap, // Modbus TCP whole: the 7-byte MBAP header (unit identifier last), PDU
-};
-
-// One exchange as the link thread saw it: the request sent (with its CRC),
+// One exchange as the link thread saw it: the request sent, unit identifier
+// (station) first (with its CRC on RTU frames; on Modbus TCP without the
+// header the library adds),
 // the reply read (empty when none came; a reply with a bad CRC is kept as
 // read), when each went, and how the exchange ended.
 struct ExchangeTrace {
     QByteArray request;
     QByteArray reply;
-    TraceFraming framing = TraceFraming::Rtu;
     qint64 sentAtMs = 0;     // wall clock, milliseconds since 1970
     qint64 receivedAtMs = 0; // wall clock, 0 when nothing was read
     qint64 roundTripUs = -1; // from sending to the reply's last byte, -1 without a reply

@@ -1,5 +1,6 @@
 #include "link/serial_ports.h"
 
+#include "core/line_address.h"
 #include "core/line_settings.h"
 #include "core/settings_file.h"
 
@@ -94,7 +95,7 @@ RememberedLinkRead readRememberedLink()
     const auto text = [&s](LinkKey key) { return s.value(linkKeyName(key)).toString().trimmed(); };
     bool ok = false;
     const int n = port.toInt(&ok);
-    if ((ok && n >= 1 && n <= 255) || (!ok && port.startsWith(u'/')))
+    if ((ok && n >= 1 && n <= 255) || (!ok && port.startsWith(u'/')) || (isNetworkAddress(port) && parseLineAddress(port).ok()))
         r.port = port;
     else
         read.faults.append({LinkKey::Port, port});

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <unistd.h>
 
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
 {
@@ -303,4 +304,14 @@ std::unique_ptr<SimProcess> startFrozenSim(const QString &portDir)
     if (!sim->isReady() || !sim->command(QStringLiteral("freeze on")).startsWith(QLatin1String("ok")))
         return nullptr;
     return sim;
+}
+
+double cpuSecondsOf(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray s = f.readAll();
+    const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }

@@ -163,3 +163,6 @@ QByteArray runTool(const QString &tool, const QStringList &args);
 // A memory figure of /proc/<pid>/status in MB (key "VmRSS:", "VmHWM:");
 // pid 0: this process. -1 when it cannot be read.
 double procStatusMb(qint64 pid, const char *key);
+// User and system time process pid has used, in seconds; -1 when it cannot
+// be read.
+double cpuSecondsOf(qint64 pid);

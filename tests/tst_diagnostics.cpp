@@ -169,35 +169,23 @@ void TestDiagnostics::frameRingKeepsTheLast()
     QCOMPARE(d.counters().requests, 0);
 }
 
-// Several stations on one line, as each framing lays out its requests: every
-// even exchange is answered (round trip 1 ms, 2 ms ...), every odd one times
-// out. The line adds up all of them; each station only its own.
+// Several stations on one line: every even exchange is answered (round trip
+// 1 ms, 2 ms ...), every odd one times out. The line adds up all of them;
+// each station only its own.
 void TestDiagnostics::stationsAreCountedApart_data()
 {
-    QTest::addColumn<TraceFraming>("framing");
     QTest::addColumn<QByteArrayList>("requests"); // hex
-    QTest::addColumn<QList<int>>("stations");     // of each request, -1: cannot tell
+    QTest::addColumn<QList<int>>("stations");     // of each request
 
-    QTest::newRow("RTU") << TraceFraming::Rtu
-                         << QByteArrayList{"010400000010f1c6", "0204000000100000", "0104000000100000",
+    QTest::newRow("RTU") << QByteArrayList{"010400000010f1c6", "0204000000100000", "0104000000100000",
                                            "0304000000100000", "0204000000100000"}
                          << QList<int>{1, 2, 1, 3, 2};
-    QTest::newRow("Modbus TCP, header off") << TraceFraming::TcpUnit
-                                            << QByteArrayList{"050400000010", "070400000010", "050300000001"}
-                                            << QList<int>{5, 7, 5};
-    // The transaction identifier comes first: its bytes are no station.
-    QTest::newRow("Modbus TCP, MBAP header")
-        << TraceFraming::TcpMbap
-        << QByteArrayList{"010000000006050400000010", "020000000006070400000010", "000300000006050300000001"}
-        << QList<int>{5, 7, 5};
-    QTest::newRow("MBAP header cut short") << TraceFraming::TcpMbap
-                                           << QByteArrayList{"000100000006090400000010", "000200"}
-                                           << QList<int>{9, -1};
+    QTest::newRow("Modbus TCP") << QByteArrayList{"050400000010", "070400000010", "050300000001"}
+                                << QList<int>{5, 7, 5};
 }
 
 void TestDiagnostics::stationsAreCountedApart()
 {
-    QFETCH(TraceFraming, framing);
     QFETCH(QByteArrayList, requests);
     QFETCH(QList<int>, stations);
 
@@ -208,7 +196,6 @@ void TestDiagnostics::stationsAreCountedApart()
     QMap<int, double> sums; // of the round trips, ms
     for (qsizetype i = 0; i < requests.size(); ++i) {
         ExchangeTrace t;
-        t.framing = framing;
         t.request = QByteArray::fromHex(requests[i]);
         const bool answered = i % 2 == 0;
         if (answered) {

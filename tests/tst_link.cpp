@@ -444,8 +444,11 @@ void TestLink::reasonsArePlainWords()
     QVERIFY2(!why.isEmpty() && why.at(0).unicode() >= 0x4E00, qPrintable(why));
 }
 
+// One tick issued now, after whatever was still out (a tick that falls due
+// meanwhile is made right after it), and its results.
 void TestLink::tickAndWait(Met1 &met)
 {
+    QTRY_VERIFY_WITH_TIMEOUT(!met.tickBusy(), 3000);
     QSignalSpy done(&met, &Met1::tickDone);
     met.Timer1_Timer();
     QVERIFY(done.wait(3000));

@@ -213,6 +213,7 @@ private slots:
     void acquisitionsInOrder();
     void queueOverBrokerRestart();
     void lastWillWhenKilled();
+    void stationsOnOwnTopics();
     void dialogAppliesAndSaves();
     void unusableTlsSendsNothing_data();
     void unusableTlsSendsNothing();
@@ -340,6 +341,41 @@ void TestMqtt::lastWillWhenKilled()
     ::kill(pid_t(app.processId()), SIGKILL);
     QVERIFY(app.waitForFinished());
     QTRY_COMPARE(sub.payloads("qr5300m/1/online"), (QList<QByteArray>{"true", "false"}));
+}
+
+// Two stations on one line: each station's topics carry its own values only,
+// and each has its own online flag, the broker's last will included.
+void TestMqtt::stationsOnOwnTopics()
+{
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1, {QStringLiteral("--stations"), QStringLiteral("2,5")});
+    QVERIFY(sim.isReady());
+    for (const int s : {2, 5}) {
+        QVERIFY(sim.command(QStringLiteral("@%1 freeze on").arg(s)).startsWith("ok"));
+        QVERIFY(sim.command(QStringLiteral("@%1 set ir 1 %2").arg(s).arg(100 * s)).startsWith("ok"));
+    }
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+    QProcess app;
+    startLogger(app, dir.path(), broker, {QStringLiteral("--station"), QStringLiteral("2,5")});
+    QVERIFY(app.waitForStarted());
+    const auto ch1Of = [&sub](int station) {
+        QSet<double> seen; // ch1 of every message with a good link
+        for (const QByteArray &p : sub.payloads("qr5300m/" + QByteArray::number(station) + "/state"))
+            if (const QJsonObject o = QJsonDocument::fromJson(p).object(); o.value(u"link").toString() == u"ok")
+                seen.insert(o.value(u"ch1").toDouble());
+        return seen;
+    };
+    // 200 and 500, as the read-outs show them: in the ratio 2 to 5.
+    QTRY_VERIFY_WITH_TIMEOUT(ch1Of(2).size() == 1 && ch1Of(5).size() == 1
+                                 && *ch1Of(2).begin() * 5 == *ch1Of(5).begin() * 2 && *ch1Of(2).begin() != 0,
+                             10000);
+    ::kill(pid_t(app.processId()), SIGKILL);
+    QVERIFY(app.waitForFinished());
+    for (const char *const station : {"2", "5"})
+        QTRY_COMPARE(sub.payloads(QByteArray("qr5300m/") + station + "/online"), (QList<QByteArray>{"true", "false"}));
 }
 
 // What the operator enters is what the publisher runs with and what the

@@ -105,6 +105,15 @@ void TestSerialPorts::rememberedSettingsRestored()
     QCOMPARE(byPath.portPath, QStringLiteral("/dev/serial/by-id/usb-gone"));
     QCOMPARE(byPath.Link_Par[1], 0);
     QCOMPARE(byPath.Link_Par[3], 3);
+
+    // So is a line over Ethernet, remembered or typed into the port box.
+    for (const char *const line : {"tcp://127.0.0.1:1502", "rtu+tcp://gw-4:4001"}) {
+        QVERIFY(saveRememberedLink({QString::fromLatin1(line), 1, 0, 4}));
+        QCOMPARE(Panel().stored().portPath, QString::fromLatin1(line));
+        Panel typed;
+        typed.combo1()->setEditText(QStringLiteral(" %1 ").arg(QLatin1String(line)));
+        QCOMPARE(typed.stored().portPath, QString::fromLatin1(line));
+    }
 }
 
 void TestSerialPorts::rememberedInvalidFallsBack_data()
@@ -114,6 +123,8 @@ void TestSerialPorts::rememberedInvalidFallsBack_data()
     QTest::newRow("station 0") << QByteArray("[link]\nport=2\nstation=0\n") << QStringLiteral("[link] station");
     QTest::newRow("station 999") << QByteArray("[link]\nport=2\nstation=999\n") << QStringLiteral("[link] station");
     QTest::newRow("port COM3") << QByteArray("[link]\nport=COM3\nstation=1\n") << QStringLiteral("[link] port");
+    QTest::newRow("line over Ethernet without a host") << QByteArray("[link]\nport=tcp://:502\nstation=1\n")
+                                                       << QStringLiteral("[link] port");
 }
 
 // The window takes the default for a remembered value it does not accept

@@ -222,11 +222,11 @@ void TestTcpLink::reconnects()
     LinkFault kind = LinkFault::None;
     QCOMPARE(readFirst(m, &kind), 100);
     QCOMPARE(kind, LinkFault::None);
-    // The trace says how its frames are laid out, so that the diagnostics
-    // find the station in them.
+    // The request is traced unit identifier first, so that the diagnostics
+    // find the station in it.
     const std::optional<ExchangeTrace> trace = m.takeTrace();
     QVERIFY(trace);
-    QCOMPARE(requestStation(trace->request, trace->framing), 1);
+    QCOMPARE(requestStation(trace->request), 1);
     int32_t status[1] = {-1};
     QCOMPARE(m.Get_1X_B16(1, 1, 1, status), kModbusOk);
     QCOMPARE(status[0], 0);

@@ -1,0 +1,235 @@
+// Several stations on one line, against the simulator.
+//
+// BM_SerialRound/N: one round of polls of N stations (each both reads),
+// simulator pacing at 9600 baud, against the wire time of N stations' bytes.
+// BM_SerialRoundSilent/N: the same with one more station that never answers:
+// the round at first (the silent one asked every time) and after the back-off
+// (asked every eighth round), both averaged over the rounds.
+// BM_TcpRound: one round of 8 stations over Modbus TCP on 127.0.0.1.
+// BM_SixteenStations: the headless logger serving 16 stations for
+// QR_SOAK_SECONDS (60 by default): its share of a core, its memory, and the
+// seconds missing in any station's one-second ring.
+
+#include "link/line.h"
+#include "link/met1.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <csignal>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Bytes on the wire of one station's poll: 8-byte request + 37-byte reply for
+// 16 input registers, 8-byte request + 7-byte reply for 16 discrete inputs.
+constexpr double kStationWireMs9600 = (8 + 37 + 8 + 7) * 10 * 1000.0 / 9600; // 8N1
+
+QString stationList(int from, int to)
+{
+    QStringList s;
+    for (int i = from; i <= to; ++i)
+        s << QString::number(i);
+    return s.join(u',');
+}
+
+// A line with its stations, polled one round at a time by hand.
+struct Rig {
+    Line line;
+    std::vector<std::unique_ptr<LinkSettings>> settings;
+    std::vector<std::unique_ptr<LiveTables>> live;
+    std::vector<std::unique_ptr<Met1>> met;
+    Clock clock;
+
+    bool open(const QString &path, const QList<int> &stations)
+    {
+        for (const int s : stations) {
+            settings.push_back(std::make_unique<LinkSettings>());
+            settings.back()->Link_Par[0] = 1;
+            settings.back()->Link_Par[3] = s;
+            live.push_back(std::make_unique<LiveTables>());
+            met.push_back(std::make_unique<Met1>(line.link, *settings.back(), *live.back(), clock));
+            line.control.addStation(*met.back(), *settings.back());
+        }
+        bool ok = false;
+        QEventLoop loop;
+        line.link.OpenPort_Modbus(1, 1, 0, path, &loop, [&](const LinkResult &r) {
+            ok = r.result == kModbusOk;
+            loop.quit();
+        });
+        loop.exec();
+        return ok;
+    }
+    // One round: every station's tick at once (a station being backed off
+    // may skip its turn), until all that asked are back; its milliseconds.
+    double round()
+    {
+        int left = 0;
+        QEventLoop loop;
+        std::vector<QMetaObject::Connection> done;
+        QElapsedTimer t;
+        t.start();
+        for (auto &m : met) {
+            m->Timer1_Timer();
+            if (!m->tickBusy())
+                continue; // skipped its turn
+            ++left;
+            done.push_back(QObject::connect(m.get(), &Met1::tickDone, &loop, [&] {
+                if (--left == 0)
+                    loop.quit();
+            }));
+        }
+        if (left > 0)
+            loop.exec();
+        for (const auto &c : done)
+            QObject::disconnect(c);
+        return double(t.nsecsElapsed()) / 1e6;
+    }
+    bool allGood(int stations) const
+    {
+        for (int i = 0; i < stations; ++i)
+            if (met[size_t(i)]->failCount() != 0)
+                return false;
+        return true;
+    }
+};
+
+void serialRound(benchmark::State &state, bool withSilent)
+{
+    const int n = int(state.range(0));
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1, {QStringLiteral("--stations"), stationList(1, n), QStringLiteral("--pace"),
+                                   QStringLiteral("--baud"), QStringLiteral("9600")});
+    Rig rig;
+    QList<int> stations;
+    for (int i = 1; i <= n; ++i)
+        stations << i;
+    if (withSilent)
+        stations << 200;
+    if (!sim.isReady() || !rig.open(sim.devicePath(), stations)) {
+        state.SkipWithError("simulator not ready");
+        return;
+    }
+    rig.round(); // the first poll of each
+    double first = 0, backedOff = 0;
+    int firstRounds = 0, backedOffRounds = 0;
+    for (auto _ : state) {
+        const double ms = rig.round();
+        state.SetIterationTime(ms / 1000.0);
+        // The silent station is backed off from its second failure on.
+        if (withSilent && !rig.met.back()->backingOff()) {
+            first += ms;
+            ++firstRounds;
+        } else {
+            backedOff += ms;
+            ++backedOffRounds;
+        }
+        if (!rig.allGood(n))
+            state.SkipWithError("a live station failed");
+    }
+    state.counters["wire_ms"] = n * kStationWireMs9600;
+    if (withSilent) {
+        state.counters["round_silent_asked_ms"] = firstRounds ? first / firstRounds : 0;
+        state.counters["round_after_backoff_ms"] = backedOffRounds ? backedOff / backedOffRounds : 0;
+    }
+}
+
+void BM_SerialRound(benchmark::State &state)
+{
+    serialRound(state, false);
+}
+BENCHMARK(BM_SerialRound)->Arg(1)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(24);
+
+void BM_SerialRoundSilent(benchmark::State &state)
+{
+    serialRound(state, true);
+}
+BENCHMARK(BM_SerialRoundSilent)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(64);
+
+void BM_TcpRound(benchmark::State &state)
+{
+    SimProcess sim(SimProcess::Tcp::Modbus, {QStringLiteral("--stations"), stationList(1, 8)});
+    Rig rig;
+    if (!sim.isReady() || !rig.open(sim.devicePath(), {1, 2, 3, 4, 5, 6, 7, 8})) {
+        state.SkipWithError("simulator not ready");
+        return;
+    }
+    rig.round();
+    for (auto _ : state) {
+        state.SetIterationTime(rig.round() / 1000.0);
+        if (!rig.allGood(8))
+            state.SkipWithError("a station failed");
+    }
+}
+BENCHMARK(BM_TcpRound)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The largest number of seconds missing between the first and the last
+// record of the one-second ring of a database.
+int missingSeconds(const QString &db)
+{
+    const auto rows = sqlRows(db, QStringLiteral("SELECT round((max(w_date + w_time) - min(w_date + w_time)) * 86400) + 1 "
+                                                 "- count(*) FROM pv_data WHERE w_v0 <> 0"));
+    return rows.isEmpty() ? -1 : rows.constFirst().value(0).toInt();
+}
+
+void BM_SixteenStations(benchmark::State &state)
+{
+    const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        SimProcess sim(dir.path(), 1, {QStringLiteral("--stations"), stationList(1, 16), QStringLiteral("--pace")});
+        for (int s = 1; s <= 16; ++s) {
+            sim.command(QStringLiteral("@%1 freeze on").arg(s));
+            sim.command(QStringLiteral("@%1 set ir 1 %2").arg(s).arg(s));
+        }
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+        app.setProcessEnvironment(env);
+        app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--station"),
+                                                stationList(1, 16), QStringLiteral("--data-dir"), dir.path()});
+        runFor(3000);
+        const qint64 pid = app.processId();
+        const double cpu0 = cpuSecondsOf(pid);
+        QElapsedTimer wall;
+        wall.start();
+        runFor(seconds * 1000);
+        state.counters["cpu_pct_of_core"] = 100.0 * (cpuSecondsOf(pid) - cpu0) / (double(wall.elapsed()) / 1000.0);
+        state.counters["rss_mb"] = procStatusMb(pid, "VmRSS:");
+        ::kill(pid_t(pid), SIGTERM);
+        app.waitForFinished(10000);
+        int worst = 0;
+        for (int s = 1; s <= 16; ++s)
+            worst = std::max(worst, missingSeconds(dir.filePath(QStringLiteral("Rdatabj-%1.db").arg(s))));
+        state.counters["missing_s_worst_station"] = worst;
+        state.counters["exit_code"] = app.exitCode();
+    }
+}
+BENCHMARK(BM_SixteenStations)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
