@@ -174,10 +174,12 @@ public:
         m_session.settings.Link_Par[3] = station > 0 ? station : m_request.link.par[3];
         return await<ParamSetRead>([this](auto done) { m_session.params.readAll(&m_ctx, done); });
     }
-    // Writes value to reg with the echo check and the read-back.
-    ParamWrite write(int reg, int32_t value)
+    // Writes the values in order with the echo check, up to the first that
+    // fails, then reads them back.
+    QList<ParamWrite> write(const QList<QPair<int, int32_t>> &values)
     {
-        return await<ParamWrite>([this, reg, value](auto done) { m_session.params.writeChecked(reg, value, &m_ctx, done); });
+        return await<QList<ParamWrite>>(
+            [this, &values](auto done) { m_session.params.writeAllChecked(values, &m_ctx, done); });
     }
     WriteJournal &journal() { return m_session.journal; }
 
@@ -252,32 +254,25 @@ std::unique_ptr<DbConn> openJournal(DbFiles &files, WriteJournal &journal)
     return conn;
 }
 
-// Writes the plan's writes in order, stopping at the first that fails;
-// true when every one was written and read back as written.
+// Writes the plan's writes in order, up to the first that fails; true when
+// every one was written and read back as written.
 bool writePlan(const QList<PlannedWrite> &plan, Instrument &instrument)
 {
-    bool allDone = true, stopped = false;
+    QList<QPair<int, int32_t>> values;
+    for (const PlannedWrite &p : plan)
+        if (p.step == RestoreStep::Write)
+            values.append({p.reg, p.value});
+    const QList<ParamWrite> outcomes = instrument.write(values);
     int written = 0;
-    for (const PlannedWrite &p : plan) {
-        if (p.step != RestoreStep::Write)
-            continue;
-        if (stopped) {
-            print(notAttemptedText(p.reg));
-            continue;
-        }
-        const ParamWrite w = instrument.write(p.reg, p.value);
+    for (const ParamWrite &w : outcomes) {
         print(restoreOutcomeText(w));
-        if (w.outcome == ParamWrite::Outcome::Written) {
-            ++written;
-            continue;
-        }
-        allDone = false;
-        // A link that fails (or a write that cannot be read back) ends the
-        // run; a value the instrument took differently does not.
-        stopped = w.outcome == ParamWrite::Outcome::Failed || !w.readBack;
+        written += w.outcome == ParamWrite::Outcome::Written ? 1 : 0;
     }
+    // The run stopped at a failed write: the rest was not attempted.
+    for (qsizetype i = outcomes.size(); i < values.size(); ++i)
+        print(notAttemptedText(values.at(i).first));
     print(tr("已写入并确认 %1 个参数").arg(written));
-    return allDone;
+    return written == values.size();
 }
 
 int runWrite(const Request &r, Instrument &instrument, const ParamSet &file)
