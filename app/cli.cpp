@@ -109,7 +109,9 @@ void addModeOptions(QCommandLineParser &parser, const CliOptions &o, RunMode mod
         parser.addPositionalArgument(QStringLiteral("export"), QCoreApplication::translate("ExportCommand", "导出"));
         break;
     case RunMode::Params: {
-        parser.setApplicationDescription(QCoreApplication::translate("ParamsCommand", "保存、比较、写入仪表的参数"));
+        parser.setApplicationDescription(QCoreApplication::translate(
+            "ParamsCommand", "保存、比较、写入仪表的参数。\n"
+                             "退出码：read、write 成功 0，失败 1；diff 相同 0，不同 1，无法比较 2；用法错误 2。"));
         QCommandLineOption out = o.out; // the set's file, not a CSV
         out.setDescription(QCoreApplication::translate("ParamsCommand", "保存参数的文件（read）"));
         parser.addOptions({o.port, o.baud, o.parity, o.station, out, o.withStation, o.all, o.includeComm, o.dryRun,

@@ -292,8 +292,11 @@ int runWrite(const Request &r, Instrument &instrument, const ParamSet &file)
             continue;
         print(plannedSkipText(p));
         refused = refused || p.step == RestoreStep::Refused;
-        if (p.step == RestoreStep::Refused && !r.dryRun)
-            instrument.journal().take(p.check); // as a refused entry of the window
+        if (p.step == RestoreStep::Refused && !r.dryRun) {
+            ParamWrite refused = p.check; // journaled as a refused entry of the window is
+            refused.before = p.current;
+            instrument.journal().take(refused);
+        }
     }
     if (r.dryRun)
         return refused ? kFailed : kOk;
