@@ -311,6 +311,8 @@ void TestParamsCli::usageErrors_data()
     QTest::newRow("--all with read") << QStringList{QStringLiteral("read"), QStringLiteral("--out"), file, QStringLiteral("--all")}
                                      << QStringLiteral("--all");
     QTest::newRow("write without a file") << QStringList{QStringLiteral("write")} << QStringLiteral("参数文件");
+    QTest::newRow("two stations at once") << QStringList{QStringLiteral("read"), QStringLiteral("--out"), file, QStringLiteral("--station"), QStringLiteral("1,2")}
+                                          << QStringLiteral("1,2");
     QTest::newRow("bad baud") << QStringList{QStringLiteral("read"), QStringLiteral("--out"), file, QStringLiteral("--baud"), QStringLiteral("1200")}
                               << QStringLiteral("--baud");
     QTest::newRow("diff of a file that is no set") << QStringList{QStringLiteral("diff"), m_dir.filePath(QStringLiteral("garbage"))}
