@@ -293,9 +293,9 @@ int runWrite(const Request &r, Instrument &instrument, const ParamSet &file)
         print(plannedSkipText(p));
         refused = refused || p.step == RestoreStep::Refused;
         if (p.step == RestoreStep::Refused && !r.dryRun) {
-            ParamWrite refused = p.check; // journaled as a refused entry of the window is
-            refused.before = p.current;
-            instrument.journal().take(refused);
+            ParamWrite entry = p.check; // journaled as a refused entry of the window is
+            entry.before = p.current;
+            instrument.journal().take(entry);
         }
     }
     if (r.dryRun)
