@@ -21,6 +21,7 @@ const char *const kHelp =
     "                          [--mqtt HOST[:PORT]] [--mqtt-prefix PREFIX] [--lang LANG]\n"
     "  or:  qr5300m export --from TIME --to TIME [--ring 1s|10s] [--events]\n"
     "                      [--db FILE | --station N [--data-dir DIR]] --out FILE\n"
+    "  or:  qr5300m params read|diff|write ... (see 'qr5300m params --help')\n"
     "Watch, log, trend and configure a QR5300M four-channel temperature\n"
     "controller over Modbus RTU.\n"
     "\n"
@@ -32,7 +33,8 @@ const char *const kHelp =
     "--headless runs acquisition, logging and MQTT publishing without a\n"
     "display until SIGTERM, SIGINT or SIGHUP ('qr5300m --headless --help'\n"
     "lists its options). 'export' writes logged records or events of a time range\n"
-    "(local ISO 8601 times) as CSV.\n"
+    "(local ISO 8601 times) as CSV. 'params' saves, compares and restores the\n"
+    "instrument's 48 configuration parameters.\n"
     "\n"
     "Environment: QR5300M_DB (database file), QR5300M_PORT_DIR (port N is\n"
     "$QR5300M_PORT_DIR/COM<N>), XDG_DATA_HOME, XDG_CONFIG_HOME.\n"
@@ -82,7 +84,12 @@ CliOptions::CliOptions()
       to(QStringLiteral("to"), QCoreApplication::translate("ExportCommand", "结束时间（含）"), QStringLiteral("time")),
       ring(QStringLiteral("ring"), QCoreApplication::translate("ExportCommand", "记录环：1s 或 10s（默认按时间范围选择）"), QStringLiteral("ring")),
       out(QStringLiteral("out"), QCoreApplication::translate("ExportCommand", "输出的 CSV 文件"), QStringLiteral("file")),
-      events(QStringLiteral("events"), QCoreApplication::translate("ExportCommand", "导出事件而不是记录"))
+      events(QStringLiteral("events"), QCoreApplication::translate("ExportCommand", "导出事件而不是记录")),
+      withStation(QStringLiteral("with-station"), QCoreApplication::translate("ParamsCommand", "与同一线路上的另一站比较"), QStringLiteral("N")),
+      all(QStringLiteral("all"), QCoreApplication::translate("ParamsCommand", "写入全部参数，而不只是不同的")),
+      includeComm(QStringLiteral("include-comm"), QCoreApplication::translate("ParamsCommand", "也写入通讯设置（通讯地址、波特率、校验方式、通讯延迟）")),
+      dryRun(QStringLiteral("dry-run"), QCoreApplication::translate("ParamsCommand", "只列出将写入的参数，不写入")),
+      force(QStringLiteral("force"), QCoreApplication::translate("ParamsCommand", "型号不同也写入"))
 {
 }
 
@@ -101,6 +108,20 @@ void addModeOptions(QCommandLineParser &parser, const CliOptions &o, RunMode mod
         parser.addOptions({o.from, o.to, o.ring, o.db, o.dataDir, o.station, o.out, o.events, o.lang});
         parser.addPositionalArgument(QStringLiteral("export"), QCoreApplication::translate("ExportCommand", "导出"));
         break;
+    case RunMode::Params: {
+        parser.setApplicationDescription(QCoreApplication::translate(
+            "ParamsCommand", "保存、比较、写入仪表的参数。\n"
+                             "退出码：read、write 成功 0，失败 1；diff 相同 0，不同 1，无法比较 2；用法错误 2。"));
+        QCommandLineOption out = o.out; // the set's file, not a CSV
+        out.setDescription(QCoreApplication::translate("ParamsCommand", "保存参数的文件（read）"));
+        parser.addOptions({o.port, o.baud, o.parity, o.station, out, o.withStation, o.all, o.includeComm, o.dryRun,
+                           o.force, o.db, o.dataDir, o.lang});
+        parser.addPositionalArgument(QStringLiteral("params"), QCoreApplication::translate("ParamsCommand", "参数"),
+                                     QStringLiteral("params read|diff|write"));
+        parser.addPositionalArgument(QStringLiteral("FILE"), QCoreApplication::translate("ParamsCommand", "参数文件（diff、write）"),
+                                     QStringLiteral("[FILE]"));
+        break;
+    }
     }
     parser.addHelpOption();
 }
@@ -112,10 +133,13 @@ RunMode runModeOf(const QStringList &arguments)
     // Every mode's options, each once, so that their values are not taken
     // for the command.
     parser.addOptions({o.lang, o.version, o.headless, o.port, o.baud, o.parity, o.station, o.mqtt, o.prefix, o.db,
-                       o.dataDir, o.from, o.to, o.ring, o.out, o.events});
+                       o.dataDir, o.from, o.to, o.ring, o.out, o.events, o.withStation, o.all, o.includeComm, o.dryRun,
+                       o.force});
     parser.parse(arguments); // what is wrong is for the mode's own parser to say
     if (parser.positionalArguments().value(0) == QLatin1String("export"))
         return RunMode::Export;
+    if (parser.positionalArguments().value(0) == QLatin1String("params"))
+        return RunMode::Params;
     return parser.isSet(o.headless) ? RunMode::Headless : RunMode::Windows;
 }
 

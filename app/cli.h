@@ -1,6 +1,7 @@
 // The command line of every mode, on one QCommandLineParser setup: the
 // windows (--lang, --help, --version), the headless logger (--headless and
-// its options) and the export (the command "export" and its options).
+// its options), the export (the command "export" and its options) and the
+// parameter sets (the command "params" and its options).
 // The windows answer --help and --version GNU style and refuse anything
 // else written "--name" that they do not know before any window opens;
 // single-dash arguments are Qt's (-platform, -style, ...) and are left to it.
@@ -14,7 +15,7 @@
 
 class QCommandLineParser;
 
-enum class RunMode { Windows, Headless, Export };
+enum class RunMode { Windows, Headless, Export, Params };
 
 // Every option of the program, its description in the interface language
 // (made after the translation is installed, where help is shown).
@@ -24,6 +25,7 @@ struct CliOptions {
     QCommandLineOption headless, port, baud, parity, station, mqtt, prefix;
     QCommandLineOption db, dataDir;
     QCommandLineOption from, to, ring, out, events;
+    QCommandLineOption withStation, all, includeComm, dryRun, force;
 };
 
 // Adds the options of mode to parser, the export also its command, and a
@@ -32,7 +34,8 @@ struct CliOptions {
 void addModeOptions(QCommandLineParser &parser, const CliOptions &options, RunMode mode);
 
 // The mode arguments (the program's name first) ask for: the export when
-// the first argument that is no option is "export", else the headless
+// the first argument that is no option is "export", the parameter sets when
+// it is "params", else the headless
 // logger when --headless is given, else the windows.
 RunMode runModeOf(const QStringList &arguments);
 

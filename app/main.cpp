@@ -3,6 +3,7 @@
 #include "app/export_command.h"
 #include "app/frmsplash.h"
 #include "app/headless.h"
+#include "app/params_command.h"
 #include "app/language.h"
 #include "app/session.h"
 
@@ -17,6 +18,8 @@ int main(int argc, char **argv)
     switch (runModeOf(arguments)) {
     case RunMode::Export:
         return runExport(argc, argv); // no display needed: no QApplication
+    case RunMode::Params:
+        return runParams(argc, argv); // likewise
     case RunMode::Headless:
         return runHeadless(argc, argv); // likewise
     case RunMode::Windows:

@@ -130,17 +130,10 @@ uint32_t ParamAccess::write(int reg, const QString &entry)
     return send(w, {});
 }
 
-void ParamAccess::writeChecked(int reg, int32_t value, QObject *ctx, std::function<void(const ParamWrite &)> done)
+ParamWrite ParamAccess::checkValue(int reg, int32_t value)
 {
     ParamWrite w;
     w.reg = reg;
-    w.before = lastRead(reg);
-    QPointer<QObject> receiver(ctx);
-    auto tell = [this, receiver, done](const ParamWrite &outcome) {
-        finish(outcome);
-        if (receiver && done)
-            done(outcome);
-    };
     if (reg < 1 || reg > kParamCount) {
         w.refusal = WriteRefusal::NotWritable;
     } else {
@@ -151,6 +144,19 @@ void ParamAccess::writeChecked(int reg, int32_t value, QObject *ctx, std::functi
             w.refusal = WriteRefusal::Range;
         }
     }
+    return w;
+}
+
+void ParamAccess::writeChecked(int reg, int32_t value, QObject *ctx, std::function<void(const ParamWrite &)> done)
+{
+    ParamWrite w = checkValue(reg, value);
+    w.before = lastRead(reg);
+    QPointer<QObject> receiver(ctx);
+    auto tell = [this, receiver, done](const ParamWrite &outcome) {
+        finish(outcome);
+        if (receiver && done)
+            done(outcome);
+    };
     if (w.refusal != WriteRefusal::None) {
         w.ticket = ++m_ticket;
         tell(w);
@@ -174,6 +180,93 @@ void ParamAccess::writeChecked(int reg, int32_t value, QObject *ctx, std::functi
             tell(checked);
         });
     });
+}
+
+// A run of writeAllChecked(): the values, the next to take, the outcomes so
+// far and whether each has been told yet.
+struct ParamAccess::Batch {
+    QList<QPair<int, int32_t>> values;
+    int next = 0;
+    QList<ParamWrite> outcomes;
+    QList<bool> told;
+    QPointer<QObject> receiver;
+    std::function<void(const QList<ParamWrite> &)> done;
+};
+
+void ParamAccess::writeAllChecked(const QList<QPair<int, int32_t>> &values, QObject *ctx,
+                                  std::function<void(const QList<ParamWrite> &)> done)
+{
+    auto batch = std::make_shared<Batch>();
+    batch->values = values;
+    batch->receiver = ctx;
+    batch->done = std::move(done);
+    writeNext(batch);
+}
+
+void ParamAccess::writeNext(const std::shared_ptr<Batch> &batch)
+{
+    while (batch->next < batch->values.size()) {
+        const auto [reg, value] = batch->values.at(batch->next++);
+        ParamWrite w = checkValue(reg, value);
+        w.before = lastRead(reg);
+        if (w.refusal != WriteRefusal::None) {
+            w.ticket = ++m_ticket;
+            finish(w);
+            batch->outcomes.append(w);
+            batch->told.append(true);
+            continue;
+        }
+        w.outcome = ParamWrite::Outcome::Written;
+        send(w, [this, batch](const ParamWrite &sent) {
+            batch->outcomes.append(sent);
+            batch->told.append(false);
+            if (sent.outcome == ParamWrite::Outcome::Written)
+                writeNext(batch);
+            else
+                confirmBatch(batch); // the link failed: no more writes
+        });
+        return;
+    }
+    confirmBatch(batch);
+}
+
+// Reads back each block a write of the batch echoed to, then tells every
+// outcome not told yet, in order.
+void ParamAccess::confirmBatch(const std::shared_ptr<Batch> &batch)
+{
+    const auto finishAll = [this, batch] {
+        for (qsizetype i = 0; i < batch->outcomes.size(); ++i) {
+            ParamWrite &w = batch->outcomes[i];
+            if (w.outcome == ParamWrite::Outcome::Written && w.readBack != std::optional<int32_t>(w.check.value))
+                w.outcome = ParamWrite::Outcome::NotConfirmed;
+            if (!batch->told.at(i))
+                finish(w);
+        }
+        if (batch->receiver && batch->done)
+            batch->done(batch->outcomes);
+    };
+    QList<int> blocks;
+    for (const ParamWrite &w : std::as_const(batch->outcomes))
+        if (w.outcome == ParamWrite::Outcome::Written && !blocks.contains((w.reg - 1) / 16))
+            blocks.append((w.reg - 1) / 16);
+    if (blocks.isEmpty())
+        return finishAll();
+    auto left = std::make_shared<qsizetype>(blocks.size());
+    for (const int block : std::as_const(blocks)) {
+        readBlock(block, [batch, block, left, finishAll](const LinkResult &r) {
+            const bool good = r.result == kModbusOk && r.buf.size() >= 16;
+            for (ParamWrite &w : batch->outcomes) {
+                if (w.outcome != ParamWrite::Outcome::Written || (w.reg - 1) / 16 != block)
+                    continue;
+                if (good)
+                    w.readBack = r.buf[(w.reg - 1) % 16];
+                else
+                    w.error = r.error;
+            }
+            if (--*left == 0)
+                finishAll();
+        });
+    }
 }
 
 // Sends a checked write with its one retry; then (when given) hears of the

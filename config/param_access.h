@@ -19,6 +19,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Link;
@@ -96,6 +97,16 @@ public:
     // the register back: Written only when it reads as written. done gets the
     // outcome (dropped when ctx is gone); writeFinished too.
     void writeChecked(int reg, int32_t value, QObject *ctx, std::function<void(const ParamWrite &)> done);
+    // Writes values (register, value in register units) one after the other
+    // as writeChecked() does, stopping at the first write that fails, then
+    // reads back once each block written to: N writes cost N exchanges and
+    // at most three reads. done gets the outcome of every value taken up to
+    // the stop, in order (a refused one is not sent and does not stop the
+    // run); Written only when read back as written. Each outcome goes to
+    // writeFinished and the journal once it is known: a write that echoed
+    // only after its read-back.
+    void writeAllChecked(const QList<QPair<int, int32_t>> &values, QObject *ctx,
+                         std::function<void(const QList<ParamWrite> &)> done);
 
     const ReadBack &readBack() const { return m_readBack; }
     WriteJournal *journal() const;
@@ -109,6 +120,11 @@ signals:
 
 private:
     using Finish = std::function<void(const ParamWrite &)>;
+    struct Batch;
+    // The write of value to reg, or why it is refused (range, register).
+    static ParamWrite checkValue(int reg, int32_t value);
+    void writeNext(const std::shared_ptr<Batch> &batch);
+    void confirmBatch(const std::shared_ptr<Batch> &batch);
     void readBlock(int block, std::function<void(const LinkResult &)> then);
     uint32_t send(ParamWrite w, Finish then);
     void finish(const ParamWrite &w);

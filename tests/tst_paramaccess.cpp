@@ -1,7 +1,8 @@
 // The configuration registers read and written without any window, against
 // the simulator on a pseudo-terminal: the read-back cycle with its typed
 // failures, the all-or-nothing read of all 48 registers, and writes with
-// their refusals, their one retry and the echo check.
+// their refusals, their one retry and the echo check; a run of writes read
+// back once per block.
 #include "config/param_access.h"
 #include "config/write_journal.h"
 #include "link/link.h"
@@ -17,6 +18,8 @@ Q_DECLARE_METATYPE(LinkFault)
 Q_DECLARE_METATYPE(ParamWrite::Outcome)
 Q_DECLARE_METATYPE(WriteRefusal)
 
+using RegValues = QList<QPair<int, int32_t>>;
+
 class TestParamAccess : public QObject {
     Q_OBJECT
 private slots:
@@ -31,6 +34,8 @@ private slots:
     void write();
     void writeChecked_data();
     void writeChecked();
+    void writeAllChecked_data();
+    void writeAllChecked();
 
 private:
     QString sim(const QString &line) { return m_sim->command(line); }
@@ -266,6 +271,54 @@ void TestParamAccess::writeChecked()
     QCOMPARE(writes(), outcome == ParamWrite::Outcome::Refused ? 0 : got->tries);
     if (readBack >= 0)
         QCOMPARE(m_readBack.Reg_4X[reg - 1], readBack);
+}
+
+void TestParamAccess::writeAllChecked_data()
+{
+    QTest::addColumn<RegValues>("values");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("outcomes"); // W written, R refused, F failed
+    QTest::addColumn<int>("writes");       // exchanges sent
+    QTest::addColumn<int>("reads");        // blocks read back
+    const QString none = QStringLiteral("fault none");
+    QTest::newRow("three blocks, three reads") << RegValues{{1, 111}, {29, -7}, {47, 1}} << none << "W W W" << 3 << 3;
+    QTest::newRow("one block, one read") << RegValues{{1, 111}, {3, 222}, {5, 333}} << none << "W W W" << 3 << 1;
+    QTest::newRow("refused value not sent, run goes on") << RegValues{{1, 111}, {29, 900}, {3, 222}} << none << "W R W" << 2 << 1;
+    QTest::newRow("write refused by the instrument: stop") << RegValues{{1, 111}, {3, 222}} << "fault wexc 4" << "F" << 2 << 0;
+    QTest::newRow("echo of another register: stop") << RegValues{{1, 111}, {3, 222}} << "fault wecho reg" << "F" << 2 << 0;
+}
+
+// N values cost N write exchanges and one read per block written to; the
+// journal hears of a write as written only once it has been read back.
+void TestParamAccess::writeAllChecked()
+{
+    QFETCH(RegValues, values);
+    QFETCH(QString, fault);
+    QFETCH(QString, outcomes);
+    QFETCH(int, writes);
+    QFETCH(int, reads);
+    QCOMPARE(sim(fault), QStringLiteral("ok"));
+    QSignalSpy events(m_journal.get(), &WriteJournal::paramEvent);
+    std::optional<QList<ParamWrite>> got;
+    m_access->writeAllChecked(values, this, [&got](const QList<ParamWrite> &w) { got = w; });
+    QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), 10000);
+    QStringList told;
+    for (const ParamWrite &w : *got)
+        told << (w.outcome == ParamWrite::Outcome::Written ? QStringLiteral("W")
+                 : w.outcome == ParamWrite::Outcome::Refused ? QStringLiteral("R")
+                                                             : QStringLiteral("F"));
+    QCOMPARE(told.join(u' '), outcomes);
+    QCOMPARE(this->writes(), writes);
+    QCOMPARE(simStat(*m_sim, QStringLiteral("reads")), reads);
+    int written = 0;
+    for (const QList<QVariant> &e : events)
+        written += e.at(0).value<HistoryEvent>().kind == EventKind::ParamWritten ? 1 : 0;
+    QCOMPARE(events.size(), got->size());
+    QCOMPARE(written, int(outcomes.count(u'W')));
+    QCOMPARE(sim(QStringLiteral("fault none")), QStringLiteral("ok"));
+    for (const ParamWrite &w : *got)
+        if (w.outcome == ParamWrite::Outcome::Written)
+            QCOMPARE(sim(QStringLiteral("get hr %1").arg(w.reg)), QStringLiteral("ok %1").arg(w.check.value));
 }
 
 QTEST_GUILESS_MAIN(TestParamAccess)
