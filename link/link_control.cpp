@@ -44,10 +44,9 @@ void LinkControl::removeStation(Met1 &met1)
 void LinkControl::shareLine()
 {
     const bool several = m_stations.size() > 1;
-    if (several == m_shared)
-        return;
+    if (several != m_shared)
+        m_link.setShared(several);
     m_shared = several;
-    m_link.setShared(several);
     for (const Station &s : m_stations)
         s.met1->setBackOffAllowed(several);
 }

@@ -120,6 +120,8 @@ void Met1::backOff()
 
 void Met1::setBackOffAllowed(bool allowed)
 {
+    if (allowed == m_backOffAllowed)
+        return;
     m_backOffAllowed = allowed;
     if (!allowed)
         m_skip = m_backOffTicks = 0;

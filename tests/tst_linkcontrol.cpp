@@ -9,6 +9,9 @@
 #include "testsupport.h"
 
 #include <QtTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 Q_DECLARE_METATYPE(LinkControl::Remember)
 
@@ -19,6 +22,8 @@ private slots:
     void init();
     void openAndClose_data();
     void openAndClose();
+    void silentStationBackedOff_data();
+    void silentStationBackedOff();
 
 private:
     QTemporaryDir m_config;
@@ -132,6 +137,53 @@ void TestLinkControl::openAndClose()
 
     control.close();
     QTRY_COMPARE(link.pending(), 0);
+}
+
+void TestLinkControl::silentStationBackedOff_data()
+{
+    QTest::addColumn<QList<int>>("stations"); // 1 answers, the others are silent
+    QTest::addColumn<int>("silentAsked");     // in ten rounds, by each silent station
+    QTest::newRow("alone on its line: asked every time") << QList<int>{40} << 10;
+    // Asked in rounds 1, 2, 4 and 8: after the second failure every second
+    // round, then every fourth, then every eighth.
+    QTest::newRow("beside others") << QList<int>{1, 40} << 4;
+    QTest::newRow("third and fourth on the line") << QList<int>{1, 40, 41} << 4;
+}
+
+// A station that does not answer is asked less and less often while others
+// share its line, and at every round when it is alone.
+void TestLinkControl::silentStationBackedOff()
+{
+    QFETCH(QList<int>, stations);
+    QFETCH(int, silentAsked);
+    Clock clock;
+    Link link;
+    LinkSettings lineSettings;
+    std::vector<std::unique_ptr<LinkSettings>> settings;
+    std::vector<std::unique_ptr<LiveTables>> live;
+    std::vector<std::unique_ptr<Met1>> met;
+    LinkControl control(link, lineSettings);
+    for (const int s : stations) {
+        settings.push_back(std::make_unique<LinkSettings>());
+        settings.back()->Link_Par[3] = s;
+        live.push_back(std::make_unique<LiveTables>());
+        met.push_back(std::make_unique<Met1>(link, *settings.back(), *live.back(), clock));
+        control.addStation(*met.back(), *settings.back());
+    }
+    LinkChoice choice;
+    choice.par[3] = stations.constFirst();
+    control.open(choice, LinkControl::Remember::No);
+    for (auto &m : met)
+        m->Timer1.stop(); // the rounds are made by hand
+    QTRY_COMPARE(link.pending(), 0);
+    for (int round = 0; round < 10; ++round) {
+        for (auto &m : met)
+            m->Timer1_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(met.begin(), met.end(), [](const auto &m) { return m->tickBusy(); }), 5000);
+    }
+    for (const int s : stations)
+        QCOMPARE(link.diagnostics().counters(s).requests, s == 1 ? 20 : silentAsked);
+    control.close();
 }
 
 QTEST_GUILESS_MAIN(TestLinkControl)
