@@ -5,6 +5,7 @@
 #include "core/settings_file.h"
 #include "link/serial_ports.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <algorithm>
@@ -206,9 +207,7 @@ PlantFault Plant::remove(int i)
         --m_current;
         emit currentChanged(m_current);
     }
-    const bool empty = std::none_of(m_instruments.begin(), m_instruments.end(),
-                                    [k](const Instrument &in) { return in.line == k; });
-    if (k > 0 && empty) {
+    if (k > 0 && !onLine(k)) {
         m_lines[size_t(k - 1)].line->control.close();
         m_lines.erase(m_lines.begin() + (k - 1));
         for (Instrument &in : m_instruments)
@@ -260,8 +259,8 @@ void Plant::restore()
             if (k == lineCount())
                 makeLine(addressOf(*choice), e.baudIndex, e.parityIndex, e.lineNumber);
         }
-        if (join(k, e.station, e.name) != PlantFault::None && k > 0 && k == lineCount() - 1
-            && std::none_of(m_instruments.begin(), m_instruments.end(), [k](const Instrument &in) { return in.line == k; }))
+        // A line made for an entry refused goes again.
+        if (join(k, e.station, e.name) != PlantFault::None && k > 0 && k == lineCount() - 1 && !onLine(k))
             m_lines.pop_back();
     }
 }
@@ -305,6 +304,11 @@ PlantFault Plant::join(int k, int station, const QString &name)
     return PlantFault::None;
 }
 
+bool Plant::onLine(int k) const
+{
+    return std::any_of(m_instruments.begin(), m_instruments.end(), [k](const Instrument &in) { return in.line == k; });
+}
+
 void Plant::makeLine(const QString &address, int baudIndex, int parityIndex, int number)
 {
     int highest = 1;
@@ -324,8 +328,9 @@ DbLocation Plant::databaseOf(int k, int station) const
         return stationDbLocation(m_single, station);
     const QFileInfo file(m_single.path);
     const QString suffix = file.suffix().isEmpty() ? QString() : QStringLiteral(".") + file.suffix();
-    const DbLocation base{QStringLiteral("%1/%2-L%3%4").arg(file.path(), file.completeBaseName()).arg(m_lines.at(size_t(k - 1)).number).arg(suffix),
-                          m_single.makeFolder};
+    const int number = m_lines.at(size_t(k - 1)).number;
+    const QString name = QStringLiteral("%1-L%2%3").arg(file.completeBaseName()).arg(number).arg(suffix);
+    const DbLocation base{file.dir().filePath(name), m_single.makeFolder};
     return stationDbLocation(base, station);
 }
 

@@ -120,6 +120,7 @@ private:
     void changed();
     DbLocation databaseOf(int k, int station) const;
     PlantFault join(int k, int station, const QString &name);
+    bool onLine(int k) const; // an instrument is on line k
     // A line of the plant's own at address (checked), numbered number when
     // that is free, else after the highest.
     void makeLine(const QString &address, int baudIndex, int parityIndex, int number = 0);

@@ -97,6 +97,8 @@ signals:
     void configRequested();
     // The exit path runs: the window closes and the program ends.
     void exitAsked();
+    // Ctrl+I: the operator asks for the instrument list.
+    void instrumentListRequested();
 
 protected:
     void closeEvent(QCloseEvent *e) override;
