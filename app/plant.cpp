@@ -117,12 +117,9 @@ Plant::Plant(const DbLocation &single, const QString &settingsPath, QObject *par
     }
     Instrument first{std::make_unique<InstrumentSession>(), 0, {}};
     first.session->dbFiles.setLocation(m_single);
-    // The first instrument's station is the link panel's: its topics follow
-    // every open.
-    connect(&first.session->linkControl, &LinkControl::opened, this, [this] { shareMqtt(false); });
     m_instruments.push_back(std::move(first));
     restore();
-    shareMqtt(true);
+    shareMqtt();
 }
 
 Plant::~Plant()
@@ -267,7 +264,7 @@ void Plant::restore()
 
 void Plant::changed()
 {
-    shareMqtt(true);
+    shareMqtt();
     std::vector<PlantEntry> entries;
     for (int i = 0; i < count(); ++i) {
         const int k = lineOf(i);
@@ -340,23 +337,32 @@ void Plant::openLine(const ExtraLine &l) const
         l.line->control.open(*choice, LinkControl::Remember::No);
 }
 
+// "-5" for station 5 on the first line, "-L2-5" on the line numbered 2: a
+// broker takes one connection per client id.
+QString Plant::clientSuffix(int i) const
+{
+    const int k = lineOf(i);
+    const QString line = k == 0 ? QString() : QStringLiteral("-L%1").arg(m_lines[size_t(k - 1)].number);
+    return QStringLiteral("%1-%2").arg(line).arg(station(i));
+}
+
 // Every instrument publishes under its own station; with several, each
 // client gets an id of its own when one is set. The settings are given
-// again (as saved by the MQTT dialog) when the list changes; an open of the
-// first line may only have changed the first instrument's station.
-void Plant::shareMqtt(bool settingsToo)
+// again, as the MQTT dialog saved them, whenever the list changes. The
+// first instrument's client connects with its first message, as it always
+// has (its station is the link panel's, known once the line is opened).
+void Plant::shareMqtt()
 {
-    const MqttSettings saved = settingsToo ? readMqttSettings(m_settingsPath) : MqttSettings{};
+    const MqttSettings saved = readMqttSettings(m_settingsPath);
     const bool several = count() > 1;
     for (int i = 0; i < count(); ++i) {
         MqttPublisher &publisher = instrument(i).mqtt;
-        if (settingsToo) {
-            MqttSettings own = saved;
-            if (several && !own.clientId.isEmpty())
-                own.clientId += QStringLiteral("-%1").arg(station(i));
-            if (!(publisher.settings() == own))
-                publisher.setSettings(own);
-        }
-        publisher.setStation(station(i));
+        MqttSettings own = saved;
+        if (several && !own.clientId.isEmpty())
+            own.clientId += clientSuffix(i);
+        if (!(publisher.settings() == own))
+            publisher.setSettings(own);
+        if (i > 0)
+            publisher.setStation(station(i));
     }
 }

@@ -125,7 +125,8 @@ private:
     // that is free, else after the highest.
     void makeLine(const QString &address, int baudIndex, int parityIndex, int number = 0);
     void openLine(const ExtraLine &line) const;
-    void shareMqtt(bool settingsToo);
+    void shareMqtt();
+    QString clientSuffix(int i) const;
 
     DbLocation m_single;
     QString m_settingsPath;

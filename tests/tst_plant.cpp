@@ -4,7 +4,9 @@
 #include "app/plant.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -47,15 +49,16 @@ PlantFault apply(Plant &plant, const QString &op)
     return PlantFault::None;
 }
 
-// Each instrument as "LINE:STATION:DATABASE:NAME".
+// Each instrument as "LINE:STATION:DATABASE:MQTT CLIENT ID:NAME".
 QStringList listed(const Plant &plant)
 {
     QStringList rows;
     for (int i = 0; i < plant.count(); ++i)
-        rows << QStringLiteral("%1:%2:%3:%4")
+        rows << QStringLiteral("%1:%2:%3:%4:%5")
                     .arg(plant.lineOf(i))
                     .arg(plant.station(i))
-                    .arg(QFileInfo(plant.instrument(i).dbFiles.location().path).fileName(), plant.name(i));
+                    .arg(QFileInfo(plant.instrument(i).dbFiles.location().path).fileName(),
+                         plant.instrument(i).mqtt.settings().clientId, plant.name(i));
     return rows;
 }
 
@@ -64,34 +67,34 @@ QStringList listed(const Plant &plant)
 void TestPlant::changes_data()
 {
     QTest::addColumn<QStringList>("ops"); // each "change -> fault"
-    QTest::addColumn<QStringList>("instruments");
+    QTest::addColumn<QStringList>("instruments"); // as listed()
     QTest::addColumn<int>("lines");
     QTest::addColumn<int>("current");
 
-    QTest::newRow("nothing remembered") << QStringList{} << QStringList{"0:1:Rdatabj.db:"} << 1 << 0;
+    QTest::newRow("nothing remembered") << QStringList{} << QStringList{"0:1:Rdatabj.db:plant:"} << 1 << 0;
     QTest::newRow("stations on the first line")
         << QStringList{"add 0 2 -> none", "add 0 5 -> none"}
-        << QStringList{"0:1:Rdatabj.db:", "0:2:Rdatabj-2.db:", "0:5:Rdatabj-5.db:"} << 1 << 0;
+        << QStringList{"0:1:Rdatabj.db:plant-1:", "0:2:Rdatabj-2.db:plant-2:", "0:5:Rdatabj-5.db:plant-5:"} << 1 << 0;
     QTest::newRow("a station twice on a line")
         << QStringList{"add 0 2 -> none", "add 0 2 -> duplicate", "add 0 1 -> duplicate", "add 0 248 -> station",
                        "add 1 3 -> noline"}
-        << QStringList{"0:1:Rdatabj.db:", "0:2:Rdatabj-2.db:"} << 1 << 0;
+        << QStringList{"0:1:Rdatabj.db:plant-1:", "0:2:Rdatabj-2.db:plant-2:"} << 1 << 0;
     QTest::newRow("further lines")
         << QStringList{"line 3 2 1 5 -> none", "add 1 6 -> none", "add 1 5 -> duplicate",
                        "line tcp://127.0.0.1:1502 1 0 1 -> none", "add 0 5 -> none"}
-        << QStringList{"0:1:Rdatabj.db:", "1:5:Rdatabj-L2-5.db:", "1:6:Rdatabj-L2-6.db:", "2:1:Rdatabj-L3-1.db:",
-                       "0:5:Rdatabj-5.db:"}
+        << QStringList{"0:1:Rdatabj.db:plant-1:", "1:5:Rdatabj-L2-5.db:plant-L2-5:",
+                       "1:6:Rdatabj-L2-6.db:plant-L2-6:", "2:1:Rdatabj-L3-1.db:plant-L3-1:", "0:5:Rdatabj-5.db:plant-5:"}
         << 3 << 0;
     QTest::newRow("lines refused")
         << QStringList{"line 256 1 0 1 -> address", "line rtu+tcp://host 1 0 1 -> address", "line  1 0 1 -> address",
                        "line 3 1 0 0 -> station", "line 3 5 0 1 -> settings", "line 1 1 0 2 -> sameline",
                        "line /dev/ttyX9 1 0 2 -> none", "line /dev/ttyX9 1 0 3 -> sameline"}
-        << QStringList{"0:1:Rdatabj.db:", "1:2:Rdatabj-L2-2.db:"} << 2 << 0;
+        << QStringList{"0:1:Rdatabj.db:plant-1:", "1:2:Rdatabj-L2-2.db:plant-L2-2:"} << 2 << 0;
     QTest::newRow("removal and names")
         << QStringList{"add 0 2 -> none", "line 3 1 0 5 -> none", "line 4 1 0 7 -> none", "name 3 Kiln 2",
                        "name 0 Boiler", "current 2 -> none", "remove 2 -> none", "remove 0 -> first",
                        "remove 9 -> noinstrument", "current 2 -> none", "remove 1 -> none"}
-        << QStringList{"0:1:Rdatabj.db:Boiler", "1:7:Rdatabj-L3-7.db:Kiln 2"} << 2 << 1;
+        << QStringList{"0:1:Rdatabj.db:plant-1:Boiler", "1:7:Rdatabj-L3-7.db:plant-L3-7:Kiln 2"} << 2 << 1;
 }
 
 void TestPlant::changes()
@@ -104,6 +107,9 @@ void TestPlant::changes()
     const QString conf = db.filePath("conf/qr5300m.conf");
     const DbLocation single{db.path(), false};
 
+    // Publishing as configured (not enabled: nothing connects).
+    QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+    QSettings(conf, QSettings::IniFormat).setValue(QStringLiteral("mqtt/client_id"), QStringLiteral("plant"));
     Plant plant(single, conf);
     QSignalSpy currents(&plant, &Plant::currentChanged);
     for (const QString &op : ops) {
@@ -119,7 +125,7 @@ void TestPlant::changes()
 
     // Remembered for the next start, readable by its owner only; nothing is
     // written while nothing was added.
-    QCOMPARE(QFile::exists(conf), !ops.isEmpty());
+    QCOMPARE(QSettings(conf, QSettings::IniFormat).childGroups().contains("instruments"), !ops.isEmpty());
     if (!ops.isEmpty())
         QCOMPARE(QFile::permissions(conf) & 0x0777, QFile::ReadUser | QFile::WriteUser); // 0600
     const Plant again(single, conf);
