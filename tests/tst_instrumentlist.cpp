@@ -1,7 +1,9 @@
 // The instrument list and the main window following it, against the real
 // simulator with two stations on one pseudo-terminal: each row shows its own
 // station's values, selecting a row gives the main window that instrument,
-// and a station's alarm flag lights its row whichever instrument is shown.
+// and a station's alarm flag lights its row whichever instrument is shown;
+// Ctrl+I brings the list up, and an instrument removed takes its main
+// window with it.
 #include "app/instrument_list.h"
 #include "app/frmsplash.h"
 #include "app/readout_panel.h"
@@ -83,6 +85,18 @@ void TestInstrumentList::followsSelection()
     QTRY_VERIFY(rowLit(*table, alarmStation - 1));
     QVERIFY(!rowLit(*table, 2 - alarmStation));
     QCOMPARE(table->item(alarmStation - 1, InstrumentListWindow::AlarmColumn)->text(), ReadoutPanel::flagText(0));
+
+    // Ctrl+I in the main window brings the list back.
+    windows.list->hide();
+    windows.main->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(windows.main.get()));
+    QTest::keyClick(windows.main.get(), Qt::Key_I, Qt::ControlModifier);
+    QTRY_VERIFY(windows.list->isVisible());
+
+    // The second instrument goes: the main window shows the first again.
+    QCOMPARE(plant.remove(1), PlantFault::None);
+    QCOMPARE(table->rowCount(), 1);
+    QTRY_COMPARE(control<FitLabel>(*windows.main, "D_3W", 0)->text(), numText(values[0]));
 
     windows.main->Command10_Click();
     QTRY_COMPARE(plant.first().link.pending(), 0);
