@@ -37,10 +37,12 @@ public:
 
 private:
     void wireMain(InstrumentSession &session);
+    void nameMain();
 
     Plant *m_plant = nullptr;
     InstrumentSession *m_shown = nullptr; // whose the main window is
-    QMetaObject::Connection m_following;
+    QMetaObject::Connection m_following, m_naming;
+    QString m_title; // the main window's own
 };
 
 class frmSplash : public QWidget {

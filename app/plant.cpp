@@ -95,10 +95,12 @@ bool writePlantEntries(const QString &path, const std::vector<PlantEntry> &entri
         const PlantEntry &e = entries[size_t(i)];
         s.setArrayIndex(i);
         s.setValue(QStringLiteral("line"), e.line);
-        if (e.lineNumber > 0)
+        // The first line's settings are the link panel's ([link]).
+        if (!e.line.isEmpty()) {
             s.setValue(QStringLiteral("lineNumber"), e.lineNumber);
-        s.setValue(QStringLiteral("baud"), e.baudIndex);
-        s.setValue(QStringLiteral("parity"), e.parityIndex);
+            s.setValue(QStringLiteral("baud"), e.baudIndex);
+            s.setValue(QStringLiteral("parity"), e.parityIndex);
+        }
         s.setValue(QStringLiteral("station"), e.station);
         s.setValue(QStringLiteral("name"), e.name);
     }

@@ -32,10 +32,10 @@ enum class PlantFault {
     FirstStays,       // the first instrument is the program's own
 };
 
-// One remembered instrument: its line (empty for the first line, else the
-// address as given) and the number its databases go by (L2, L3, ...: kept
-// when other lines go), the line's baud and parity indexes, its station and
-// the name the user gave it.
+// One remembered instrument: its line (empty for the first line, whose
+// settings are the link panel's, else the address as given) and the number
+// its databases go by (L2, L3, ...: kept when other lines go), the line's
+// baud and parity indexes, its station and the name the user gave it.
 struct PlantEntry {
     QString line;
     int lineNumber = 0;

@@ -6,6 +6,7 @@
 #include "app/ssqx.h"
 #include "config/config1.h"
 
+#include <QCoreApplication>
 #include <QScreen>
 #include <algorithm>
 
@@ -15,6 +16,7 @@ Windows::Windows() = default;
 Windows::~Windows()
 {
     QObject::disconnect(m_following);
+    QObject::disconnect(m_naming);
 }
 
 void Windows::showMain(InstrumentSession &session)
@@ -36,6 +38,25 @@ void Windows::showMain(InstrumentSession &session)
     if (!where.isEmpty())
         main->restoreGeometry(where);
     wireMain(session);
+    nameMain();
+}
+
+// With several instruments the title says whose the window is.
+void Windows::nameMain()
+{
+    if (!main || !m_plant)
+        return;
+    if (m_title.isEmpty())
+        m_title = main->windowTitle();
+    QString title = m_title;
+    if (const int i = m_plant->current(); m_plant->count() > 1) {
+        title += QCoreApplication::translate("Windows", " — 线路 %1 站 %2")
+                     .arg(m_plant->lineAddress(m_plant->lineOf(i)))
+                     .arg(m_plant->station(i));
+        if (!m_plant->name(i).isEmpty())
+            title += QStringLiteral(" ") + m_plant->name(i);
+    }
+    main->setWindowTitle(title);
 }
 
 void Windows::wireMain(InstrumentSession &session)
@@ -65,8 +86,10 @@ void Windows::follow(Plant &plant)
 {
     m_plant = &plant;
     QObject::disconnect(m_following);
+    QObject::disconnect(m_naming);
     m_following = QObject::connect(&plant, &Plant::currentChanged, &plant,
                                    [this] { showMain(m_plant->instrument(m_plant->current())); });
+    m_naming = QObject::connect(&plant, &Plant::listChanged, &plant, [this] { nameMain(); });
     showMain(plant.instrument(plant.current()));
     if (plant.count() > 1)
         showList();

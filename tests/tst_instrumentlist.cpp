@@ -77,7 +77,7 @@ void TestInstrumentList::followsSelection()
     table->setCurrentCell(chosen, InstrumentListWindow::StationColumn);
     QCOMPARE(plant.current(), chosen);
     QTRY_COMPARE(control<FitLabel>(*windows.main, "D_3W", 0)->text(), numText(values[chosen]));
-    QCOMPARE(&plant.instrument(chosen), &plant.instrument(plant.current()));
+    QVERIFY(windows.main->windowTitle().endsWith(QStringLiteral(" 站 %1").arg(chosen + 1)));
 
     // An alarm lights its station's row only, shown or not.
     QVERIFY(!rowLit(*table, 0) && !rowLit(*table, 1));
