@@ -105,8 +105,7 @@ QString faultText(PlantFault fault)
     return QString();
 }
 
-// The flags lit, by name, and the health of instrument i with its line's
-// saturation.
+// The flags lit, by name, as their ALM cells show them.
 QString alarmsOf(const int32_t *Sta_1X)
 {
     QStringList lit;
@@ -116,6 +115,7 @@ QString alarmsOf(const int32_t *Sta_1X)
     return lit.join(u' ');
 }
 
+// The health of instrument i, and its line's cycle while saturated.
 QString healthOf(const Plant &plant, int i)
 {
     const LinkState state = plant.instrument(i).met1.linkState();
