@@ -2,13 +2,10 @@
 
 #include "app/session.h"
 #include "app/ssqx.h"
-#include "config/config1.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-Windows::Windows() = default;
-Windows::~Windows() = default;
 
 frmSplash::frmSplash(InstrumentSession &session, Windows &windows, QWidget *parent)
     : QWidget(parent), m_session(session), m_windows(windows)
@@ -71,22 +68,8 @@ void frmSplash::Timer1_Timer()
     deleteLater();
     if (m_windows.main)
         return;
-    m_windows.main = std::make_unique<ssqx>(m_session);
-    ssqx *mainWin = m_windows.main.get();
-    mainWin->Form_Load();
-    mainWin->show();
+    m_windows.showMain(m_session);
     emit handedOver();
-    // "CONFIG": the main window hides while the configuration window is up;
-    // that window unloads itself and brings the main window back.
-    InstrumentSession *session = &m_session;
-    connect(mainWin, &ssqx::configRequested, mainWin, [mainWin, session] {
-        mainWin->hide();
-        // Deletes itself when it closes.
-        auto *config = new CONFIG1(session->params);
-        connect(config, &CONFIG1::returnMain, mainWin, &ssqx::configClosed);
-        config->Form_Load();
-        config->show();
-    });
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *e)

@@ -9,15 +9,40 @@
 #include <cstdint>
 #include <memory>
 
+class InstrumentListWindow;
 class InstrumentSession;
+class Plant;
 class ssqx;
 
-// The main window the splash brings up; it lives as long as the program and
-// goes before the session it was given.
-struct Windows {
-    std::unique_ptr<ssqx> main;
+// The main window the splash brings up, and the instrument list; they live
+// as long as the program and go before the sessions they show.
+class Windows {
+public:
     Windows();
     ~Windows();
+    Windows(const Windows &) = delete;
+    Windows &operator=(const Windows &) = delete;
+
+    // The main window of session, made in place of the one of another
+    // instrument (where it stood, the windows it opened closed with it).
+    void showMain(InstrumentSession &session);
+    // The main window follows plant's current instrument; Ctrl+I in it
+    // brings up the instrument list, which opens beside it at once when
+    // there are several instruments.
+    void follow(Plant &plant);
+    void showList();
+
+    std::unique_ptr<ssqx> main;
+    std::unique_ptr<InstrumentListWindow> list; // made when first shown
+
+private:
+    void wireMain(InstrumentSession &session);
+    void nameMain();
+
+    Plant *m_plant = nullptr;
+    InstrumentSession *m_shown = nullptr; // whose the main window is
+    QMetaObject::Connection m_following, m_naming;
+    QString m_title; // the main window's own
 };
 
 class frmSplash : public QWidget {

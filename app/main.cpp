@@ -5,7 +5,7 @@
 #include "app/headless.h"
 #include "app/params_command.h"
 #include "app/language.h"
-#include "app/session.h"
+#include "app/plant.h"
 
 #include <QApplication>
 #include <QTranslator>
@@ -32,14 +32,18 @@ int main(int argc, char **argv)
     QTranslator translator; // Chinese unless --lang en, QR5300M_LANG=en or the remembered choice
     startInChosenLanguage(&translator);
 
-    InstrumentSession session;
-    session.dbFiles.setLocation(dbLocation()); // the user's choice, decided once
-    session.mqtt.setSettings(readMqttSettings(settingsFilePath()));
-    Windows windows; // goes before the session
-    auto *splash = new frmSplash(session, windows);
-    // The session's cycles start with the working windows: the logging from
-    // then on, the acquisition once the link is opened.
-    QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
+    // The instruments remembered, or the one of the first start; the
+    // database location is the user's choice, decided once.
+    Plant plant(dbLocation(), settingsFilePath());
+    Windows windows; // goes before the instruments
+    auto *splash = new frmSplash(plant.first(), windows);
+    // The instruments' cycles start with the working windows: the logging
+    // from then on, the acquisition once their line is opened. The main
+    // window follows the instrument chosen in the list.
+    QObject::connect(splash, &frmSplash::handedOver, splash, [&plant, &windows] {
+        windows.follow(plant);
+        plant.start();
+    });
     splash->Form_Load();
     splash->show();
     const int rc = QApplication::exec();

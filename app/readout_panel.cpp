@@ -100,13 +100,23 @@ void ReadoutPanel::showStatus(const int32_t *Sta_1X)
 {
     for (int k = 0; k < kStatusCells; ++k) {
         if (Sta_1X[k] != 0) {
-            D_2R[k]->setText(ReadoutPanel::tr(kStatusText[k]));
-            setBg(D_2R[k], "#FFC0C0");
+            D_2R[k]->setText(flagText(k));
+            setBack(D_2R[k], litColour());
         } else {
             D_2R[k]->setText(QStringLiteral("   "));
             setBg(D_2R[k], "#C0FFFF");
         }
     }
+}
+
+QString ReadoutPanel::flagText(int k)
+{
+    return k >= 0 && k < kStatusCells ? tr(kStatusText[k]) : QString();
+}
+
+QColor ReadoutPanel::litColour()
+{
+    return QColor(0xFF, 0xC0, 0xC0);
 }
 
 void ReadoutPanel::showRecord(const Chart &c, int s)

@@ -6,7 +6,9 @@
 
 #include "core/chart_model.h"
 
+#include <QColor>
 #include <QObject>
+#include <QString>
 #include <cstdint>
 
 class FitLabel;
@@ -28,6 +30,10 @@ public:
     void showValues(const float *Val_3X);
     // Flags 0..11 on the status cells: the fault's name on red, or blank.
     void showStatus(const int32_t *Sta_1X);
+    // The name of status flag k (0..11) as its cell shows it lit, and the
+    // light red of a lit cell.
+    static QString flagText(int k);
+    static QColor litColour();
     // The record in slot s on the read-outs, on the ruler's yellow, and the
     // caption names it and its time ("—" and "无记录" for an empty slot).
     void showRecord(const Chart &c, int s);

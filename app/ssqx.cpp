@@ -362,6 +362,12 @@ void ssqx::Command9_Click()
     refreshStateTexts();
 }
 
+void ssqx::setLinkControlsEnabled(bool enabled)
+{
+    for (QWidget *w : m_linkPanel->focusChain())
+        w->setEnabled(enabled);
+}
+
 void ssqx::Command10_Click()
 {
     m_session.linkControl.close();

@@ -42,6 +42,9 @@ public:
 
     // The configuration window closed: the main window comes back.
     void configClosed();
+    // The link panel's choices, 打开 and 关闭 act on the first line only; an
+    // instrument on a line opened elsewhere shows its health alone.
+    void setLinkControlsEnabled(bool enabled);
     // The chart's buffer and state.
     const Chart &chart() const;
     // True while the chart appends live samples: not paging, ruler off.
@@ -97,6 +100,8 @@ signals:
     void configRequested();
     // The exit path runs: the window closes and the program ends.
     void exitAsked();
+    // Ctrl+I: the operator asks for the instrument list.
+    void instrumentListRequested();
 
 protected:
     void closeEvent(QCloseEvent *e) override;

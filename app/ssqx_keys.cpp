@@ -33,6 +33,11 @@ void ssqx::buildKeys()
         else if (key == Qt::Key_F7)
             m_keyPageBack = s;
     }
+    // Ctrl+I: the list of the instruments served, where the one this window
+    // shows is chosen.
+    auto *list = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_I), this);
+    list->setObjectName(QStringLiteral("instrumentListKey"));
+    connect(list, &QShortcut::activated, this, &ssqx::instrumentListRequested);
     // Esc and F4 cannot be shortcuts: an open drop-down list of a combo box
     // closes on either key while the shortcut is looked up, and the shortcut
     // would then act as well (end the program, switch the ruler). The
