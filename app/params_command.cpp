@@ -28,11 +28,6 @@ namespace {
 
 constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 
-QString tr(const char *source)
-{
-    return QCoreApplication::translate("ParamsCommand", source);
-}
-
 void say(const QString &line)
 {
     QTextStream(stderr) << line << Qt::endl;
@@ -75,29 +70,29 @@ std::optional<QString> takeVerb(const QCommandLineParser &parser, const CliOptio
     else if (verb == QLatin1String("write"))
         r.verb = Verb::Write;
     else
-        return verb.isEmpty() ? tr("缺少 read、diff 或 write") : tr("未知的命令：%1（应为 read、diff 或 write）").arg(verb);
+        return verb.isEmpty() ? QCoreApplication::translate("ParamsCommand", "缺少 read、diff 或 write") : QCoreApplication::translate("ParamsCommand", "未知的命令：%1（应为 read、diff 或 write）").arg(verb);
     if (args.size() > 2)
-        return tr("多余的参数：%1").arg(args.mid(2).join(u' '));
+        return QCoreApplication::translate("ParamsCommand", "多余的参数：%1").arg(args.mid(2).join(u' '));
     const QString given = QStringLiteral("--%1");
     for (const QCommandLineOption *opt :
          {&o.withStation, &o.out, &o.all, &o.includeComm, &o.dryRun, &o.force, &o.db, &o.dataDir}) {
         const bool allowed = (opt == &o.withStation && r.verb == Verb::Diff) || (opt == &o.out && r.verb == Verb::Read)
                              || (opt != &o.withStation && opt != &o.out && r.verb == Verb::Write);
         if (parser.isSet(*opt) && !allowed)
-            return tr("%1 不能用于 %2").arg(given.arg(opt->names().constFirst()), verb);
+            return QCoreApplication::translate("ParamsCommand", "%1 不能用于 %2").arg(given.arg(opt->names().constFirst()), verb);
     }
     r.file = r.verb == Verb::Read ? parser.value(o.out) : args.value(1);
     if (r.verb == Verb::Read && (args.size() > 1 || r.file.isEmpty()))
-        return args.size() > 1 ? tr("多余的参数：%1").arg(args.value(1)) : tr("缺少 --out");
+        return args.size() > 1 ? QCoreApplication::translate("ParamsCommand", "多余的参数：%1").arg(args.value(1)) : QCoreApplication::translate("ParamsCommand", "缺少 --out");
     if (r.verb == Verb::Diff && r.file.isEmpty() == !parser.isSet(o.withStation))
-        return tr("diff 需要一个参数文件或 --with-station，二者只取其一");
+        return QCoreApplication::translate("ParamsCommand", "diff 需要一个参数文件或 --with-station，二者只取其一");
     if (r.verb == Verb::Write && r.file.isEmpty())
-        return tr("缺少参数文件");
+        return QCoreApplication::translate("ParamsCommand", "缺少参数文件");
     if (parser.isSet(o.withStation)) {
         bool ok = false;
         const int s = parser.value(o.withStation).toInt(&ok);
         if (!ok || s < 1 || s > 247)
-            return tr("--with-station 应为 1..247：%1").arg(parser.value(o.withStation));
+            return QCoreApplication::translate("ParamsCommand", "--with-station 应为 1..247：%1").arg(parser.value(o.withStation));
         r.withStation = s;
     }
     QString usage;
@@ -124,7 +119,7 @@ std::optional<QString> takeRequest(const QCommandLineParser &parser, const CliOp
     if (auto usage = takeStations(parser, o, stations))
         return usage;
     if (stations.size() > 1)
-        return tr("--station 只能是一个站号：%1").arg(parser.value(o.station));
+        return QCoreApplication::translate("ParamsCommand", "--station 只能是一个站号：%1").arg(parser.value(o.station));
     if (!stations.isEmpty())
         r.link.par[3] = stations.constFirst();
     if (parser.isSet(o.port))
@@ -220,7 +215,7 @@ int runRead(const Request &r, Instrument &instrument)
     const ParamSet set = paramSetOf(read.values, instrument.idOf(r.link.par[3]));
     if (const ParamFileError e = saveParamSet(set, r.file); !e.ok())
         return fail(kFailed, paramFileText(r.file, e));
-    print(tr("已保存 %1 个参数：%2").arg(kParamCount).arg(r.file));
+    print(QCoreApplication::translate("ParamsCommand", "已保存 %1 个参数：%2").arg(kParamCount).arg(r.file));
     return kOk;
 }
 
@@ -230,11 +225,11 @@ int runDiff(const Request &r, Instrument &instrument, const ParamSet &file)
     if (!here.ok())
         return fail(kUsage, paramReadFailureText(here));
     if (!r.withStation)
-        return printDiff(file.values, here.values, r.file, tr("站 %1").arg(r.link.par[3])) ? kFailed : kOk;
+        return printDiff(file.values, here.values, r.file, QCoreApplication::translate("ParamsCommand", "站 %1").arg(r.link.par[3])) ? kFailed : kOk;
     const ParamSetRead there = instrument.readAll(*r.withStation);
     if (!there.ok())
         return fail(kUsage, paramReadFailureText(there));
-    return printDiff(here.values, there.values, tr("站 %1").arg(r.link.par[3]), tr("站 %1").arg(*r.withStation)) ? kFailed
+    return printDiff(here.values, there.values, QCoreApplication::translate("ParamsCommand", "站 %1").arg(r.link.par[3]), QCoreApplication::translate("ParamsCommand", "站 %1").arg(*r.withStation)) ? kFailed
                                                                                                               : kOk;
 }
 
@@ -244,12 +239,12 @@ std::unique_ptr<DbConn> openJournal(DbFiles &files, WriteJournal &journal)
 {
     auto conn = std::make_unique<DbConn>(files, QStringLiteral("Params_Conn"), DbConn::Role::Writer);
     if (!conn->open()) {
-        say(tr("写入不会记入日志：无法打开数据库 %1").arg(conn->path()));
+        say(QCoreApplication::translate("ParamsCommand", "写入不会记入日志：无法打开数据库 %1").arg(conn->path()));
         return nullptr;
     }
     QObject::connect(&journal, &WriteJournal::paramEvent, &journal, [c = conn.get()](const HistoryEvent &e) {
         if (!c->recordEvent(e))
-            say(tr("写入未能记入日志：%1").arg(c->path()));
+            say(QCoreApplication::translate("ParamsCommand", "写入未能记入日志：%1").arg(c->path()));
     });
     return conn;
 }
@@ -271,23 +266,23 @@ bool writePlan(const QList<PlannedWrite> &plan, Instrument &instrument)
     // The run stopped at a failed write: the rest was not attempted.
     for (qsizetype i = outcomes.size(); i < values.size(); ++i)
         print(notAttemptedText(values.at(i).first));
-    print(tr("已写入并确认 %1 个参数").arg(written));
+    print(QCoreApplication::translate("ParamsCommand", "已写入并确认 %1 个参数").arg(written));
     return written == values.size();
 }
 
 int runWrite(const Request &r, Instrument &instrument, const ParamSet &file)
 {
     if (file.id.model != QLatin1String(kModelText) && !r.force)
-        return fail(kFailed, tr("参数文件的型号 %1 与仪表 %2 不同（--force 仍然写入）").arg(file.id.model, QLatin1String(kModelText)));
+        return fail(kFailed, QCoreApplication::translate("ParamsCommand", "参数文件的型号 %1 与仪表 %2 不同（--force 仍然写入）").arg(file.id.model, QLatin1String(kModelText)));
     const ParamSetRead here = instrument.readAll();
     if (!here.ok())
         return fail(kFailed, paramReadFailureText(here));
-    printDiff(file.values, here.values, r.file, tr("站 %1").arg(r.link.par[3]));
+    printDiff(file.values, here.values, r.file, QCoreApplication::translate("ParamsCommand", "站 %1").arg(r.link.par[3]));
     const QList<PlannedWrite> plan = planRestore(file, here.values, r.restore);
     bool refused = false;
     for (const PlannedWrite &p : plan) {
         if (p.step == RestoreStep::Write && r.dryRun)
-            print(tr("%1：将写入 %2").arg(paramCaption(p.reg), paramValueText(p.reg, p.value)));
+            print(QCoreApplication::translate("ParamsCommand", "%1：将写入 %2").arg(paramCaption(p.reg), paramValueText(p.reg, p.value)));
         if (p.step == RestoreStep::Write)
             continue;
         print(plannedSkipText(p));

@@ -5,58 +5,49 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-QString tr(const char *source)
-{
-    return QCoreApplication::translate("ParamSet", source);
-}
-
-} // namespace
-
 QString paramCaption(int reg)
 {
     if (reg >= 1 && reg <= kParamCount)
         return paramText(kParam[reg - 1].caption);
-    return tr("寄存器 %1").arg(reg);
+    return QCoreApplication::translate("ParamSet", "寄存器 %1").arg(reg);
 }
 
 QString paramFileText(const QString &path, const ParamFileError &e)
 {
-    const QString file = tr("参数文件 %1：").arg(path);
-    const QString entry = tr("第 %1 项").arg(e.entry + 1);
+    const QString file = QCoreApplication::translate("ParamSet", "参数文件 %1：").arg(path);
+    const QString entry = QCoreApplication::translate("ParamSet", "第 %1 项").arg(e.entry + 1);
     switch (e.kind) {
     case ParamFileFault::None:
         return QString();
     case ParamFileFault::OpenFailed:
-        return file + tr("无法读取（%1）").arg(e.detail);
+        return file + QCoreApplication::translate("ParamSet", "无法读取（%1）").arg(e.detail);
     case ParamFileFault::WriteFailed:
-        return file + tr("无法写入（%1）").arg(e.detail);
+        return file + QCoreApplication::translate("ParamSet", "无法写入（%1）").arg(e.detail);
     case ParamFileFault::NotJson:
-        return file + tr("不是 JSON（%1）").arg(e.detail);
+        return file + QCoreApplication::translate("ParamSet", "不是 JSON（%1）").arg(e.detail);
     case ParamFileFault::NotSet:
-        return file + tr("不是本程序的参数文件");
+        return file + QCoreApplication::translate("ParamSet", "不是本程序的参数文件");
     case ParamFileFault::BadField:
-        return file + tr("缺少 %1 或其类型不对").arg(e.field);
+        return file + QCoreApplication::translate("ParamSet", "缺少 %1 或其类型不对").arg(e.field);
     case ParamFileFault::BadEntry:
         if (e.field.isEmpty())
-            return file + tr("%1 不是对象").arg(entry);
-        return file + tr("%1 缺少 %2 或其类型不对").arg(entry, e.field);
+            return file + QCoreApplication::translate("ParamSet", "%1 不是对象").arg(entry);
+        return file + QCoreApplication::translate("ParamSet", "%1 缺少 %2 或其类型不对").arg(entry, e.field);
     case ParamFileFault::BadRegister:
-        return file + tr("%1 的寄存器号不是 1～65535 的整数").arg(entry);
+        return file + QCoreApplication::translate("ParamSet", "%1 的寄存器号不是 1～65535 的整数").arg(entry);
     case ParamFileFault::RawRange:
-        return file + tr("%1 的 raw 不是 -32768～32767 的整数（寄存器 %2）").arg(entry).arg(e.reg);
+        return file + QCoreApplication::translate("ParamSet", "%1 的 raw 不是 -32768～32767 的整数（寄存器 %2）").arg(entry).arg(e.reg);
     case ParamFileFault::Duplicate:
-        return file + tr("%1 重复了寄存器 %2").arg(entry).arg(e.reg);
+        return file + QCoreApplication::translate("ParamSet", "%1 重复了寄存器 %2").arg(entry).arg(e.reg);
     case ParamFileFault::Missing:
-        return file + tr("缺少寄存器 %1（%2）").arg(e.reg).arg(paramCaption(e.reg));
+        return file + QCoreApplication::translate("ParamSet", "缺少寄存器 %1（%2）").arg(e.reg).arg(paramCaption(e.reg));
     }
     return file;
 }
 
 QString paramDiffHeading(const QString &left, const QString &right)
 {
-    return tr("寄存器\t参数\t%1\t%2").arg(left, right);
+    return QCoreApplication::translate("ParamSet", "寄存器\t参数\t%1\t%2").arg(left, right);
 }
 
 QString paramDiffRow(const ParamDiff &d)
@@ -68,13 +59,13 @@ QString paramDiffRow(const ParamDiff &d)
 
 QString paramSetsEqualText()
 {
-    return tr("参数相同");
+    return QCoreApplication::translate("ParamSet", "参数相同");
 }
 
 QString plannedSkipText(const PlannedWrite &w)
 {
     if (w.step == RestoreStep::Comm)
-        return tr("%1：通讯设置，未写入（需 --include-comm）").arg(paramCaption(w.reg));
+        return QCoreApplication::translate("ParamSet", "%1：通讯设置，未写入（需 --include-comm）").arg(paramCaption(w.reg));
     ParamWrite refused = w.check;
     refused.outcome = ParamWrite::Outcome::Refused;
     return paramWriteText(refused); // names the parameter and why
@@ -82,13 +73,13 @@ QString plannedSkipText(const PlannedWrite &w)
 
 QString notAttemptedText(int reg)
 {
-    return tr("%1：未写入（写入已中止）").arg(paramCaption(reg));
+    return QCoreApplication::translate("ParamSet", "%1：未写入（写入已中止）").arg(paramCaption(reg));
 }
 
 QString restoreOutcomeText(const ParamWrite &w)
 {
     if (w.outcome == ParamWrite::Outcome::Written)
-        return tr("%1：已写入并读回确认（%2）").arg(paramCaption(w.reg), paramValueText(w.reg, w.check.value));
+        return QCoreApplication::translate("ParamSet", "%1：已写入并读回确认（%2）").arg(paramCaption(w.reg), paramValueText(w.reg, w.check.value));
     return paramWriteText(w);
 }
 
@@ -96,6 +87,6 @@ QString paramReadFailureText(const ParamSetRead &read)
 {
     QStringList lines;
     for (const int block : read.failedBlocks())
-        lines << tr("寄存器 %1～%2 读取失败：%3").arg(16 * block + 1).arg(16 * block + 16).arg(linkFailureText(read.blockError[block]));
+        lines << QCoreApplication::translate("ParamSet", "寄存器 %1～%2 读取失败：%3").arg(16 * block + 1).arg(16 * block + 16).arg(linkFailureText(read.blockError[block]));
     return lines.join(u'\n');
 }

@@ -192,20 +192,12 @@
         <translation>Run without a window</translation>
     </message>
     <message>
-        <source>通讯端口号或串口设备（默认 1）</source>
-        <translation>Port number or serial device (default 1)</translation>
-    </message>
-    <message>
         <source>波特率：4800、9600 或 19200（默认 9600）</source>
         <translation>Baud rate: 4800, 9600 or 19200 (default 9600)</translation>
     </message>
     <message>
         <source>校验：none、odd 或 even（默认 none）</source>
         <translation>Parity: none, odd or even (default none)</translation>
-    </message>
-    <message>
-        <source>仪表站号 1..247（默认 1）</source>
-        <translation>Instrument station 1..247 (default 1)</translation>
     </message>
     <message>
         <source>发布到 MQTT 服务器（默认端口 1883）</source>
@@ -268,12 +260,40 @@
         <translation>Unexpected arguments: %1</translation>
     </message>
     <message>
-        <source>--db 不能为空</source>
-        <translation>--db must not be empty</translation>
-    </message>
-    <message>
         <source>--port 的网络地址无效（tcp://主机[:端口] 或 rtu+tcp://主机:端口）：%1</source>
         <translation>--port: invalid network address (tcp://host[:port] or rtu+tcp://host:port): %1</translation>
+    </message>
+    <message>
+        <source>通讯端口号、串口设备或网络线路 tcp://主机[:端口]、rtu+tcp://主机:端口（默认 1）</source>
+        <translation>port number, serial device or line over Ethernet tcp://HOST[:PORT], rtu+tcp://HOST:PORT (default 1)</translation>
+    </message>
+    <message>
+        <source>仪表站号 1..247，同一线路上的多台用逗号分隔，如 1,2,5（默认 1）</source>
+        <translation>station address 1..247; several on one line separated by commas, e.g. 1,2,5 (default 1)</translation>
+    </message>
+    <message>
+        <source>数据库所在的文件夹（默认为本程序的数据文件夹）</source>
+        <translation>folder of the databases (default: the program's data folder)</translation>
+    </message>
+    <message>
+        <source>--db 与 --data-dir 不能同时使用</source>
+        <translation>--db and --data-dir cannot be used together</translation>
+    </message>
+    <message>
+        <source>--%1 不能为空</source>
+        <translation>--%1 must not be empty</translation>
+    </message>
+    <message>
+        <source>--data-dir 不是文件夹：%1</source>
+        <translation>--data-dir is not a folder: %1</translation>
+    </message>
+    <message>
+        <source>站 %1：</source>
+        <translation>Station %1: </translation>
+    </message>
+    <message>
+        <source>--station 中站号 %1 重复</source>
+        <translation>--station names station %1 twice</translation>
     </message>
 </context>
 <context>
@@ -524,6 +544,137 @@
     </message>
 </context>
 <context>
+    <name>InstrumentListWindow</name>
+    <message>
+        <source>添加线路</source>
+        <translation>Add line</translation>
+    </message>
+    <message>
+        <source>线路地址</source>
+        <translation>Line address</translation>
+    </message>
+    <message>
+        <source>端口号、设备路径、tcp://主机[:端口] 或 rtu+tcp://主机:端口</source>
+        <translation>port number, device path, tcp://HOST[:PORT] or rtu+tcp://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Baud rate</translation>
+    </message>
+    <message>
+        <source>校验</source>
+        <translation>Parity</translation>
+    </message>
+    <message>
+        <source>无校验</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>确定或取消</source>
+        <translation>OK or Cancel</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>站号应为 1..247</source>
+        <translation>The station must be 1..247</translation>
+    </message>
+    <message>
+        <source>该线路上已有此站号的仪表</source>
+        <translation>The line already has an instrument with this station</translation>
+    </message>
+    <message>
+        <source>线路地址无效（端口号 1..255、设备路径、tcp://主机[:端口] 或 rtu+tcp://主机:端口）</source>
+        <translation>Invalid line address (port number 1..255, device path, tcp://HOST[:PORT] or rtu+tcp://HOST:PORT)</translation>
+    </message>
+    <message>
+        <source>波特率或校验无效</source>
+        <translation>Invalid baud rate or parity</translation>
+    </message>
+    <message>
+        <source>该线路已在列表中</source>
+        <translation>The line is already in the list</translation>
+    </message>
+    <message>
+        <source>请先选择一台仪表</source>
+        <translation>Select an instrument first</translation>
+    </message>
+    <message>
+        <source>第一台仪表不能删除</source>
+        <translation>The first instrument cannot be removed</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>仪表列表</source>
+        <translation>Instruments</translation>
+    </message>
+    <message>
+        <source>仪表列表无法保存到配置文件</source>
+        <translation>The instrument list could not be saved in the settings file</translation>
+    </message>
+    <message>
+        <source>仪表</source>
+        <translation>Instruments</translation>
+    </message>
+    <message>
+        <source>线路</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>添加仪表</source>
+        <translation>Add instrument</translation>
+    </message>
+    <message>
+        <source>在所选线路上添加仪表</source>
+        <translation>Add an instrument on the selected line</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>删除所选仪表</source>
+        <translation>Remove the selected instrument</translation>
+    </message>
+    <message>
+        <source>仪表列表状态</source>
+        <translation>Instrument list state</translation>
+    </message>
+    <message>
+        <source>线路 %1 上的站号：</source>
+        <translation>Station on line %1:</translation>
+    </message>
+</context>
+<context>
     <name>Journal</name>
     <message>
         <source>qr_events 不是表</source>
@@ -635,6 +786,22 @@
     <message>
         <source>保存失败：无法写入 %1</source>
         <translation>Save failed: cannot write %1</translation>
+    </message>
+    <message>
+        <source>站%1</source>
+        <translation>St%1</translation>
+    </message>
+    <message>
+        <source>统计范围</source>
+        <translation>Counters of</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>Whole line</translation>
+    </message>
+    <message>
+        <source>站 %1</source>
+        <translation>Station %1</translation>
     </message>
 </context>
 <context>
@@ -929,6 +1096,14 @@
     <message>
         <source>连接已断开，等待重新连接…</source>
         <translation>Connection lost, reconnecting…</translation>
+    </message>
+    <message>
+        <source>线路轮询正常</source>
+        <translation>Line polled in time</translation>
+    </message>
+    <message>
+        <source>线路饱和：轮询一周 %1 ms（超过 500 ms）</source>
+        <translation>Line saturated: one round of polls takes %1 ms (over 500 ms)</translation>
     </message>
 </context>
 <context>
@@ -1819,6 +1994,194 @@
     </message>
 </context>
 <context>
+    <name>ParamSet</name>
+    <message>
+        <source>寄存器 %1</source>
+        <translation>Register %1</translation>
+    </message>
+    <message>
+        <source>参数文件 %1：</source>
+        <translation>Parameter file %1: </translation>
+    </message>
+    <message>
+        <source>第 %1 项</source>
+        <translation>entry %1</translation>
+    </message>
+    <message>
+        <source>无法读取（%1）</source>
+        <translation>cannot be read (%1)</translation>
+    </message>
+    <message>
+        <source>无法写入（%1）</source>
+        <translation>cannot be written (%1)</translation>
+    </message>
+    <message>
+        <source>不是 JSON（%1）</source>
+        <translation>not JSON (%1)</translation>
+    </message>
+    <message>
+        <source>不是本程序的参数文件</source>
+        <translation>not a parameter file of this program</translation>
+    </message>
+    <message>
+        <source>缺少 %1 或其类型不对</source>
+        <translation>%1 missing or of the wrong type</translation>
+    </message>
+    <message>
+        <source>%1 不是对象</source>
+        <translation>%1 is not an object</translation>
+    </message>
+    <message>
+        <source>%1 缺少 %2 或其类型不对</source>
+        <translation>%1: %2 missing or of the wrong type</translation>
+    </message>
+    <message>
+        <source>%1 的寄存器号不是 1～65535 的整数</source>
+        <translation>%1: the register is not a whole number 1..65535</translation>
+    </message>
+    <message>
+        <source>%1 的 raw 不是 -32768～32767 的整数（寄存器 %2）</source>
+        <translation>%1: raw is not a whole number -32768..32767 (register %2)</translation>
+    </message>
+    <message>
+        <source>%1 重复了寄存器 %2</source>
+        <translation>%1 repeats register %2</translation>
+    </message>
+    <message>
+        <source>缺少寄存器 %1（%2）</source>
+        <translation>register %1 (%2) is missing</translation>
+    </message>
+    <message>
+        <source>寄存器	参数	%1	%2</source>
+        <translation>Register	Parameter	%1	%2</translation>
+    </message>
+    <message>
+        <source>参数相同</source>
+        <translation>The parameters are the same</translation>
+    </message>
+    <message>
+        <source>%1：通讯设置，未写入（需 --include-comm）</source>
+        <translation>%1: communication setting, not written (needs --include-comm)</translation>
+    </message>
+    <message>
+        <source>%1：未写入（写入已中止）</source>
+        <translation>%1: not written (the writing stopped)</translation>
+    </message>
+    <message>
+        <source>%1：已写入并读回确认（%2）</source>
+        <translation>%1: written and confirmed by reading back (%2)</translation>
+    </message>
+    <message>
+        <source>寄存器 %1～%2 读取失败：%3</source>
+        <translation>registers %1..%2 could not be read: %3</translation>
+    </message>
+</context>
+<context>
+    <name>ParamsCommand</name>
+    <message>
+        <source>与同一线路上的另一站比较</source>
+        <translation>compare with another station on the same line</translation>
+    </message>
+    <message>
+        <source>写入全部参数，而不只是不同的</source>
+        <translation>write every parameter, not only those that differ</translation>
+    </message>
+    <message>
+        <source>也写入通讯设置（通讯地址、波特率、校验方式、通讯延迟）</source>
+        <translation>also write the communication settings (address, baud rate, parity, delay)</translation>
+    </message>
+    <message>
+        <source>只列出将写入的参数，不写入</source>
+        <translation>only list what would be written, write nothing</translation>
+    </message>
+    <message>
+        <source>型号不同也写入</source>
+        <translation>write even when the model differs</translation>
+    </message>
+    <message>
+        <source>保存、比较、写入仪表的参数。
+退出码：read、write 成功 0，失败 1；diff 相同 0，不同 1，无法比较 2；用法错误 2。</source>
+        <translation>Save, compare and write an instrument's parameters.
+Exit status: read, write 0 when done, 1 on a failure; diff 0 equal, 1 different, 2 when they cannot be compared; 2 on a usage error.</translation>
+    </message>
+    <message>
+        <source>保存参数的文件（read）</source>
+        <translation>file the parameters are saved in (read)</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>parameters</translation>
+    </message>
+    <message>
+        <source>参数文件（diff、write）</source>
+        <translation>parameter file (diff, write)</translation>
+    </message>
+    <message>
+        <source>缺少 read、diff 或 write</source>
+        <translation>read, diff or write is missing</translation>
+    </message>
+    <message>
+        <source>未知的命令：%1（应为 read、diff 或 write）</source>
+        <translation>unknown command: %1 (read, diff or write)</translation>
+    </message>
+    <message>
+        <source>多余的参数：%1</source>
+        <translation>unexpected argument: %1</translation>
+    </message>
+    <message>
+        <source>%1 不能用于 %2</source>
+        <translation>%1 cannot be used with %2</translation>
+    </message>
+    <message>
+        <source>缺少 --out</source>
+        <translation>--out is missing</translation>
+    </message>
+    <message>
+        <source>diff 需要一个参数文件或 --with-station，二者只取其一</source>
+        <translation>diff needs a parameter file or --with-station, one of the two</translation>
+    </message>
+    <message>
+        <source>缺少参数文件</source>
+        <translation>the parameter file is missing</translation>
+    </message>
+    <message>
+        <source>--with-station 应为 1..247：%1</source>
+        <translation>--with-station must be 1..247: %1</translation>
+    </message>
+    <message>
+        <source>--station 只能是一个站号：%1</source>
+        <translation>--station takes one station only: %1</translation>
+    </message>
+    <message>
+        <source>已保存 %1 个参数：%2</source>
+        <translation>%1 parameters saved: %2</translation>
+    </message>
+    <message>
+        <source>站 %1</source>
+        <translation>station %1</translation>
+    </message>
+    <message>
+        <source>写入不会记入日志：无法打开数据库 %1</source>
+        <translation>the writes will not be journaled: cannot open the database %1</translation>
+    </message>
+    <message>
+        <source>写入未能记入日志：%1</source>
+        <translation>the writes could not be journaled: %1</translation>
+    </message>
+    <message>
+        <source>已写入并确认 %1 个参数</source>
+        <translation>%1 parameters written and confirmed</translation>
+    </message>
+    <message>
+        <source>参数文件的型号 %1 与仪表 %2 不同（--force 仍然写入）</source>
+        <translation>the parameter file's model %1 differs from the instrument's %2 (--force writes all the same)</translation>
+    </message>
+    <message>
+        <source>%1：将写入 %2</source>
+        <translation>%1: would write %2</translation>
+    </message>
+</context>
+<context>
     <name>ReadoutPanel</name>
     <message>
         <source>通道一报警</source>
@@ -1922,6 +2285,13 @@
     <message>
         <source>；</source>
         <translation>; </translation>
+    </message>
+</context>
+<context>
+    <name>Windows</name>
+    <message>
+        <source> — 线路 %1 站 %2</source>
+        <translation> — line %1 station %2</translation>
     </message>
 </context>
 <context>
