@@ -1,0 +1,105 @@
+#include "app/alarm_notifier.h"
+
+#include "app/alarm_text.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+constexpr int kExpireMs = 0; // stays until dismissed: an alarm must not pass unseen
+
+} // namespace
+
+AlarmNotifier::AlarmNotifier(const QDBusConnection &bus, const Clock &clock, QObject *parent)
+    : QObject(parent), m_bus(bus), m_clock(clock)
+{
+    m_repeat.setInterval(5000);
+    connect(&m_repeat, &QTimer::timeout, this, &AlarmNotifier::ring);
+}
+
+void AlarmNotifier::setSettings(const AlarmSettings &settings)
+{
+    m_settings = settings;
+    if (!m_settings.sound)
+        m_repeat.stop();
+}
+
+void AlarmNotifier::take(const AlarmChange &change)
+{
+    if (!change.notify)
+        return;
+    m_summary = alarmNotifySummary(change);
+    m_body = alarmNotifyBody(change);
+    const bool sound = m_settings.sound && !muted();
+    if (m_settings.notify)
+        send(sound);
+    if (sound) {
+        emit beep();
+        m_repeat.start();
+    }
+}
+
+void AlarmNotifier::setUnacknowledged(int count)
+{
+    m_unacknowledged = count;
+    if (count == 0)
+        m_repeat.stop();
+}
+
+void AlarmNotifier::mute(int secs)
+{
+    m_mutedUntil = m_clock.now().addSecs(secs);
+    m_repeat.stop();
+}
+
+bool AlarmNotifier::muted() const { return m_mutedUntil.isValid() && m_clock.now() < m_mutedUntil; }
+
+void AlarmNotifier::ring()
+{
+    if (m_unacknowledged == 0 || !m_settings.sound || muted()) {
+        m_repeat.stop();
+        return;
+    }
+    if (m_settings.notify)
+        send(true);
+    emit beep();
+}
+
+void AlarmNotifier::send(bool withSound)
+{
+    if (!m_bus.isConnected()) {
+        answered(false, 0);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    QVariantMap hints;
+    hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(2)));
+    if (withSound)
+        hints.insert(QStringLiteral("sound-name"), QStringLiteral("alarm-clock-elapsed"));
+    else
+        hints.insert(QStringLiteral("suppress-sound"), true);
+    call << QStringLiteral("QR5300M OverView") << m_replacesId << QStringLiteral("dialog-warning") << m_summary << m_body
+         << QStringList() << hints << kExpireMs;
+    ++m_sent;
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        const QDBusPendingReply<uint> reply = *w;
+        answered(!reply.isError(), reply.isError() ? 0 : reply.value());
+        w->deleteLater();
+    });
+}
+
+void AlarmNotifier::answered(bool ok, uint id)
+{
+    if (ok)
+        m_replacesId = id;
+    const NotifyService now = ok ? NotifyService::Available : NotifyService::Unavailable;
+    if (now == m_service)
+        return;
+    m_service = now;
+    emit serviceChanged(now);
+}

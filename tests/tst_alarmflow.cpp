@@ -1,0 +1,149 @@
+// Alarms end to end: the real simulator raises and clears flags and values,
+// the session's alarms judge them after each poll, and the alarm list, the
+// journal (qr_events of a real database file) and the messages on a real
+// broker (mosquitto on 127.0.0.1) tell the same changes in the same order.
+#include "app/alarm_text.h"
+#include "app/alarm_window.h"
+#include "app/session.h"
+#include "logging/journal.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+
+MqttSettings brokerAt(int port)
+{
+    MqttSettings s;
+    s.enabled = true;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
+    return s;
+}
+
+// "raised open 2": the event, kind and channel of a message.
+QString messageText(const QByteArray &json)
+{
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    return QStringLiteral("%1 %2 %3")
+        .arg(o.value(QLatin1String("event")).toString(), o.value(QLatin1String("kind")).toString())
+        .arg(o.value(QLatin1String("channel")).toInt());
+}
+
+// The journal's flag and alarm rows as "flag_raised 2/1", oldest first.
+QStringList journalRows(const QString &path)
+{
+    QStringList out;
+    for (const QVariantList &r : sqlRows(path, QStringLiteral("SELECT ev_kind, ev_channel, ev_flag, ev_caption FROM qr_events "
+                                                              "WHERE ev_kind LIKE 'flag%' OR ev_kind LIKE 'alarm%' ORDER BY ev_id")))
+        out << QStringLiteral("%1 %2/%3").arg(r[0].toString()).arg(r[1].toInt()).arg(r[2].toInt());
+    return out;
+}
+
+} // namespace
+
+class TestAlarmFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void flagsListJournalAndMessagesAgree_data();
+    void flagsListJournalAndMessagesAgree();
+};
+
+// steps: simulator commands, or "ack" (every alarm, from the list's
+// button), separated by ';'. limit: channel 1's high limit (0: none), dead
+// band 5. messages: what reached the broker on .../alarm; journal: the flag
+// and alarm rows; listed: rows left in the list.
+void TestAlarmFlow::flagsListJournalAndMessagesAgree_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<double>("limit");
+    QTest::addColumn<QString>("messages");
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<int>("listed");
+
+    QTest::newRow("alarm raised, cleared, acknowledged")
+        << "set di 1 1;set di 1 0;ack" << 0.0 << "raised alarm 1,cleared alarm 1,acknowledged alarm 1"
+        << "flag_raised 1/0,flag_cleared 1/0,alarm_acknowledged 1/0" << 0;
+    QTest::newRow("open circuit acknowledged while on")
+        << "set di 5 1;ack;set di 5 0" << 0.0 << "raised open 2,acknowledged open 2,cleared open 2"
+        << "flag_raised 2/1,alarm_acknowledged 2/1,flag_cleared 2/1" << 0;
+    QTest::newRow("short circuit left unacknowledged")
+        << "set di 6 1;set di 6 0" << 0.0 << "raised short 2,cleared short 2" << "flag_raised 2/2,flag_cleared 2/2" << 1;
+    QTest::newRow("high limit with dead band")
+        << "set ir 1 150;set ir 1 97;set ir 1 90" << 100.0 << "raised h 1,cleared h 1"
+        << "alarm_raised 1/5,alarm_cleared 1/5" << 1;
+}
+
+void TestAlarmFlow::flagsListJournalAndMessagesAgree()
+{
+    QFETCH(QString, steps);
+    QFETCH(double, limit);
+    QFETCH(QString, messages);
+    QFETCH(QString, journal);
+    QFETCH(int, listed);
+
+    QTemporaryDir dir;
+    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
+    const QString db = dir.filePath(QStringLiteral("log.db"));
+    qputenv("QR5300M_DB", db.toLocal8Bit());
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    for (const char *c : {"freeze on", "set ir 1 50", "status 0"})
+        QVERIFY(sim.command(QString::fromLatin1(c)).startsWith("ok"));
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+
+    // The limits as the dialog leaves them in the settings file.
+    const QString conf = dir.filePath(QStringLiteral("qr5300m.conf"));
+    StationLimits limits{};
+    if (limit != 0) {
+        limits[0].high = limit;
+        limits[0].deadBand = 5;
+    }
+    QVERIFY(writeStationLimits(conf, 1, limits));
+    InstrumentSession session;
+    session.mqtt.setSettings(brokerAt(broker.port()));
+    session.settings.Link_Par[0] = 1, session.settings.Link_Par[1] = 1, session.settings.Link_Par[3] = 1;
+    session.start();
+    AlarmDesk desk(QDBusConnection(QStringLiteral("no bus")), session.clock, conf); // no notifications here
+    desk.add(session.alarms);
+    QCOMPARE(session.alarms.limits(), limits);
+    AlarmWindow window(desk);
+    QSignalSpy polls(&session.met1, &Met1::tickDone);
+    session.linkControl.open(LinkChoice{{1, 1, 0, 1}, {}}, LinkControl::Remember::No);
+    session.met1.Timer1.setInterval(50);
+    QTRY_VERIFY(polls.count() > 2);
+
+    for (const QString &step : steps.split(u';')) {
+        if (step == QLatin1String("ack"))
+            window.acknowledgeAll();
+        else
+            QCOMPARE(sim.command(step), QStringLiteral("ok"));
+        const qsizetype seen = polls.count();
+        QTRY_VERIFY(polls.count() > seen + 1); // a whole poll after the change
+    }
+    QTRY_COMPARE(journalRows(db).join(u','), journal);
+    const QStringList expected = messages.split(u',');
+    QTRY_COMPARE(sub.payloads("qr5300m/1/alarm").size(), expected.size());
+    QStringList got;
+    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm"))
+        got << messageText(m);
+    QCOMPARE(got, expected);
+    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm"))
+        if (messageText(m).startsWith(QLatin1String("acknowledged")))
+            QCOMPARE(QJsonDocument::fromJson(m).object().value(QLatin1String("operator")).toString(), loginName());
+
+    QCOMPARE(window.findChild<QTableWidget *>(QStringLiteral("alarmTable"))->rowCount(), listed);
+    QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
+                     .object().value(QLatin1String("alarms")).toArray().size(), listed);
+}
+
+QTEST_MAIN(TestAlarmFlow)
+#include "tst_alarmflow.moc"
