@@ -71,6 +71,7 @@ void AlarmNotifier::ring()
 
 void AlarmNotifier::send(bool withSound)
 {
+    ++m_sent;
     if (!m_bus.isConnected()) {
         answered(false, 0);
         return;
@@ -84,7 +85,6 @@ void AlarmNotifier::send(bool withSound)
         hints.insert(QStringLiteral("suppress-sound"), true);
     call << QStringLiteral("QR5300M OverView") << m_replacesId << QStringLiteral("dialog-warning") << m_summary << m_body
          << QStringList() << hints << kExpireMs;
-    ++m_sent;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         const QDBusPendingReply<uint> reply = *w;
@@ -95,6 +95,7 @@ void AlarmNotifier::send(bool withSound)
 
 void AlarmNotifier::answered(bool ok, uint id)
 {
+    ++m_answered;
     if (ok)
         m_replacesId = id;
     const NotifyService now = ok ? NotifyService::Available : NotifyService::Unavailable;

@@ -39,7 +39,8 @@ public:
     bool ringing() const { return m_repeat.isActive(); }
 
     NotifyService service() const { return m_service; }
-    int sent() const { return m_sent; } // Notify calls made
+    int sent() const { return m_sent; }         // Notify calls made
+    int answered() const { return m_answered; } // ... answered or failed
 
 signals:
     void serviceChanged(NotifyService service);
@@ -59,6 +60,6 @@ private:
     QString m_summary, m_body; // of the newest alarm
     uint m_replacesId = 0;
     int m_unacknowledged = 0;
-    int m_sent = 0;
+    int m_sent = 0, m_answered = 0;
     NotifyService m_service = NotifyService::Unknown;
 };

@@ -1,4 +1,6 @@
 #include "core/settings_file.h"
+#include "app/alarm_desk.h"
+#include "app/ssqx.h"
 #include "app/cli.h"
 #include "app/export_command.h"
 #include "app/frmsplash.h"
@@ -7,6 +9,7 @@
 #include "app/session.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTranslator>
 
 int main(int argc, char **argv)
@@ -32,11 +35,17 @@ int main(int argc, char **argv)
     InstrumentSession session;
     session.dbFiles.setLocation(dbLocation()); // the user's choice, decided once
     session.mqtt.setSettings(readMqttSettings(settingsFilePath()));
+    // The session's alarms told on the desktop's own session bus.
+    AlarmDesk alarms(QDBusConnection::sessionBus(), session.clock, settingsFilePath());
+    alarms.add(session.alarms);
     Windows windows; // goes before the session
     auto *splash = new frmSplash(session, windows);
     // The session's cycles start with the working windows: the logging from
     // then on, the acquisition once the link is opened.
-    QObject::connect(splash, &frmSplash::handedOver, splash, [&session] { session.start(); });
+    QObject::connect(splash, &frmSplash::handedOver, splash, [&session, &windows, &alarms] {
+        session.start();
+        windows.main->showAlarms(alarms);
+    });
     splash->Form_Load();
     splash->show();
     const int rc = QApplication::exec();

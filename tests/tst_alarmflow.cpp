@@ -5,12 +5,15 @@
 #include "app/alarm_text.h"
 #include "app/alarm_window.h"
 #include "app/session.h"
+#include "app/ssqx.h"
 #include "logging/journal.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
@@ -54,8 +57,9 @@ private slots:
     void flagsListJournalAndMessagesAgree();
 };
 
-// steps: simulator commands, or "ack" (every alarm, from the list's
-// button), separated by ';'. limit: channel 1's high limit (0: none), dead
+// steps: simulator commands, "ack" (every alarm: "全部确认" with the comment
+// "seen") or "ack1" (the list's first row: "确认" without comment),
+// separated by ';'. limit: channel 1's high limit (0: none), dead
 // band 5. messages: what reached the broker on .../alarm; journal: the flag
 // and alarm rows; listed: rows left in the list.
 void TestAlarmFlow::flagsListJournalAndMessagesAgree_data()
@@ -70,7 +74,7 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree_data()
         << "set di 1 1;set di 1 0;ack" << 0.0 << "raised alarm 1,cleared alarm 1,acknowledged alarm 1"
         << "flag_raised 1/0,flag_cleared 1/0,alarm_acknowledged 1/0" << 0;
     QTest::newRow("open circuit acknowledged while on")
-        << "set di 5 1;ack;set di 5 0" << 0.0 << "raised open 2,acknowledged open 2,cleared open 2"
+        << "set di 5 1;ack1;set di 5 0" << 0.0 << "raised open 2,acknowledged open 2,cleared open 2"
         << "flag_raised 2/1,alarm_acknowledged 2/1,flag_cleared 2/1" << 0;
     QTest::newRow("short circuit left unacknowledged")
         << "set di 6 1;set di 6 0" << 0.0 << "raised short 2,cleared short 2" << "flag_raised 2/2,flag_cleared 2/2" << 1;
@@ -116,16 +120,25 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
     desk.add(session.alarms);
     QCOMPARE(session.alarms.limits(), limits);
     AlarmWindow window(desk);
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("alarmTable"));
+    ssqx main(session);
+    main.showAlarms(desk);
     QSignalSpy polls(&session.met1, &Met1::tickDone);
     session.linkControl.open(LinkChoice{{1, 1, 0, 1}, {}}, LinkControl::Remember::No);
     session.met1.Timer1.setInterval(50);
     QTRY_VERIFY(polls.count() > 2);
 
     for (const QString &step : steps.split(u';')) {
-        if (step == QLatin1String("ack"))
-            window.acknowledgeAll();
-        else
+        if (step == QLatin1String("ack")) {
+            window.findChild<QLineEdit *>(QStringLiteral("ackComment"))->setText(QStringLiteral("seen"));
+            window.findChild<QPushButton *>(QStringLiteral("ackAllButton"))->click();
+        } else if (step == QLatin1String("ack1")) {
+            QTRY_COMPARE(table->rowCount(), 1);
+            table->selectRow(0);
+            window.findChild<QPushButton *>(QStringLiteral("ackButton"))->click();
+        } else {
             QCOMPARE(sim.command(step), QStringLiteral("ok"));
+        }
         const qsizetype seen = polls.count();
         QTRY_VERIFY(polls.count() > seen + 1); // a whole poll after the change
     }
@@ -136,11 +149,21 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
     for (const QByteArray &m : sub.payloads("qr5300m/1/alarm"))
         got << messageText(m);
     QCOMPARE(got, expected);
-    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm"))
-        if (messageText(m).startsWith(QLatin1String("acknowledged")))
-            QCOMPARE(QJsonDocument::fromJson(m).object().value(QLatin1String("operator")).toString(), loginName());
+    // Who acknowledged, and why, in the journal and the message alike.
+    const QList<QVariantList> acks = sqlRows(db, QStringLiteral("SELECT ev_caption, ev_detail FROM qr_events WHERE ev_kind = 'alarm_acknowledged'"));
+    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm")) {
+        const QJsonObject o = QJsonDocument::fromJson(m).object();
+        if (o.value(QLatin1String("event")) != QLatin1String("acknowledged"))
+            continue;
+        QCOMPARE(acks.size(), 1);
+        QCOMPARE(o.value(QLatin1String("operator")).toString(), loginName());
+        QCOMPARE(acks[0][0].toString(), loginName());
+        QCOMPARE(o.value(QLatin1String("comment")).toString(), steps.split(u';').contains(QLatin1String("ack")) ? QStringLiteral("seen") : QString());
+        QCOMPARE(acks[0][1].toString(), o.value(QLatin1String("comment")).toString());
+    }
 
-    QCOMPARE(window.findChild<QTableWidget *>(QStringLiteral("alarmTable"))->rowCount(), listed);
+    QTRY_COMPARE(table->rowCount(), listed);
+    QCOMPARE(main.findChild<QPushButton *>(QStringLiteral("alarmCount"))->text().right(1), QString::number(listed));
     QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
                      .object().value(QLatin1String("alarms")).toArray().size(), listed);
 }
