@@ -3,9 +3,12 @@
 // journal (qr_events of a real database file) and the messages on a real
 // broker (mosquitto on 127.0.0.1) tell the same changes in the same order.
 #include "app/alarm_text.h"
+#include "app/history_text.h"
 #include "app/alarm_window.h"
 #include "app/session.h"
 #include "app/ssqx.h"
+#include "logging/csv_export.h"
+#include "logging/history_range.h"
 #include "logging/journal.h"
 #include "testsupport.h"
 
@@ -161,6 +164,25 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
         QCOMPARE(o.value(QLatin1String("comment")).toString(), steps.split(u';').contains(QLatin1String("ack")) ? QStringLiteral("seen") : QString());
         QCOMPARE(acks[0][1].toString(), o.value(QLatin1String("comment")).toString());
     }
+
+    // The history window's lines and the event export show the same.
+    HistoryRange range;
+    HistoryError error;
+    QVERIFY(readHistory(db, session.clock.now().addSecs(-600), session.clock.now().addSecs(60), LogRing::OneSecond, range, error));
+    QStringList lines;
+    for (const HistoryEvent &e : range.events)
+        if (isAlarmEvent(e.kind))
+            lines << historyEventText(e);
+    QCOMPARE(lines.size(), journal.count(QLatin1String("alarm_")));
+    for (const QString &line : lines)
+        QVERIFY2(!line.startsWith(QStringLiteral("确认")) || line.contains(loginName()), qPrintable(line));
+    const QString csv = dir.filePath(QStringLiteral("events.csv"));
+    QVERIFY(exportCsv(range, csv, true).ok());
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QCOMPARE(int(text.count(QStringLiteral(",报警出现,")) + text.count(QStringLiteral(",报警消失,")) + text.count(QStringLiteral(",报警确认,"))),
+             int(lines.size()));
 
     QTRY_COMPARE(table->rowCount(), listed);
     QCOMPARE(main.findChild<QPushButton *>(QStringLiteral("alarmCount"))->text().right(1), QString::number(listed));
