@@ -25,11 +25,14 @@ QString alarmWhatText(const AlarmKey &key)
     return tr(QT_TRANSLATE_NOOP("AlarmText", "通道%1 %2")).arg(key.channel).arg(kindText(int(key.kind)));
 }
 
-QString alarmStateText(bool active, bool acknowledged)
+QString alarmStateText(bool active, bool acknowledged, bool chattering)
 {
+    QString s;
     if (active)
-        return acknowledged ? tr(QT_TRANSLATE_NOOP("AlarmText", "报警 已确认")) : tr(QT_TRANSLATE_NOOP("AlarmText", "报警 未确认"));
-    return acknowledged ? tr(QT_TRANSLATE_NOOP("AlarmText", "已消除 已确认")) : tr(QT_TRANSLATE_NOOP("AlarmText", "已消除 未确认"));
+        s = acknowledged ? tr(QT_TRANSLATE_NOOP("AlarmText", "报警 已确认")) : tr(QT_TRANSLATE_NOOP("AlarmText", "报警 未确认"));
+    else
+        s = acknowledged ? tr(QT_TRANSLATE_NOOP("AlarmText", "已消除 已确认")) : tr(QT_TRANSLATE_NOOP("AlarmText", "已消除 未确认"));
+    return chattering ? s + QLatin1Char(' ') + tr(QT_TRANSLATE_NOOP("AlarmText", "频繁报警")) : s;
 }
 
 QString alarmPriorityText(int priority)

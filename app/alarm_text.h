@@ -9,8 +9,9 @@
 
 // "通道2 开路", "通讯中断".
 QString alarmWhatText(const AlarmKey &key);
-// "报警", "已消除" ...: active or cleared, then acknowledged or not.
-QString alarmStateText(bool active, bool acknowledged);
+// "报警 未确认", "已消除 已确认" ...: active or cleared, then acknowledged or
+// not; "频繁报警" after it while chattering.
+QString alarmStateText(bool active, bool acknowledged, bool chattering = false);
 // "高" / "中" / "低" for priorities 1..3.
 QString alarmPriorityText(int priority);
 // The history's line of an alarm event: "通道1 高限 出现（值 101）",

@@ -95,7 +95,8 @@ void AlarmWindow::refresh()
             const QString texts[Columns] = {
                 a.raisedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), QString::number(watches[size_t(w)]->station()),
                 a.key.channel ? QString::number(a.key.channel) : QString(), alarmWhatText(a.key),
-                alarmPriorityText(a.priority), alarmStateText(a.active, a.acknowledged), QString::number(a.value, 'g', 7)};
+                alarmPriorityText(a.priority), alarmStateText(a.active, a.acknowledged, a.chattering),
+                QString::number(a.value, 'g', 7)};
             for (int c = 0; c < Columns; ++c) {
                 auto *item = new QTableWidgetItem(texts[c]);
                 if (!a.acknowledged) {
@@ -145,13 +146,16 @@ void AlarmWindow::editLimits()
     const QList<QModelIndex> rows = m_table->selectionModel()->selectedRows();
     const int w = rows.isEmpty() ? 0 : m_table->item(rows.first().row(), 0)->data(kWatchRole).toInt();
     AlarmWatch &watch = *watches[size_t(qBound(0, w, int(watches.size()) - 1))];
-    AlarmLimitsDialog dialog(watch.station(), watch.limits(), this);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (!m_desk.setLimits(watch, dialog.limits())) {
+    // Window-modal, without a nested event loop: the polls go on meanwhile.
+    auto *dialog = new AlarmLimitsDialog(watch.station(), watch.limits(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, &watch, dialog] {
+        if (m_desk.setLimits(watch, dialog->limits()))
+            return;
         m_notifyState->setText(tr("报警限值未能保存到设置文件"));
         m_notifyState->show();
-    }
+    });
+    dialog->open();
 }
 
 void AlarmWindow::serviceChanged(NotifyService service)

@@ -15,7 +15,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDialog>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
@@ -41,12 +44,14 @@ QString messageText(const QByteArray &json)
         .arg(o.value(QLatin1String("channel")).toInt());
 }
 
-// The journal's flag and alarm rows as "flag_raised 2/1", oldest first.
+// The journal's flag, alarm and link-down rows as "flag_raised 2/1", oldest
+// first.
 QStringList journalRows(const QString &path)
 {
     QStringList out;
     for (const QVariantList &r : sqlRows(path, QStringLiteral("SELECT ev_kind, ev_channel, ev_flag, ev_caption FROM qr_events "
-                                                              "WHERE ev_kind LIKE 'flag%' OR ev_kind LIKE 'alarm%' ORDER BY ev_id")))
+                                                              "WHERE ev_kind LIKE 'flag%' OR ev_kind LIKE 'alarm%' "
+                                                              "OR ev_kind IN ('link_interrupted', 'link_restored') ORDER BY ev_id")))
         out << QStringLiteral("%1 %2/%3").arg(r[0].toString()).arg(r[1].toInt()).arg(r[2].toInt());
     return out;
 }
@@ -58,6 +63,8 @@ class TestAlarmFlow : public QObject {
 private slots:
     void flagsListJournalAndMessagesAgree_data();
     void flagsListJournalAndMessagesAgree();
+    void limitsDialogRemembered_data();
+    void limitsDialogRemembered();
 };
 
 // steps: simulator commands, "ack" (every alarm: "全部确认" with the comment
@@ -84,6 +91,8 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree_data()
     QTest::newRow("high limit with dead band")
         << "set ir 1 150;set ir 1 97;set ir 1 90" << 100.0 << "raised h 1,cleared h 1"
         << "alarm_raised 1/5,alarm_cleared 1/5" << 1;
+    QTest::newRow("link interrupted and restored")
+        << "fault silent;fault none" << 0.0 << "raised link 0,cleared link 0" << "link_interrupted 0/0,link_restored 0/0" << 1;
 }
 
 void TestAlarmFlow::flagsListJournalAndMessagesAgree()
@@ -188,6 +197,55 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
     QCOMPARE(main.findChild<QPushButton *>(QStringLiteral("alarmCount"))->text().right(1), QString::number(listed));
     QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
                      .object().value(QLatin1String("alarms")).toArray().size(), listed);
+}
+
+// The limits dialog from the alarm list: what is entered for a channel is
+// in force at once and in the settings file; a field that is no number is
+// no limit.
+void TestAlarmFlow::limitsDialogRemembered_data()
+{
+    QTest::addColumn<QString>("field"); // the line edit
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("level"); // expected; NaN: no limit
+    QTest::newRow("channel 3 high") << "limit_ch3_h" << "120.5" << 120.5;
+    QTest::newRow("channel 1 low-low") << "limit_ch1_ll" << "-40" << -40.0;
+    QTest::newRow("not a number: none") << "limit_ch2_hh" << "abc" << qQNaN();
+}
+
+void TestAlarmFlow::limitsDialogRemembered()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(double, level);
+
+    QTemporaryDir dir;
+    const QString conf = dir.filePath(QStringLiteral("qr5300m.conf"));
+    InstrumentSession session;
+    session.settings.Link_Par[3] = 2;
+    AlarmDesk desk(QDBusConnection(QStringLiteral("no bus")), session.clock, conf);
+    desk.add(session.alarms);
+    AlarmWindow window(desk);
+    window.show();
+    window.findChild<QPushButton *>(QStringLiteral("limitsButton"))->click();
+    QDialog *dialog = nullptr;
+    QTRY_VERIFY((dialog = window.findChild<QDialog *>(QStringLiteral("AlarmLimitsDialog"))) && dialog->isVisible());
+    dialog->findChild<QLineEdit *>(field)->setText(text);
+    dialog->findChild<QSpinBox *>(QStringLiteral("onDelay_ch4"))->setValue(7);
+    dialog->findChild<QDoubleSpinBox *>(QStringLiteral("deadBand_ch4"))->setValue(1.5);
+    dialog->accept();
+
+    const int channel = field.mid(8, 1).toInt();
+    const QString which = field.mid(10);
+    const ChannelLimits &l = session.alarms.limits()[size_t(channel - 1)];
+    const std::optional<double> got = which == QLatin1String("h") ? l.high : which == QLatin1String("hh") ? l.highHigh
+                                      : which == QLatin1String("l") ? l.low : l.lowLow;
+    QCOMPARE(got.has_value(), !qIsNaN(level));
+    if (got)
+        QCOMPARE(*got, level);
+    QCOMPARE(session.alarms.limits()[3].onDelaySecs, 7);
+    QCOMPARE(session.alarms.limits()[3].deadBand, 1.5);
+    QCOMPARE(readStationLimits(conf, 2), session.alarms.limits());
+    QCOMPARE(readStationLimits(conf, 1), StationLimits{}); // another station's are its own
 }
 
 QTEST_MAIN(TestAlarmFlow)
