@@ -44,6 +44,15 @@ QString messageText(const QByteArray &json)
         .arg(o.value(QLatin1String("channel")).toInt());
 }
 
+// Those of every message, joined by commas.
+QString messageTexts(const QList<QByteArray> &jsons)
+{
+    QStringList out;
+    for (const QByteArray &m : jsons)
+        out << messageText(m);
+    return out.join(u',');
+}
+
 // The journal's flag, alarm and link-down rows as "flag_raised 2/1", oldest
 // first.
 QStringList journalRows(const QString &path)
@@ -56,6 +65,72 @@ QStringList journalRows(const QString &path)
     return out;
 }
 
+// Channel 1's high limit with a dead band of 5 (none for 0).
+StationLimits highLimit(double limit)
+{
+    StationLimits limits{};
+    if (limit != 0) {
+        limits[0].high = limit;
+        limits[0].deadBand = 5;
+    }
+    return limits;
+}
+
+// A simulator command, "ack" (every alarm: "全部确认" with the comment
+// "seen") or "ack1" (the list's first row: "确认" without comment).
+void takeStep(const QString &step, SimProcess &sim, AlarmWindow &window)
+{
+    auto *table = window.findChild<QTableWidget *>(QStringLiteral("alarmTable"));
+    if (step == QLatin1String("ack")) {
+        window.findChild<QLineEdit *>(QStringLiteral("ackComment"))->setText(QStringLiteral("seen"));
+        window.findChild<QPushButton *>(QStringLiteral("ackAllButton"))->click();
+    } else if (step == QLatin1String("ack1")) {
+        QTRY_COMPARE(table->rowCount(), 1);
+        table->selectRow(0);
+        window.findChild<QPushButton *>(QStringLiteral("ackButton"))->click();
+    } else {
+        QCOMPARE(sim.command(step), QStringLiteral("ok"));
+    }
+}
+
+// Who acknowledged, and why, in the journal and the message alike.
+void checkAcknowledgement(const QString &db, const QList<QByteArray> &messages, const QString &comment)
+{
+    const QList<QVariantList> acks = sqlRows(db, QStringLiteral("SELECT ev_caption, ev_detail FROM qr_events WHERE ev_kind = 'alarm_acknowledged'"));
+    for (const QByteArray &m : messages) {
+        const QJsonObject o = QJsonDocument::fromJson(m).object();
+        if (o.value(QLatin1String("event")) != QLatin1String("acknowledged"))
+            continue;
+        QCOMPARE(acks.size(), 1);
+        QCOMPARE(o.value(QLatin1String("operator")).toString(), loginName());
+        QCOMPARE(acks[0][0].toString(), loginName());
+        QCOMPARE(o.value(QLatin1String("comment")).toString(), comment);
+        QCOMPARE(acks[0][1].toString(), comment);
+    }
+}
+
+// The history window's lines and the event export (written to csv) show the
+// journal's alarm events, read back around now.
+void checkHistoryAndExport(const QString &db, const QString &csv, const QDateTime &now, int alarmEvents)
+{
+    HistoryRange range;
+    HistoryError error;
+    QVERIFY(readHistory(db, now.addSecs(-600), now.addSecs(60), LogRing::OneSecond, range, error));
+    QStringList lines;
+    for (const HistoryEvent &e : range.events)
+        if (isAlarmEvent(e.kind))
+            lines << historyEventText(e);
+    QCOMPARE(int(lines.size()), alarmEvents);
+    for (const QString &line : lines)
+        QVERIFY2(!line.startsWith(QStringLiteral("确认")) || line.contains(loginName()), qPrintable(line));
+    QVERIFY(exportCsv(range, csv, true).ok());
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QCOMPARE(int(text.count(QStringLiteral(",报警出现,")) + text.count(QStringLiteral(",报警消失,")) + text.count(QStringLiteral(",报警确认,"))),
+             alarmEvents);
+}
+
 } // namespace
 
 class TestAlarmFlow : public QObject {
@@ -63,6 +138,8 @@ class TestAlarmFlow : public QObject {
 private slots:
     void flagsListJournalAndMessagesAgree_data();
     void flagsListJournalAndMessagesAgree();
+    void headlessJudgesTheSame_data();
+    void headlessJudgesTheSame();
     void limitsDialogRemembered_data();
     void limitsDialogRemembered();
 };
@@ -118,11 +195,7 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
 
     // The limits as the dialog leaves them in the settings file.
     const QString conf = dir.filePath(QStringLiteral("qr5300m.conf"));
-    StationLimits limits{};
-    if (limit != 0) {
-        limits[0].high = limit;
-        limits[0].deadBand = 5;
-    }
+    const StationLimits limits = highLimit(limit);
     QVERIFY(writeStationLimits(conf, 1, limits));
     InstrumentSession session;
     session.mqtt.setSettings(brokerAt(broker.port()));
@@ -141,62 +214,77 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
     QTRY_VERIFY(polls.count() > 2);
 
     for (const QString &step : steps.split(u';')) {
-        if (step == QLatin1String("ack")) {
-            window.findChild<QLineEdit *>(QStringLiteral("ackComment"))->setText(QStringLiteral("seen"));
-            window.findChild<QPushButton *>(QStringLiteral("ackAllButton"))->click();
-        } else if (step == QLatin1String("ack1")) {
-            QTRY_COMPARE(table->rowCount(), 1);
-            table->selectRow(0);
-            window.findChild<QPushButton *>(QStringLiteral("ackButton"))->click();
-        } else {
-            QCOMPARE(sim.command(step), QStringLiteral("ok"));
-        }
+        takeStep(step, sim, window);
         const qsizetype seen = polls.count();
         QTRY_VERIFY(polls.count() > seen + 1); // a whole poll after the change
     }
     QTRY_COMPARE(journalRows(db).join(u','), journal);
-    const QStringList expected = messages.split(u',');
-    QTRY_COMPARE(sub.payloads("qr5300m/1/alarm").size(), expected.size());
-    QStringList got;
-    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm"))
-        got << messageText(m);
-    QCOMPARE(got, expected);
-    // Who acknowledged, and why, in the journal and the message alike.
-    const QList<QVariantList> acks = sqlRows(db, QStringLiteral("SELECT ev_caption, ev_detail FROM qr_events WHERE ev_kind = 'alarm_acknowledged'"));
-    for (const QByteArray &m : sub.payloads("qr5300m/1/alarm")) {
-        const QJsonObject o = QJsonDocument::fromJson(m).object();
-        if (o.value(QLatin1String("event")) != QLatin1String("acknowledged"))
-            continue;
-        QCOMPARE(acks.size(), 1);
-        QCOMPARE(o.value(QLatin1String("operator")).toString(), loginName());
-        QCOMPARE(acks[0][0].toString(), loginName());
-        QCOMPARE(o.value(QLatin1String("comment")).toString(), steps.split(u';').contains(QLatin1String("ack")) ? QStringLiteral("seen") : QString());
-        QCOMPARE(acks[0][1].toString(), o.value(QLatin1String("comment")).toString());
-    }
-
-    // The history window's lines and the event export show the same.
-    HistoryRange range;
-    HistoryError error;
-    QVERIFY(readHistory(db, session.clock.now().addSecs(-600), session.clock.now().addSecs(60), LogRing::OneSecond, range, error));
-    QStringList lines;
-    for (const HistoryEvent &e : range.events)
-        if (isAlarmEvent(e.kind))
-            lines << historyEventText(e);
-    QCOMPARE(lines.size(), journal.count(QLatin1String("alarm_")));
-    for (const QString &line : lines)
-        QVERIFY2(!line.startsWith(QStringLiteral("确认")) || line.contains(loginName()), qPrintable(line));
-    const QString csv = dir.filePath(QStringLiteral("events.csv"));
-    QVERIFY(exportCsv(range, csv, true).ok());
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
-    QCOMPARE(int(text.count(QStringLiteral(",报警出现,")) + text.count(QStringLiteral(",报警消失,")) + text.count(QStringLiteral(",报警确认,"))),
-             int(lines.size()));
-
+    QTRY_COMPARE(messageTexts(sub.payloads("qr5300m/1/alarm")), messages);
+    checkAcknowledgement(db, sub.payloads("qr5300m/1/alarm"),
+                         steps.split(u';').contains(QLatin1String("ack")) ? QStringLiteral("seen") : QString());
+    checkHistoryAndExport(db, dir.filePath(QStringLiteral("events.csv")), session.clock.now(), int(journal.count(QLatin1String("alarm_"))));
     QTRY_COMPARE(table->rowCount(), listed);
     QCOMPARE(main.findChild<QPushButton *>(QStringLiteral("alarmCount"))->text().right(1), QString::number(listed));
     QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
                      .object().value(QLatin1String("alarms")).toArray().size(), listed);
+}
+
+// The headless logger (the program itself) judges, journals and publishes
+// the same alarms, with the limits of its settings file; one message a step.
+void TestAlarmFlow::headlessJudgesTheSame_data()
+{
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("messages");
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<int>("listed");
+    QTest::newRow("open circuit, then over the high limit")
+        << "set di 2 1;set ir 1 150" << "raised open 1,raised h 1" << "flag_raised 1/1,alarm_raised 1/5" << 2;
+    QTest::newRow("short circuit raised and cleared")
+        << "set di 3 1;set di 3 0" << "raised short 1,cleared short 1" << "flag_raised 1/2,flag_cleared 1/2" << 1;
+}
+
+void TestAlarmFlow::headlessJudgesTheSame()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, messages);
+    QFETCH(QString, journal);
+    QFETCH(int, listed);
+
+    QTemporaryDir dir;
+    SimProcess sim(dir.path(), 1);
+    QVERIFY(sim.isReady());
+    for (const char *c : {"freeze on", "set ir 1 50"})
+        QVERIFY(sim.command(QString::fromLatin1(c)).startsWith("ok"));
+    StationLimits limits{};
+    limits[0].high = 100;
+    QVERIFY(writeStationLimits(dir.filePath(QStringLiteral("qr5300m/qr5300m.conf")), 1, limits));
+    Broker broker(dir.path());
+    QVERIFY(broker.start());
+    Subscriber sub(broker.port());
+    QTRY_VERIFY(sub.subscribed());
+
+    QProcess app;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
+    app.setProcessEnvironment(env);
+    const QString db = dir.filePath(QStringLiteral("log.db"));
+    app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--db"), db, QStringLiteral("--mqtt"),
+                                            QStringLiteral("127.0.0.1:%1").arg(broker.port())});
+    QVERIFY(app.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!sub.payloads("qr5300m/1/alarms").isEmpty(), 10000); // the first poll's list
+    const QStringList commands = steps.split(u';');
+    for (qsizetype i = 0; i < commands.size(); ++i) {
+        QCOMPARE(sim.command(commands[i]), QStringLiteral("ok"));
+        QTRY_COMPARE(sub.payloads("qr5300m/1/alarm").size(), i + 1);
+    }
+    QCOMPARE(messageTexts(sub.payloads("qr5300m/1/alarm")), messages);
+    QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
+                     .object().value(QLatin1String("alarms")).toArray().size(), listed);
+    QTRY_COMPARE(journalRows(db).join(u','), journal);
+    app.terminate();
+    QVERIFY(app.waitForFinished());
+    QCOMPARE(app.exitCode(), 0);
 }
 
 // The limits dialog from the alarm list: what is entered for a channel is
