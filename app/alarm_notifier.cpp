@@ -34,13 +34,13 @@ void AlarmNotifier::take(const AlarmChange &change)
         return;
     m_summary = alarmNotifySummary(change);
     m_body = alarmNotifyBody(change);
-    const bool sound = m_settings.sound && !muted();
     if (m_settings.notify)
-        send(sound);
-    if (sound) {
+        send(m_settings.sound && !muted());
+    if (!m_settings.sound)
+        return;
+    if (!muted())
         emit beep();
-        m_repeat.start();
-    }
+    m_repeat.start(); // rings again once a mute is over
 }
 
 void AlarmNotifier::setUnacknowledged(int count)
@@ -53,17 +53,18 @@ void AlarmNotifier::setUnacknowledged(int count)
 void AlarmNotifier::mute(int secs)
 {
     m_mutedUntil = m_clock.now().addSecs(secs);
-    m_repeat.stop();
 }
 
 bool AlarmNotifier::muted() const { return m_mutedUntil.isValid() && m_clock.now() < m_mutedUntil; }
 
 void AlarmNotifier::ring()
 {
-    if (m_unacknowledged == 0 || !m_settings.sound || muted()) {
+    if (m_unacknowledged == 0 || !m_settings.sound) {
         m_repeat.stop();
         return;
     }
+    if (muted())
+        return;
     if (m_settings.notify)
         send(true);
     emit beep();

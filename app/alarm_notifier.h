@@ -33,10 +33,11 @@ public:
     void take(const AlarmChange &change);
     // How many alarms wait for acknowledgement: the sound stops at none.
     void setUnacknowledged(int count);
-    // No sound for secs seconds from now (notifications still come).
+    // No sound for secs seconds from now (notifications still come); it
+    // rings again after that while alarms still wait.
     void mute(int secs);
     bool muted() const;
-    bool ringing() const { return m_repeat.isActive(); }
+    bool ringing() const { return m_repeat.isActive() && !muted(); }
 
     NotifyService service() const { return m_service; }
     int sent() const { return m_sent; }         // Notify calls made

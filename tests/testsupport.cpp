@@ -11,6 +11,8 @@
 #include <QSqlRecord>
 #include <QStandardPaths>
 #include <netinet/in.h>
+#include <pwd.h>
+#include <unistd.h>
 #include <sys/socket.h>
 
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
@@ -323,3 +325,15 @@ int freePort()
     return port;
 }
 
+
+Broker::Broker(const QString &dir, const QString &access) : m_dir(dir), m_port(freePort())
+{
+    QFile conf(dir + QStringLiteral("/mosquitto.conf"));
+    if (conf.open(QIODevice::WriteOnly))
+        conf.write(QStringLiteral("listener %1 127.0.0.1\n%4persistence true\n"
+                                  "persistence_location %2/\nmax_queued_messages 0\nlog_dest stderr\nuser %3\n")
+                       .arg(m_port)
+                       .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name), access)
+                       .toUtf8());
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+}

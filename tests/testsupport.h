@@ -16,8 +16,6 @@
 #include <QProcess>
 #include <QtCore/qtestsupport_core.h>
 #include <functional>
-#include <pwd.h>
-#include <unistd.h>
 #include <memory>
 
 // One running instrument simulator (QR_SIM_PATH), driven through its
@@ -178,18 +176,7 @@ int freePort();
 // access: who may connect (anonymous clients unless told otherwise).
 class Broker {
 public:
-    explicit Broker(const QString &dir, const QString &access = QStringLiteral("allow_anonymous true\n"))
-        : m_dir(dir), m_port(freePort())
-    {
-        QFile conf(dir + QStringLiteral("/mosquitto.conf"));
-        if (conf.open(QIODevice::WriteOnly))
-            conf.write(QStringLiteral("listener %1 127.0.0.1\n%4persistence true\n"
-                                      "persistence_location %2/\nmax_queued_messages 0\nlog_dest stderr\nuser %3\n")
-                           .arg(m_port)
-                           .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name), access)
-                           .toUtf8());
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-    }
+    explicit Broker(const QString &dir, const QString &access = QStringLiteral("allow_anonymous true\n"));
     // Everything it logged since its start.
     QByteArray log()
     {

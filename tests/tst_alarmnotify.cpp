@@ -2,7 +2,7 @@
 // org.freedesktop.Notifications on a private session bus (a dbus-daemon the
 // test starts on a socket in a temporary folder), is sent again with its id
 // while the alarm waits for acknowledgement, and stops when acknowledged or
-// muted. Without the service nothing waits for it and it is told once.
+// while muted (on the clock the test sets). Without the service nothing waits for it and it is told once.
 #include "app/alarm_notifier.h"
 
 #include <QDBusConnection>
@@ -120,7 +120,9 @@ void TestAlarmNotify::notified()
         QVERIFY(receiving.registerService(QStringLiteral("org.freedesktop.Notifications")));
     }
 
+    QDateTime now(QDate(2026, 12, 8), QTime(8, 0));
     Clock clock;
+    clock.set([&now] { return now; });
     AlarmNotifier notifier(sending, clock);
     notifier.setRepeatMs(50);
     QSignalSpy told(&notifier, &AlarmNotifier::serviceChanged);
@@ -148,6 +150,11 @@ void TestAlarmNotify::notified()
         QCOMPARE(first.hints.contains(QLatin1String("sound-name")), !muted);
         if (!muted)
             QCOMPARE(receiver.calls.last().replacesId, 7u); // sent again in place of the first
+    }
+    if (muted) { // the mute is over: it rings again
+        now = now.addSecs(301);
+        QVERIFY(notifier.ringing());
+        QTRY_VERIFY(!beeps.isEmpty());
     }
     notifier.setUnacknowledged(0); // acknowledged: quiet
     QVERIFY(!notifier.ringing());
