@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QDialog>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
@@ -224,6 +225,9 @@ void TestAlarmFlow::flagsListJournalAndMessagesAgree()
                          steps.split(u';').contains(QLatin1String("ack")) ? QStringLiteral("seen") : QString());
     checkHistoryAndExport(db, dir.filePath(QStringLiteral("events.csv")), session.clock.now(), int(journal.count(QLatin1String("alarm_"))));
     QTRY_COMPARE(table->rowCount(), listed);
+    // No notification service on this desk: the list says so.
+    const auto *notifyState = window.findChild<QLabel *>(QStringLiteral("notifyState"));
+    QVERIFY(!notifyState->isHidden() && notifyState->text().contains(QStringLiteral("不可用")));
     QCOMPARE(main.findChild<QPushButton *>(QStringLiteral("alarmCount"))->text().right(1), QString::number(listed));
     QTRY_COMPARE(QJsonDocument::fromJson(sub.payloads("qr5300m/1/alarms").constLast())
                      .object().value(QLatin1String("alarms")).toArray().size(), listed);
