@@ -74,7 +74,7 @@ void AlarmNotifier::send(bool withSound)
 {
     ++m_sent;
     if (!m_bus.isConnected()) {
-        answered(false, 0);
+        answered(QDBusError::Disconnected, 0);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
@@ -89,14 +89,16 @@ void AlarmNotifier::send(bool withSound)
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
         const QDBusPendingReply<uint> reply = *w;
-        answered(!reply.isError(), reply.isError() ? 0 : reply.value());
+        answered(reply.isError() ? reply.error().type() : QDBusError::NoError, reply.isError() ? 0 : reply.value());
         w->deleteLater();
     });
 }
 
-void AlarmNotifier::answered(bool ok, uint id)
+void AlarmNotifier::answered(QDBusError::ErrorType error, uint id)
 {
     ++m_answered;
+    m_error = error;
+    const bool ok = error == QDBusError::NoError;
     if (ok)
         m_replacesId = id;
     const NotifyService now = ok ? NotifyService::Available : NotifyService::Unavailable;

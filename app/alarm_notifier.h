@@ -13,6 +13,7 @@
 #include "core/clock.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QObject>
 #include <QTimer>
 
@@ -40,6 +41,9 @@ public:
     bool ringing() const { return m_repeat.isActive() && !muted(); }
 
     NotifyService service() const { return m_service; }
+    // Why the service is unavailable: QDBusError::ErrorType of the last
+    // failed call (Disconnected without a bus), NoError otherwise.
+    QDBusError::ErrorType error() const { return m_error; }
     int sent() const { return m_sent; }         // Notify calls made
     int answered() const { return m_answered; } // ... answered or failed
 
@@ -51,7 +55,7 @@ signals:
 private:
     void send(bool withSound);
     void ring();
-    void answered(bool ok, uint id);
+    void answered(QDBusError::ErrorType error, uint id);
 
     QDBusConnection m_bus;
     const Clock &m_clock;
@@ -63,4 +67,5 @@ private:
     int m_unacknowledged = 0;
     int m_sent = 0, m_answered = 0;
     NotifyService m_service = NotifyService::Unknown;
+    QDBusError::ErrorType m_error = QDBusError::NoError;
 };

@@ -3,6 +3,7 @@
 #include "app/alarm_limits_dialog.h"
 #include "app/alarm_text.h"
 
+#include <QDBusError>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -163,6 +164,7 @@ void AlarmWindow::serviceChanged(NotifyService service)
     if (service != NotifyService::Unavailable || m_unavailableTold)
         return;
     m_unavailableTold = true;
-    m_notifyState->setText(tr("桌面通知服务不可用：报警只在本窗口显示"));
+    m_notifyState->setText(tr("桌面通知服务不可用（%1）：报警只在本窗口显示")
+                               .arg(QDBusError::errorString(m_desk.notifier.error())));
     m_notifyState->show();
 }

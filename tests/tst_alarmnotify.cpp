@@ -140,6 +140,7 @@ void TestAlarmNotify::notified()
     QTRY_COMPARE(notifier.answered(), notifier.sent());
     QCOMPARE(told.count(), 1);
     QCOMPARE(told.first().first().value<NotifyService>(), NotifyService(state));
+    QCOMPARE(notifier.error(), service ? QDBusError::NoError : QDBusError::ServiceUnknown);
     QCOMPARE(beeps.isEmpty(), muted);
     if (service) {
         QTRY_COMPARE(receiver.calls.size(), notifier.sent());
