@@ -4,7 +4,7 @@
 QR_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libmodbus-dev
              libbenchmark-dev fonts-wqy-microhei xvfb xauth mbpoll sqlite3 libsqlite3-dev poppler-utils
              libmosquitto-dev mosquitto mosquitto-clients
-             qt6-tools-dev qt6-l10n-tools)
+             qt6-tools-dev qt6-l10n-tools dbus-daemon)
 
 qr_install_missing() {
     local missing=()

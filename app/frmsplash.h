@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+class AlarmDesk;
 class InstrumentListWindow;
 class InstrumentSession;
 class Plant;
@@ -31,6 +32,9 @@ public:
     // there are several instruments.
     void follow(Plant &plant);
     void showList();
+    // Every main window made from now on shows desk's unacknowledged count
+    // and opens its alarm list; desk outlives the windows.
+    void setAlarmDesk(AlarmDesk &desk) { m_alarms = &desk; }
 
     std::unique_ptr<ssqx> main;
     std::unique_ptr<InstrumentListWindow> list; // made when first shown
@@ -40,6 +44,7 @@ private:
     void nameMain();
 
     Plant *m_plant = nullptr;
+    AlarmDesk *m_alarms = nullptr;
     InstrumentSession *m_shown = nullptr; // whose the main window is
     QMetaObject::Connection m_following, m_naming;
     QString m_title; // the main window's own

@@ -8,6 +8,7 @@
 #include "app/session.h"
 #include "app/settings_text.h"
 #include "core/settings_file.h"
+#include "config/alarm_settings.h"
 #include "core/line_settings.h"
 #include "config/link_text.h"
 #include "core/line_address.h"
@@ -119,6 +120,7 @@ void prepareStation(InstrumentSession &session, bool several, const MqttSettings
     reportChanges(session, QCoreApplication::instance(), own, tag);
     session.mqtt.setSettings(own);
     session.mqtt.setStation(station);
+    session.alarms.setLimits(readStationLimits(settingsFilePath(), station));
     session.start();
     // The logging's state at the start, good or not; changes are told later.
     if (const LogState start = session.logger.logState(); start.stopped)

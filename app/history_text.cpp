@@ -1,5 +1,6 @@
 #include "app/history_text.h"
 
+#include "app/alarm_text.h"
 #include "chart/historyplot.h"
 #include "core/numbers.h"
 
@@ -138,6 +139,9 @@ QString historyEventText(const HistoryEvent &e)
                (e.before.isEmpty() ? e.value : e.before + QStringLiteral(" → ") + e.value);
     case EventKind::ParamRefused: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "写入被拒绝 ")) + what + QStringLiteral(": ") + e.value + detail;
     case EventKind::ParamFailed: return windowText(QT_TRANSLATE_NOOP("HistoryWindow", "写入失败 ")) + what + QStringLiteral(": ") + e.value + detail;
+    case EventKind::AlarmRaised:
+    case EventKind::AlarmCleared:
+    case EventKind::AlarmAcknowledged: return alarmEventText(e);
     }
     return QString();
 }

@@ -212,7 +212,9 @@ void InstrumentListWindow::refresh()
         for (int q = 0; q < 5; ++q)
             m_table->item(i, FirstValueColumn + q)->setText(numText(live.Val_3X[q]));
         const QString alarms = alarmsOf(live.Sta_1X);
-        m_table->item(i, AlarmColumn)->setText(alarms);
+        // The station's alarms nobody has acknowledged yet, lit or gone.
+        const int waiting = m_plant.instrument(i).alarms.unacknowledged();
+        m_table->item(i, AlarmColumn)->setText(waiting == 0 ? alarms : tr("%1（未确认 %2）").arg(alarms).arg(waiting));
         m_table->item(i, HealthColumn)->setText(healthOf(m_plant, i));
         // The first line's port follows the link panel's opens.
         m_table->item(i, LineColumn)->setText(m_plant.lineAddress(m_plant.lineOf(i)));

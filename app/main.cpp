@@ -1,4 +1,6 @@
 #include "core/settings_file.h"
+#include "app/alarm_desk.h"
+#include "app/ssqx.h"
 #include "app/cli.h"
 #include "app/export_command.h"
 #include "app/frmsplash.h"
@@ -8,6 +10,7 @@
 #include "app/plant.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTranslator>
 
 int main(int argc, char **argv)
@@ -35,7 +38,11 @@ int main(int argc, char **argv)
     // The instruments remembered, or the one of the first start; the
     // database location is the user's choice, decided once.
     Plant plant(dbLocation(), settingsFilePath());
+    // Every instrument's alarms told on the desktop's own session bus.
+    AlarmDesk alarms(QDBusConnection::sessionBus(), plant.first().clock, settingsFilePath());
+    alarms.follow(plant);
     Windows windows; // goes before the instruments
+    windows.setAlarmDesk(alarms);
     auto *splash = new frmSplash(plant.first(), windows);
     // The instruments' cycles start with the working windows: the logging
     // from then on, the acquisition once their line is opened. The main

@@ -8,6 +8,7 @@
 
 #include "chart/chart_controller.h"
 #include "chart/yrange.h"
+#include "config/alarm_watch.h"
 #include "config/param_access.h"
 #include "config/write_journal.h"
 #include "core/clock.h"
@@ -18,6 +19,7 @@
 #include "link/link_control.h"
 #include "link/met1.h"
 #include "logging/mscom.h"
+#include "mqtt/alarm_json.h"
 #include "mqtt/mqtt_publisher.h"
 
 #include <memory>
@@ -72,6 +74,9 @@ public:
     // Opens and closes the line, starting and stopping the acquisition of
     // every instrument on it.
     LinkControl &linkControl;
+    // The station's alarms, judged after every poll; each change journaled
+    // (what the flag and link events do not tell already) and published.
+    AlarmWatch alarms{live, met1, settings, clock};
     mscom logger{live, logTimes, dbFiles};
 
     // The station polled.
@@ -93,6 +98,16 @@ private:
                 publishState();
         });
         QObject::connect(&met1, &Met1::tickDone, &mqtt, [this] { publishState(); });
+        QObject::connect(&alarms, &AlarmWatch::changed, &logger, [this](const AlarmChange &c) {
+            if (const auto e = alarmJournalEvent(c))
+                logger.alarmEvent(*e);
+            if (mqtt.settings().enabled)
+                mqtt.publishAlarm(station(), alarmJson(c));
+        });
+        QObject::connect(&alarms, &AlarmWatch::listChanged, &mqtt, [this] {
+            if (mqtt.settings().enabled)
+                mqtt.publishAlarmList(station(), alarmListJson(clock.now(), alarms.listed()));
+        });
     }
 
 public:

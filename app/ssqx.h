@@ -15,6 +15,8 @@
 #include <functional>
 #include <optional>
 
+class AlarmDesk;
+class AlarmWindow;
 class ChartController;
 class ChartPanel;
 class HistoryWindow;
@@ -93,6 +95,10 @@ public:
     // Monotonic milliseconds; tests replace it.
     std::function<qint64()> monoMs;
 
+    // The count of unacknowledged alarms of desk (which outlives the window)
+    // in the status lines; it and F9 open the alarm list (app/ssqx_alarms.cpp).
+    void showAlarms(AlarmDesk &desk);
+
     // The F3 page written straight to a PDF file (no dialog).
     bool writeChartPdf(const QString &path, QString *error = nullptr) const;
 
@@ -139,6 +145,8 @@ private:
     StatusPanel *m_status = nullptr;
     ChartPanel *m_chartPanel = nullptr;
     HistoryWindow *m_history = nullptr; // made at its first opening
+    QPushButton *m_alarmCount = nullptr; // unacknowledged alarms, once showAlarms is called
+    AlarmWindow *m_alarms = nullptr;     // made at its first opening
 
     // Controls of the window itself.
     QGroupBox *Frame3 = nullptr, *Frame11 = nullptr;

@@ -32,6 +32,8 @@ void Windows::showMain(InstrumentSession &session)
     m_shown = &session;
     main = std::make_unique<ssqx>(session);
     main->Form_Load();
+    if (m_alarms)
+        main->showAlarms(*m_alarms);
     if (m_plant && &session.line != &m_plant->first().line)
         main->setLinkControlsEnabled(false); // the plant opens that line
     main->show();

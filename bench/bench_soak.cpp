@@ -8,9 +8,14 @@
 // the third run, the longest stall of the UI thread (the largest gap between
 // the ticks of a 10 ms timer, less its period).
 //
+// BM_SoakSixteen does the same with sixteen instruments on the one line.
+//
 // QR_SOAK_SECONDS sets the length of each run (60 by default).
 #include "app/frmsplash.h"
 #include "app/historywindow.h"
+#include "app/instrument_list.h"
+#include "app/plant.h"
+#include "core/settings_file.h"
 #include "app/ssqx.h"
 #include "app/session.h"
 #include "testsupport.h"
@@ -155,6 +160,76 @@ void BM_Soak(benchmark::State &state)
     }
 }
 BENCHMARK(BM_Soak)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Sixteen instruments on the one line (remembered in the settings file), the
+// window open on the first, the line saturated at 9600 baud: the program's
+// CPU share and memory, the seconds missing in the worst station's ring, and
+// the longest stall of the UI thread.
+void BM_SoakSixteen(benchmark::State &state)
+{
+    const int seconds = qEnvironmentVariableIsSet("QR_SOAK_SECONDS") ? qEnvironmentVariableIntValue("QR_SOAK_SECONDS") : 60;
+    QTemporaryDir dir;
+    qputenv("QR5300M_PORT_DIR", dir.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    QStringList stations;
+    std::vector<PlantEntry> entries;
+    for (int s = 1; s <= 16; ++s) {
+        stations << QString::number(s);
+        PlantEntry e;
+        e.station = s;
+        entries.push_back(e);
+    }
+    SimProcess sim(dir.path(), 1, {"--pace", "--baud", "9600", "--stations", stations.join(u',')});
+    if (!sim.isReady() || !writePlantEntries(settingsFilePath(), entries)) {
+        state.SkipWithError("simulator or settings not ready");
+        return;
+    }
+    const QString first = dir.path() + "/Rdatabj.db";
+    for (auto _ : state) {
+        Plant plant(DbLocation{first, false}, settingsFilePath());
+        Windows windows;
+        auto *splash = new frmSplash(plant.first(), windows);
+        QObject::connect(splash, &frmSplash::handedOver, splash, [&plant, &windows] {
+            windows.follow(plant);
+            plant.start();
+        });
+        splash->Form_Load();
+        splash->show();
+        runFor(1700);
+        if (!windows.main || plant.count() != 16) {
+            state.SkipWithError("no main window or not sixteen instruments");
+            return;
+        }
+        windows.main->Command9_Click();
+        runFor(3000);
+        qint64 maxGap = 0;
+        QElapsedTimer sinceTick;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker, &QTimer::timeout, [&] { maxGap = std::max(maxGap, sinceTick.restart() - 10); });
+        sinceTick.start();
+        ticker.start(10);
+        const qint64 from = nowSecs();
+        const double cpu0 = cpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        runFor(seconds * 1000);
+        state.counters["cpu_pct_of_core"] = 100.0 * (cpuSeconds() - cpu0) / (double(wall.elapsed()) / 1000.0);
+        const qint64 to = nowSecs() - 1;
+        ticker.stop();
+        state.counters["rss_mb"] = procStatusMb(0, "VmRSS:");
+        state.counters["max_ui_gap_ms"] = double(maxGap);
+        int worst = missingSeconds(first, from, to);
+        for (int s = 2; s <= 16; ++s)
+            worst = std::max(worst, missingSeconds(dir.path() + QStringLiteral("/Rdatabj-%1.db").arg(s), from, to));
+        state.counters["missing_s_worst_station"] = worst;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w != windows.main.get() && w != static_cast<QWidget *>(windows.list.get()))
+                w->deleteLater();
+        runFor(100);
+    }
+}
+BENCHMARK(BM_SoakSixteen)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 

@@ -31,6 +31,9 @@ enum class EventKind {
     ParamWritten,    // a configuration write the instrument confirmed
     ParamRefused,    // an entry refused before anything was sent
     ParamFailed,     // a write that failed after its retry
+    AlarmRaised,       // a limit of our own crossed (flag: AlarmKind code, value: the value)
+    AlarmCleared,      // ... back inside it
+    AlarmAcknowledged, // an alarm acknowledged (flag: AlarmKind code, caption: operator, detail: comment)
 };
 
 // The three status flags each channel reports, in the order of its bits.
@@ -44,8 +47,8 @@ inline constexpr const char *kChannelFlagNames[kChannelFlags] = {
 struct HistoryEvent {
     qint64 msecs = 0; // local date and time, ms since the epoch
     EventKind kind = EventKind::LinkClosed;
-    int channel = 0;  // flag events: 1..4
-    int flag = 0;     // flag events: 0 alarm, 1 open circuit, 2 short circuit
+    int channel = 0;  // flag and alarm events: 1..4 (alarm events: 0 the link)
+    int flag = 0;     // flag events: 0 alarm, 1 open circuit, 2 short circuit; alarm events: the AlarmKind
     int reg = 0;      // parameter events: register 1..48
     QString caption;  // parameter events: the parameter's caption
     QString before;   // parameter events: the value last read before the write (empty: none read)

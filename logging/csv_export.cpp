@@ -1,5 +1,8 @@
 #include "logging/csv_export.h"
 
+#include "core/alarm.h"
+#include "logging/journal.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -101,6 +104,9 @@ const char *eventText(EventKind kind)
     case EventKind::ParamWritten: return "参数已写入";
     case EventKind::ParamRefused: return "参数被拒绝";
     case EventKind::ParamFailed: return "参数写入失败";
+    case EventKind::AlarmRaised: return "报警出现";
+    case EventKind::AlarmCleared: return "报警消失";
+    case EventKind::AlarmAcknowledged: return "报警确认";
     }
     return "";
 }
@@ -116,11 +122,14 @@ void appendEvent(QByteArray &buf, LocalText &when, const HistoryEvent &e)
     buf += ',';
     buf += eventText(e.kind);
     buf += ',';
+    const bool alarm = isAlarmEvent(e.kind);
     const bool flag = e.kind == EventKind::FlagRaised || e.kind == EventKind::FlagCleared;
     const bool param = e.kind == EventKind::ParamWritten || e.kind == EventKind::ParamRefused
                        || e.kind == EventKind::ParamFailed;
     if (flag)
         buf += QByteArray::number(e.channel) + ',' + flagText(e.flag);
+    else if (alarm)
+        buf += QByteArray::number(e.channel) + ',' + (e.flag >= 0 && e.flag < kAlarmKinds ? kAlarmKindNames[e.flag] : "");
     else
         buf += ',';
     buf += ',';

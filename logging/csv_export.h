@@ -27,7 +27,10 @@
 // 报警, 开路, 短路) belong to flag events; 寄存器 (1..48), 参数 (the caption), 原值 (the
 // value read before, in register units, empty when none was read), 写入值
 // (the value written, or the entry refused) and 说明 (why refused or failed)
-// to parameter events.
+// to parameter events;
+// 报警出现, 报警消失 (limits of our own) and 报警确认 carry 通道 (0 the link)
+// and 状态 (the alarm's kind, kAlarmKindNames), 参数 the operator who
+// acknowledged, 写入值 the value and 说明 the comment.
 #pragma once
 
 #include "core/history_data.h"

@@ -24,6 +24,8 @@ constexpr KindName kKinds[] = {
     {EventKind::FlagRaised, "flag_raised"},     {EventKind::FlagCleared, "flag_cleared"},
     {EventKind::ParamWritten, "param_written"}, {EventKind::ParamRefused, "param_refused"},
     {EventKind::ParamFailed, "param_failed"},
+    {EventKind::AlarmRaised, "alarm_raised"},   {EventKind::AlarmCleared, "alarm_cleared"},
+    {EventKind::AlarmAcknowledged, "alarm_acknowledged"},
 };
 
 constexpr qint64 kDaySecs = 86400;
@@ -112,6 +114,11 @@ bool isLinkEvent(EventKind kind)
 {
     return kind == EventKind::LinkOpened || kind == EventKind::LinkClosed || kind == EventKind::LinkInterrupted
            || kind == EventKind::LinkRestored;
+}
+
+bool isAlarmEvent(EventKind kind)
+{
+    return kind == EventKind::AlarmRaised || kind == EventKind::AlarmCleared || kind == EventKind::AlarmAcknowledged;
 }
 
 bool linkUpAfter(EventKind kind) { return kind == EventKind::LinkOpened || kind == EventKind::LinkRestored; }

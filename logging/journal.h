@@ -8,9 +8,14 @@
 //         ev_time    TEXT NOT NULL,       -- local time, "yyyy-MM-ddTHH:mm:ss"
 //         ev_kind    TEXT NOT NULL,       -- link_opened, link_closed, link_interrupted,
 //                                         -- link_restored, flag_raised, flag_cleared,
-//                                         -- param_written, param_refused, param_failed
-//         ev_channel INTEGER,             -- flag events: channel 1..4
-//         ev_flag    INTEGER,             -- flag events: 0 alarm, 1 open, 2 short circuit
+//                                         -- param_written, param_refused, param_failed,
+//                                         -- alarm_raised, alarm_cleared (limits of our own),
+//                                         -- alarm_acknowledged
+//         ev_channel INTEGER,             -- flag and alarm events: channel 1..4 (0 the link)
+//         ev_flag    INTEGER,             -- flag events: 0 alarm, 1 open, 2 short circuit;
+//                                         -- alarm events: the alarm's kind (core/alarm.h)
+//                                         -- alarm events: ev_caption the operator, ev_value
+//                                         -- the value, ev_detail the comment
 //         ev_reg     INTEGER,             -- parameter events: register 1..48
 //         ev_caption TEXT,                -- parameter events: the parameter's caption
 //         ev_before  TEXT,                -- value last read before the write ('' none read)
@@ -60,6 +65,9 @@ std::optional<EventKind> eventKindOf(const QString &name);
 // closed and interrupted, true after opened and restored.
 bool isLinkEvent(EventKind kind);
 bool linkUpAfter(EventKind kind);
+// Alarm events keep channel and kind like flag events, and the operator
+// (ev_caption), the value (ev_value) and the comment (ev_detail).
+bool isAlarmEvent(EventKind kind);
 
 // Seconds on the local wall clock counted from the date serial epoch: the
 // sort key of ring records (date serial + time of day) and journal times

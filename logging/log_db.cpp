@@ -446,14 +446,15 @@ bool DbConn::recordEvent(const HistoryEvent &event)
         const QDateTime when = QDateTime::fromMSecsSinceEpoch(event.msecs);
         q.bindValue(0, keyText(serialSeconds(when.date(), when.time())));
         q.bindValue(1, eventKindName(event.kind));
-        const bool flag = event.kind == EventKind::FlagRaised || event.kind == EventKind::FlagCleared;
+        const bool alarm = isAlarmEvent(event.kind);
+        const bool flag = alarm || event.kind == EventKind::FlagRaised || event.kind == EventKind::FlagCleared;
         const bool param = !flag && !isLinkEvent(event.kind);
         q.bindValue(2, flag ? QVariant(event.channel) : QVariant());
         q.bindValue(3, flag ? QVariant(event.flag) : QVariant());
         q.bindValue(4, param ? QVariant(event.reg) : QVariant());
         for (int i = 0; i < 4; ++i) {
             const QString &text = i == 0 ? event.caption : i == 1 ? event.before : i == 2 ? event.value : event.detail;
-            q.bindValue(5 + i, param || i == 3 ? QVariant(text) : QVariant());
+            q.bindValue(5 + i, param || alarm || i == 3 ? QVariant(text) : QVariant());
         }
         ok = q.exec();
     }

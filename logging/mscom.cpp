@@ -163,6 +163,12 @@ void mscom::paramEvent(const HistoryEvent &event)
     queueEvent(e);
 }
 
+void mscom::alarmEvent(const HistoryEvent &event)
+{
+    watchFlags(m_clock.now());
+    paramEvent(event);
+}
+
 void mscom::queueEvent(const HistoryEvent &event)
 {
     if (m_events.size() >= size_t(kEventBacklog))

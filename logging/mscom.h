@@ -80,6 +80,9 @@ public slots:
     void linkChanged(EventKind kind, const QDateTime &when);
     // A parameter write's outcome (stamped with the clock when msecs is 0).
     void paramEvent(const HistoryEvent &event);
+    // An alarm's change or acknowledgement, likewise, after the flag changes
+    // showing by now: the journal keeps them in the order they happened.
+    void alarmEvent(const HistoryEvent &event);
 
 signals:
     // A one-second record was due and tried, written or not: the live chart

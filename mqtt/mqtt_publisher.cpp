@@ -315,7 +315,11 @@ void MqttPublisher::stop()
     setState({});
 }
 
-void MqttPublisher::publishState(int station, const QByteArray &json)
+void MqttPublisher::publishState(int station, const QByteArray &json) { enqueue(station, "state", json, false); }
+void MqttPublisher::publishAlarm(int station, const QByteArray &json) { enqueue(station, "alarm", json, false); }
+void MqttPublisher::publishAlarmList(int station, const QByteArray &json) { enqueue(station, "alarms", json, true); }
+
+void MqttPublisher::enqueue(int station, const char *leaf, const QByteArray &json, bool retain)
 {
     if (!m_settings.enabled || station <= 0)
         return;
@@ -325,7 +329,7 @@ void MqttPublisher::publishState(int station, const QByteArray &json)
         m_queue.pop_front();
         ++m_dropped;
     }
-    m_queue.push_back({topic(station, "state"), json});
+    m_queue.push_back({topic(station, leaf), json, retain});
     pump();
 }
 
@@ -340,7 +344,7 @@ void MqttPublisher::pump()
         Message &m = m_queue.front();
         int mid = 0;
         const int rc = mosquitto_publish(m_mosq, &mid, m.topic.constData(), int(m.payload.size()),
-                                         m.payload.constData(), 1, false);
+                                         m.payload.constData(), 1, m.retain);
         if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_NOMEM || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO)
             break;
         if (rc != MOSQ_ERR_SUCCESS) {

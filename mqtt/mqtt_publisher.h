@@ -1,4 +1,5 @@
 // Publishing the acquisition to an MQTT broker, off until configured.
+// Alarms go beside it on .../alarm and .../alarms (mqtt/alarm_json.h).
 //
 // Each acquisition becomes one JSON object on <prefix>/<station>/state, QoS 1:
 //     {"time":"2026-12-08T03:00:00+08:00","ch1":253,"ch2":-12,"ch3":0,"ch4":0,
@@ -84,6 +85,11 @@ public:
     // Queues one message on <prefix>/<station>/state (nothing while disabled
     // or for station 0, no station chosen yet).
     void publishState(int station, const QByteArray &json);
+    // Likewise one alarm change on <prefix>/<station>/alarm, and the list of
+    // the station's alarms, retained, on <prefix>/<station>/alarms
+    // (mqtt/alarm_json.h).
+    void publishAlarm(int station, const QByteArray &json);
+    void publishAlarmList(int station, const QByteArray &json);
     // Ends the connection cleanly ("false" on the online topic, waiting at
     // most about a second for the broker to take it). Queued messages stay.
     void stop();
@@ -113,7 +119,9 @@ signals:
 private:
     struct Message {
         QByteArray topic, payload;
+        bool retain = false;
     };
+    void enqueue(int station, const char *leaf, const QByteArray &json, bool retain);
     void start();
     bool prepare(); // settings and library handle; false (state told) when they cannot work
     void run();     // the network thread

@@ -10,6 +10,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStandardPaths>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 SimProcess::SimProcess(const QString &portDir, int port, const QStringList &extraArgs)
@@ -314,4 +317,32 @@ double cpuSecondsOf(qint64 pid)
     const QByteArray s = f.readAll();
     const QList<QByteArray> fields = s.mid(s.lastIndexOf(')') + 2).split(' ');
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+int freePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+        && getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    if (fd >= 0)
+        close(fd);
+    return port;
+}
+
+Broker::Broker(const QString &dir, const QString &access) : m_dir(dir), m_port(freePort())
+{
+    QFile conf(dir + QStringLiteral("/mosquitto.conf"));
+    if (conf.open(QIODevice::WriteOnly))
+        conf.write(QStringLiteral("listener %1 127.0.0.1\n%4persistence true\n"
+                                  "persistence_location %2/\nmax_queued_messages 0\nlog_dest stderr\nuser %3\n")
+                       .arg(m_port)
+                       .arg(dir, QString::fromLocal8Bit(getpwuid(getuid())->pw_name), access)
+                       .toUtf8());
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
 }

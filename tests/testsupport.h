@@ -12,6 +12,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <QFile>
+#include <QProcess>
+#include <QtCore/qtestsupport_core.h>
 #include <functional>
 #include <memory>
 
@@ -166,3 +169,100 @@ double procStatusMb(qint64 pid, const char *key);
 // User and system time process pid has used, in seconds; -1 when it cannot
 // be read.
 double cpuSecondsOf(qint64 pid);
+
+// A TCP port of 127.0.0.1 nobody listens on right now.
+int freePort();
+
+// mosquitto on 127.0.0.1 with its sessions kept in dir over a restart, and
+// no limit to what it keeps for a subscriber that is away; run as ourselves
+// (as root it would drop to a user that cannot write dir).
+// access: who may connect (anonymous clients unless told otherwise).
+class Broker {
+public:
+    explicit Broker(const QString &dir, const QString &access = QStringLiteral("allow_anonymous true\n"));
+    // Everything it logged since its start.
+    QByteArray log()
+    {
+        m_log += m_process.readAll();
+        return m_log;
+    }
+    ~Broker() { stop(); }
+    int port() const { return m_port; }
+    bool start()
+    {
+        m_log.clear();
+        m_process.start(programPath(QStringLiteral("mosquitto")), {QStringLiteral("-c"), m_dir + QStringLiteral("/mosquitto.conf")});
+        return QTest::qWaitFor([this] {
+            m_log += m_process.readAll();
+            return m_log.contains(" running") || m_process.state() == QProcess::NotRunning;
+        }) && m_process.state() == QProcess::Running;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QString m_dir;
+    int m_port;
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+// mosquitto_sub on <root>/#, QoS 1, with a session the broker keeps.
+class Subscriber {
+public:
+    explicit Subscriber(int port, const QByteArray &root = "qr5300m") : m_root(root + '/')
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // Line-buffered, so that each message shows as it comes.
+        m_process.start(QStringLiteral("stdbuf"),
+                        {QStringLiteral("-oL"), QStringLiteral("mosquitto_sub"), QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port),
+                         QStringLiteral("-t"), QString::fromUtf8(m_root + '#'), QStringLiteral("-v"), QStringLiteral("-q"),
+                         QStringLiteral("1"), QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("tst-sub"),
+                         QStringLiteral("-d")});
+    }
+    ~Subscriber()
+    {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool subscribed()
+    {
+        read();
+        return m_debug.contains("SUBACK");
+    }
+    // Payloads received on topic, in order.
+    QList<QByteArray> payloads(const QByteArray &topic)
+    {
+        read();
+        QList<QByteArray> out;
+        for (const QByteArray &line : std::as_const(m_lines))
+            if (line.startsWith(topic + ' '))
+                out.append(line.mid(topic.size() + 1));
+        return out;
+    }
+
+private:
+    void read()
+    {
+        m_buffer += m_process.readAll();
+        for (qsizetype nl; (nl = m_buffer.indexOf('\n')) >= 0; m_buffer.remove(0, nl + 1)) {
+            const QByteArray line = m_buffer.left(nl);
+            if (line.startsWith(m_root))
+                m_lines.append(line);
+            else
+                m_debug += line + '\n';
+        }
+    }
+    QByteArray m_root;
+    QProcess m_process;
+    QByteArray m_buffer, m_debug;
+    QList<QByteArray> m_lines;
+};
+

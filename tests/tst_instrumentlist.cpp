@@ -84,7 +84,9 @@ void TestInstrumentList::followsSelection()
     QVERIFY(sim.command(QStringLiteral("@%1 set di 1 1").arg(alarmStation)).startsWith("ok"));
     QTRY_VERIFY(rowLit(*table, alarmStation - 1));
     QVERIFY(!rowLit(*table, 2 - alarmStation));
-    QCOMPARE(table->item(alarmStation - 1, InstrumentListWindow::AlarmColumn)->text(), ReadoutPanel::flagText(0));
+    // The flag lit, and the one alarm of the station nobody has acknowledged.
+    QCOMPARE(table->item(alarmStation - 1, InstrumentListWindow::AlarmColumn)->text(),
+             QStringLiteral("%1（未确认 1）").arg(ReadoutPanel::flagText(0)));
 
     // Ctrl+I in the main window brings the list back.
     windows.list->hide();
