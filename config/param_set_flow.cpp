@@ -15,11 +15,6 @@
 
 namespace {
 
-QString flowText(const char *text)
-{
-    return QCoreApplication::translate("ParamSetFlow", text);
-}
-
 RestoreRow::Status statusOf(const ParamWrite &w)
 {
     switch (w.outcome) {
@@ -80,7 +75,7 @@ void ParamSetFlow::instrumentRead(const ParamSetRead &read)
     if (m_state != State::Reading)
         return;
     if (!read.ok()) {
-        fail(paramReadFailureText(read).replace(u'\n', flowText("；")));
+        fail(paramReadFailureText(read).replace(u'\n', QCoreApplication::translate("ParamSetFlow", "；")));
         return;
     }
     std::copy_n(read.values, kParamCount, m_instrument);
@@ -137,7 +132,7 @@ bool ParamSetFlow::go(const RestoreOptions &options, bool otherModelConfirmed)
     if (m_state != State::Confirming)
         return false;
     if (otherModel() && !otherModelConfirmed) {
-        fail(flowText("参数文件的型号 %1 与仪表 %2 不同，未写入").arg(m_file.id.model, QLatin1String(kModelText)));
+        fail(QCoreApplication::translate("ParamSetFlow", "参数文件的型号 %1 与仪表 %2 不同，未写入").arg(m_file.id.model, QLatin1String(kModelText)));
         return true;
     }
     const QList<PlannedWrite> plan = planRestore(m_file, m_instrument, options);
@@ -169,7 +164,7 @@ void ParamSetFlow::writeDone(const QList<PlannedWrite> &plan, const QList<QPair<
         RestoreRow row{p.reg, RestoreRow::Status::Refused, QString()};
         if (p.step == RestoreStep::Comm) {
             row.status = RestoreRow::Status::CommSkipped;
-            row.text = flowText("%1：通讯设置，未写入（需勾选“包括通讯设置”）").arg(paramCaption(p.reg));
+            row.text = QCoreApplication::translate("ParamSetFlow", "%1：通讯设置，未写入（需勾选“包括通讯设置”）").arg(paramCaption(p.reg));
         } else if (p.step == RestoreStep::Refused) {
             row.text = plannedSkipText(p);
         } else if (next < outcomes.size()) {
