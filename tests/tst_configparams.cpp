@@ -144,19 +144,29 @@ void TestConfigParams::paramSets_data()
     QTest::addColumn<QList<int>>("changed");  // registers changed in the instrument after the file was saved
     QTest::addColumn<bool>("includeComm");    // "包括通讯设置" ticked (and confirmed)
     QTest::addColumn<QString>("fault");       // the simulator's fault during the action
+    QTest::addColumn<QString>("model");       // the model the file names (empty: as saved)
+    QTest::addColumn<bool>("otherModel");     // writing a file of another model confirmed
     QTest::addColumn<QList<int>>("expected"); // compare: shown as differing; write: written and confirmed
     QTest::addColumn<QString>("message");     // what the message line then says
 
-    QTest::newRow("save") << "save" << QList<int>{} << false << "" << QList<int>{} << "已保存 48 个参数";
+    QTest::newRow("save") << "save" << QList<int>{} << false << "" << "" << false << QList<int>{} << "已保存 48 个参数";
     QTest::newRow("save, silent instrument: no file")
-        << "save" << QList<int>{} << false << "silent" << QList<int>{} << "寄存器 1～16 读取失败";
-    QTest::newRow("compare, three changed") << "compare" << QList<int>{1, 11, 27} << false << "" << QList<int>{1, 11, 27}
-                                            << "";
-    QTest::newRow("compare, equal") << "compare" << QList<int>{} << false << "" << QList<int>{} << "";
+        << "save" << QList<int>{} << false << "silent" << "" << false << QList<int>{} << "寄存器 1～16 读取失败";
+    QTest::newRow("compare, three changed") << "compare" << QList<int>{1, 11, 27} << false << "" << "" << false
+                                            << QList<int>{1, 11, 27} << "";
+    QTest::newRow("compare, equal") << "compare" << QList<int>{} << false << "" << "" << false << QList<int>{} << "";
     QTest::newRow("write, three changed and the delay: not the delay")
-        << "write" << QList<int>{1, 11, 27, 20} << false << "" << QList<int>{1, 11, 27} << "已写入并确认 3 个参数";
+        << "write" << QList<int>{1, 11, 27, 20} << false << "" << "" << false << QList<int>{1, 11, 27}
+        << "已写入并确认 3 个参数";
     QTest::newRow("write with the communication settings")
-        << "write" << QList<int>{1, 11, 27, 20} << true << "" << QList<int>{1, 11, 20, 27} << "已写入并确认 4 个参数";
+        << "write" << QList<int>{1, 11, 27, 20} << true << "" << "" << false << QList<int>{1, 11, 20, 27}
+        << "已写入并确认 4 个参数";
+    QTest::newRow("write, file of another model: refused")
+        << "write" << QList<int>{1, 11, 27} << false << "" << "QR9999" << false << QList<int>{}
+        << "参数文件的型号 QR9999 与仪表 QR5300M 不同，未写入";
+    QTest::newRow("write, file of another model: confirmed")
+        << "write" << QList<int>{1, 11, 27} << false << "" << "QR9999" << true << QList<int>{1, 11, 27}
+        << "已写入并确认 3 个参数";
 }
 
 void TestConfigParams::paramSets()
@@ -165,6 +175,8 @@ void TestConfigParams::paramSets()
     QFETCH(QList<int>, changed);
     QFETCH(bool, includeComm);
     QFETCH(QString, fault);
+    QFETCH(QString, model);
+    QFETCH(bool, otherModel);
     QFETCH(QList<int>, expected);
     QFETCH(QString, message);
 
@@ -175,6 +187,10 @@ void TestConfigParams::paramSets()
     if (action != QLatin1String("save")) {
         QVERIFY(saveTo(w, path));
         QVERIFY(loadParamSet(path, file).ok());
+        if (!model.isEmpty()) {
+            file.id.model = model;
+            QVERIFY(saveParamSet(file, path).ok());
+        }
     }
     QMap<int, int> now; // what the instrument holds after the changes
     for (const int reg : changed)
@@ -218,17 +234,19 @@ void TestConfigParams::paramSets()
         auto *dialog = waitFor<QDialog>(w, "paramWriteDialog");
         QVERIFY(dialog);
         dialog->findChild<QCheckBox *>(QStringLiteral("includeComm"))->setChecked(includeComm);
+        dialog->findChild<QCheckBox *>(QStringLiteral("otherModel"))->setChecked(otherModel);
         dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
         if (includeComm) {
             auto *box = waitFor<QMessageBox>(w, "paramCommConfirm");
             QVERIFY(box);
             box->button(QMessageBox::Yes)->click();
         }
-        auto *result = waitFor<QDialog>(w, "paramResultDialog");
-        QVERIFY(result);
-        auto *list = result->findChild<QListWidget *>(QStringLiteral("paramResultList"));
+        QTRY_VERIFY_WITH_TIMEOUT(w->paramFlow->state() == ParamSetFlow::State::Idle, 15000);
+        auto *result = w->findChild<QDialog *>(QStringLiteral("paramResultDialog"));
+        QCOMPARE(result != nullptr, !expected.isEmpty());
+        auto *list = result ? result->findChild<QListWidget *>(QStringLiteral("paramResultList")) : nullptr;
         QList<int> confirmed;
-        for (int row = 0; row < list->count(); ++row)
+        for (int row = 0; list && row < list->count(); ++row)
             if (list->item(row)->data(Qt::UserRole + 1).toInt() == int(RestoreRow::Status::Confirmed))
                 confirmed << list->item(row)->data(Qt::UserRole).toInt();
         QCOMPARE(confirmed, expected);
@@ -237,7 +255,7 @@ void TestConfigParams::paramSets()
             QCOMPARE(simReg(reg), expected.contains(reg) ? file.values[reg - 1] : now.value(reg));
         QCOMPARE(journaled.size(), expected.size());
         // The window shows what the instrument holds now.
-        QTRY_COMPARE_WITH_TIMEOUT(w->D_4W[0]->accessibleDescription(), QString::number(file.values[0]), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->D_4W[0]->accessibleDescription(), QString::number(simReg(1)), 5000);
     }
     if (!message.isEmpty())
         QVERIFY2(w->msgLine->text().contains(message), qPrintable(w->msgLine->text()));
