@@ -45,6 +45,9 @@ private:
     int changeReg(int reg);
     bool saveTo(CONFIG1 *w, const QString &path);
     template <class T> T *waitFor(CONFIG1 *w, const char *name);
+    void saveRow(CONFIG1 *w, const QString &path, bool silent, const QString &message);
+    void compareRow(CONFIG1 *w, const ParamSet &file, const QMap<int, int> &now, QList<int> &shown);
+    void writeRow(CONFIG1 *w, bool includeComm, bool otherModel, QList<int> &confirmed);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
@@ -169,6 +172,64 @@ void TestConfigParams::paramSets_data()
         << "已写入并确认 3 个参数";
 }
 
+// "保存参数…": the file holds what the instrument holds, or (silent
+// instrument) there is no file.
+void TestConfigParams::saveRow(CONFIG1 *w, const QString &path, bool silent, const QString &message)
+{
+    w->saveButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w->msgLine->text().contains(message), 15000);
+    QCOMPARE(QFileInfo::exists(path), !silent);
+    if (!silent) {
+        ParamSet file;
+        QVERIFY(loadParamSet(path, file).ok());
+        QCOMPARE(file.id.model, QString::fromLatin1(kModelText));
+        QCOMPARE(file.id.line, QStringLiteral("1"));
+        QCOMPARE(file.id.station, 1);
+        QVERIFY(qAbs(file.id.taken.secsTo(QDateTime::currentDateTime())) < 60);
+        for (int reg = 1; reg <= kParamCount; ++reg)
+            QCOMPARE(file.values[reg - 1], simReg(reg));
+    }
+}
+
+// "比较…" on the file: the registers the difference table shows, each row
+// checked against the file's and the instrument's value.
+void TestConfigParams::compareRow(CONFIG1 *w, const ParamSet &file, const QMap<int, int> &now, QList<int> &shown)
+{
+    w->compareButton->click();
+    auto *dialog = waitFor<QDialog>(w, "paramDiffDialog");
+    QVERIFY(dialog);
+    auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("paramDiffTable"));
+    for (int row = 0; table && row < table->rowCount(); ++row) {
+        const int reg = table->item(row, 0)->data(Qt::UserRole).toInt();
+        shown << reg;
+        QCOMPARE(table->item(row, 1)->text(), paramValueText(reg, file.values[reg - 1]));
+        QCOMPARE(table->item(row, 2)->text(), paramValueText(reg, now.value(reg)));
+    }
+}
+
+// "写入参数…" on the file, confirmed as asked: the registers the result
+// lists as written and confirmed (none when no result is shown).
+void TestConfigParams::writeRow(CONFIG1 *w, bool includeComm, bool otherModel, QList<int> &confirmed)
+{
+    w->restoreButton->click();
+    auto *dialog = waitFor<QDialog>(w, "paramWriteDialog");
+    QVERIFY(dialog);
+    dialog->findChild<QCheckBox *>(QStringLiteral("includeComm"))->setChecked(includeComm);
+    dialog->findChild<QCheckBox *>(QStringLiteral("otherModel"))->setChecked(otherModel);
+    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    if (includeComm) {
+        auto *box = waitFor<QMessageBox>(w, "paramCommConfirm");
+        QVERIFY(box);
+        box->button(QMessageBox::Yes)->click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(w->paramFlow->state() == ParamSetFlow::State::Idle, 15000);
+    auto *result = w->findChild<QDialog *>(QStringLiteral("paramResultDialog"));
+    auto *list = result ? result->findChild<QListWidget *>(QStringLiteral("paramResultList")) : nullptr;
+    for (int row = 0; list && row < list->count(); ++row)
+        if (list->item(row)->data(Qt::UserRole + 1).toInt() == int(RestoreRow::Status::Confirmed))
+            confirmed << list->item(row)->data(Qt::UserRole).toInt();
+}
+
 void TestConfigParams::paramSets()
 {
     QFETCH(QString, action);
@@ -202,54 +263,26 @@ void TestConfigParams::paramSets()
     w->chooseFile = [path](bool) { return path; };
 
     if (action == QLatin1String("save")) {
-        w->saveButton->click();
-        QTRY_VERIFY_WITH_TIMEOUT(w->msgLine->text().contains(message), 15000);
-        QCOMPARE(QFileInfo::exists(path), fault.isEmpty());
-        if (fault.isEmpty()) {
-            QVERIFY(loadParamSet(path, file).ok());
-            QCOMPARE(file.id.model, QString::fromLatin1(kModelText));
-            QCOMPARE(file.id.line, QStringLiteral("1"));
-            QCOMPARE(file.id.station, 1);
-            for (int reg = 1; reg <= kParamCount; ++reg)
-                QCOMPARE(file.values[reg - 1], simReg(reg));
-        }
+        saveRow(w, path, !fault.isEmpty(), message);
     } else if (action == QLatin1String("compare")) {
-        w->compareButton->click();
-        auto *dialog = waitFor<QDialog>(w, "paramDiffDialog");
-        QVERIFY(dialog);
-        auto *table = dialog->findChild<QTableWidget *>(QStringLiteral("paramDiffTable"));
         QList<int> shown;
-        for (int row = 0; table && row < table->rowCount(); ++row) {
-            const int reg = table->item(row, 0)->data(Qt::UserRole).toInt();
-            shown << reg;
-            QCOMPARE(table->item(row, 1)->text(), paramValueText(reg, file.values[reg - 1]));
-            QCOMPARE(table->item(row, 2)->text(), paramValueText(reg, now.value(reg)));
-        }
+        compareRow(w, file, now, shown);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(shown, expected);
-        if (expected.isEmpty())
-            QCOMPARE(dialog->findChild<QLabel *>(QStringLiteral("paramDiffHeading"))->text(), QStringLiteral("参数相同"));
+        if (expected.isEmpty()) {
+            auto *heading = w->findChild<QLabel *>(QStringLiteral("paramDiffHeading"));
+            QVERIFY(heading);
+            QCOMPARE(heading->text(), QStringLiteral("参数相同"));
+        }
         QCOMPARE(simStat(*m_sim, QStringLiteral("writes")), 0);
     } else {
-        w->restoreButton->click();
-        auto *dialog = waitFor<QDialog>(w, "paramWriteDialog");
-        QVERIFY(dialog);
-        dialog->findChild<QCheckBox *>(QStringLiteral("includeComm"))->setChecked(includeComm);
-        dialog->findChild<QCheckBox *>(QStringLiteral("otherModel"))->setChecked(otherModel);
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-        if (includeComm) {
-            auto *box = waitFor<QMessageBox>(w, "paramCommConfirm");
-            QVERIFY(box);
-            box->button(QMessageBox::Yes)->click();
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(w->paramFlow->state() == ParamSetFlow::State::Idle, 15000);
-        auto *result = w->findChild<QDialog *>(QStringLiteral("paramResultDialog"));
-        QCOMPARE(result != nullptr, !expected.isEmpty());
-        auto *list = result ? result->findChild<QListWidget *>(QStringLiteral("paramResultList")) : nullptr;
         QList<int> confirmed;
-        for (int row = 0; list && row < list->count(); ++row)
-            if (list->item(row)->data(Qt::UserRole + 1).toInt() == int(RestoreRow::Status::Confirmed))
-                confirmed << list->item(row)->data(Qt::UserRole).toInt();
+        writeRow(w, includeComm, otherModel, confirmed);
+        if (QTest::currentTestFailed())
+            return;
         QCOMPARE(confirmed, expected);
+        QCOMPARE(w->findChild<QDialog *>(QStringLiteral("paramResultDialog")) != nullptr, !expected.isEmpty());
         QCOMPARE(simStat(*m_sim, QStringLiteral("writes")), int(expected.size()));
         for (const int reg : changed)
             QCOMPARE(simReg(reg), expected.contains(reg) ? file.values[reg - 1] : now.value(reg));
