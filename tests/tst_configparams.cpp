@@ -47,7 +47,7 @@ private:
     template <class T> T *waitFor(CONFIG1 *w, const char *name);
     void saveRow(CONFIG1 *w, const QString &path, bool silent, const QString &message);
     void compareRow(CONFIG1 *w, const ParamSet &file, const QMap<int, int> &now, QList<int> &shown);
-    void writeRow(CONFIG1 *w, bool includeComm, bool otherModel, QList<int> &confirmed);
+    void writeRow(CONFIG1 *w, const QString &comm, bool otherModel, QList<int> &confirmed);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
@@ -145,30 +145,32 @@ void TestConfigParams::paramSets_data()
 {
     QTest::addColumn<QString>("action");      // save, compare, write
     QTest::addColumn<QList<int>>("changed");  // registers changed in the instrument after the file was saved
-    QTest::addColumn<bool>("includeComm");    // "包括通讯设置" ticked (and confirmed)
+    QTest::addColumn<QString>("comm");        // "包括通讯设置": "" left, "yes" ticked and confirmed, "no" ticked, not confirmed
     QTest::addColumn<QString>("fault");       // the simulator's fault during the action
     QTest::addColumn<QString>("model");       // the model the file names (empty: as saved)
     QTest::addColumn<bool>("otherModel");     // writing a file of another model confirmed
     QTest::addColumn<QList<int>>("expected"); // compare: shown as differing; write: written and confirmed
     QTest::addColumn<QString>("message");     // what the message line then says
 
-    QTest::newRow("save") << "save" << QList<int>{} << false << "" << "" << false << QList<int>{} << "已保存 48 个参数";
+    QTest::newRow("save") << "save" << QList<int>{} << "" << "" << "" << false << QList<int>{} << "已保存 48 个参数";
     QTest::newRow("save, silent instrument: no file")
-        << "save" << QList<int>{} << false << "silent" << "" << false << QList<int>{} << "寄存器 1～16 读取失败";
-    QTest::newRow("compare, three changed") << "compare" << QList<int>{1, 11, 27} << false << "" << "" << false
+        << "save" << QList<int>{} << "" << "silent" << "" << false << QList<int>{} << "寄存器 1～16 读取失败";
+    QTest::newRow("compare, three changed") << "compare" << QList<int>{1, 11, 27} << "" << "" << "" << false
                                             << QList<int>{1, 11, 27} << "";
-    QTest::newRow("compare, equal") << "compare" << QList<int>{} << false << "" << "" << false << QList<int>{} << "";
+    QTest::newRow("compare, equal") << "compare" << QList<int>{} << "" << "" << "" << false << QList<int>{} << "";
     QTest::newRow("write, three changed and the delay: not the delay")
-        << "write" << QList<int>{1, 11, 27, 20} << false << "" << "" << false << QList<int>{1, 11, 27}
+        << "write" << QList<int>{1, 11, 27, 20} << "" << "" << "" << false << QList<int>{1, 11, 27}
         << "已写入并确认 3 个参数";
     QTest::newRow("write with the communication settings")
-        << "write" << QList<int>{1, 11, 27, 20} << true << "" << "" << false << QList<int>{1, 11, 20, 27}
+        << "write" << QList<int>{1, 11, 27, 20} << "yes" << "" << "" << false << QList<int>{1, 11, 20, 27}
         << "已写入并确认 4 个参数";
+    QTest::newRow("write with the communication settings not confirmed: nothing")
+        << "write" << QList<int>{1, 11, 27, 20} << "no" << "" << "" << false << QList<int>{} << "";
     QTest::newRow("write, file of another model: refused")
-        << "write" << QList<int>{1, 11, 27} << false << "" << "QR9999" << false << QList<int>{}
+        << "write" << QList<int>{1, 11, 27} << "" << "" << "QR9999" << false << QList<int>{}
         << "参数文件的型号 QR9999 与仪表 QR5300M 不同，未写入";
     QTest::newRow("write, file of another model: confirmed")
-        << "write" << QList<int>{1, 11, 27} << false << "" << "QR9999" << true << QList<int>{1, 11, 27}
+        << "write" << QList<int>{1, 11, 27} << "" << "" << "QR9999" << true << QList<int>{1, 11, 27}
         << "已写入并确认 3 个参数";
 }
 
@@ -209,18 +211,18 @@ void TestConfigParams::compareRow(CONFIG1 *w, const ParamSet &file, const QMap<i
 
 // "写入参数…" on the file, confirmed as asked: the registers the result
 // lists as written and confirmed (none when no result is shown).
-void TestConfigParams::writeRow(CONFIG1 *w, bool includeComm, bool otherModel, QList<int> &confirmed)
+void TestConfigParams::writeRow(CONFIG1 *w, const QString &comm, bool otherModel, QList<int> &confirmed)
 {
     w->restoreButton->click();
     auto *dialog = waitFor<QDialog>(w, "paramWriteDialog");
     QVERIFY(dialog);
-    dialog->findChild<QCheckBox *>(QStringLiteral("includeComm"))->setChecked(includeComm);
+    dialog->findChild<QCheckBox *>(QStringLiteral("includeComm"))->setChecked(!comm.isEmpty());
     dialog->findChild<QCheckBox *>(QStringLiteral("otherModel"))->setChecked(otherModel);
     dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    if (includeComm) {
+    if (!comm.isEmpty()) {
         auto *box = waitFor<QMessageBox>(w, "paramCommConfirm");
         QVERIFY(box);
-        box->button(QMessageBox::Yes)->click();
+        box->button(comm == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
     }
     QTRY_VERIFY_WITH_TIMEOUT(w->paramFlow->state() == ParamSetFlow::State::Idle, 15000);
     auto *result = w->findChild<QDialog *>(QStringLiteral("paramResultDialog"));
@@ -234,7 +236,7 @@ void TestConfigParams::paramSets()
 {
     QFETCH(QString, action);
     QFETCH(QList<int>, changed);
-    QFETCH(bool, includeComm);
+    QFETCH(QString, comm);
     QFETCH(QString, fault);
     QFETCH(QString, model);
     QFETCH(bool, otherModel);
@@ -278,7 +280,7 @@ void TestConfigParams::paramSets()
         QCOMPARE(simStat(*m_sim, QStringLiteral("writes")), 0);
     } else {
         QList<int> confirmed;
-        writeRow(w, includeComm, otherModel, confirmed);
+        writeRow(w, comm, otherModel, confirmed);
         if (QTest::currentTestFailed())
             return;
         QCOMPARE(confirmed, expected);
@@ -287,6 +289,7 @@ void TestConfigParams::paramSets()
         for (const int reg : changed)
             QCOMPARE(simReg(reg), expected.contains(reg) ? file.values[reg - 1] : now.value(reg));
         QCOMPARE(journaled.size(), expected.size());
+        QVERIFY(w->restoreButton->isEnabled()); // ready for the next one
         // The window shows what the instrument holds now.
         QTRY_COMPARE_WITH_TIMEOUT(w->D_4W[0]->accessibleDescription(), QString::number(simReg(1)), 5000);
     }
