@@ -25,6 +25,7 @@
 #include <QSet>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QComboBox;
@@ -34,6 +35,10 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 class QButtonGroup;
+class QDialog;
+class ParamSetFlow;
+struct ParamDiff;
+struct RestoreRow;
 class Link;
 class ParamAccess;
 class WriteJournal;
@@ -77,6 +82,19 @@ public:
     void T_3RW_LostFocus(int Index);
     void Combo_LostFocus(int n); // n = 1..18
 
+    // The whole parameter set (config/param_set_flow.h): "保存参数…" saves
+    // the instrument's set to a file, "比较…" shows how a file differs from
+    // the instrument, "写入参数…" shows that, asks, writes what differs and
+    // shows the outcome per parameter. Each first asks chooseFile for the
+    // file; a failure goes to msgLine.
+    void saveParams();
+    void compareParams();
+    void restoreParams();
+    // Asks for the file of a set: where to save it (save true) or which to
+    // read; empty when the operator cancels. A file dialog unless replaced.
+    std::function<QString(bool save)> chooseFile;
+    ParamSetFlow *paramFlow = nullptr;
+
     // Entry control of register reg (1..48): a text box or a choice box.
     QWidget *Entry(int reg) const;
     // True when the entry of register reg holds an edit not yet written.
@@ -104,6 +122,9 @@ public:
     QLineEdit *T_3RW[kParamCount] = {};
     QComboBox *Combo[kComboCount + 1] = {};
     QPushButton *Command11 = nullptr;
+    QPushButton *saveButton = nullptr;    // "保存参数…"
+    QPushButton *compareButton = nullptr; // "比较…"
+    QPushButton *restoreButton = nullptr; // "写入参数…"
     // One status line for refused values and failed writes (the field itself
     // is marked too: property "Mark" is "refused" or "failed") and for a
     // failing read-back (the labels concerned carry property "Stale").
@@ -136,6 +157,16 @@ private:
     QWidget *buildEntry(QWidget *page, const Param &p, int i, int y);
     void buildPictures();
     void buildFooter(QWidget *previous);
+    // The parameter-set buttons and their flow (config1_params.cpp).
+    QWidget *buildParamButtons(QWidget *previous);
+    QString askFile(bool save);
+    void paramsSaved(const QString &path);
+    void paramsCompared(const QList<ParamDiff> &diffs);
+    void askWrite();
+    void confirmComm(bool otherModel);
+    void paramsWritten(const QList<RestoreRow> &rows);
+    void paramSetFailed(const QString &message);
+    QDialog *paramDialog(const char *name, const QString &title);
     int twips(int twips) const;
 
     void showLabels(int from, int count); // D_4W(from .. from + count - 1)

@@ -39,7 +39,7 @@ constexpr int kEntryX = 4050, kEntryW = 2115, kTextH = 315, kComboH = 330;
 constexpr int kHelpX = 6600, kHelpW = 7335;
 constexpr int kImageTop = 5350;
 constexpr int kButtonX = 13170, kButtonY = 9090, kButtonW = 1410, kButtonH = 435;
-constexpr int kMsgX = 60, kMsgY = 9120, kMsgW = 13020, kMsgH = 375;
+constexpr int kMsgX = 60, kMsgY = 9120, kMsgW = 8640, kMsgH = 375;
 // Room a window manager's frame takes around the client area, in pixels.
 constexpr int kFrameRoomW = 16, kFrameRoomH = 48;
 
@@ -287,6 +287,8 @@ void CONFIG1::buildFooter(QWidget *previous)
     msgLine->setGeometry(twips(kMsgX), twips(kMsgY), twips(kMsgW), twips(kMsgH));
     msgLine->setAutoFillBackground(true);
     msgLine->raise();
+
+    previous = buildParamButtons(previous);
 
     Command11 = new QPushButton(tr(" Esc 返回"), this);
     Command11->setObjectName(QStringLiteral("Command11"));

@@ -109,6 +109,8 @@ public:
                          std::function<void(const QList<ParamWrite> &)> done);
 
     const ReadBack &readBack() const { return m_readBack; }
+    // The port and station reads and writes go to.
+    const LinkSettings &settings() const { return m_settings; }
     WriteJournal *journal() const;
 
 signals:

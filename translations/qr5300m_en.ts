@@ -27,6 +27,98 @@
         <source>%1：写入 %2，读回 %3</source>
         <translation>%1: wrote %2, read back %3</translation>
     </message>
+    <message>
+        <source>不同的参数</source>
+        <translation>Differing parameters</translation>
+    </message>
+    <message>
+        <source>参数</source>
+        <translation>Parameter</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>仪表</source>
+        <translation>Instrument</translation>
+    </message>
+    <message>
+        <source>保存参数…</source>
+        <translation>Save set…</translation>
+    </message>
+    <message>
+        <source>比较…</source>
+        <translation>Compare…</translation>
+    </message>
+    <message>
+        <source>写入参数…</source>
+        <translation>Write set…</translation>
+    </message>
+    <message>
+        <source>参数文件 (*.json)</source>
+        <translation>Parameter files (*.json)</translation>
+    </message>
+    <message>
+        <source>选择参数文件</source>
+        <translation>Choose a parameter file</translation>
+    </message>
+    <message>
+        <source>保存参数</source>
+        <translation>Save the parameters</translation>
+    </message>
+    <message>
+        <source>已保存 %1 个参数：%2</source>
+        <translation>Saved %1 parameters: %2</translation>
+    </message>
+    <message>
+        <source>比较参数</source>
+        <translation>Compare parameters</translation>
+    </message>
+    <message>
+        <source>%1 个参数不同：</source>
+        <translation>%1 parameters differ:</translation>
+    </message>
+    <message>
+        <source>写入参数</source>
+        <translation>Write parameters</translation>
+    </message>
+    <message>
+        <source>将写入不同的 %1 个参数：</source>
+        <translation>The %1 differing parameters will be written:</translation>
+    </message>
+    <message>
+        <source>包括通讯设置</source>
+        <translation>Include the communication settings</translation>
+    </message>
+    <message>
+        <source>文件的型号 %1 与仪表 %2 不同，仍然写入</source>
+        <translation>The file's model %1 differs from the instrument's %2: write all the same</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>写入通讯设置</source>
+        <translation>Write the communication settings</translation>
+    </message>
+    <message>
+        <source>站号、波特率、校验或延时改变后，仪表可能不再应答。仍然写入通讯设置？</source>
+        <translation>With another station address, baud rate, parity or delay the instrument may stop answering. Write the communication settings all the same?</translation>
+    </message>
+    <message>
+        <source>写入结果</source>
+        <translation>Write result</translation>
+    </message>
+    <message>
+        <source>每个参数的写入结果</source>
+        <translation>Result of each parameter</translation>
+    </message>
+    <message>
+        <source>已写入并确认 %1 个参数</source>
+        <translation>%1 parameters written and confirmed</translation>
+    </message>
 </context>
 <context>
     <name>ChannelFlag</name>
@@ -2074,6 +2166,21 @@
     <message>
         <source>寄存器 %1～%2 读取失败：%3</source>
         <translation>registers %1..%2 could not be read: %3</translation>
+    </message>
+</context>
+<context>
+    <name>ParamSetFlow</name>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+    <message>
+        <source>参数文件的型号 %1 与仪表 %2 不同，未写入</source>
+        <translation>the parameter file's model %1 differs from the instrument's %2: nothing written</translation>
+    </message>
+    <message>
+        <source>%1：通讯设置，未写入（需勾选“包括通讯设置”）</source>
+        <translation>%1: communication setting, not written (tick “Include the communication settings”)</translation>
     </message>
 </context>
 <context>
