@@ -2,6 +2,167 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>AlarmKind</name>
+    <message>
+        <source>报警</source>
+        <translation>alarm</translation>
+    </message>
+    <message>
+        <source>开路</source>
+        <translation>open circuit</translation>
+    </message>
+    <message>
+        <source>短路</source>
+        <translation>short circuit</translation>
+    </message>
+    <message>
+        <source>通讯中断</source>
+        <translation>link interrupted</translation>
+    </message>
+    <message>
+        <source>高高限</source>
+        <translation>high-high</translation>
+    </message>
+    <message>
+        <source>高限</source>
+        <translation>high</translation>
+    </message>
+    <message>
+        <source>低限</source>
+        <translation>low</translation>
+    </message>
+    <message>
+        <source>低低限</source>
+        <translation>low-low</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmLimitsDialog</name>
+    <message>
+        <source>报警限值 站 %1</source>
+        <translation>Alarm limits, station %1</translation>
+    </message>
+    <message>
+        <source>高高限</source>
+        <translation>High-high</translation>
+    </message>
+    <message>
+        <source>高限</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>低限</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>低低限</source>
+        <translation>Low-low</translation>
+    </message>
+    <message>
+        <source>回差</source>
+        <translation>Dead band</translation>
+    </message>
+    <message>
+        <source>延时（秒）</source>
+        <translation>Delay (s)</translation>
+    </message>
+    <message>
+        <source>通道%1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>通道%1 %2</source>
+        <translation>Channel %1 %2</translation>
+    </message>
+    <message>
+        <source>通道%1 回差</source>
+        <translation>Channel %1 dead band</translation>
+    </message>
+    <message>
+        <source>通道%1 延时</source>
+        <translation>Channel %1 delay</translation>
+    </message>
+    <message>
+        <source>确定或取消</source>
+        <translation>OK or Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmWindow</name>
+    <message>
+        <source>确认</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <source>全部确认</source>
+        <translation>Acknowledge all</translation>
+    </message>
+    <message>
+        <source>静音 5 分钟</source>
+        <translation>Mute 5 minutes</translation>
+    </message>
+    <message>
+        <source>报警限值…</source>
+        <translation>Alarm limits…</translation>
+    </message>
+    <message>
+        <source>报警列表</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>报警</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <source>报警时间</source>
+        <translation>Raised</translation>
+    </message>
+    <message>
+        <source>站号</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>内容</source>
+        <translation>What</translation>
+    </message>
+    <message>
+        <source>优先级</source>
+        <translation>Priority</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>确认备注</source>
+        <translation>Acknowledgement comment</translation>
+    </message>
+    <message>
+        <source>备注（可选）</source>
+        <translation>Comment (optional)</translation>
+    </message>
+    <message>
+        <source>通知状态</source>
+        <translation>Notification state</translation>
+    </message>
+    <message>
+        <source>报警限值未能保存到设置文件</source>
+        <translation>The alarm limits could not be saved in the settings file</translation>
+    </message>
+    <message>
+        <source>桌面通知服务不可用（%1）：报警只在本窗口显示</source>
+        <translation>Desktop notifications unavailable (%1): alarms show in this window only</translation>
+    </message>
+</context>
+<context>
     <name>CONFIG1</name>
     <message>
         <source>读回失败，这是上次读到的值</source>
@@ -93,7 +254,7 @@
     </message>
     <message>
         <source>文件的型号 %1 与仪表 %2 不同，仍然写入</source>
-        <translation>The file's model %1 differs from the instrument's %2: write all the same</translation>
+        <translation>The file&apos;s model %1 differs from the instrument&apos;s %2: write all the same</translation>
     </message>
     <message>
         <source>写入</source>
@@ -365,7 +526,7 @@
     </message>
     <message>
         <source>数据库所在的文件夹（默认为本程序的数据文件夹）</source>
-        <translation>folder of the databases (default: the program's data folder)</translation>
+        <translation>folder of the databases (default: the program&apos;s data folder)</translation>
     </message>
     <message>
         <source>--db 与 --data-dir 不能同时使用</source>
@@ -764,6 +925,10 @@
     <message>
         <source>线路 %1 上的站号：</source>
         <translation>Station on line %1:</translation>
+    </message>
+    <message>
+        <source>%1（未确认 %2）</source>
+        <translation>%1 (%2 unacknowledged)</translation>
     </message>
 </context>
 <context>
@@ -2176,7 +2341,7 @@
     </message>
     <message>
         <source>参数文件的型号 %1 与仪表 %2 不同，未写入</source>
-        <translation>the parameter file's model %1 differs from the instrument's %2: nothing written</translation>
+        <translation>the parameter file&apos;s model %1 differs from the instrument&apos;s %2: nothing written</translation>
     </message>
     <message>
         <source>%1：通讯设置，未写入（需勾选“包括通讯设置”）</source>
@@ -2208,7 +2373,7 @@
     <message>
         <source>保存、比较、写入仪表的参数。
 退出码：read、write 成功 0，失败 1；diff 相同 0，不同 1，无法比较 2；用法错误 2。</source>
-        <translation>Save, compare and write an instrument's parameters.
+        <translation>Save, compare and write an instrument&apos;s parameters.
 Exit status: read, write 0 when done, 1 on a failure; diff 0 equal, 1 different, 2 when they cannot be compared; 2 on a usage error.</translation>
     </message>
     <message>
@@ -2281,7 +2446,7 @@ Exit status: read, write 0 when done, 1 on a failure; diff 0 equal, 1 different,
     </message>
     <message>
         <source>参数文件的型号 %1 与仪表 %2 不同（--force 仍然写入）</source>
-        <translation>the parameter file's model %1 differs from the instrument's %2 (--force writes all the same)</translation>
+        <translation>the parameter file&apos;s model %1 differs from the instrument&apos;s %2 (--force writes all the same)</translation>
     </message>
     <message>
         <source>%1：将写入 %2</source>
@@ -2520,6 +2685,18 @@ Exit status: read, write 0 when done, 1 on a failure; diff 0 equal, 1 different,
     <message>
         <source>记录正常（%1）</source>
         <translation>Logging OK (%1)</translation>
+    </message>
+    <message>
+        <source>未确认报警</source>
+        <translation>Unacknowledged alarms</translation>
+    </message>
+    <message>
+        <source>报警列表 (F9)</source>
+        <translation>Alarm list (F9)</translation>
+    </message>
+    <message>
+        <source>未确认报警：%1</source>
+        <translation>Unacknowledged alarms: %1</translation>
     </message>
 </context>
 </TS>
