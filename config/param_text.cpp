@@ -31,7 +31,12 @@ QString paramWriteText(const ParamWrite &w)
                 .arg(caption(w.reg))
                 .arg(w.check.value)
                 .arg(*w.readBack);
-        return writeFailureText(caption(w.reg), w.error);
+        // The echo was right, so the instrument most likely holds the value:
+        // not "failed", but not confirmed either.
+        return QCoreApplication::translate("CONFIG1", "%1：已写入 %2，但未能读回确认（%3）")
+            .arg(caption(w.reg))
+            .arg(w.check.value)
+            .arg(linkFailureText(w.error));
     }
     return QString();
 }
@@ -58,7 +63,12 @@ HistoryEvent paramWriteEvent(const ParamWrite &w)
     case ParamWrite::Outcome::NotConfirmed:
         e.kind = EventKind::ParamFailed;
         // Stored: the same whatever the language.
-        e.detail = w.readBack ? QStringLiteral("读回 %1").arg(*w.readBack) : linkFailureText(w.error, false);
+        if (w.readBack)
+            e.detail = QStringLiteral("读回 %1").arg(*w.readBack);
+        else if (w.outcome == ParamWrite::Outcome::NotConfirmed)
+            e.detail = QStringLiteral("已写入，未能读回确认：%1").arg(linkFailureText(w.error, false));
+        else
+            e.detail = linkFailureText(w.error, false);
         break;
     }
     return e;

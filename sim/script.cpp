@@ -20,14 +20,15 @@ const char *const kCommandHelp =
     "  open C on|off      open sensor on channel C: open flag, value 32767\n"
     "  short C on|off     shorted sensor on channel C: short flag, value -32768\n"
     "  fault none | silent | late MS | crc | wexc CODE | dribble MS\n"
-    "        | wecho value|reg\n"
+    "        | wecho value|reg | dropafter N\n"
     "                     silent: never answer; late: answer MS ms late (the\n"
     "                     reply is sent even when nobody waits for it any more);\n"
     "                     crc: corrupt the reply CRC; wexc: refuse every write\n"
     "                     with exception CODE and store nothing; dribble: send\n"
     "                     each reply one byte at a time, MS ms apart; wecho:\n"
     "                     store single writes (06) but echo another value\n"
-    "                     (value) or another register (reg)\n"
+    "                     (value) or another register (reg); dropafter: answer N\n"
+    "                     more writes, then nothing at all (a line that breaks)\n"
     "  stats              -> ok reads R writes W (requests to this station)\n"
     "  lastwrite          -> ok REG VALUE | ok none (last write stored)\n"
     "  reset              zero the counters and forget the last write\n"
@@ -156,7 +157,7 @@ Answer modelCommand(const Words &w, Model &model)
     return std::nullopt;
 }
 
-// fault late MS | wexc CODE | dribble MS: the number checked by kind.
+// fault late MS | wexc CODE | dribble MS | dropafter N: the number checked by kind.
 std::string timedFault(const std::string &kind, const std::string &arg, Slave &slave)
 {
     const auto v = number(arg);
@@ -164,6 +165,10 @@ std::string timedFault(const std::string &kind, const std::string &arg, Slave &s
         if (!v || *v < 0 || *v > 60000)
             return "err bad delay " + arg;
         slave.setFault(Fault::Late, *v);
+    } else if (kind == "dropafter") {
+        if (!v || *v < 0 || *v > 1000000)
+            return "err bad count " + arg;
+        slave.setFault(Fault::DropAfter, *v);
     } else if (kind == "dribble") {
         if (!v || *v < 1 || *v > 10000)
             return "err bad gap " + arg;
@@ -176,7 +181,7 @@ std::string timedFault(const std::string &kind, const std::string &arg, Slave &s
     return "ok";
 }
 
-// fault none | silent | crc | wecho value|reg | late MS | wexc CODE | dribble MS
+// fault none | silent | crc | wecho value|reg | late MS | wexc CODE | dribble MS | dropafter N
 Answer faultCommand(const Words &w, Slave &slave)
 {
     if (w[0] != "fault" || w.size() < 2)
@@ -190,7 +195,7 @@ Answer faultCommand(const Words &w, Slave &slave)
         slave.setFault(Fault::Crc);
     else if (kind == "wecho" && w.size() == 3 && (w[2] == "value" || w[2] == "reg"))
         slave.setFault(w[2] == "value" ? Fault::EchoValue : Fault::EchoRegister);
-    else if ((kind == "late" || kind == "wexc" || kind == "dribble") && w.size() == 3)
+    else if ((kind == "late" || kind == "wexc" || kind == "dribble" || kind == "dropafter") && w.size() == 3)
         return timedFault(kind, w[2], slave);
     else
         return "err bad fault";

@@ -53,6 +53,7 @@ void Slave::setFault(Fault fault, int parameter)
     m_lateMs = fault == Fault::Late ? parameter : 0;
     m_exceptionCode = fault == Fault::WriteException ? parameter : 0;
     m_byteGapMs = fault == Fault::Dribble ? parameter : 0;
+    m_writesLeft = fault == Fault::DropAfter ? parameter : 0;
 }
 
 void Slave::resetCounters()
@@ -75,6 +76,9 @@ std::optional<Reply> Slave::handle(const std::uint8_t *frame, int length)
     else if (function == kWriteSingleRegister || function == kWriteMultipleRegisters)
         ++m_writes;
 
+    if (m_fault == Fault::DropAfter && (function == kWriteSingleRegister || function == kWriteMultipleRegisters)
+        && m_writesLeft-- == 0)
+        m_fault = Fault::Silent; // the line breaks here: this write and all after it go unanswered
     if (m_fault == Fault::Silent)
         return std::nullopt;
 

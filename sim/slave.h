@@ -21,6 +21,7 @@ enum class Fault {
     Dribble,         // send each reply one byte at a time, byteGapMs apart
     EchoValue,       // take single writes but echo another value
     EchoRegister,    // take single writes but echo another register
+    DropAfter,       // answer writesLeft more writes, then nothing at all (a link that breaks)
 };
 
 struct Reply {
@@ -65,6 +66,7 @@ private:
     int m_lateMs = 0;
     int m_exceptionCode = 0;
     int m_byteGapMs = 0;
+    int m_writesLeft = 0; // DropAfter: writes still answered
     long m_reads = 0;
     long m_writes = 0;
     int m_lastWriteRegister = 0;

@@ -219,6 +219,14 @@ void TestParamsCli::perParameter_data()
         << Values{{1, 555}, {3, 556}} << none << QStringLiteral("wexc 4") << QStringList() << 1
         << QStringList{QStringLiteral("CH1设定值SV：写入失败"), QStringLiteral("CH2设定值SV：未写入（写入已中止）")}
         << Values{{1, 250}, {3, 300}} << QStringList{QStringLiteral("param_failed:1")};
+    // The line breaks after the first write's echo: that write is not
+    // confirmed (nor called failed), the run stops, nothing is journaled as
+    // written.
+    QTest::newRow("link lost after the first write")
+        << Values{{1, 555}, {3, 556}, {5, 557}} << none << QStringLiteral("dropafter 1") << QStringList() << 1
+        << QStringList{QStringLiteral("CH1设定值SV：已写入 555，但未能读回确认"), QStringLiteral("CH2设定值SV：写入失败"),
+                       QStringLiteral("CH3设定值SV：未写入（写入已中止）"), QStringLiteral("已写入并确认 0 个参数")}
+        << Values{{1, 555}, {3, 300}} << QStringList{QStringLiteral("param_failed:1"), QStringLiteral("param_failed:3")};
     QTest::newRow("instrument silent: nothing written") << Values{{1, 555}} << none << QStringLiteral("silent") << QStringList() << 1
                                                        << QStringList{QStringLiteral("寄存器 1～16 读取失败")} << Values{{1, 250}}
                                                        << QStringList();

@@ -280,6 +280,10 @@
         <source>已写入并确认 %1 个参数</source>
         <translation>%1 parameters written and confirmed</translation>
     </message>
+    <message>
+        <source>%1：已写入 %2，但未能读回确认（%3）</source>
+        <translation>%1: %2 written, but it could not be read back to confirm it (%3)</translation>
+    </message>
 </context>
 <context>
     <name>ChannelFlag</name>
