@@ -7,12 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
-// A round of polls this much longer than the 500 ms asked for counts as the
-// line being saturated (timer jitter stays well below it).
-constexpr int kSaturatedMs = 550;
-} // namespace
-
 LinkControl::LinkControl(Link &link, LinkSettings &settings, QObject *parent)
     : QObject(parent), m_link(link), m_settings(settings)
 {
@@ -118,7 +112,7 @@ void LinkControl::judgeCycle()
             cycleMs = std::max(cycleMs, s.met1->periodMs());
     if (cycleMs == 0)
         return;
-    const LineCycle now{cycleMs > kSaturatedMs, cycleMs};
+    const LineCycle now{cycleMs > Met1::kSaturatedPeriodMs, cycleMs};
     const bool moved = now.saturated && std::abs(now.cycleMs - m_cycle.cycleMs) * 10 > m_cycle.cycleMs;
     if (now.saturated == m_cycle.saturated && !moved) {
         return;

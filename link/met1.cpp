@@ -127,13 +127,17 @@ void Met1::setBackOffAllowed(bool allowed)
         m_skip = m_backOffTicks = 0;
 }
 
-// No good poll for more than 1 s (two poll periods). The clock counts whole
-// seconds, so that is two seconds apart on it: between 1 and 2 s of real
-// time, and never a false alarm between good polls 500 ms apart.
+// No good poll for more than two poll periods: 1 s at 500 ms a poll. The
+// clock counts whole seconds, so that is two seconds apart on it: between 1
+// and 2 s of real time, and never a false alarm between good polls 500 ms
+// apart. On a saturated line (several stations, a low baud rate) a station's
+// period is the line's round, and two of those are allowed in the same way.
 bool Met1::stale() const
 {
     const QDateTime since = m_lastGood.isValid() ? m_lastGood : m_since;
-    return since.isValid() && since.secsTo(m_clock.now()) > 1;
+    const int periodMs = m_periodMs > kSaturatedPeriodMs ? m_periodMs : 500;
+    const int allowedSecs = (2 * periodMs + 999) / 1000;
+    return since.isValid() && since.secsTo(m_clock.now()) > allowedSecs;
 }
 
 LinkHealth Met1::health() const

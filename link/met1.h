@@ -81,6 +81,9 @@ public:
     void setBackOffAllowed(bool allowed);
     bool backingOff() const { return m_backOffTicks > 0; }
     static constexpr int kMaxBackOffTicks = 7;
+    // A period this much longer than the 500 ms asked for means the line is
+    // saturated (timer jitter stays well below it).
+    static constexpr int kSaturatedPeriodMs = 550;
     // Milliseconds between the starts of the last two polls, 0 before the
     // second.
     int periodMs() const { return m_periodMs; }

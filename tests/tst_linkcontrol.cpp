@@ -24,6 +24,7 @@ private slots:
     void openAndClose();
     void silentStationBackedOff_data();
     void silentStationBackedOff();
+    void saturatedLineStaysHealthy();
 
 private:
     QTemporaryDir m_config;
@@ -183,6 +184,47 @@ void TestLinkControl::silentStationBackedOff()
     }
     for (const int s : stations)
         QCOMPARE(link.diagnostics().counters(s).requests, s == 1 ? 20 : silentAsked);
+    control.close();
+}
+
+// Twelve stations at 4800 baud: one round takes about 1.5 s, three times the
+// 500 ms asked for. Every station answers every round, so none may ever be
+// judged stalled: the stall is judged against the round, not the 500 ms.
+void TestLinkControl::saturatedLineStaysHealthy()
+{
+    QTemporaryDir ports;
+    QStringList list;
+    for (int s = 1; s <= 12; ++s)
+        list << QString::number(s);
+    SimProcess sim(ports.path(), 1, {QStringLiteral("--stations"), list.join(u','), QStringLiteral("--pace"),
+                                     QStringLiteral("--baud"), QStringLiteral("4800")});
+    QVERIFY(sim.isReady());
+    Clock clock;
+    Link link;
+    LinkSettings lineSettings;
+    std::vector<std::unique_ptr<LinkSettings>> settings;
+    std::vector<std::unique_ptr<LiveTables>> live;
+    std::vector<std::unique_ptr<Met1>> met;
+    LinkControl control(link, lineSettings);
+    int bad = 0, good = 0;
+    for (int s = 1; s <= 12; ++s) {
+        settings.push_back(std::make_unique<LinkSettings>());
+        settings.back()->Link_Par[3] = s;
+        live.push_back(std::make_unique<LiveTables>());
+        met.push_back(std::make_unique<Met1>(link, *settings.back(), *live.back(), clock));
+        control.addStation(*met.back(), *settings.back());
+        connect(met.back().get(), &Met1::healthChanged, this, [&bad](const LinkState &state) {
+            bad += state.health == LinkHealth::Stalled || state.health == LinkHealth::Interrupted;
+        });
+        connect(met.back().get(), &Met1::tickDone, this, [&good] { ++good; });
+    }
+    LinkChoice choice;
+    choice.par[1] = 0; // 4800 baud
+    choice.devicePath = sim.devicePath();
+    control.open(choice, LinkControl::Remember::No);
+    QTRY_VERIFY_WITH_TIMEOUT(good >= 12 * 5, 20000); // five rounds
+    QVERIFY(control.cycle().saturated);
+    QCOMPARE(bad, 0);
     control.close();
 }
 
