@@ -1,5 +1,6 @@
 #include "link/link_control.h"
 
+#include "core/line_settings.h"
 #include "link/link.h"
 #include "link/met1.h"
 #include "link/serial_ports.h"
@@ -41,8 +42,15 @@ void LinkControl::shareLine()
     if (several != m_shared)
         m_link.setShared(several);
     m_shared = several;
-    for (const Station &s : m_stations)
+    // One poll's bytes (8 + 37 and 8 + 7) at 11 bits a character, with a
+    // fifth for the gaps: what a round of all stations takes at the least.
+    const int rate = baudRateOf(m_settings.Link_Par[1]);
+    const int pollMs = rate > 0 ? 60 * 11 * 1000 * 6 / 5 / rate : 0;
+    const int roundMs = several ? pollMs * int(m_stations.size()) : 0;
+    for (const Station &s : m_stations) {
         s.met1->setBackOffAllowed(several);
+        s.met1->setRoundMs(roundMs);
+    }
 }
 
 void LinkControl::copyLineSettings(LinkSettings &to) const
@@ -61,6 +69,7 @@ void LinkControl::open(const LinkChoice &choice, Remember remember)
     m_settings.portPath = choice.devicePath;
     for (const Station &s : m_stations)
         copyLineSettings(*s.settings);
+    shareLine(); // the baud rate may have changed
     const uint32_t seq = ++m_seq;
     const LinkOpenResult asked{Link_Par[0], choice.devicePath, kModbusFail, {}};
     const bool keep = remember == Remember::Yes;

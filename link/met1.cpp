@@ -45,23 +45,23 @@ void Met1::Timer1_Timer()
     }
     if (m_skip > 0) {
         --m_skip; // backed off: a silent station waits its turn
-        m_lastStart.reset();
+        m_lastDone.reset();
         m_periodMs = 0;
         return;
     }
     if (!m_since.isValid())
         m_since = m_clock.now();
     m_busy = true;
-    const auto started = std::chrono::steady_clock::now();
-    if (m_lastStart)
-        m_periodMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(started - *m_lastStart).count());
-    m_lastStart = started;
     m_link.pollStation(m_settings.Link_Par[0], m_settings.Link_Par[3], this,
                        [this](const StationPoll &p) { pollDone(p); });
 }
 
 void Met1::pollDone(const StationPoll &p)
 {
+    const auto done = std::chrono::steady_clock::now();
+    if (m_lastDone)
+        m_periodMs = int(std::chrono::duration_cast<std::chrono::milliseconds>(done - *m_lastDone).count());
+    m_lastDone = done;
     bool ok = true;
     // A failed read publishes nothing: the tables keep their last good values.
     if (p.values.result != kModbusOk || p.values.buf.size() < 16) {
@@ -131,11 +131,12 @@ void Met1::setBackOffAllowed(bool allowed)
 // clock counts whole seconds, so that is two seconds apart on it: between 1
 // and 2 s of real time, and never a false alarm between good polls 500 ms
 // apart. On a saturated line (several stations, a low baud rate) a station's
-// period is the line's round, and two of those are allowed in the same way.
+// period is the line's round, as expected from the wire or as measured, and
+// two of those are allowed in the same way.
 bool Met1::stale() const
 {
     const QDateTime since = m_lastGood.isValid() ? m_lastGood : m_since;
-    const int periodMs = m_periodMs > kSaturatedPeriodMs ? m_periodMs : 500;
+    const int periodMs = std::max({500, m_roundMs, m_periodMs > kSaturatedPeriodMs ? m_periodMs : 0});
     const int allowedSecs = (2 * periodMs + 999) / 1000;
     return since.isValid() && since.secsTo(m_clock.now()) > allowedSecs;
 }
@@ -155,7 +156,7 @@ void Met1::resetHealth()
 {
     m_failures = 0;
     m_skip = m_backOffTicks = 0;
-    m_lastStart.reset();
+    m_lastDone.reset();
     m_periodMs = 0;
     m_lastGood = QDateTime();
     m_since = m_clock.now();

@@ -84,9 +84,13 @@ public:
     // A period this much longer than the 500 ms asked for means the line is
     // saturated (timer jitter stays well below it).
     static constexpr int kSaturatedPeriodMs = 550;
-    // Milliseconds between the starts of the last two polls, 0 before the
+    // Milliseconds between the results of the last two polls, 0 before the
     // second.
     int periodMs() const { return m_periodMs; }
+    // The time one round of the line's stations takes on the wire, at least
+    // (set by the line; 0 alone on it): a station waits that long for its
+    // turn, and is not stalled for it.
+    void setRoundMs(int ms) { m_roundMs = ms; }
 
 signals:
     void tickDone();
@@ -107,8 +111,9 @@ private:
     bool m_backOffAllowed = false;
     int m_backOffTicks = 0; // ticks skipped after each failed poll while backing off
     int m_skip = 0;         // ticks still to skip
-    std::optional<std::chrono::steady_clock::time_point> m_lastStart;
+    std::optional<std::chrono::steady_clock::time_point> m_lastDone;
     int m_periodMs = 0;
+    int m_roundMs = 0;
     int m_failures = 0;
     QDateTime m_lastGood;
     QDateTime m_since; // polling (re)started: the reference before a first good poll
