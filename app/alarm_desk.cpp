@@ -27,7 +27,9 @@ void AlarmDesk::add(AlarmWatch &watch)
     connect(&watch, &QObject::destroyed, this, [this, w = &watch] {
         std::erase(m_watches, w);
         recount();
+        emit watchesChanged();
     });
+    emit watchesChanged();
 }
 
 void AlarmDesk::follow(const Plant &plant)

@@ -35,6 +35,8 @@ public:
 
 signals:
     void countChanged(int unacknowledged);
+    // A watch came or went (an instrument added or removed).
+    void watchesChanged();
 
 private:
     void recount();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -68,10 +69,16 @@ AlarmWindow::AlarmWindow(AlarmDesk &desk, QWidget *parent)
     connect(m_mute, &QPushButton::clicked, this, [this] { m_desk.notifier.mute(kMuteSecs); });
     connect(m_limits, &QPushButton::clicked, this, &AlarmWindow::editLimits);
     connect(&m_desk.notifier, &AlarmNotifier::serviceChanged, this, &AlarmWindow::serviceChanged);
-    for (AlarmWatch *w : m_desk.watches())
-        connect(w, &AlarmWatch::listChanged, this, &AlarmWindow::scheduleRefresh);
+    // Instruments come and go: every watch's changes are followed, and the
+    // rows of one that went are gone at once.
+    const auto follow = [this] {
+        for (AlarmWatch *w : m_desk.watches())
+            connect(w, &AlarmWatch::listChanged, this, &AlarmWindow::scheduleRefresh, Qt::UniqueConnection);
+        refresh();
+    };
+    connect(&m_desk, &AlarmDesk::watchesChanged, this, follow);
+    follow();
     serviceChanged(m_desk.notifier.service());
-    refresh();
 }
 
 void AlarmWindow::scheduleRefresh()
@@ -147,11 +154,12 @@ void AlarmWindow::editLimits()
     const QList<QModelIndex> rows = m_table->selectionModel()->selectedRows();
     const int w = rows.isEmpty() ? 0 : m_table->item(rows.first().row(), 0)->data(kWatchRole).toInt();
     AlarmWatch &watch = *watches[size_t(qBound(0, w, int(watches.size()) - 1))];
-    // Window-modal, without a nested event loop: the polls go on meanwhile.
+    // Window-modal, without a nested event loop: the polls go on meanwhile,
+    // and the instrument may even be removed before the dialog is closed.
     auto *dialog = new AlarmLimitsDialog(watch.station(), watch.limits(), this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::accepted, this, [this, &watch, dialog] {
-        if (m_desk.setLimits(watch, dialog->limits()))
+    connect(dialog, &QDialog::accepted, this, [this, watched = QPointer<AlarmWatch>(&watch), dialog] {
+        if (!watched || m_desk.setLimits(*watched, dialog->limits()))
             return;
         m_notifyState->setText(tr("报警限值未能保存到设置文件"));
         m_notifyState->show();

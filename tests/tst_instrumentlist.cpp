@@ -4,6 +4,8 @@
 // and a station's alarm flag lights its row whichever instrument is shown;
 // Ctrl+I brings the list up, and an instrument removed takes its main
 // window with it.
+#include "app/alarm_desk.h"
+#include "app/alarm_window.h"
 #include "app/instrument_list.h"
 #include "app/frmsplash.h"
 #include "app/readout_panel.h"
@@ -61,6 +63,9 @@ void TestInstrumentList::followsSelection()
 
     Plant plant(dbLocation(), db.filePath(QStringLiteral("qr5300m.conf")));
     QCOMPARE(plant.addStation(0, 2), PlantFault::None);
+    AlarmDesk desk(QDBusConnection(QStringLiteral("no bus")), plant.first().clock, db.filePath(QStringLiteral("qr5300m.conf")));
+    desk.follow(plant);
+    AlarmWindow alarms(desk);
     Windows windows;
     windows.follow(plant); // several instruments: the list opens beside the main window
     plant.start();
@@ -95,9 +100,17 @@ void TestInstrumentList::followsSelection()
     QTest::keyClick(windows.main.get(), Qt::Key_I, Qt::ControlModifier);
     QTRY_VERIFY(windows.list->isVisible());
 
-    // The second instrument goes: the main window shows the first again.
+    // The alarm list has the raised alarm under its station.
+    auto *alarmTable = alarms.findChild<QTableWidget *>();
+    QVERIFY(alarmTable);
+    QTRY_COMPARE(alarmTable->rowCount(), 1);
+    QCOMPARE(alarmTable->item(0, 1)->text(), QString::number(alarmStation));
+
+    // The second instrument goes: the main window shows the first again, and
+    // the alarm list keeps only the alarms of the instruments left.
     QCOMPARE(plant.remove(1), PlantFault::None);
     QCOMPARE(table->rowCount(), 1);
+    QCOMPARE(alarmTable->rowCount(), alarmStation == 1 ? 1 : 0);
     QTRY_COMPARE(control<FitLabel>(*windows.main, "D_3W", 0)->text(), numText(values[0]));
 
     windows.main->Command10_Click();
