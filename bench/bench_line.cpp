@@ -231,12 +231,7 @@ void BM_SixteenStations(benchmark::State &state)
             sim.command(QStringLiteral("@%1 set ir 1 %2").arg(s).arg(s));
         }
         QProcess app;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-        app.setProcessEnvironment(env);
+        app.setProcessEnvironment(displaylessEnvironment(dir.path()));
         app.start(QStringLiteral(QR_APP_PATH), {QStringLiteral("--headless"), QStringLiteral("--station"),
                                                 stationList(1, 16), QStringLiteral("--data-dir"), dir.path()});
         runFor(3000);

@@ -108,12 +108,7 @@ void BM_HeadlessSoak(benchmark::State &state)
             return;
         }
         QProcess app;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
-        app.setProcessEnvironment(env);
+        app.setProcessEnvironment(displaylessEnvironment(dir.path()));
         app.start(QStringLiteral(QR_APP_PATH),
                   {QStringLiteral("--headless"), QStringLiteral("--db"), dir.filePath(QStringLiteral("log.db")),
                    QStringLiteral("--mqtt"), QStringLiteral("127.0.0.1:%1").arg(brokerPort())});

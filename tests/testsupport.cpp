@@ -319,6 +319,16 @@ double cpuSecondsOf(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
+QProcessEnvironment displaylessEnvironment(const QString &dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("QR5300M_PORT_DIR"), dir);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir);
+    return env;
+}
+
 int freePort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

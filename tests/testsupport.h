@@ -170,6 +170,11 @@ double procStatusMb(qint64 pid, const char *key);
 // be read.
 double cpuSecondsOf(qint64 pid);
 
+// The environment the program runs in with no display, as a service does:
+// ports named in dir (COM<N>) and its settings folder dir (nothing of the
+// user's own settings).
+QProcessEnvironment displaylessEnvironment(const QString &dir);
+
 // A TCP port of 127.0.0.1 nobody listens on right now.
 int freePort();
 

@@ -67,14 +67,9 @@ void TestConfigParams::initTestCase()
     m_sim = std::make_unique<SimProcess>(m_dir->path());
     QVERIFY(m_sim->isReady());
     m_link = std::make_unique<Link>();
-    bool done = false;
     int32_t result = -1;
-    m_link->OpenPort_Modbus(1, 1, 0, this, [&](const LinkResult &r) {
-        result = r.result;
-        done = true;
-    });
-    QTRY_VERIFY(done);
-    QCOMPARE(result, kModbusOk);
+    m_link->OpenPort_Modbus(1, 1, 0, this, [&result](const LinkResult &r) { result = r.result; });
+    QTRY_COMPARE(result, kModbusOk);
 }
 
 void TestConfigParams::cleanupTestCase()

@@ -34,13 +34,7 @@ private slots:
 private:
     static void prepare(QProcess &p, const QString &portDir)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.insert(QStringLiteral("QR5300M_PORT_DIR"), portDir);
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), portDir); // no MQTT from the user's config
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(displaylessEnvironment(portDir)); // no MQTT from the user's config
     }
     // Writes the settings file of the config folder dir.
     static bool writeConf(const QString &dir, const QByteArray &text)
